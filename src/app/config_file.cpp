@@ -1,0 +1,149 @@
+#include "app/config_file.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace kestrix {
+namespace {
+
+QMutex dataDirMutex;
+QString dataDirOverride;
+
+const QString SettingsSection = QStringLiteral("Settings");
+const QString PortsSection = QStringLiteral("Ports");
+
+QString executableDir()
+{
+    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+}
+
+std::optional<int> decimal(const std::optional<QString> &text)
+{
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const int number = text->toInt(&ok);
+    return ok ? std::optional<int>(number) : std::nullopt;
+}
+
+} // namespace
+
+QString dataDir()
+{
+    QMutexLocker lock(&dataDirMutex);
+    if (!dataDirOverride.isEmpty())
+        return dataDirOverride;
+    const QString fromEnvironment = qEnvironmentVariable("KESTRIX_DATA_DIR");
+    return fromEnvironment.isEmpty() ? executableDir() : fromEnvironment;
+}
+
+void setDataDir(const QString &dir)
+{
+    QMutexLocker lock(&dataDirMutex);
+    dataDirOverride = dir.isEmpty() ? QString() : QDir(dir).absolutePath();
+}
+
+bool applyDataDirOption(QStringList &arguments, QString *error)
+{
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (argument.startsWith(QLatin1String("--data-dir="))) {
+            setDataDir(argument.mid(11));
+            arguments.removeAt(i);
+            return true;
+        }
+        if (argument == QLatin1String("--data-dir")) {
+            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
+                if (error)
+                    *error = QStringLiteral("--data-dir needs a folder");
+                return false;
+            }
+            setDataDir(arguments[i + 1]);
+            arguments.remove(i, 2);
+            return true;
+        }
+    }
+    return true;
+}
+
+QString configFilePath()
+{
+    return QDir(dataDir()).filePath(QStringLiteral("config.ini"));
+}
+
+IniFile configFile()
+{
+    return IniFile(configFilePath());
+}
+
+int speedIndex(int speed)
+{
+    for (int i = 0; i < int(std::size(SpeedTable)); ++i) {
+        if (SpeedTable[i] == speed)
+            return i;
+    }
+    return -1;
+}
+
+void readSerialSettings(SerialSettings &settings)
+{
+    const IniFile config = configFile();
+    if (const auto port = decimal(config.value(SettingsSection, QStringLiteral("Port"))))
+        settings.port = *port + 1;
+    const auto baud = decimal(config.value(SettingsSection, QStringLiteral("Baud")));
+    if (baud && *baud >= 0 && *baud < int(std::size(SpeedTable)))
+        settings.speed = SpeedTable[*baud];
+}
+
+SerialSettings readSerialSettings()
+{
+    SerialSettings settings;
+    readSerialSettings(settings);
+    return settings;
+}
+
+bool writeSerialSettings(const SerialSettings &settings)
+{
+    const IniFile config = configFile();
+    return config.write(SettingsSection, QStringLiteral("Port"), QString::number(settings.port - 1))
+        && config.write(SettingsSection, QStringLiteral("Baud"), QString::number(speedIndex(settings.speed)));
+}
+
+QString defaultDeviceForPort(int port)
+{
+    if (port < 1 || port > PortCount)
+        return {};
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(port);
+#else
+    struct Range { int first; int last; const char *prefix; };
+    static constexpr Range Ranges[] = {{1, 4, "/dev/ttyS"}, {5, 12, "/dev/ttyUSB"}, {13, 20, "/dev/ttyACM"}};
+    for (const Range &range : Ranges) {
+        if (port >= range.first && port <= range.last)
+            return QLatin1String(range.prefix) + QString::number(port - range.first);
+    }
+    return {};
+#endif
+}
+
+QString deviceForPort(int port)
+{
+    if (port < 1 || port > PortCount)
+        return {};
+    const auto mapped = configFile().value(PortsSection, QStringLiteral("COM%1").arg(port));
+    return mapped ? *mapped : defaultDeviceForPort(port);
+}
+
+bool mapPortToDevice(int port, const QString &device)
+{
+    return configFile().write(PortsSection, QStringLiteral("COM%1").arg(port), device);
+}
+
+QString configuredLanguage()
+{
+    return configFile().read(QStringLiteral("System"), QStringLiteral("Language"), QStringLiteral("english"));
+}
+
+} // namespace kestrix

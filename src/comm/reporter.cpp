@@ -1,0 +1,77 @@
+#include "comm/reporter.h"
+
+#include "app/language.h"
+
+#include <QStringList>
+
+namespace kestrix {
+
+namespace {
+constexpr int StatusCaption = 5070;        // "Status:"
+constexpr int CommunicationError = 5034;   // "Communication Error!"
+constexpr int CheckPortAndSpeed = 5035;    // "Check COM port and Speed."
+} // namespace
+
+void RecordingReporter::setLine(int index, const QString &text)
+{
+    if (index >= 0 && index < 3)
+        lines[index] = text;
+    history.push_back(QString::number(index) + QStringLiteral(": ") + text);
+}
+
+void RecordingReporter::messageBox(const QString &text, MessageIcon icon)
+{
+    boxes.push_back({text, icon});
+}
+
+void RecordingReporter::progress(int done, int total)
+{
+    progressDone = done;
+    progressTotal = total;
+}
+
+StatusForm StatusForm::mainWindow()
+{
+    return {false, {CommunicationError, CheckPortAndSpeed}};
+}
+
+StatusForm StatusForm::dialog(std::vector<int> failureTexts)
+{
+    return {true, std::move(failureTexts)};
+}
+
+StatusLines::StatusLines(Reporter &reporter, StatusForm form) : m_reporter(reporter), m_form(std::move(form)) {}
+
+void StatusLines::show(int line, int textNumber)
+{
+    showText(line, LookupText(textNumber));
+}
+
+void StatusLines::showText(int line, const QString &text)
+{
+    if (!m_form.singleLine)
+        m_reporter.setLine(line, text);
+    else if (line == 0)
+        m_reporter.setLine(0, LookupText(StatusCaption) + ' ' + text);
+}
+
+void StatusLines::clear(int line)
+{
+    if (!m_form.singleLine)
+        m_reporter.setLine(line, QString());
+}
+
+void StatusLines::showCheckFailure()
+{
+    if (!m_form.singleLine) {
+        for (size_t line = 0; line < m_form.failureTexts.size(); ++line)
+            show(int(line), m_form.failureTexts[line]);
+        return;
+    }
+    QStringList texts;
+    for (int number : m_form.failureTexts)
+        texts.append(LookupText(number));
+    showText(0, texts.join(' '));
+}
+
+} // namespace kestrix

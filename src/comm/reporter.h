@@ -1,0 +1,67 @@
+#pragma once
+// How a board operation shows what it does: status lines, message boxes and progress.
+// Operations take a Reporter and never touch widgets; the window behind it decides how the
+// texts are drawn and on which thread.
+
+#include <QString>
+#include <vector>
+
+namespace kestrix {
+
+enum class MessageIcon { None, Information, Warning, Error };
+
+class Reporter {
+public:
+    virtual ~Reporter() = default;
+    // Line 0, 1 or 2 of the active window's status area.
+    virtual void setLine(int index, const QString &text) = 0;
+    // Shows a message box and returns when it is dismissed.
+    virtual void messageBox(const QString &text, MessageIcon icon) = 0;
+    // How far the operation is: `done` of `total` steps.
+    virtual void progress(int done, int total) { (void)done; (void)total; }
+};
+
+// A Reporter that keeps everything it is told; used by the command line and by tests.
+class RecordingReporter : public Reporter {
+public:
+    struct Box { QString text; MessageIcon icon; };
+
+    void setLine(int index, const QString &text) override;
+    void messageBox(const QString &text, MessageIcon icon) override;
+    void progress(int done, int total) override;
+
+    QString lines[3];
+    std::vector<QString> history;   // every line change as "<index>: <text>"
+    std::vector<Box> boxes;
+    int progressDone = 0;
+    int progressTotal = 0;
+};
+
+// The two forms of the status area. The main window has three message lines; a secondary
+// dialog has one line reading "Status: " and a message, and its own text for a failed check.
+struct StatusForm {
+    bool singleLine = false;
+    std::vector<int> failureTexts;   // shown on a failed communication check
+
+    static StatusForm mainWindow();
+    static StatusForm dialog(std::vector<int> failureTexts);
+};
+
+// Puts texts, by number, into the status area of the given form.
+class StatusLines {
+public:
+    StatusLines(Reporter &reporter, StatusForm form);
+
+    void show(int line, int textNumber);
+    void showText(int line, const QString &text);
+    void clear(int line);
+    void showCheckFailure();
+    Reporter &reporter() { return m_reporter; }
+    const StatusForm &form() const { return m_form; }
+
+private:
+    Reporter &m_reporter;
+    StatusForm m_form;
+};
+
+} // namespace kestrix

@@ -1,0 +1,220 @@
+#include "comm/serial_channel.h"
+
+#include "app/config_file.h"
+#include "comm/trace.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+#include <algorithm>
+#include <cstring>
+
+namespace kestrix {
+namespace {
+
+// A write that has not left the driver after this long counts as failed.
+constexpr int WriteTimeoutMs = 2000;
+
+OpenFailure classify(const QSerialPort &serial, const QString &device)
+{
+    if (serial.error() == QSerialPort::DeviceNotFoundError || !QFileInfo::exists(device))
+        return OpenFailure::NoSuchDevice;
+    if (serial.error() != QSerialPort::PermissionError)
+        return OpenFailure::OtherDeviceError;
+    const QFileInfo info(device);
+    if (!info.isReadable() || !info.isWritable())
+        return OpenFailure::PermissionDenied;
+    return OpenFailure::Busy;
+}
+
+// Line settings of the boards. A device that refuses them (a pseudo-terminal refuses the
+// modem lines) is used as it is.
+void applyLineSettings(QSerialPort &serial, int speed)
+{
+    serial.setBaudRate(speed);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    serial.setFlowControl(QSerialPort::NoFlowControl);
+    serial.setDataTerminalReady(false);
+    serial.setRequestToSend(false);
+    serial.clearError();
+}
+
+// Text of the received bytes up to the first zero byte.
+std::string textUpToZero(const char *buffer, int received)
+{
+    return std::string(buffer, strnlen(buffer, size_t(received)));
+}
+
+std::string trimmed(const std::string &text)
+{
+    const char *blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+} // namespace
+
+CComm::CComm() : CComm(realSleeper()) {}
+
+CComm::CComm(Sleeper &sleeper) : m_sleeper(sleeper) {}
+
+CComm::~CComm()
+{
+    nestingCounter = 0;
+    // Callers close the channel; an abandoned port is released with its object.
+}
+
+int CComm::Open(int port, int speed)
+{
+    m_speed = speed;
+    m_port = port;
+    m_serial.reset();
+    if (port < FirstPort || port > LastPort) {
+        m_device.clear();
+        m_lastFailure = OpenFailure::BadPortNumber;
+        m_lastErrorText.clear();
+        return BadPort;
+    }
+    m_device = deviceForPort(port);
+    auto serial = std::make_unique<QSerialPort>();
+    serial->setPortName(m_device);
+    serial->setReadBufferSize(QueueSize);
+    applyLineSettings(*serial, speed);
+    if (!serial->open(QIODevice::ReadWrite)) {
+        m_lastFailure = classify(*serial, m_device);
+        m_lastErrorText = serial->errorString();
+        CommTrace::note(port, QStringLiteral("cannot open %1: %2").arg(m_device, m_lastErrorText));
+        return DeviceError;
+    }
+    applyLineSettings(*serial, speed);
+    serial->clear(QSerialPort::AllDirections);
+    m_serial = std::move(serial);
+    m_lastFailure = OpenFailure::None;
+    m_lastErrorText.clear();
+    CommTrace::note(port, QStringLiteral("opened %1 at %2 bps").arg(m_device).arg(speed));
+    return Opened;
+}
+
+void CComm::Close()
+{
+    if (!m_serial)
+        return;
+    m_serial->close();
+    m_serial.reset();
+    CommTrace::note(m_port, QStringLiteral("closed"));
+}
+
+bool CComm::isOpen() const
+{
+    return m_serial && m_serial->isOpen();
+}
+
+QString CComm::lastOpenError() const
+{
+    const QString device = m_device.isEmpty() ? QStringLiteral("COM%1").arg(m_port) : m_device;
+    switch (m_lastFailure) {
+    case OpenFailure::None: return {};
+    case OpenFailure::BadPortNumber:
+        return QStringLiteral("Port %1 is not a port number from 1 to 20.").arg(m_port);
+    case OpenFailure::NoSuchDevice:
+        return QStringLiteral("COM%1: the device %2 does not exist.").arg(m_port).arg(device);
+    case OpenFailure::Busy:
+        return QStringLiteral("COM%1: the device %2 is in use by another program.").arg(m_port).arg(device);
+    case OpenFailure::PermissionDenied:
+        return QStringLiteral("COM%1: permission denied on %2 (is the user in the group that owns it?).")
+            .arg(m_port).arg(device);
+    case OpenFailure::OtherDeviceError:
+    case OpenFailure::TimeoutsRefused:
+        return QStringLiteral("COM%1: cannot open %2: %3.").arg(m_port).arg(device, m_lastErrorText);
+    }
+    return {};
+}
+
+bool CComm::writeFrame(const std::string &frame)
+{
+    if (!isOpen())
+        return false;
+    m_serial->clear(QSerialPort::AllDirections);
+    m_serial->clearError();
+    const QByteArray bytes(frame.data(), qsizetype(frame.size()));
+    CommTrace::record(CommTrace::Direction::Sent, m_port, bytes);
+    if (m_serial->write(bytes) != bytes.size())
+        return false;
+    while (m_serial->bytesToWrite() > 0) {
+        if (!m_serial->waitForBytesWritten(WriteTimeoutMs))
+            return false;
+    }
+    return m_serial->error() == QSerialPort::NoError;
+}
+
+void CComm::reopenAfterFailedWrite()
+{
+    CommTrace::note(m_port, QStringLiteral("write failed, reopening"));
+    Close();
+    Open(m_port, m_speed);
+}
+
+char CComm::Send(const std::string &frame)
+{
+    if (writeFrame(frame))
+        m_sleeper.pause(PauseAfterWrite);
+    else
+        reopenAfterFailedWrite();
+    return 0;
+}
+
+int CComm::readAnswer(char *buffer, int count)
+{
+    if (m_serial->bytesAvailable() == 0 && !m_serial->waitForReadyRead(int(FirstByteTimeout.count())))
+        return 0;
+    const qint64 received = m_serial->read(buffer, count);
+    return received > 0 ? int(received) : 0;
+}
+
+std::string CComm::formatAnswer(const char *buffer, int received, int count)
+{
+    switch (count) {
+    case 1: {
+        const std::string number = std::to_string(static_cast<unsigned char>(buffer[0]));
+        return number.size() == 1 ? "0" + number : number;
+    }
+    case 5: return trimmed(textUpToZero(buffer, received));
+    case 10: return trimmed("hw: " + textUpToZero(buffer, received));
+    case 24: return trimmed("sw: " + textUpToZero(buffer, received));
+    default: return {};
+    }
+}
+
+std::string CComm::Query(const std::string &frame, int count)
+{
+    if (!writeFrame(frame)) {
+        reopenAfterFailedWrite();
+        return {};
+    }
+    m_sleeper.pause(PauseAfterWrite);
+    char buffer[LargestAnswer + 1] = {};
+    const int received = readAnswer(buffer, std::clamp(count, 0, LargestAnswer));
+    m_sleeper.pause(PauseAfterRead);
+    // A read that failed because the device went away is no answer either: it must not turn
+    // into a register value of zero.
+    if (received == 0)
+        return NotConnected;
+    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(buffer, received));
+    return formatAnswer(buffer, received, count);
+}
+
+int CComm::ReadByte()
+{
+    if (!isOpen())
+        return -1;
+    char byte = 0;
+    if (readAnswer(&byte, 1) != 1)
+        return -1;
+    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(1, byte));
+    return static_cast<unsigned char>(byte);
+}
+
+} // namespace kestrix

@@ -1,0 +1,93 @@
+#pragma once
+// CComm: the serial channel to a board. Opens a port with the boards' line settings (8N1, no
+// flow control, DTR and RTS off), writes command frames and reads fixed-size answers. Every
+// operation opens the channel, exchanges its frames and closes it again.
+
+#include "comm/sleeper.h"
+
+#include <QString>
+#include <memory>
+#include <string>
+
+QT_BEGIN_NAMESPACE
+class QSerialPort;
+QT_END_NAMESPACE
+
+namespace kestrix {
+
+// Why the last Open failed, for messages that name the device and the reason.
+enum class OpenFailure {
+    None,
+    BadPortNumber,    // -1
+    NoSuchDevice,     // -2
+    Busy,             // -2: held by this or another program
+    PermissionDenied, // -2
+    OtherDeviceError, // -2
+    TimeoutsRefused,  // -3
+};
+
+class CComm {
+public:
+    enum OpenResult { Opened = 0, BadPort = -1, DeviceError = -2, TimeoutError = -3 };
+
+    static constexpr int FirstPort = 1;
+    static constexpr int LastPort = 20;
+    static constexpr int QueueSize = 4096;
+    static constexpr int LargestAnswer = 24;
+    static constexpr Milliseconds PauseAfterWrite{150};
+    static constexpr Milliseconds PauseAfterRead{150};
+    static constexpr Milliseconds FirstByteTimeout{500};
+
+    static inline const std::string NotConnected = "notconnected";
+
+    CComm();
+    explicit CComm(Sleeper &sleeper);
+    virtual ~CComm();
+
+    CComm(const CComm &) = delete;
+    CComm &operator=(const CComm &) = delete;
+
+    // Stores port and speed (also when it then fails), opens and configures the port.
+    // 0 on success, -1 for a port outside 1..20, -2 when the device cannot be opened,
+    // -3 when the read time-outs cannot be set.
+    int Open(int port, int speed);
+    void Close();
+    bool isOpen() const;
+
+    // Writes a frame, reads nothing; always 0. A failed write closes and reopens the port.
+    char Send(const std::string &frame);
+
+    // Writes a frame and reads an answer of `count` bytes (1, 5, 10 or 24); "notconnected"
+    // when no byte arrives within 500 ms.
+    std::string Query(const std::string &frame, int count);
+
+    // Reads one raw byte, waiting at most 500 ms; -1 when none arrives.
+    int ReadByte();
+
+    int port() const { return m_port; }
+    int speed() const { return m_speed; }
+    OpenFailure lastOpenFailure() const { return m_lastFailure; }
+    QString deviceName() const { return m_device; }
+    // A sentence naming the device and why the last Open failed.
+    QString lastOpenError() const;
+
+    // Used by the display operations of the exported interface.
+    int nestingCounter = 0;
+    int retryCount = 2;
+
+private:
+    bool writeFrame(const std::string &frame);
+    void reopenAfterFailedWrite();
+    int readAnswer(char *buffer, int count);
+    static std::string formatAnswer(const char *buffer, int received, int count);
+
+    Sleeper &m_sleeper;
+    int m_speed = 0;
+    int m_port = 0;
+    QString m_device;
+    OpenFailure m_lastFailure = OpenFailure::None;
+    QString m_lastErrorText;
+    std::unique_ptr<QSerialPort> m_serial;
+};
+
+} // namespace kestrix

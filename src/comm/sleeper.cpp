@@ -1,0 +1,48 @@
+#include "comm/sleeper.h"
+
+#include <numeric>
+#include <thread>
+
+namespace kestrix {
+
+void RealSleeper::pause(Milliseconds duration)
+{
+    if (duration.count() > 0)
+        std::this_thread::sleep_for(duration);
+}
+
+void RecordingSleeper::pause(Milliseconds duration)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_pauses.push_back(int(duration.count()));
+    }
+    if (m_alsoSleep)
+        realSleeper().pause(duration);
+}
+
+std::vector<int> RecordingSleeper::pauses() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_pauses;
+}
+
+long long RecordingSleeper::total() const
+{
+    std::lock_guard lock(m_mutex);
+    return std::accumulate(m_pauses.begin(), m_pauses.end(), 0LL);
+}
+
+void RecordingSleeper::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_pauses.clear();
+}
+
+Sleeper &realSleeper()
+{
+    static RealSleeper sleeper;
+    return sleeper;
+}
+
+} // namespace kestrix

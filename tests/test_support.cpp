@@ -1,0 +1,61 @@
+#include "test_support.h"
+
+#include "app/language.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace kestrix::testing {
+
+QString shippedDataDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+ScratchDataDir::ScratchDataDir() : m_previous(dataDir())
+{
+    const QDir shipped(shippedDataDir());
+    for (const QString &name : shipped.entryList({"*.ini", "*.txt", "*.bmp", "*.png"}, QDir::Files)) {
+        if (name.compare("config.ini", Qt::CaseInsensitive) != 0)
+            QFile::copy(shipped.filePath(name), m_dir.filePath(name));
+    }
+    setDataDir(m_dir.path());
+    LoadLanguage("english");
+}
+
+ScratchDataDir::~ScratchDataDir()
+{
+    setDataDir(m_previous);
+}
+
+void ScratchDataDir::writeConfig(const QString &text) const
+{
+    QFile file(m_dir.filePath("config.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+QString ScratchDataDir::readConfig() const
+{
+    QFile file(m_dir.filePath("config.ini"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed)
+{
+    auto board = std::make_unique<sim::BoardSim>();
+    std::string error;
+    if (!board->start(&error)) {
+        ADD_FAILURE() << "simulated board did not start: " << error;
+        return nullptr;
+    }
+    board->setLineSpeed(speed);
+    mapPortToDevice(port, QString::fromStdString(board->devicePath()));
+    return board;
+}
+
+} // namespace kestrix::testing

@@ -1,0 +1,36 @@
+#pragma once
+// Helpers shared by the suites: a scratch data folder with the shipped language files and a
+// config.ini, and a simulated board mapped to a port number.
+
+#include "app/config_file.h"
+#include "board_sim.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+namespace kestrix::testing {
+
+// The folder the build copies the shipped data files to (beside the executables).
+QString shippedDataDir();
+
+// A fresh data folder holding copies of the shipped files; made the current data folder for
+// the lifetime of the object, with English tables loaded.
+class ScratchDataDir {
+public:
+    ScratchDataDir();
+    ~ScratchDataDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    // Writes config.ini with the given text.
+    void writeConfig(const QString &text) const;
+    QString readConfig() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// A simulated board, started, and mapped to COM<port> in the current data folder.
+std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed = 9600);
+
+} // namespace kestrix::testing
