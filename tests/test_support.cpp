@@ -9,6 +9,18 @@
 
 namespace kestrix::testing {
 
+namespace {
+// Every port names a device that does not exist unless a test maps a board to it, so scans
+// never touch the machine's own serial ports.
+QString unmappedPorts()
+{
+    QString text = QStringLiteral("\n[Ports]\n");
+    for (int port = 1; port <= PortCount; ++port)
+        text += QStringLiteral("COM%1=/nonexistent/kestrix-test-port-%1\n").arg(port);
+    return text;
+}
+} // namespace
+
 QString shippedDataDir()
 {
     return QCoreApplication::applicationDirPath();
@@ -22,6 +34,7 @@ ScratchDataDir::ScratchDataDir() : m_previous(dataDir())
             QFile::copy(shipped.filePath(name), m_dir.filePath(name));
     }
     setDataDir(m_dir.path());
+    writeConfig(QString());
     LoadLanguage("english");
 }
 
@@ -34,7 +47,7 @@ void ScratchDataDir::writeConfig(const QString &text) const
 {
     QFile file(m_dir.filePath("config.ini"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text.toUtf8());
+    file.write((text + unmappedPorts()).toUtf8());
 }
 
 QString ScratchDataDir::readConfig() const

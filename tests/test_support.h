@@ -7,6 +7,13 @@
 
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
+
+// Failing QString comparisons print as text.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace kestrix::testing {
 
@@ -21,7 +28,8 @@ public:
     ~ScratchDataDir();
     QString path() const { return m_dir.path(); }
     QString file(const QString &name) const { return m_dir.filePath(name); }
-    // Writes config.ini with the given text.
+    // Writes config.ini with the given text, followed by a [Ports] section that maps every
+    // port to a device that does not exist (startBoardOn maps a board over one of them).
     void writeConfig(const QString &text) const;
     QString readConfig() const;
 

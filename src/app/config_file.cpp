@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -10,6 +11,7 @@ namespace {
 
 QMutex dataDirMutex;
 QString dataDirOverride;
+QHash<int, QString> deviceOverrides;
 
 const QString SettingsSection = QStringLiteral("Settings");
 const QString PortsSection = QStringLiteral("Ports");
@@ -106,6 +108,8 @@ SerialSettings readSerialSettings()
 
 bool writeSerialSettings(const SerialSettings &settings)
 {
+    if (settings.port < 1 || settings.port > PortCount || speedIndex(settings.speed) < 0)
+        return false;
     const IniFile config = configFile();
     return config.write(SettingsSection, QStringLiteral("Port"), QString::number(settings.port - 1))
         && config.write(SettingsSection, QStringLiteral("Baud"), QString::number(speedIndex(settings.speed)));
@@ -132,8 +136,22 @@ QString deviceForPort(int port)
 {
     if (port < 1 || port > PortCount)
         return {};
+    {
+        QMutexLocker lock(&dataDirMutex);
+        if (const auto overridden = deviceOverrides.constFind(port); overridden != deviceOverrides.cend())
+            return *overridden;
+    }
     const auto mapped = configFile().value(PortsSection, QStringLiteral("COM%1").arg(port));
     return mapped ? *mapped : defaultDeviceForPort(port);
+}
+
+void overrideDeviceForPort(int port, const QString &device)
+{
+    QMutexLocker lock(&dataDirMutex);
+    if (device.isEmpty())
+        deviceOverrides.remove(port);
+    else
+        deviceOverrides.insert(port, device);
 }
 
 bool mapPortToDevice(int port, const QString &device)

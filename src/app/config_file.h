@@ -47,6 +47,10 @@ bool writeSerialSettings(const SerialSettings &settings);
 QString deviceForPort(int port);
 QString defaultDeviceForPort(int port);
 
+// Names the device of a port for this process only, ahead of config.ini (the command line's
+// --device). An empty device removes the override.
+void overrideDeviceForPort(int port, const QString &device);
+
 // Writes [Ports] COM<n>=<device>.
 bool mapPortToDevice(int port, const QString &device);
 

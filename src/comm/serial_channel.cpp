@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
 namespace kestrix {
 namespace {
 
@@ -35,8 +39,10 @@ void applyLineSettings(QSerialPort &serial, int speed)
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::NoFlowControl);
-    serial.setDataTerminalReady(false);
-    serial.setRequestToSend(false);
+    if (serial.isOpen()) {
+        serial.setDataTerminalReady(false);
+        serial.setRequestToSend(false);
+    }
     serial.clearError();
 }
 
@@ -137,7 +143,9 @@ bool CComm::writeFrame(const std::string &frame)
 {
     if (!isOpen())
         return false;
-    m_serial->clear(QSerialPort::AllDirections);
+    // Discard stale answers. The transmit side is already empty: every write drains, and
+    // discarding it would, on a pseudo-terminal, throw away what the far end has not read yet.
+    m_serial->clear(QSerialPort::Input);
     m_serial->clearError();
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
     CommTrace::record(CommTrace::Direction::Sent, m_port, bytes);
@@ -147,6 +155,11 @@ bool CComm::writeFrame(const std::string &frame)
         if (!m_serial->waitForBytesWritten(WriteTimeoutMs))
             return false;
     }
+#ifdef Q_OS_UNIX
+    // Wait until the frame has left the driver, so the pause after it is a gap on the line
+    // and the next frame's discard cannot cut it short.
+    ::tcdrain(int(m_serial->handle()));
+#endif
     return m_serial->error() == QSerialPort::NoError;
 }
 

@@ -1,0 +1,185 @@
+// kestrix-board-sim: serves a simulated board on a pseudo-terminal and prints every frame it
+// receives, so that a person can use the utility without a board.
+
+#include "board_sim.h"
+
+#include <algorithm>
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+
+namespace {
+
+using namespace kestrix::sim;
+using namespace std::chrono;
+
+constexpr std::array SupportedSpeeds = {0, 2400, 4800, 9600, 19200};
+
+struct Options {
+    int speed = 9600;
+    std::optional<std::string> software;
+    std::optional<std::string> hardware;
+    bool silent = false;
+    std::string deviceFile;
+    bool help = false;
+};
+
+const char Usage[] =
+    "Usage: kestrix-board-sim [options]\n"
+    "Serves a simulated Kestrix board on a pseudo-terminal and prints the frames it receives.\n"
+    "\n"
+    "  --speed N            line speed the board understands: 2400, 4800, 9600 (default),\n"
+    "                       19200, or 0 for any speed\n"
+    "  --software TEXT      answer to the software version query\n"
+    "  --hardware TEXT      answer to the hardware version query\n"
+    "  --silent             the board never answers\n"
+    "  --device-file PATH   write the device path into PATH once serving\n"
+    "  --help               show this text\n";
+
+volatile std::sig_atomic_t quitRequested = 0;
+
+void requestQuit(int)
+{
+    quitRequested = 1;
+}
+
+// Options in order; nullopt (after a message on standard error) when they make no sense.
+std::optional<Options> parseOptions(int argc, char **argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool hasValue = i + 1 < argc;
+        if (arg == "--help") {
+            options.help = true;
+        } else if (arg == "--silent") {
+            options.silent = true;
+        } else if (arg == "--speed" && hasValue) {
+            std::string value = argv[++i];
+            auto found = std::find_if(SupportedSpeeds.begin(), SupportedSpeeds.end(),
+                                      [&](int speed) { return std::to_string(speed) == value; });
+            if (found == SupportedSpeeds.end()) {
+                std::cerr << "kestrix-board-sim: unsupported speed " << value << "\n";
+                return std::nullopt;
+            }
+            options.speed = *found;
+        } else if (arg == "--software" && hasValue) {
+            options.software = argv[++i];
+        } else if (arg == "--hardware" && hasValue) {
+            options.hardware = argv[++i];
+        } else if (arg == "--device-file" && hasValue) {
+            options.deviceFile = argv[++i];
+        } else {
+            std::cerr << "kestrix-board-sim: bad argument " << arg << "\n" << Usage;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// Written beside and renamed, so that a script waiting for the file never reads half of it.
+bool writeDeviceFile(const std::string &path, const std::string &device)
+{
+    std::string temporary = path + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << device << "\n";
+        if (!out.flush())
+            return false;
+    }
+    return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// Wall-clock "HH:MM:SS.mmm" of a steady-clock instant.
+std::string clockText(steady_clock::time_point when)
+{
+    auto wall = system_clock::now() - duration_cast<system_clock::duration>(steady_clock::now() - when);
+    std::time_t seconds = system_clock::to_time_t(wall);
+    auto millis = duration_cast<milliseconds>(wall.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
+                  local.tm_sec, static_cast<int>(millis));
+    return text;
+}
+
+void printFrame(const ReceivedFrame &frame, int boardSpeed)
+{
+    std::cout << clockText(frame.time) << "  " << printable(frame.bytes);
+    if (boardSpeed != 0 && frame.lineSpeed != boardSpeed)
+        std::cout << "  (line at " << frame.lineSpeed << " bps: not understood)";
+    else if (!frame.answer.empty())
+        std::cout << "  -> " << printable(frame.answer);
+    std::cout << std::endl;
+}
+
+// Prints frames as they come. A frame is printed once the next one exists or it is old enough
+// that no LF can still join it.
+void printFramesUntilQuit(const BoardSim &board, int boardSpeed)
+{
+    size_t printed = 0;
+    while (!quitRequested) {
+        board.waitForFrames(printed + 1, milliseconds(100));
+        std::vector<ReceivedFrame> frames = board.frames();
+        for (; printed < frames.size(); ++printed) {
+            bool settled = printed + 1 < frames.size()
+                           || steady_clock::now() - frames[printed].time > milliseconds(200);
+            if (!settled)
+                break;
+            printFrame(frames[printed], boardSpeed);
+        }
+    }
+    std::vector<ReceivedFrame> frames = board.frames();
+    for (; printed < frames.size(); ++printed)
+        printFrame(frames[printed], boardSpeed);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::optional<Options> options = parseOptions(argc, argv);
+    if (!options)
+        return 2;
+    if (options->help) {
+        std::cout << Usage;
+        return 0;
+    }
+
+    BoardSim board;
+    board.setLineSpeed(options->speed);
+    if (options->software || options->hardware) {
+        board.setVersions(options->software.value_or(std::string(DefaultSoftwareVersion)),
+                          options->hardware.value_or(std::string(DefaultHardwareVersion)));
+    }
+    board.setFaults(Faults{.silent = options->silent});
+
+    std::signal(SIGINT, requestQuit);
+    std::signal(SIGTERM, requestQuit);
+
+    std::string error;
+    if (!board.start(&error)) {
+        std::cerr << "kestrix-board-sim: cannot open a pseudo-terminal: " << error << "\n";
+        return 1;
+    }
+    std::string device = board.devicePath();
+    std::cout << "Simulated Kestrix board on " << device << " at "
+              << (options->speed ? std::to_string(options->speed) + " bps" : std::string("any speed"))
+              << std::endl;
+    if (!options->deviceFile.empty() && !writeDeviceFile(options->deviceFile, device)) {
+        std::cerr << "kestrix-board-sim: cannot write " << options->deviceFile << "\n";
+        return 1;
+    }
+
+    printFramesUntilQuit(board, options->speed);
+    board.stop();
+    if (!options->deviceFile.empty())
+        std::remove(options->deviceFile.c_str());
+    return 0;
+}

@@ -1,0 +1,232 @@
+// The simulated board, driven through its pseudo-terminal with plain POSIX calls.
+
+#include "board_sim.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace kestrix::sim;
+using namespace std::chrono;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr milliseconds FrameWait{2000};
+constexpr milliseconds AnswerWait{2000};
+constexpr milliseconds SilenceWait{300};  // long enough for an answer that is not coming
+
+// The utility's end of the line: raw 8-bit at a chosen speed.
+class Line {
+public:
+    explicit Line(const std::string &path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY)) {}
+    ~Line()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool isOpen() const { return m_fd >= 0; }
+
+    bool setSpeed(speed_t speed)
+    {
+        termios settings{};
+        if (::tcgetattr(m_fd, &settings) != 0)
+            return false;
+        ::cfmakeraw(&settings);
+        ::cfsetspeed(&settings, speed);
+        return ::tcsetattr(m_fd, TCSANOW, &settings) == 0;
+    }
+
+    bool send(const std::string &bytes)
+    {
+        return ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+    // Reads until `count` bytes arrived or `wait` passed without a byte.
+    std::string read(size_t count, milliseconds wait = AnswerWait)
+    {
+        std::string received;
+        while (received.size() < count) {
+            pollfd fd{m_fd, POLLIN, 0};
+            if (::poll(&fd, 1, static_cast<int>(wait.count())) <= 0)
+                break;
+            char buffer[64];
+            ssize_t n = ::read(m_fd, buffer, std::min(sizeof buffer, count - received.size()));
+            if (n <= 0)
+                break;
+            received.append(buffer, static_cast<size_t>(n));
+        }
+        return received;
+    }
+
+    std::string query(const std::string &frame, size_t count)
+    {
+        return send(frame) ? read(count) : std::string();
+    }
+
+private:
+    int m_fd;
+};
+
+class BoardSimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(board.start(&error)) << error;
+        line = std::make_unique<Line>(board.devicePath());
+        ASSERT_TRUE(line->isOpen());
+        ASSERT_TRUE(line->setSpeed(B9600));
+    }
+
+    BoardSim board;
+    std::unique_ptr<Line> line;
+};
+
+TEST_F(BoardSimTest, AnswersCommunicationTestAndVersions)
+{
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "Hello");
+    const std::string software = std::string(DefaultSoftwareVersion) + "\r\n";
+    EXPECT_EQ(line->query("\x1bSV?\r", software.size()), software);
+    board.setVersions("KX 7", "HW 9");
+    EXPECT_EQ(line->query("\x1bHV?\r", 6), "HW 9\r\n");
+
+    ASSERT_TRUE(line->send("\x1bSM7\r"));
+    ASSERT_TRUE(board.waitForFrames(4, FrameWait));
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+
+    const std::vector<ReceivedFrame> frames = board.frames();
+    ASSERT_EQ(frames.size(), 4u);
+    EXPECT_EQ(frames[0].bytes, "\x1bTS?\r");
+    EXPECT_EQ(frames[0].answer, "Hello");
+    EXPECT_EQ(frames[3].bytes, "\x1bSM7\r");
+    EXPECT_EQ(frames[3].answer, "");
+    EXPECT_EQ(frames[3].lineSpeed, 9600);
+    EXPECT_LE(frames[0].time, frames[3].time);
+}
+
+TEST_F(BoardSimTest, RegistersAndVariablesRoundTrip)
+{
+    EXPECT_EQ(board.registerValue(15), 0xFF);
+    EXPECT_EQ(line->query("W01515\r", 1), "\x15");
+    EXPECT_EQ(line->query("R015\r", 1), "\x15");
+    EXPECT_EQ(line->query("W0300a\r", 1), "\x0a");
+    EXPECT_EQ(line->query("W031A5\r", 1), "\xa5");
+    EXPECT_EQ(board.registerValue(15), 0x15);
+    EXPECT_EQ(board.registerValue(30), 0x0A);
+    EXPECT_EQ(board.registerValue(31), 0xA5);
+
+    // A write without a value or with a non-hexadecimal one changes nothing but is recorded.
+    board.setRegister(5, 0x42);
+    EXPECT_EQ(line->query("W005\r", 1), "\x42");
+    EXPECT_EQ(line->query("W005zz\r", 1), "\x42");
+    EXPECT_EQ(board.registerValue(5), 0x42);
+
+    board.setVariable(7, 200);
+    EXPECT_EQ(line->query("r007\r", 1), "\xc8");
+    EXPECT_EQ(line->query("w00700\r", 1), "\0"s);
+    EXPECT_EQ(board.variable(7), 0);
+
+    EXPECT_EQ(board.frameTexts(),
+              (std::vector<std::string>{"W01515\r", "R015\r", "W0300a\r", "W031A5\r", "W005\r",
+                                        "W005zz\r", "r007\r", "w00700\r"}));
+}
+
+TEST_F(BoardSimTest, WrongLineSpeedIsHeardButNotUnderstood)
+{
+    board.setLineSpeed(19200);
+    ASSERT_TRUE(line->send("W01515\r"));
+    ASSERT_TRUE(board.waitForFrames(1, FrameWait));
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+    EXPECT_EQ(board.registerValue(15), 0xFF);
+    EXPECT_EQ(board.frames().at(0).lineSpeed, 9600);
+
+    ASSERT_TRUE(line->setSpeed(B19200));
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "Hello");
+    EXPECT_EQ(board.frames().at(1).lineSpeed, 19200);
+
+    board.setLineSpeed(0);
+    ASSERT_TRUE(line->setSpeed(B2400));
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "Hello");
+}
+
+TEST_F(BoardSimTest, DisplayLinesKeepTheirLineEndInOneFrame)
+{
+    EXPECT_EQ(line->query("as\r\n", 1), ">");
+    EXPECT_EQ(line->query("$03I|    1.5| 1.4567|\r\n", 1), ">");
+    EXPECT_EQ(line->query("#05A06:30/22:00\r\n", 1), ">");
+    EXPECT_EQ(line->query("sa\r\n", 1), ">");
+    ASSERT_TRUE(board.waitForFrames(4, FrameWait));
+    EXPECT_EQ(board.frameTexts(), (std::vector<std::string>{"as\r\n", "$03I|    1.5| 1.4567|\r\n",
+                                                            "#05A06:30/22:00\r\n", "sa\r\n"}));
+}
+
+TEST_F(BoardSimTest, TextWithoutLineEndIsAFrameAfterSilence)
+{
+    auto sent = steady_clock::now();
+    ASSERT_TRUE(line->send("0f:07:09:0d:05:0e"));
+    ASSERT_TRUE(board.waitForFrames(1, FrameWait));
+    EXPECT_GE(steady_clock::now() - sent, milliseconds(50));
+    EXPECT_EQ(board.frameTexts(), std::vector<std::string>{"0f:07:09:0d:05:0e"});
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+}
+
+TEST_F(BoardSimTest, FaultsChangeTheAnswers)
+{
+    board.setFaults({.silent = true});
+    ASSERT_TRUE(line->send("\x1bTS?\r"));
+    ASSERT_TRUE(board.waitForFrames(1, FrameWait));
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+
+    board.setFaults({.wrongAnswers = true});
+    board.setRegister(20, 0x15);
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "hello");
+    EXPECT_EQ(line->query("R020\r", 1), "\xea");
+
+    board.setFaults({.rejectDisplayLines = 1});
+    EXPECT_EQ(line->query("as\r\n", 1), "?");
+    EXPECT_EQ(line->query("as\r\n", 1), ">");
+
+    board.setFaults({.answerOnlyFirst = 1});
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "Hello");
+    ASSERT_TRUE(line->send("\x1bTS?\r"));
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+
+    board.setFaults({.answerDelay = milliseconds(200)});
+    auto sent = steady_clock::now();
+    EXPECT_EQ(line->query("\x1bTS?\r", 5), "Hello");
+    EXPECT_GE(steady_clock::now() - sent, milliseconds(200));
+}
+
+TEST_F(BoardSimTest, HangUpRemovesTheDevice)
+{
+    const std::string path = board.devicePath();
+    ASSERT_EQ(::access(path.c_str(), F_OK), 0);
+    board.hangUp();
+    EXPECT_EQ(line->read(1, SilenceWait), "");
+    EXPECT_FALSE(Line(path).isOpen());
+}
+
+TEST(BoardSimLifetime, DeviceSurvivesTheUtilityClosingIt)
+{
+    BoardSim board;
+    ASSERT_TRUE(board.start());
+    for (int round = 0; round < 2; ++round) {
+        Line line(board.devicePath());
+        ASSERT_TRUE(line.isOpen());
+        ASSERT_TRUE(line.setSpeed(B9600));
+        EXPECT_EQ(line.query("\x1bTS?\r", 5), "Hello");
+    }
+    EXPECT_EQ(board.frames().size(), 2u);
+}
+
+TEST(BoardSimText, PrintableSpellsOutControlBytes)
+{
+    EXPECT_EQ(printable("\x1bTS?\r\n"), "<ESC>TS?<CR><LF>");
+    EXPECT_EQ(printable("A\x01\xff"), "A<01><ff>");
+}
+
+} // namespace
