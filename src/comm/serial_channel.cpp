@@ -30,6 +30,16 @@ OpenFailure classify(const QSerialPort &serial, const QString &device)
     return OpenFailure::Busy;
 }
 
+// Device files are checked before opening; Windows port names are not files.
+bool deviceMayExist(const QString &device)
+{
+#ifdef Q_OS_WIN
+    return !device.isEmpty();
+#else
+    return QFileInfo::exists(device);
+#endif
+}
+
 // Line settings of the boards. A device that refuses them (a pseudo-terminal refuses the
 // modem lines) is used as it is.
 void applyLineSettings(QSerialPort &serial, int speed)
@@ -85,6 +95,12 @@ int CComm::Open(int port, int speed)
         return BadPort;
     }
     m_device = deviceForPort(port);
+    if (!deviceMayExist(m_device)) {
+        // Cheaper than letting the serial port take a lock file for a device that is not there.
+        m_lastFailure = OpenFailure::NoSuchDevice;
+        m_lastErrorText.clear();
+        return DeviceError;
+    }
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_device);
     serial->setReadBufferSize(QueueSize);
