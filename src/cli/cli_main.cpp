@@ -24,16 +24,17 @@ constexpr Command Commands[] = {
     {"check", runCheck},
     {"versions", runVersions},
     {"scan", runScan},
+    {"map-port", runMapPort},
 };
 
-int usageError(const QString &message)
+} // namespace
+
+int kestrix::cli::usageErrorOf(const QString &message)
 {
     printStatus(QStringLiteral("kestrix-cli: ") + message);
     printStatus(QStringLiteral("Try \"kestrix-cli --help\"."));
     return UsageError;
 }
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -42,20 +43,23 @@ int main(int argc, char **argv)
     QString error;
     Options options;
     if (!applyDataDirOption(arguments, &error) || !parseOptions(arguments, options, &error))
-        return usageError(error);
+        return usageErrorOf(error);
     if (options.help) {
         printResult(usage());
         return Success;
     }
     if (options.command.isEmpty())
-        return usageError(QStringLiteral("no command given"));
+        return usageErrorOf(QStringLiteral("no command given"));
     if (!options.traceFile.isEmpty() && !CommTrace::start(options.traceFile, &error))
-        return usageError(error);
+        return usageErrorOf(error);
 
     LoadLanguage(configuredLanguage());
     for (const Command &command : Commands) {
-        if (options.command == QLatin1String(command.name))
-            return command.run(options);
+        if (options.command != QLatin1String(command.name))
+            continue;
+        if (!options.operands.isEmpty() && command.run != runMapPort)
+            return usageErrorOf(QStringLiteral("unexpected argument %1").arg(options.operands.first()));
+        return command.run(options);
     }
-    return usageError(QStringLiteral("unknown command %1").arg(options.command));
+    return usageErrorOf(QStringLiteral("unknown command %1").arg(options.command));
 }

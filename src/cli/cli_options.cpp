@@ -62,8 +62,7 @@ bool parseOptions(const QStringList &arguments, Options &options, QString *error
         } else if (options.command.isEmpty()) {
             options.command = argument;
         } else {
-            *error = QStringLiteral("unexpected argument %1").arg(argument);
-            return false;
+            options.operands.append(argument);
         }
     }
     return true;
@@ -79,6 +78,8 @@ QString usage()
         "  versions   read the board's software and hardware versions\n"
         "  scan       try every port (COM1-COM20) at every speed and store the last one\n"
         "             at which a board answers in config.ini\n"
+        "  map-port N DEVICE\n"
+        "             name the device of port COM<N> in config.ini [Ports]\n"
         "\n"
         "Options:\n"
         "  --port N         port number 1-20 (COM<N>; its device comes from config.ini [Ports])\n"

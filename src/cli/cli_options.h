@@ -17,6 +17,7 @@ enum ExitCode {
 
 struct Options {
     QString command;
+    QStringList operands;  // arguments after the command
     int port = 0;          // 0: from config.ini
     QString device;        // a device name instead of a port number
     int speed = 0;         // 0: from config.ini

@@ -1,0 +1,27 @@
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+
+#include <QFileInfo>
+
+namespace kestrix::cli {
+
+int runMapPort(const Options &options)
+{
+    if (options.operands.size() != 2)
+        return usageErrorOf(QStringLiteral("map-port needs a port number and a device, e.g. map-port 3 /dev/ttyUSB0"));
+    bool ok = false;
+    const int port = options.operands[0].toInt(&ok);
+    if (!ok || port < 1 || port > PortCount)
+        return usageErrorOf(QStringLiteral("map-port needs a port number from 1 to 20, not \"%1\"").arg(options.operands[0]));
+    const QString device = options.operands[1];
+    if (!QFileInfo::exists(device))
+        printStatus(QStringLiteral("Warning: %1 does not exist (yet).").arg(device));
+    if (!mapPortToDevice(port, device)) {
+        printStatus(QStringLiteral("Cannot write %1.").arg(configFilePath()));
+        return PortFailure;
+    }
+    printResult(QStringLiteral("COM%1 is %2").arg(port).arg(device));
+    return Success;
+}
+
+} // namespace kestrix::cli
