@@ -17,7 +17,7 @@ namespace {
 
 constexpr int BoardPort = 3;
 const std::string Sm7 = "\x1bSM7\r";
-const std::string Test = "\x1bTS?\r";
+const std::string TestFrame = "\x1bTS?\r";
 
 TEST(Frames, RegisterNumbersAndValuesArePadded)
 {
@@ -65,7 +65,7 @@ TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
 {
     Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
     EXPECT_EQ(operation.CheckCommunication(), "1");
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, Test}));
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
     EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 50, 150, 150, 50}));
     EXPECT_EQ(reporter.lines[0], "Checking communication ...");
 
@@ -78,7 +78,7 @@ TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
 TEST_F(EnvelopeTest, MainWindowFormShowsEachStepAndTheFrames)
 {
     EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::Completed);
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, Test, Sm7, "W00815\r"}));
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
     EXPECT_EQ(board->registerValue(8), 0x15);
     EXPECT_EQ(reporter.history, (std::vector<QString>{
                                     "0: Checking communication ...", "1: ", "2: ", "0: Communication OK.",
@@ -92,7 +92,7 @@ TEST_F(EnvelopeTest, FailedCheckStopsTheOperationWithTheFormsFailureText)
     EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, Test}));
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
 
     EXPECT_EQ(upload(StatusForm::dialog({5035})), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
@@ -116,7 +116,7 @@ TEST_F(EnvelopeTest, PcTimeUploadGoesOnAfterAFailedCheckWithoutItsFinalText)
     EnvelopeTexts texts{5037, 5038};
     texts.goOnAfterFailedCheck = true;
     EXPECT_EQ(upload(StatusForm::mainWindow(), texts), Outcome::CommunicationFailed);
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, Test, Sm7, "W00815\r"}));
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
 }
 
@@ -200,7 +200,7 @@ TEST_F(ScanTest, FindsTheBoardStoresItAndShowsItsVersions)
     // Every speed was tried on the board's port.
     std::vector<int> speeds;
     for (const auto &frame : board->frames()) {
-        if (frame.bytes == Test)
+        if (frame.bytes == TestFrame)
             speeds.push_back(frame.lineSpeed);
     }
     EXPECT_EQ(speeds, (std::vector<int>{2400, 4800, 9600, 19200}));

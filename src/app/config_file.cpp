@@ -51,21 +51,18 @@ bool applyDataDirOption(QStringList &arguments, QString *error)
 {
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument.startsWith(QLatin1String("--data-dir="))) {
-            setDataDir(argument.mid(11));
-            arguments.removeAt(i);
-            return true;
+        const bool joined = argument.startsWith(QLatin1String("--data-dir="));
+        if (!joined && argument != QLatin1String("--data-dir"))
+            continue;
+        const QString folder = joined ? argument.mid(11) : arguments.value(i + 1);
+        if (folder.isEmpty() || folder.startsWith(QLatin1String("--"))) {
+            if (error)
+                *error = QStringLiteral("--data-dir needs a folder");
+            return false;
         }
-        if (argument == QLatin1String("--data-dir")) {
-            if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
-                if (error)
-                    *error = QStringLiteral("--data-dir needs a folder");
-                return false;
-            }
-            setDataDir(arguments[i + 1]);
-            arguments.remove(i, 2);
-            return true;
-        }
+        setDataDir(folder);
+        arguments.remove(i, joined ? 1 : 2);
+        return true;
     }
     return true;
 }
