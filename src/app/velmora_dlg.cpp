@@ -1,0 +1,502 @@
+#include "app/velmora_dlg.h"
+
+#include "app/about_dlg.h"
+#include "app/language.h"
+#include "app/localize.h"
+#include "app/main_window_params.h"
+#include "app/main_window_status.h"
+#include "comm/port_scan.h"
+#include "comm/sel_port_dlg.h"
+#include "time/digital_edit.h"
+
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+#include <memory>
+
+namespace kestrix {
+
+namespace {
+
+constexpr int StatusText = 5070;   // "Status:"
+
+// Display controls of the window.
+enum Control {
+    CloseButton = 1,
+    PcDate = 1009,
+    PcTime = 1010,
+    PcWeekday = 1019,
+    DownloadedClock = 1084,
+    ClockDisplay = 1085,
+    LogoPicture = 1212,
+    PcTimeCaption = 1250,
+    PcTimeLabel = 1253,
+    PcWeekdayLabel = 1326,
+    PcDateLabel = 1330,
+    FootnoteLabel = 1331,
+    DownloadedClockLabel = 1332,
+    DownloadedClockNote = 1333,
+};
+
+// Buttons of the window outside the parameter groups.
+enum Button {
+    AdjustPcTime = 1000,
+    SelectPort = 1004,
+    AdjustAll = 1005,
+    Reset = 1058,
+    Save = 1059,
+    Download = 1060,
+    About = 1086,
+    ManualTime = 1087,
+    NtpTime = 1088,
+    AlarmConfiguration = 1092,
+    ClockInformation = 1128,
+    TestConnection = 1137,
+    ActivateAlarm1 = 1140,
+    ActivateAlarm2 = 1141,
+    TestClock = 1174,
+    Load = 1207,
+    DayNight = 1238,
+};
+
+struct Command {
+    int number;
+    const char *text;                   // the template text; the language tables replace it
+    void (CVelmoraDlg::*handler)();     // nullptr: the operation is not available yet
+    bool boardOperation;                // disabled while a board operation runs
+    const char *icon;                   // an image of the data folder, or nullptr
+};
+
+const Command Commands[] = {
+    {TestConnection, "Test Connection", &CVelmoraDlg::OnTestConnection, true, nullptr},
+    {TestClock, "Test Clock", nullptr, true, nullptr},
+    {DayNight, "Day&&Night Settings", nullptr, true, nullptr},
+    {AdjustPcTime, "Adjust", nullptr, true, nullptr},
+    {AdjustAll, "Adjust All", nullptr, true, nullptr},
+    {Reset, "Reset", nullptr, true, "reset.png"},
+    {ActivateAlarm1, "Activate Alarm 1", nullptr, true, nullptr},
+    {ActivateAlarm2, "Activate Alarm 2", nullptr, true, nullptr},
+    {Download, "Download Configuration", nullptr, true, nullptr},
+    {Save, "Save", nullptr, false, nullptr},
+    {Load, "Load", nullptr, false, nullptr},
+    {AlarmConfiguration, "Alarm Configuration", nullptr, true, nullptr},
+    {ManualTime, "Adjust Time && Date Manual", nullptr, true, nullptr},
+    {NtpTime, "Adjust Time && Date via NTP servers", nullptr, true, nullptr},
+    {ClockInformation, "Clock Information", nullptr, true, nullptr},
+    {SelectPort, "Select COM Port and Speed", &CVelmoraDlg::OnSelectPort, true, nullptr},
+    {About, "About", &CVelmoraDlg::OnAbout, false, nullptr},
+    {CloseButton, "Close", &QDialog::accept, false, "close.png"},
+};
+
+// The command buttons beside the parameter groups, row by row; 0 leaves a cell empty and a
+// lone button spans the row.
+constexpr int CommandRows[][2] = {
+    {TestConnection, 0},
+    {SelectPort, 0},
+    {ManualTime, 0},
+    {NtpTime, 0},
+    {AlarmConfiguration, DayNight},
+    {ClockInformation, 0},
+    {ActivateAlarm1, ActivateAlarm2},
+    {AdjustAll, Reset},
+    {Save, Load},
+};
+
+struct IconFor {
+    MessageIcon icon;
+    QMessageBox::Icon box;
+};
+
+constexpr IconFor MessageIcons[] = {
+    {MessageIcon::None, QMessageBox::NoIcon},
+    {MessageIcon::Information, QMessageBox::Information},
+    {MessageIcon::Warning, QMessageBox::Warning},
+    {MessageIcon::Error, QMessageBox::Critical},
+};
+
+constexpr QSize LogoSize(68, 43);
+
+QString dataFile(const char *name)
+{
+    return QDir(dataDir()).filePath(QString::fromUtf8(name));
+}
+
+QLabel *numberedLabel(int number, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    setControlNumber(label, number);
+    return label;
+}
+
+QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setFixedWidth(field->fontMetrics().horizontalAdvance(widestText) + 16);
+    setControlNumber(field, number);
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::NoFocus);
+    return field;
+}
+
+// The logo at its fixed size; empty when logo.bmp is missing.
+QLabel *logoPicture(QWidget *parent)
+{
+    auto *picture = new QLabel(parent);
+    setControlNumber(picture, LogoPicture);
+    picture->setFixedSize(LogoSize);
+    const QPixmap logo(dataFile("logo.bmp"));
+    if (!logo.isNull())
+        picture->setPixmap(logo.scaled(LogoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return picture;
+}
+
+// The window's vertical scroll bar: a line is a hundredth and a page a tenth of the range, at
+// least one pixel each, whatever the scroll area sets; disabled when there is nothing to scroll.
+class WindowScrollBar : public QScrollBar {
+public:
+    explicit WindowScrollBar(QWidget *parent = nullptr) : QScrollBar(Qt::Vertical, parent) {}
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        QScrollBar::sliderChange(change);
+        if ((change == SliderRangeChange || change == SliderStepsChange) && !m_applying) {
+            m_applying = true;
+            const int range = maximum() - minimum();
+            setSingleStep(std::max(1, range / 100));
+            setPageStep(std::max(1, range / 10));
+            setEnabled(range > 0);
+            m_applying = false;
+        }
+    }
+
+private:
+    bool m_applying = false;
+};
+
+QVBoxLayout *column(std::initializer_list<QWidget *> widgets)
+{
+    auto *layout = new QVBoxLayout;
+    for (QWidget *widget : widgets)
+        layout->addWidget(widget);
+    layout->addStretch();
+    return layout;
+}
+
+} // namespace
+
+CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
+{
+    setDialogNumber(this, DialogNumber);
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    buildWindow();
+    initialise();
+    connectRunner();
+    connect(&m_timer, &QTimer::timeout, this, [this] { tick(QDateTime::currentDateTime()); });
+    m_timer.start(TickMilliseconds);
+}
+
+CVelmoraDlg::~CVelmoraDlg()
+{
+    // An operation still running ends inside the runner's destructor; its completion must not
+    // touch the window any more, nor ask for message boxes.
+    m_closing = true;
+    m_timer.stop();
+    disconnect(&m_runner, nullptr, nullptr, nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building
+
+void CVelmoraDlg::createButtons()
+{
+    for (const Command &command : Commands) {
+        auto *button = new QPushButton(QString::fromUtf8(command.text), this);
+        setControlNumber(button, command.number);
+        button->setAutoDefault(false);
+        if (command.icon) {
+            const QIcon icon(dataFile(command.icon));
+            if (!icon.isNull())
+                button->setIcon(icon);
+        }
+        if (command.handler)
+            connect(button, &QPushButton::clicked, this, command.handler);
+        m_buttons[command.number] = button;
+    }
+    button(TestClock)->hide();
+}
+
+void CVelmoraDlg::buildWindow()
+{
+    createButtons();
+    m_params = new ParameterArea(this);
+    connect(m_params, &ParameterArea::timeViewChanged, this, [this](int seconds) { m_cycle.setTimeViewSeconds(seconds); });
+    connect(m_params, &ParameterArea::dateViewChanged, this, [this](int seconds) { m_cycle.setDateViewSeconds(seconds); });
+
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setVerticalScrollBar(new WindowScrollBar);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->setWidget(buildContent());
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+    sizeToScreen();
+}
+
+QWidget *CVelmoraDlg::buildContent()
+{
+    m_content = new QWidget;
+    auto *columns = new QHBoxLayout;
+    columns->addLayout(column({buildPcTimeGroup(), buildDownloadedClock(), buildCommandButtons(),
+                               m_params->groupFrame(Group::TimeZone)}));
+
+    columns->addLayout(column({m_params->groupFrame(Group::ViewTimes), m_params->groupFrame(Group::P9),
+                               m_params->groupFrame(Group::A0), m_params->groupFrame(Group::A1),
+                               m_params->groupFrame(Group::A2), m_params->groupFrame(Group::A3)}));
+    columns->addLayout(column({m_params->groupFrame(Group::A4), m_params->groupFrame(Group::ByteMap),
+                               m_params->groupFrame(Group::SimpleTiming), m_params->groupFrame(Group::SelfTimer)}));
+
+    auto *layout = new QVBoxLayout(m_content);
+    layout->addWidget(buildTopRow());
+    layout->addLayout(columns);
+    layout->addWidget(buildFooter());
+    layout->addStretch();
+    return m_content;
+}
+
+QWidget *CVelmoraDlg::buildTopRow()
+{
+    auto *row = new QWidget(m_content);
+    m_display = new CDigitalEdit(row);
+    setControlNumber(m_display, ClockDisplay);
+    m_display->setMinimumWidth(m_display->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 40);
+    m_status = new StatusPanel(row);
+
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(logoPicture(row), 0, Qt::AlignTop);
+    layout->addStretch(1);
+    layout->addWidget(m_display, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
+    layout->addWidget(m_status);
+    return row;
+}
+
+QWidget *CVelmoraDlg::buildPcTimeGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("PC Time / Date"), m_content);
+    setControlNumber(group, PcTimeCaption);
+    m_pcTime = readOnlyField(PcTime, QStringLiteral("00 : 00 : 00"), group);
+    m_pcWeekday = readOnlyField(PcWeekday, QStringLiteral("0"), group);
+    m_pcDate = readOnlyField(PcDate, QStringLiteral("00. 00. 0000"), group);
+
+    auto *grid = new QGridLayout(group);
+    grid->addWidget(numberedLabel(PcTimeLabel, QStringLiteral("Time:"), group), 0, 0);
+    grid->addWidget(m_pcTime, 0, 1);
+    grid->addWidget(numberedLabel(PcWeekdayLabel, QStringLiteral("Week day:"), group), 1, 0);
+    grid->addWidget(m_pcWeekday, 1, 1);
+    grid->addWidget(numberedLabel(PcDateLabel, QStringLiteral("Date:"), group), 2, 0);
+    grid->addWidget(m_pcDate, 2, 1);
+    grid->addWidget(button(AdjustPcTime), 0, 2, Qt::AlignTop);
+    return group;
+}
+
+QWidget *CVelmoraDlg::buildDownloadedClock()
+{
+    auto *frame = new QGroupBox(m_content);
+    m_downloadedClock = readOnlyField(DownloadedClock, QStringLiteral("00:00:00 00.00.00 0"), frame);
+    auto *grid = new QGridLayout(frame);
+    grid->addWidget(button(Download), 0, 0, 1, 2);
+    grid->addWidget(numberedLabel(DownloadedClockLabel, QStringLiteral("Time Date Weekday"), frame), 1, 0);
+    grid->addWidget(numberedLabel(DownloadedClockNote, QStringLiteral("(downloaded)"), frame), 1, 1, Qt::AlignRight);
+    grid->addWidget(m_downloadedClock, 2, 0, 1, 2);
+    return frame;
+}
+
+QWidget *CVelmoraDlg::buildCommandButtons()
+{
+    auto *box = new QWidget(m_content);
+    auto *grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    int row = 0;
+    for (const auto &pair : CommandRows) {
+        if (pair[1] == 0) {
+            grid->addWidget(button(pair[0]), row, 0, 1, 2);
+        } else {
+            grid->addWidget(button(pair[0]), row, 0);
+            grid->addWidget(button(pair[1]), row, 1);
+        }
+        ++row;
+    }
+    return box;
+}
+
+QWidget *CVelmoraDlg::buildFooter()
+{
+    auto *footer = new QWidget(m_content);
+    auto *layout = new QHBoxLayout(footer);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(numberedLabel(FootnoteLabel, QStringLiteral("(1) - Not included in standard KESTRIXs"), footer));
+    layout->addStretch();
+    layout->addWidget(button(TestClock));
+    layout->addWidget(button(About));
+    layout->addWidget(button(CloseButton));
+    return footer;
+}
+
+// Every part shows without scrolling when the screen is large enough; else the window takes
+// what the screen offers and scrolls.
+void CVelmoraDlg::sizeToScreen()
+{
+    QSize size = fullSize();
+    if (const QScreen *screen = this->screen()) {
+        const QSize available = screen->availableGeometry().size() - QSize(16, 48);
+        size = size.boundedTo(available);
+    }
+    resize(size);
+}
+
+QSize CVelmoraDlg::fullSize() const
+{
+    const int bar = m_scroll->verticalScrollBar()->sizeHint().width();
+    return m_content->sizeHint() + QSize(bar, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Initialisation: serial settings, language, status caption, lists and starting values.
+
+void CVelmoraDlg::initialise()
+{
+    readSerialSettings(m_settings);
+    LocalizeDialog(this, DialogNumber);
+    m_params->wrapCaptions();
+    m_status->caption()->setText(LookupText(StatusText));
+    m_params->fillLists();
+    m_params->resetToStart();
+    m_status->clearLines();
+    m_cycle.restart();
+}
+
+void CVelmoraDlg::connectRunner()
+{
+    connect(&m_runner, &OperationRunner::lineChanged, m_status, &StatusPanel::setLine);
+    connect(&m_runner, &OperationRunner::progressChanged, m_status, &StatusPanel::showProgress);
+    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) {
+        setOperationsEnabled(!busy);
+        m_status->setBusy(busy);
+    });
+    m_runner.setMessageBoxHandler([this](const QString &text, MessageIcon icon) { showMessageBox(text, icon); });
+}
+
+void CVelmoraDlg::showMessageBox(const QString &text, MessageIcon icon)
+{
+    if (m_closing)
+        return;
+    QMessageBox::Icon shown = QMessageBox::NoIcon;
+    for (const IconFor &entry : MessageIcons) {
+        if (entry.icon == icon)
+            shown = entry.box;
+    }
+    QMessageBox box(shown, windowTitle(), text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CVelmoraDlg::setOperationsEnabled(bool enabled)
+{
+    for (const Command &command : Commands) {
+        if (command.boardOperation)
+            button(command.number)->setEnabled(enabled);
+    }
+    m_params->setOperationsEnabled(enabled);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Accessors
+
+QLabel *CVelmoraDlg::messageLine(int index) const
+{
+    return m_status->line(index);
+}
+
+const ParameterDigits &CVelmoraDlg::digits() const
+{
+    return m_params->digits();
+}
+
+QPushButton *CVelmoraDlg::button(int number) const
+{
+    const auto found = m_buttons.find(number);
+    if (found != m_buttons.end())
+        return found->second;
+    return qobject_cast<QPushButton *>(control(number));
+}
+
+QWidget *CVelmoraDlg::control(int number) const
+{
+    const QList<QWidget *> children = findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if (controlNumber(child) == number)
+            return child;
+    }
+    return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clock
+
+void CVelmoraDlg::tick(const QDateTime &now)
+{
+    const ClockTexts texts = clockTexts(now);
+    m_pcDate->setText(texts.date);
+    m_pcTime->setText(texts.time);
+    m_pcWeekday->setText(texts.weekday);
+    if (const std::optional<QString> shown = m_cycle.tick(now))
+        m_display->setText(*shown);
+    Q_EMIT ticked();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buttons
+
+// Tries every port at every speed on the worker; the window takes the pair found (or what the
+// configuration file says) when the scan ends.
+void CVelmoraDlg::OnTestConnection()
+{
+    auto result = std::make_shared<ScanResult>();
+    m_runner.start([settings = m_settings, result](Reporter &reporter) { *result = scanPorts(settings, reporter); },
+                   [this, result] {
+                       if (!m_closing)
+                           m_settings = result->settings;
+                   });
+}
+
+void CVelmoraDlg::OnSelectPort()
+{
+    CSelPort dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPort() == 0)
+        return;
+    m_settings.port = dialog.chosenPort();
+    m_settings.speed = dialog.chosenSpeed();
+}
+
+void CVelmoraDlg::OnAbout()
+{
+    CAboutDlg dialog(this);
+    dialog.exec();
+}
+
+} // namespace kestrix

@@ -1,0 +1,106 @@
+#pragma once
+// The main window (dialog 102): the PC clock in a large seven-segment display, the status
+// area, the parameter groups with their Adjust buttons and the buttons that start the other
+// operations. Board operations run on the window's worker; the clock keeps ticking meanwhile.
+
+#include "app/config_file.h"
+#include "app/display_cycle.h"
+#include "app/operation_runner.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <map>
+
+QT_BEGIN_NAMESPACE
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+QT_END_NAMESPACE
+
+namespace kestrix {
+
+class CDigitalEdit;
+class ParameterArea;
+class ParameterDigits;
+class StatusPanel;
+
+class CVelmoraDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int DialogNumber = 102;
+    static constexpr int TickMilliseconds = 1000;
+
+    explicit CVelmoraDlg(QWidget *parent = nullptr);
+    ~CVelmoraDlg() override;
+
+    CDigitalEdit *display() const { return m_display; }
+    // Message line 1, 2 or 3 as index 0, 1 or 2.
+    QLabel *messageLine(int index) const;
+    StatusPanel *statusPanel() const { return m_status; }
+    ParameterArea *parameters() const { return m_params; }
+    const ParameterDigits &digits() const;
+    const SerialSettings &settings() const { return m_settings; }
+    DisplayCycle &cycle() { return m_cycle; }
+    OperationRunner &runner() { return m_runner; }
+    // The one-second clock timer; tests stop it and drive tick() themselves.
+    QTimer &clockTimer() { return m_timer; }
+    QScrollArea *scrollArea() const { return m_scroll; }
+    // A button of the window by its control number, nullptr when there is none.
+    QPushButton *button(int number) const;
+    // The child carrying a control number, nullptr when there is none.
+    QWidget *control(int number) const;
+    template <class Widget>
+    Widget *control(int number) const { return qobject_cast<Widget *>(control(number)); }
+
+    // The size at which everything shows without scrolling.
+    QSize fullSize() const;
+
+public Q_SLOTS:
+    // One timer tick at `now`: the PC clock texts and the display cycle.
+    void tick(const QDateTime &now);
+
+    void OnTestConnection();
+    void OnSelectPort();
+    void OnAbout();
+
+Q_SIGNALS:
+    // Emitted after every tick, for whoever watches the clock.
+    void ticked();
+
+private:
+    void buildWindow();
+    QWidget *buildTopRow();
+    QWidget *buildPcTimeGroup();
+    QWidget *buildDownloadedClock();
+    QWidget *buildCommandButtons();
+    QWidget *buildFooter();
+    QWidget *buildContent();
+    void createButtons();
+    void initialise();
+    void connectRunner();
+    void showMessageBox(const QString &text, MessageIcon icon);
+    void setOperationsEnabled(bool enabled);
+    void sizeToScreen();
+
+    SerialSettings m_settings;
+    DisplayCycle m_cycle;
+    QTimer m_timer;
+    bool m_closing = false;
+
+    CDigitalEdit *m_display = nullptr;
+    StatusPanel *m_status = nullptr;
+    ParameterArea *m_params = nullptr;
+    QLineEdit *m_pcTime = nullptr;
+    QLineEdit *m_pcWeekday = nullptr;
+    QLineEdit *m_pcDate = nullptr;
+    QLineEdit *m_downloadedClock = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QWidget *m_content = nullptr;
+    std::map<int, QPushButton *> m_buttons;
+
+    // Last member: destroyed first, so a running operation ends while the window is whole.
+    OperationRunner m_runner;
+};
+
+} // namespace kestrix
