@@ -31,6 +31,12 @@ if [ "$status" -eq 2 ]; then
   cli map-port "$sim_port" "$device" > /dev/null
   echo "No board is configured: started the simulated board on $device and named it COM$sim_port"
   echo "in config.ini. Its traffic is logged in $build/board-sim.log."
+  config="$(cli config-path)"
+  if ! grep -qi '^\[Parameters\]' "$config"; then
+    # A demo start-up preset: the clock shows the time for 10 s and the date for 3 s.
+    printf '\r\n[Parameters]\r\nP6=10\r\nP7=03\r\n' >> "$config"
+    echo "Added a [Parameters] preset (P6=10, P7=03) so the clock display cycles time and date."
+  fi
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -415,6 +415,20 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Parameters]\nP6=05\nP7=12\n");
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    EXPECT_EQ(window.cycle().timeViewSeconds(), 5);
+    EXPECT_EQ(window.cycle().dateViewSeconds(), 12);
+    EXPECT_EQ(window.parameters()->controlText(ParamId::Th), "5");
+    EXPECT_EQ(window.parameters()->controlText(ParamId::Td), "12");
+    window.tick(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
+    EXPECT_EQ(window.display()->text(), "09:05:03");
+}
+
 TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
 {
     ScratchDataDir data;

@@ -388,7 +388,31 @@ void CVelmoraDlg::initialise()
     m_params->fillLists();
     m_params->resetToStart();
     m_status->clearLines();
+    presetViewDurations();
     m_cycle.restart();
+}
+
+// The display cycle's time-view and date-view seconds come from P6 and P7 of [Parameters]
+// in config.ini when present; the fields th and td show them.
+void CVelmoraDlg::presetViewDurations()
+{
+    struct ViewKey { const char *key; ParamId field; void (DisplayCycle::*set)(int); };
+    static constexpr ViewKey Keys[] = {
+        {"P6", ParamId::Th, &DisplayCycle::setTimeViewSeconds},
+        {"P7", ParamId::Td, &DisplayCycle::setDateViewSeconds},
+    };
+    const IniFile config = configFile();
+    for (const ViewKey &view : Keys) {
+        const std::optional<QString> value = config.value(QStringLiteral("Parameters"), QLatin1String(view.key));
+        if (!value)
+            continue;
+        const QString text = stripRule(*value);
+        bool isNumber = false;
+        const int seconds = text.toInt(&isNumber);
+        m_params->setFieldText(view.field, text);
+        if (isNumber)
+            (m_cycle.*view.set)(seconds);
+    }
 }
 
 void CVelmoraDlg::connectRunner()

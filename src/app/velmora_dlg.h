@@ -78,6 +78,7 @@ private:
     QWidget *buildContent();
     void createButtons();
     void initialise();
+    void presetViewDurations();
     void connectRunner();
     void showMessageBox(const QString &text, MessageIcon icon);
     void setOperationsEnabled(bool enabled);

@@ -25,6 +25,7 @@ constexpr Command Commands[] = {
     {"versions", runVersions},
     {"scan", runScan},
     {"map-port", runMapPort},
+    {"config-path", runConfigPath},
 };
 
 } // namespace

@@ -80,6 +80,8 @@ QString usage()
         "             at which a board answers in config.ini\n"
         "  map-port N DEVICE\n"
         "             name the device of port COM<N> in config.ini [Ports]\n"
+        "  config-path\n"
+        "             print where config.ini is\n"
         "\n"
         "Options:\n"
         "  --port N         port number 1-20 (COM<N>; its device comes from config.ini [Ports])\n"

@@ -9,6 +9,7 @@ int runCheck(const Options &options);
 int runVersions(const Options &options);
 int runScan(const Options &options);
 int runMapPort(const Options &options);
+int runConfigPath(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);

@@ -1,0 +1,12 @@
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+
+namespace kestrix::cli {
+
+int runConfigPath(const Options &)
+{
+    printResult(configFilePath());
+    return Success;
+}
+
+} // namespace kestrix::cli
