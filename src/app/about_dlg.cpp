@@ -23,27 +23,6 @@ enum Control {
     CompiledLine = 1216,
 };
 
-constexpr QSize LogoSize(68, 43);
-
-// The logo at its fixed size; an empty picture when logo.bmp is missing or unreadable.
-QLabel *logoPicture(QWidget *parent)
-{
-    auto *picture = new QLabel(parent);
-    setControlNumber(picture, LogoPicture);
-    picture->setFixedSize(LogoSize);
-    const QPixmap logo(QDir(dataDir()).filePath(QStringLiteral("logo.bmp")));
-    if (!logo.isNull())
-        picture->setPixmap(logo.scaled(LogoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    return picture;
-}
-
-QLabel *staticText(const QString &text, int number, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    setControlNumber(label, number);
-    return label;
-}
-
 } // namespace
 
 QString compiledText()
@@ -56,18 +35,18 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("About Orbisk"));
 
-    auto *compiled = staticText(QString(), CompiledLine, this);
+    auto *compiled = numberedLabel(CompiledLine, QString(), this);
     auto *ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     setControlNumber(ok, OkButton);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *texts = new QVBoxLayout;
-    texts->addWidget(staticText(QStringLiteral("Orbisk v2.2"), VersionText, this));
+    texts->addWidget(numberedLabel(VersionText, QStringLiteral("Orbisk v2.2"), this));
     texts->addWidget(compiled);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(logoPicture(this), 0, Qt::AlignTop);
+    layout->addWidget(logoPicture(LogoPicture, this), 0, Qt::AlignTop);
     layout->addLayout(texts, 1);
     layout->addWidget(ok, 0, Qt::AlignTop);
 

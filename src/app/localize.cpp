@@ -1,8 +1,11 @@
 #include "app/localize.h"
 
+#include "app/config_file.h"
 #include "app/language.h"
 
 #include <QAbstractButton>
+#include <QDir>
+#include <QPixmap>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -85,6 +88,24 @@ void LocalizeDialog(QWidget *window, int dialogNumber)
         if (number != 0 && hasText(number))
             setControlText(child, LookupText(number));
     }
+}
+
+QLabel *numberedLabel(int number, const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    setControlNumber(label, number);
+    return label;
+}
+
+QLabel *logoPicture(int number, QWidget *parent)
+{
+    constexpr QSize LogoSize(68, 43);
+    auto *picture = numberedLabel(number, QString(), parent);
+    picture->setFixedSize(LogoSize);
+    const QPixmap logo(QDir(dataDir()).filePath(QStringLiteral("logo.bmp")));
+    if (!logo.isNull())
+        picture->setPixmap(logo.scaled(LogoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return picture;
 }
 
 } // namespace kestrix

@@ -148,13 +148,6 @@ constexpr int ListContentsLength = 18;   // longer entries show whole in the dro
 constexpr int WrappedCaptionWidth = 170;
 constexpr char WrapsWhenLong[] = "wrapsWhenLong";
 
-QLabel *numberedLabel(int number, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    setControlNumber(label, number);
-    return label;
-}
-
 // The parameter code beside a control, set off from the captions.
 QLabel *codeLabel(int number, const QString &text, QWidget *parent)
 {

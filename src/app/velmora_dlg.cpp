@@ -124,18 +124,9 @@ constexpr IconFor MessageIcons[] = {
     {MessageIcon::Error, QMessageBox::Critical},
 };
 
-constexpr QSize LogoSize(68, 43);
-
 QString dataFile(const char *name)
 {
     return QDir(dataDir()).filePath(QString::fromUtf8(name));
-}
-
-QLabel *numberedLabel(int number, const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    setControlNumber(label, number);
-    return label;
 }
 
 QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
@@ -146,18 +137,6 @@ QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
     return field;
-}
-
-// The logo at its fixed size; empty when logo.bmp is missing.
-QLabel *logoPicture(QWidget *parent)
-{
-    auto *picture = new QLabel(parent);
-    setControlNumber(picture, LogoPicture);
-    picture->setFixedSize(LogoSize);
-    const QPixmap logo(dataFile("logo.bmp"));
-    if (!logo.isNull())
-        picture->setPixmap(logo.scaled(LogoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    return picture;
 }
 
 // The window's vertical scroll bar: a line is a hundredth and a page a tenth of the range, at
@@ -288,7 +267,7 @@ QWidget *CVelmoraDlg::buildTopRow()
 
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(logoPicture(row), 0, Qt::AlignTop);
+    layout->addWidget(logoPicture(LogoPicture, row), 0, Qt::AlignTop);
     layout->addStretch(1);
     layout->addWidget(m_display, 0, Qt::AlignVCenter);
     layout->addStretch(1);

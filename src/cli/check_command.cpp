@@ -8,17 +8,14 @@ namespace kestrix::cli {
 
 int runCheck(const Options &options)
 {
-    const SerialSettings settings = resolveSettings(options);
-    if (const int probe = probePort(settings); probe != Success)
-        return probe;
-    ConsoleReporter reporter;
-    Operation operation(settings, reporter, StatusForm::mainWindow());
-    if (operation.CheckCommunication() == QLatin1String("1")) {
-        printResult(LookupText(5036));   // "Communication OK."
-        return Success;
-    }
-    operation.status().showCheckFailure();
-    return NoBoard;
+    return withBoard(options, [](Operation &operation, const SerialSettings &) {
+        if (operation.CheckCommunication() == QLatin1String("1")) {
+            printResult(LookupText(5036));   // "Communication OK."
+            return int(Success);
+        }
+        operation.status().showCheckFailure();
+        return int(NoBoard);
+    });
 }
 
 } // namespace kestrix::cli

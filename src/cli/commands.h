@@ -2,6 +2,9 @@
 // The commands of kestrix-cli; each returns the program's exit status.
 
 #include "cli/cli_options.h"
+#include "comm/operation.h"
+
+#include <functional>
 
 namespace kestrix::cli {
 
@@ -14,8 +17,9 @@ int runConfigPath(const Options &options);
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
 
-// Opens and closes the port once, so that a port that cannot be opened is reported with its
-// device and the reason before any exchange. Returns Success or PortFailure.
-int probePort(const SerialSettings &settings);
+// Runs `exchange` on the port and speed of the options, after opening and closing the port
+// once, so that a port that cannot be opened is reported with its device and the reason
+// before any exchange (PortFailure).
+int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange);
 
 } // namespace kestrix::cli

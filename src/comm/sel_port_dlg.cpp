@@ -23,13 +23,6 @@ enum Control {
     SpeedCaption = 1193,
 };
 
-QLabel *caption(const QString &text, int number, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    setControlNumber(label, number);
-    return label;
-}
-
 } // namespace
 
 CSelPort::CSelPort(QWidget *parent) : QDialog(parent)
@@ -57,9 +50,9 @@ CSelPort::CSelPort(QWidget *parent) : QDialog(parent)
     connect(m_speedList, &QComboBox::editTextChanged, this, [this] { markSpeedInvalid(false); });
 
     auto *layout = new QGridLayout(this);
-    layout->addWidget(caption(QStringLiteral("Select Communication Port:"), PortCaption, this), 0, 0);
+    layout->addWidget(numberedLabel(PortCaption, QStringLiteral("Select Communication Port:"), this), 0, 0);
     layout->addWidget(m_portList, 0, 1);
-    layout->addWidget(caption(QStringLiteral("Select Communication Speed"), SpeedCaption, this), 1, 0);
+    layout->addWidget(numberedLabel(SpeedCaption, QStringLiteral("Select Communication Speed"), this), 1, 0);
     layout->addWidget(m_speedList, 1, 1);
     layout->addWidget(m_speedHint, 2, 0, 1, 2);
     layout->addWidget(ok, 3, 0, 1, 2, Qt::AlignCenter);

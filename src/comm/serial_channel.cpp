@@ -235,15 +235,4 @@ std::string CComm::Query(const std::string &frame, int count)
     return formatAnswer(buffer, received, count);
 }
 
-int CComm::ReadByte()
-{
-    if (!isOpen())
-        return -1;
-    char byte = 0;
-    if (readAnswer(&byte, 1) != 1)
-        return -1;
-    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(1, byte));
-    return static_cast<unsigned char>(byte);
-}
-
 } // namespace kestrix

@@ -61,9 +61,6 @@ public:
     // when no byte arrives within 500 ms.
     std::string Query(const std::string &frame, int count);
 
-    // Reads one raw byte, waiting at most 500 ms; -1 when none arrives.
-    int ReadByte();
-
     int port() const { return m_port; }
     int speed() const { return m_speed; }
     OpenFailure lastOpenFailure() const { return m_lastFailure; }

@@ -4,6 +4,7 @@
 #include "comm/serial_channel.h"
 
 namespace kestrix::cli {
+namespace {
 
 int probePort(const SerialSettings &settings)
 {
@@ -19,6 +20,18 @@ int probePort(const SerialSettings &settings)
     }
     channel.Close();
     return Success;
+}
+
+} // namespace
+
+int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange)
+{
+    const SerialSettings settings = resolveSettings(options);
+    if (const int probe = probePort(settings); probe != Success)
+        return probe;
+    ConsoleReporter reporter;
+    Operation operation(settings, reporter, StatusForm::mainWindow());
+    return exchange(operation, settings);
 }
 
 } // namespace kestrix::cli
