@@ -437,6 +437,7 @@ TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
     CVelmoraDlg window;
     EXPECT_EQ(window.windowTitle(), "Kestrix Konfigurationsprogramm");
     EXPECT_EQ(window.button(1137)->text(), "Verbindung testen");
+    EXPECT_EQ(window.button(1)->text(), "Schließen");
     EXPECT_EQ(window.control<QLabel>(1331)->text(), "(1) - Nicht in Standard-KESTRIX enthalten");
     EXPECT_EQ(window.control<QGroupBox>(1342)->title(), "Anzeigedauer (Sekunden 0-99)");
     LoadLanguage("english");

@@ -19,6 +19,14 @@ constexpr int BoardPort = 3;
 const std::string Sm7 = "\x1bSM7\r";
 const std::string TestFrame = "\x1bTS?\r";
 
+// The frames the board received, once it has read the expected ones: a frame that gets no
+// answer may still be on its way when the operation returns.
+std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
+{
+    board.waitForFrames(expected, 1s);
+    return board.frameTexts();
+}
+
 TEST(Frames, RegisterNumbersAndValuesArePadded)
 {
     EXPECT_EQ(Frame::registerWrite("5", "7"), "W00507\r");
@@ -65,7 +73,7 @@ TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
 {
     Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
     EXPECT_EQ(operation.CheckCommunication(), "1");
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
+    EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
     EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 50, 150, 150, 50}));
     EXPECT_EQ(reporter.lines[0], "Checking communication ...");
 
@@ -78,7 +86,7 @@ TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
 TEST_F(EnvelopeTest, MainWindowFormShowsEachStepAndTheFrames)
 {
     EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::Completed);
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
     EXPECT_EQ(board->registerValue(8), 0x15);
     EXPECT_EQ(reporter.history, (std::vector<QString>{
                                     "0: Checking communication ...", "1: ", "2: ", "0: Communication OK.",
@@ -92,7 +100,7 @@ TEST_F(EnvelopeTest, FailedCheckStopsTheOperationWithTheFormsFailureText)
     EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
+    EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
 
     EXPECT_EQ(upload(StatusForm::dialog({5035})), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
@@ -116,7 +124,7 @@ TEST_F(EnvelopeTest, PcTimeUploadGoesOnAfterAFailedCheckWithoutItsFinalText)
     EnvelopeTexts texts{5037, 5038};
     texts.goOnAfterFailedCheck = true;
     EXPECT_EQ(upload(StatusForm::mainWindow(), texts), Outcome::CommunicationFailed);
-    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
 }
 

@@ -1,6 +1,7 @@
 #include "app/about_dlg.h"
 
 #include "app/config_file.h"
+#include "app/language.h"
 #include "app/localize.h"
 
 #include <QDir>
@@ -36,7 +37,7 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("About Orbisk"));
 
     auto *compiled = numberedLabel(CompiledLine, QString(), this);
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(textOr(ButtonText::Ok, QStringLiteral("OK")), this);
     ok->setDefault(true);
     setControlNumber(ok, OkButton);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -105,6 +105,12 @@ QString LookupText(int number)
     return *text;
 }
 
+QString textOr(int number, const QString &builtIn)
+{
+    const QString text = LookupText(number);
+    return text.startsWith('?') ? builtIn : text;
+}
+
 bool hasText(int number)
 {
     return !LookupText(number).startsWith('?');

@@ -18,6 +18,15 @@ QString LookupText(int number);
 // True when the number has a text (the result of LookupText does not begin with "?").
 bool hasText(int number);
 
+// The text of a number, or `builtIn` when there is none.
+QString textOr(int number, const QString &builtIn);
+
+// Texts of the buttons numbered 1, which mean "Close" in the main window and "OK" elsewhere.
+namespace ButtonText {
+constexpr int Close = 5200;
+constexpr int Ok = 5201;
+} // namespace ButtonText
+
 inline const QString NoText = QStringLiteral("?");
 
 } // namespace kestrix

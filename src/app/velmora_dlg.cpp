@@ -201,7 +201,8 @@ CVelmoraDlg::~CVelmoraDlg()
 void CVelmoraDlg::createButtons()
 {
     for (const Command &command : Commands) {
-        auto *button = new QPushButton(QString::fromUtf8(command.text), this);
+        const QString text = QString::fromUtf8(command.text);
+        auto *button = new QPushButton(command.number == CloseButton ? textOr(ButtonText::Close, text) : text, this);
         setControlNumber(button, command.number);
         button->setAutoDefault(false);
         if (command.icon) {

@@ -1,6 +1,7 @@
 #include "comm/sel_port_dlg.h"
 
 #include "app/config_file.h"
+#include "app/language.h"
 #include "app/localize.h"
 
 #include <QComboBox>
@@ -43,7 +44,7 @@ CSelPort::CSelPort(QWidget *parent) : QDialog(parent)
     m_speedHint->setObjectName(QStringLiteral("speedHint"));
     m_speedHint->setVisible(false);
 
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    auto *ok = new QPushButton(textOr(ButtonText::Ok, QStringLiteral("OK")), this);
     ok->setDefault(true);
     setControlNumber(ok, OkButton);
     connect(ok, &QPushButton::clicked, this, &CSelPort::accept);
