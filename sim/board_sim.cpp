@@ -374,8 +374,15 @@ void BoardSim::setFaults(const Faults &faults)
 
 std::vector<ReceivedFrame> BoardSim::frames() const
 {
+    return frames(0);
+}
+
+std::vector<ReceivedFrame> BoardSim::frames(size_t first) const
+{
     std::lock_guard lock(d->mutex);
-    return d->frames;
+    if (first >= d->frames.size())
+        return {};
+    return {d->frames.begin() + std::ptrdiff_t(first), d->frames.end()};
 }
 
 std::vector<std::string> BoardSim::frameTexts() const

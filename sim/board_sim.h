@@ -30,7 +30,8 @@ struct ReceivedFrame {
 struct Faults {
     bool silent = false;        // executes commands but never answers
     bool wrongAnswers = false;  // "hello" for the test, garbage versions, inverted bytes, '?' to display lines
-    int answerOnlyFirst = -1;   // answers the first N frames after setFaults, then silent; -1 = unlimited
+    int answerOnlyFirst = -1;   // gives the next N answers after setFaults, then is silent (frames that
+                                // get no answer anyway, such as the preamble, do not count); -1 = unlimited
     int rejectDisplayLines = 0; // answers the next N display lines with '?' instead of '>'
     std::chrono::milliseconds answerDelay{0};  // every answer goes out this late
 };
@@ -66,6 +67,7 @@ public:
     void setFaults(const Faults &faults);
 
     std::vector<ReceivedFrame> frames() const;
+    std::vector<ReceivedFrame> frames(size_t first) const;   // from the frame numbered `first` on
     std::vector<std::string> frameTexts() const;
     void clearFrames();
     // Waits until at least `count` frames are recorded; false when the time runs out first.

@@ -126,18 +126,16 @@ void printFramesUntilQuit(const BoardSim &board, int boardSpeed)
     size_t printed = 0;
     while (!quitRequested) {
         board.waitForFrames(printed + 1, milliseconds(100));
-        std::vector<ReceivedFrame> frames = board.frames();
-        for (; printed < frames.size(); ++printed) {
-            bool settled = printed + 1 < frames.size()
-                           || steady_clock::now() - frames[printed].time > milliseconds(200);
+        const std::vector<ReceivedFrame> fresh = board.frames(printed);
+        for (size_t i = 0; i < fresh.size(); ++i, ++printed) {
+            const bool settled = i + 1 < fresh.size() || steady_clock::now() - fresh[i].time > milliseconds(200);
             if (!settled)
                 break;
-            printFrame(frames[printed], boardSpeed);
+            printFrame(fresh[i], boardSpeed);
         }
     }
-    std::vector<ReceivedFrame> frames = board.frames();
-    for (; printed < frames.size(); ++printed)
-        printFrame(frames[printed], boardSpeed);
+    for (const ReceivedFrame &frame : board.frames(printed))
+        printFrame(frame, boardSpeed);
 }
 
 } // namespace

@@ -6,6 +6,10 @@
 #include "comm/trace.h"
 
 #include <QFile>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -61,6 +65,16 @@ TEST_F(ChannelTest, OpenReportsMissingAndBusyDevices)
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
     EXPECT_TRUE(channel.lastOpenError().contains("in use"));
     holder.Close();
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+
+    // A program that locks the device its own way holds it as well.
+    const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
+    ::close(other);
     EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
     channel.Close();
 }
@@ -125,21 +139,42 @@ TEST_F(ChannelTest, FailedWriteReopensSilentlyWithTheStoredPortAndSpeed)
 
 TEST_F(ChannelTest, ReopenAfterAFailedOpenUsesThatOpensPortAndSpeed)
 {
-    EXPECT_EQ(channel.Open(21, 2400), CComm::BadPort);
-    EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "");
-    EXPECT_EQ(channel.port(), 21);
-    EXPECT_EQ(channel.speed(), 2400);
-    EXPECT_TRUE(board->frameTexts().empty());
+    CComm holder;
+    ASSERT_EQ(holder.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 2400), CComm::DeviceError);
+    holder.Close();
+    board->setLineSpeed(0);
+    channel.Send(Frame::Preamble);   // fails on the unopened channel, which then reopens
+    ASSERT_TRUE(channel.isOpen());
+    EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "Hello");   // answered while open
+    channel.Close();
+    const auto frames = board->frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].bytes, Frame::CommunicationTest);
+    EXPECT_EQ(frames[0].lineSpeed, 2400);
 }
 
-TEST_F(ChannelTest, HangUpDuringAnOperationNeverInventsAnAnswer)
+TEST_F(ChannelTest, HangUpBeforeAWriteGivesNoAnswerAndLeavesTheChannelClosed)
 {
     ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
     board->hangUp();
-    EXPECT_NE(channel.Query(Frame::registerRead("8"), 1), "00");
+    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), "");
     channel.Send(Frame::Preamble);
     EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::NoSuchDevice);
+}
+
+TEST_F(ChannelTest, HangUpWhileWaitingForTheAnswerIsNoAnswerNotAZeroByte)
+{
+    board->setFaults({.answerDelay = 400ms});
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(100ms);
+        board->hangUp();
+    });
+    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), CComm::NotConnected);
+    unplug.join();
+    channel.Close();
 }
 
 TEST_F(ChannelTest, TraceRecordsFramesAndAnswers)

@@ -336,6 +336,14 @@ TEST_F(MainWindow, ShowsSuppliedDigitsInTheListsAndBoxes)
     EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
     EXPECT_TRUE(control<QCheckBox>(1041)->isChecked());
     EXPECT_FALSE(control<QLineEdit>(1065)->isEnabled());
+
+    // Any other brightness digit goes into the field with both boxes unticked.
+    area->digits().setDigit(StoredDigit::Br2, "5");
+    area->showStoredDigits();
+    EXPECT_EQ(control<QLineEdit>(1065)->text(), "5");
+    EXPECT_TRUE(control<QLineEdit>(1065)->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>(1041)->isChecked());
+    EXPECT_EQ(window->digits().valueText(parameter(ParamId::Brightness), area->controlText(ParamId::Brightness)), "5");
 }
 
 TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)

@@ -205,6 +205,19 @@ TEST_F(ScanTest, FindsTheBoardStoresItAndShowsItsVersions)
     EXPECT_NE(std::find(history.begin(), history.end(), "1: Checking COM20, Baud Rate: 19200"), history.end());
     EXPECT_EQ(std::count_if(history.begin(), history.end(), [](const QString &line) { return line.startsWith("1: Checking"); }),
               ScanTries);
+    // Each try on the board's port is the preamble, then the test on a fresh opening; the
+    // versions follow the last try. Ports without a device cost no pause.
+    const std::vector<std::string> tryFrames{Sm7, TestFrame};
+    std::vector<std::string> expected;
+    for (int speed = 0; speed < 4; ++speed)
+        expected.insert(expected.end(), tryFrames.begin(), tryFrames.end());
+    expected.insert(expected.end(), {Sm7, "\x1bSV?\r", "\x1bHV?\r"});
+    EXPECT_EQ(received(*board, expected.size()), expected);
+    std::vector<int> pauses;
+    for (int speed = 0; speed < 4; ++speed)
+        pauses.insert(pauses.end(), {150, 50, 150, 150, 50});
+    pauses.insert(pauses.end(), {150, 50, 150, 150, 50, 150, 150, 50});
+    EXPECT_EQ(sleeper.pauses(), pauses);
     // Every speed was tried on the board's port.
     std::vector<int> speeds;
     for (const auto &frame : board->frames()) {
@@ -233,9 +246,40 @@ TEST_F(ScanTest, NoBoardLeavesTheFileAndRestoresItsSettings)
     EXPECT_FALSE(result.found);
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
     EXPECT_EQ(reporter.lines[1], "");
+    EXPECT_EQ(reporter.lines[2], "");
     EXPECT_EQ(result.settings.port, 7);
     EXPECT_EQ(result.settings.speed, 4800);
     EXPECT_EQ(data.readConfig(), before);
+}
+
+// Cancels once the scan has shown the given number of "Checking" lines.
+class CancellingReporter : public RecordingReporter {
+public:
+    explicit CancellingReporter(int tries) : m_tries(tries) {}
+    bool cancelled() const override
+    {
+        return std::count_if(history.begin(), history.end(), [](const QString &line) { return line.startsWith("1: Checking"); })
+            >= m_tries;
+    }
+
+private:
+    int m_tries;
+};
+
+TEST_F(ScanTest, ACancelledScanStopsAtItsNextTryAndChangesNothing)
+{
+    auto board = kt::startBoardOn(20, 19200);
+    ASSERT_TRUE(board);
+    data.writeConfig("[Settings]\nPort=6\nBaud=1\n");
+    const QString before = data.readConfig();
+    CancellingReporter cancelling(3);
+    const ScanResult result = scanPorts({7, 4800}, cancelling, sleeper);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(result.settings.port, 7);
+    EXPECT_EQ(result.settings.speed, 4800);
+    EXPECT_EQ(data.readConfig(), before);
+    EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(ScanTest, NoBoardAndNoSettingsLeavesTheLastPairTried)

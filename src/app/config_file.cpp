@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
+#include <limits>
 
 namespace kestrix {
 namespace {
@@ -89,7 +90,8 @@ int speedIndex(int speed)
 void readSerialSettings(SerialSettings &settings)
 {
     const IniFile config = configFile();
-    if (const auto port = decimal(config.value(SettingsSection, QStringLiteral("Port"))))
+    const auto port = decimal(config.value(SettingsSection, QStringLiteral("Port")));
+    if (port && *port < std::numeric_limits<int>::max())
         settings.port = *port + 1;
     const auto baud = decimal(config.value(SettingsSection, QStringLiteral("Baud")));
     if (baud && *baud >= 0 && *baud < int(std::size(SpeedTable)))
@@ -107,9 +109,8 @@ bool writeSerialSettings(const SerialSettings &settings)
 {
     if (settings.port < 1 || settings.port > PortCount || speedIndex(settings.speed) < 0)
         return false;
-    const IniFile config = configFile();
-    return config.write(SettingsSection, QStringLiteral("Port"), QString::number(settings.port - 1))
-        && config.write(SettingsSection, QStringLiteral("Baud"), QString::number(speedIndex(settings.speed)));
+    return configFile().write(SettingsSection, {{QStringLiteral("Port"), QString::number(settings.port - 1)},
+                                                {QStringLiteral("Baud"), QString::number(speedIndex(settings.speed))}});
 }
 
 QString defaultDeviceForPort(int port)

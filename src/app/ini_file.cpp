@@ -3,6 +3,7 @@
 #include "app/text_encoding.h"
 
 #include <QFile>
+#include <QLockFile>
 #include <QSaveFile>
 
 namespace kestrix {
@@ -57,10 +58,16 @@ int findKey(const QStringList &lines, int header, const QString &key)
     return -1;
 }
 
-QString lineEndOf(const QByteArray &raw)
+// A value without its one pair of enclosing quotes, as the profile functions read it.
+QString unquoted(const QString &value)
 {
-    return raw.isEmpty() || raw.contains("\r\n") ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
 }
+
+// Waits this long for another writer of the same file.
+constexpr int WriteLockTimeoutMs = 5000;
 
 } // namespace
 
@@ -88,16 +95,38 @@ bool writeTextFileAtomically(const QString &path, const QString &text)
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
+IniFile::Document IniFile::load() const
+{
+    Document document;
+    bool opened = false;
+    QString text = readTextFile(m_path, &opened);
+    document.readable = opened || !QFile::exists(m_path);
+    document.byteOrderMark = text.startsWith(QChar(0xFEFF));
+    if (document.byteOrderMark)
+        text.remove(0, 1);
+    // Each line keeps its own ending (CR LF, LF or CR), so a write changes only its own line.
+    qsizetype begin = 0;
+    while (begin < text.size()) {
+        qsizetype stop = begin;
+        while (stop < text.size() && text[stop] != '\n' && text[stop] != '\r')
+            ++stop;
+        qsizetype next = stop;
+        if (next < text.size())
+            next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+        document.lines.append(text.mid(begin, stop - begin));
+        document.endings.append(text.mid(stop, next - stop));
+        if (document.lineEnd.isEmpty())
+            document.lineEnd = document.endings.last();
+        begin = next;
+    }
+    if (document.lineEnd.isEmpty())
+        document.lineEnd = QStringLiteral("\r\n");
+    return document;
+}
+
 QStringList IniFile::readLines() const
 {
-    QString text = readTextFile(m_path);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = text.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return load().lines;
 }
 
 std::optional<QString> IniFile::value(const QString &section, const QString &key) const
@@ -108,7 +137,7 @@ std::optional<QString> IniFile::value(const QString &section, const QString &key
     if (line < 0)
         return std::nullopt;
     const QString &entry = lines[line];
-    QString found = entry.mid(entry.indexOf('=') + 1).trimmed().left(MaxValueLength);
+    QString found = unquoted(entry.mid(entry.indexOf('=') + 1).trimmed()).left(MaxValueLength);
     if (found.isEmpty())
         return std::nullopt;
     return found;
@@ -137,29 +166,53 @@ QStringList IniFile::section(const QString &section) const
 
 bool IniFile::write(const QString &section, const QString &key, const QString &value) const
 {
-    QFile existing(m_path);
-    const QByteArray raw = existing.open(QIODevice::ReadOnly) ? existing.readAll() : QByteArray();
-    existing.close();
-    QStringList lines = readLines();
-    const QString entry = key + '=' + value;
+    return write(section, {{key, value}});
+}
 
-    int header = findSection(lines, section);
+bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries) const
+{
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (!lock.tryLock(WriteLockTimeoutMs))
+        return false;
+    Document document = load();
+    // A file that is there but cannot be read is never replaced by the one key written.
+    if (!document.readable)
+        return false;
+    for (const auto &[key, value] : entries)
+        setKey(document, section, key, value);
+    QString text = document.byteOrderMark ? QString(QChar(0xFEFF)) : QString();
+    for (qsizetype i = 0; i < document.lines.size(); ++i)
+        text += document.lines[i] + document.endings[i];
+    return writeTextFileAtomically(m_path, text);
+}
+
+void IniFile::insertLine(Document &document, qsizetype at, const QString &line)
+{
+    // The line before a new last line gets an ending if it had none.
+    if (at > 0 && document.endings[at - 1].isEmpty())
+        document.endings[at - 1] = document.lineEnd;
+    document.lines.insert(at, line);
+    document.endings.insert(at, document.lineEnd);
+}
+
+void IniFile::setKey(Document &document, const QString &section, const QString &key, const QString &value)
+{
+    QStringList &lines = document.lines;
+    const int header = findSection(lines, section);
     if (header < 0) {
         if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            lines.append(QString());
-        lines.append('[' + section + ']');
-        lines.append(entry);
+            insertLine(document, lines.size(), QString());
+        insertLine(document, lines.size(), '[' + section + ']');
+        insertLine(document, lines.size(), key + '=' + value);
     } else if (const int line = findKey(lines, header, key); line >= 0) {
         const QString &old = lines[line];
-        lines[line] = old.left(old.indexOf('=')).trimmed() + '=' + value;
+        lines[line] = old.left(old.indexOf('=') + 1) + value;
     } else {
         int insertAt = sectionEnd(lines, header);
         while (insertAt > header + 1 && lines[insertAt - 1].trimmed().isEmpty())
             --insertAt;
-        lines.insert(insertAt, entry);
+        insertLine(document, insertAt, key + '=' + value);
     }
-    const QString lineEnd = lineEndOf(raw);
-    return writeTextFileAtomically(m_path, lines.join(lineEnd) + lineEnd);
 }
 
 } // namespace kestrix

@@ -4,8 +4,10 @@
 // a write keeps every other line of the file as it was and replaces the file atomically.
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <optional>
+#include <utility>
 
 namespace kestrix {
 
@@ -30,9 +32,22 @@ public:
     // Writes one key; the file and section are created when missing. Returns false when the
     // file could not be written (the original is then left untouched).
     bool write(const QString &section, const QString &key, const QString &value) const;
+    // Writes several keys of one section in one replacement of the file.
+    bool write(const QString &section, const QList<std::pair<QString, QString>> &entries) const;
 
 private:
+    struct Document {
+        QStringList lines;
+        QStringList endings;     // each line's own line end; empty for a last line without one
+        QString lineEnd;         // the file's first line end, for new lines
+        bool byteOrderMark = false;
+        bool readable = true;    // false when the file exists but cannot be read
+    };
+
+    Document load() const;
     QStringList readLines() const;
+    static void setKey(Document &document, const QString &section, const QString &key, const QString &value);
+    static void insertLine(Document &document, qsizetype at, const QString &line);
 
     QString m_path;
 };

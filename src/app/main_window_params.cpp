@@ -322,6 +322,8 @@ void ParameterArea::showBrightness()
     m_dayTime->setChecked(brightness.dayTimeTicked());
     m_lightSensor->setChecked(brightness.lightSensorTicked());
     spinEdit(P::Brightness)->setEnabled(brightness.fieldEnabled());
+    if (const std::optional<QString> text = m_digits.takeBrightnessFieldText())
+        setFieldText(P::Brightness, *text);
 }
 
 QLineEdit *ParameterArea::edit(ParamId id) const
@@ -335,7 +337,7 @@ QString ParameterArea::controlText(ParamId id) const
     if (c.edit)
         return c.edit->text();
     if (c.list)
-        return QString::number(c.list->currentIndex());
+        return c.list->currentIndex() < 0 ? QString() : QString::number(c.list->currentIndex());
     return c.box && c.box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 }
 

@@ -17,6 +17,7 @@ public:
 
     void setLine(int index, const QString &text) override { Q_EMIT m_runner.lineChanged(index, text); }
     void progress(int done, int total) override { Q_EMIT m_runner.progressChanged(done, total); }
+    bool cancelled() const override { return m_runner.m_cancelled; }
     void messageBox(const QString &text, MessageIcon icon) override
     {
         OperationRunner *runner = &m_runner;
@@ -43,6 +44,7 @@ OperationRunner::OperationRunner(QObject *parent) : QObject(parent), m_worker(ne
 
 OperationRunner::~OperationRunner()
 {
+    cancel();
     m_thread.quit();
     // A running operation may be waiting for a message box on this thread.
     while (!m_thread.wait(20))

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QThread>
+#include <atomic>
 #include <functional>
 
 namespace kestrix {
@@ -28,6 +29,8 @@ public:
     void start(Job job, Done done = {});
     bool busy() const { return m_pending > 0; }
     void setMessageBoxHandler(MessageBoxHandler handler) { m_messageBox = std::move(handler); }
+    // Asks the running and the queued operations to stop at their next step.
+    void cancel() { m_cancelled = true; }
 
 Q_SIGNALS:
     void lineChanged(int index, const QString &text);
@@ -41,6 +44,7 @@ private:
     QThread m_thread;
     Worker *m_worker = nullptr;
     int m_pending = 0;
+    std::atomic<bool> m_cancelled{false};
     MessageBoxHandler m_messageBox;
 };
 

@@ -191,6 +191,7 @@ CVelmoraDlg::~CVelmoraDlg()
     // An operation still running ends inside the runner's destructor; its completion must not
     // touch the window any more, nor ask for message boxes.
     m_closing = true;
+    m_runner.cancel();
     m_timer.stop();
     disconnect(&m_runner, nullptr, nullptr, nullptr);
 }

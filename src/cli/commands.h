@@ -17,9 +17,8 @@ int runConfigPath(const Options &options);
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
 
-// Runs `exchange` on the port and speed of the options, after opening and closing the port
-// once, so that a port that cannot be opened is reported with its device and the reason
-// before any exchange (PortFailure).
+// Runs `exchange` on the port and speed of the options. A port that could not be opened is
+// reported with its device and the reason (PortFailure).
 int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange);
 
 } // namespace kestrix::cli

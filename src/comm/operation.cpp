@@ -1,6 +1,7 @@
 #include "comm/operation.h"
 
 #include "app/language.h"
+#include "app/text_encoding.h"
 #include "comm/protocol.h"
 
 namespace kestrix {
@@ -65,8 +66,8 @@ VersionTexts Operation::ReadVersions()
 {
     SendSM7();
     VersionTexts versions;
-    versions.software = QString::fromLatin1(askVersion(Frame::SoftwareVersion, 24));
-    versions.hardware = QString::fromLatin1(askVersion(Frame::HardwareVersion, 10));
+    versions.software = fromWindows1252(QByteArray::fromStdString(askVersion(Frame::SoftwareVersion, 24)));
+    versions.hardware = fromWindows1252(QByteArray::fromStdString(askVersion(Frame::HardwareVersion, 10)));
     m_status.showText(1, versions.software);
     m_status.showText(2, versions.hardware);
     return versions;

@@ -41,6 +41,14 @@ void clearVersionLines(StatusLines &status)
     status.clear(2);
 }
 
+ScanResult cancelledScan(const SerialSettings &settings)
+{
+    ScanResult result;
+    result.settings = settings;
+    result.cancelled = true;
+    return result;
+}
+
 } // namespace
 
 ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
@@ -54,6 +62,8 @@ ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleep
     int tries = 0;
     for (int port = 1; port <= PortCount; ++port) {
         for (int speed : SpeedTable) {
+            if (reporter.cancelled())
+                return cancelledScan(settings);
             const SerialSettings pair{port, speed};
             operation.setSettings(pair);
             status.showText(1, checkingText(pair));

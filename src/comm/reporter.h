@@ -19,6 +19,9 @@ public:
     virtual void messageBox(const QString &text, MessageIcon icon) = 0;
     // How far the operation is: `done` of `total` steps.
     virtual void progress(int done, int total) { (void)done; (void)total; }
+    // True when the window that started the operation has gone away: a long operation stops
+    // at its next step and changes nothing more.
+    virtual bool cancelled() const { return false; }
 };
 
 // A Reporter that keeps everything it is told; used by the command line and by tests.

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/file.h>
 #include <termios.h>
 #endif
 
@@ -37,6 +38,19 @@ bool deviceMayExist(const QString &device)
     return !device.isEmpty();
 #else
     return QFileInfo::exists(device);
+#endif
+}
+
+// Takes the device for this program alone where the platform offers an advisory lock, so that
+// programs that lock serial devices that way (and root, whom the terminal's exclusive mode does
+// not stop) cannot share the port with us.
+bool lockExclusively(QSerialPort &serial)
+{
+#ifdef Q_OS_UNIX
+    return ::flock(int(serial.handle()), LOCK_EX | LOCK_NB) == 0;
+#else
+    (void)serial;
+    return true;
 #endif
 }
 
@@ -109,6 +123,11 @@ int CComm::Open(int port, int speed)
         m_lastFailure = classify(*serial, m_device);
         m_lastErrorText = serial->errorString();
         CommTrace::note(port, QStringLiteral("cannot open %1: %2").arg(m_device, m_lastErrorText));
+        return DeviceError;
+    }
+    if (!lockExclusively(*serial)) {
+        m_lastFailure = OpenFailure::Busy;
+        m_lastErrorText = QStringLiteral("locked by another program");
         return DeviceError;
     }
     applyLineSettings(*serial, speed);

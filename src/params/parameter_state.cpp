@@ -1,5 +1,7 @@
 #include "params/parameter_state.h"
 
+#include <utility>
+
 #include <algorithm>
 
 namespace kestrix {
@@ -88,11 +90,16 @@ void ParameterDigits::setDigit(StoredDigit which, const QString &digit)
 {
     if (which == StoredDigit::Br2) {
         if (!digit.isEmpty())
-            m_brightness.applyDigit(digit.front());
+            m_brightnessFieldText = m_brightness.applyDigit(digit.front());
         return;
     }
     if (which != StoredDigit::None)
         m_digits[std::size_t(which)] = digit;
+}
+
+std::optional<QString> ParameterDigits::takeBrightnessFieldText()
+{
+    return std::exchange(m_brightnessFieldText, std::nullopt);
 }
 
 void ParameterDigits::pickEntry(StoredDigit which, int index)

@@ -74,12 +74,17 @@ public:
     BrightnessState &brightness() { return m_brightness; }
     const BrightnessState &brightness() const { return m_brightness; }
 
+    // The text a supplied br digit 2 puts into the Brightness field (a digit other than A or
+    // B), once: the field shows it and the next upload sends it.
+    std::optional<QString> takeBrightnessFieldText();
+
     // Every digit "0" and both brightness boxes unticked.
     void reset();
 
 private:
     std::array<QString, StoredDigitCount> m_digits;
     BrightnessState m_brightness;
+    std::optional<QString> m_brightnessFieldText;
 };
 
 } // namespace kestrix
