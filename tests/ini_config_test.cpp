@@ -159,6 +159,38 @@ TEST_F(IniFileTest, WriteReplacesOneKeyAndKeepsEveryOtherLine)
     EXPECT_EQ(readBytes(), expected);
 }
 
+TEST_F(IniFileTest, WriteKeepsLineEndsMarkIndentationAndSpacingOfOtherLines)
+{
+    const QByteArray before = "\xEF\xBB\xBF[Settings]\n  Port = 1\r\nBaud=2\rLanguage=x";
+    writeBytes(before);
+    ASSERT_TRUE(ini().write("Settings", "Port", "4"));
+    EXPECT_EQ(readBytes(), QByteArray("\xEF\xBB\xBF[Settings]\n  Port =4\r\nBaud=2\rLanguage=x"));
+    ASSERT_TRUE(ini().write("Settings", "Admin", "y"));
+    EXPECT_EQ(readBytes(), QByteArray("\xEF\xBB\xBF[Settings]\n  Port =4\r\nBaud=2\rLanguage=x\nAdmin=y\n"));
+}
+
+TEST_F(IniFileTest, EnclosingQuotesAreNotPartOfTheValue)
+{
+    writeBytes("[S]\na=\"quoted text\"\nb='single'\nc=\"open\nd=\"\"\n");
+    EXPECT_EQ(ini().read("S", "a"), "quoted text");
+    EXPECT_EQ(ini().read("S", "b"), "single");
+    EXPECT_EQ(ini().read("S", "c"), "\"open");
+    EXPECT_FALSE(ini().value("S", "d").has_value());
+}
+
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const QByteArray original = "[System]\nLanguage=german\n";
+    writeBytes(original);
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0200), 0);
+    const bool written = ini().write("Settings", "Port", "2");
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readBytes(), original);
+}
+
 TEST_F(IniFileTest, WriteAddsKeyAtTheEndOfItsSection)
 {
     writeBytes("[Settings]\nPort=1\n\n[Ports]\nCOM1=/dev/x\n");

@@ -7,6 +7,7 @@
 
 namespace kestrix {
 
+// A byte order mark stays in the text as U+FEFF, so a rewrite can keep it.
 QString decodeText(const QByteArray &bytes);
 QString fromWindows1252(const QByteArray &bytes);
 // Characters outside Windows-1252 become "?".
