@@ -1,5 +1,6 @@
 // Language tables: numbers map to names in identifiers.ini, names to texts in lng_<name>.ini.
 
+#include "app/ini_file.h"
 #include "app/language.h"
 #include "test_support.h"
 
@@ -228,6 +229,28 @@ TEST(ShippedLanguages, GermanHasEveryMessage)
     EXPECT_NE(LookupText(5034), "Communication Error!");
     for (int number = FirstMessage; number <= LastMessage; ++number)
         EXPECT_NE(LookupText(number), NoText) << number;
+}
+
+// Every number that has an English text has a German one: a window in German shows no English
+// text that a translation was forgotten for.
+TEST(ShippedLanguages, GermanCoversEverythingEnglishHas)
+{
+    ScratchDataDir data;
+    const QStringList identifiers = IniFile(data.file("identifiers.ini")).section("Identifiers");
+    ASSERT_GT(identifiers.size(), 200);
+    std::vector<int> numbers;
+    for (const QString &entry : identifiers)
+        numbers.push_back(entry.section('=', 1).trimmed().toInt());
+    std::vector<int> english;
+    LoadLanguage("english");
+    for (int number : numbers) {
+        if (hasText(number))
+            english.push_back(number);
+    }
+    LoadLanguage("german");
+    for (int number : english)
+        EXPECT_TRUE(hasText(number)) << number;
+    LoadLanguage("english");
 }
 
 } // namespace

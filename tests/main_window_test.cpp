@@ -359,6 +359,15 @@ TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
     EXPECT_EQ(bar->singleStep(), range / 100);
     EXPECT_EQ(bar->pageStep(), range / 10);
 
+    // A few pixels too small still scrolls: a step of at least one pixel, where a hundredth
+    // and a tenth of the range would be zero and the arrows would do nothing.
+    window->resize(full.width(), full.height() - 5);
+    QTest::qWait(50);
+    ASSERT_GT(bar->maximum(), 0);
+    ASSERT_LT(bar->maximum(), 10);
+    EXPECT_EQ(bar->singleStep(), 1);
+    EXPECT_EQ(bar->pageStep(), 1);
+
     window->resize(full.width() + 50, full.height() + 100);
     QTest::qWait(50);
     EXPECT_EQ(bar->maximum(), 0);
@@ -413,6 +422,15 @@ TEST_F(MainWindow, PortDialogClosedWithoutOkChangesNothing)
     QTest::mouseClick(window->button(1004), Qt::LeftButton);
     EXPECT_EQ(window->settings().port, 1);
     EXPECT_EQ(window->settings().speed, 9600);
+}
+
+TEST_F(MainWindow, AButtonWhoseOperationIsNotBuiltYetSaysSo)
+{
+    QTest::mouseClick(window->button(1005), Qt::LeftButton);   // Adjust All
+    EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
+    window->messageLine(0)->clear();
+    QTest::mouseClick(window->parameters()->adjustButton(Group::A0), Qt::LeftButton);
+    EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
 }
 
 TEST_F(MainWindow, CloseEndsTheWindow)

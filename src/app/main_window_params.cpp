@@ -197,6 +197,8 @@ QComboBox *listBox(QWidget *parent)
     auto *list = new QComboBox(parent);
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(ListContentsLength);
+    // The closed list may cut a long entry; its tooltip shows it whole.
+    QObject::connect(list, &QComboBox::currentTextChanged, list, &QComboBox::setToolTip);
     return list;
 }
 
@@ -371,10 +373,13 @@ void ParameterArea::fillLists()
         list->clear();
         qsizetype longest = 0;
         for (int text : entries.strings) {
-            list->addItem(LookupText(text));
-            longest = std::max(longest, list->itemText(list->count() - 1).size());
+            const QString entry = LookupText(text);
+            list->addItem(entry);
+            list->setItemData(list->count() - 1, entry, Qt::ToolTipRole);
+            longest = std::max(longest, entry.size());
         }
         list->setMinimumContentsLength(int(std::min<qsizetype>(longest, ListContentsLength)));
+        list->setToolTip(list->currentText());
         // The drop-down shows whole entries even where the closed list is narrower.
         list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
     }

@@ -28,7 +28,8 @@ namespace kestrix {
 
 namespace {
 
-constexpr int StatusText = 5070;   // "Status:"
+constexpr int StatusText = 5070;         // "Status:"
+constexpr int NotAvailableText = 5203;   // "This operation is not available in this version yet."
 
 // Display controls of the window.
 enum Control {
@@ -181,6 +182,7 @@ CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     buildWindow();
     initialise();
+    sizeToScreen();   // after the texts and lists are in, which set the content's size
     connectRunner();
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(QDateTime::currentDateTime()); });
     m_timer.start(TickMilliseconds);
@@ -213,6 +215,8 @@ void CVelmoraDlg::createButtons()
         }
         if (command.handler)
             connect(button, &QPushButton::clicked, this, command.handler);
+        else
+            connect(button, &QPushButton::clicked, this, &CVelmoraDlg::showNotAvailable);
         m_buttons[command.number] = button;
     }
     button(TestClock)->hide();
@@ -222,6 +226,7 @@ void CVelmoraDlg::buildWindow()
 {
     createButtons();
     m_params = new ParameterArea(this);
+    connect(m_params, &ParameterArea::adjustRequested, this, &CVelmoraDlg::showNotAvailable);
     connect(m_params, &ParameterArea::timeViewChanged, this, [this](int seconds) { m_cycle.setTimeViewSeconds(seconds); });
     connect(m_params, &ParameterArea::dateViewChanged, this, [this](int seconds) { m_cycle.setDateViewSeconds(seconds); });
 
@@ -235,7 +240,6 @@ void CVelmoraDlg::buildWindow()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_scroll);
-    sizeToScreen();
 }
 
 QWidget *CVelmoraDlg::buildContent()
@@ -454,7 +458,8 @@ QWidget *CVelmoraDlg::control(int number) const
 {
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *child : children) {
-        if (controlNumber(child) == number)
+        // Dialogs opened from the window are its children too and reuse numbers.
+        if (controlNumber(child) == number && child->window() == this)
             return child;
     }
     return nullptr;
@@ -487,6 +492,13 @@ void CVelmoraDlg::OnTestConnection()
                        if (!m_closing)
                            m_settings = result->settings;
                    });
+}
+
+// Says so, rather than doing nothing, for a button whose operation is not built yet.
+void CVelmoraDlg::showNotAvailable()
+{
+    m_status->clearLines();
+    m_status->setLine(0, textOr(NotAvailableText, QStringLiteral("This operation is not available in this version yet.")));
 }
 
 void CVelmoraDlg::OnSelectPort()

@@ -63,6 +63,7 @@ public Q_SLOTS:
     void OnTestConnection();
     void OnSelectPort();
     void OnAbout();
+    void showNotAvailable();
 
 Q_SIGNALS:
     // Emitted after every tick, for whoever watches the clock.

@@ -14,6 +14,7 @@ namespace kestrix {
 namespace {
 
 constexpr int DialogNumber = 131;
+constexpr int SpeedHintText = 5202;   // "Choose one of the listed speeds: %1."
 
 // Control numbers of the dialog.
 enum Control {
@@ -97,7 +98,7 @@ void CSelPort::markSpeedInvalid(bool invalid)
         QStringList speeds;
         for (int speed : SpeedTable)
             speeds << QString::number(speed);
-        m_speedHint->setText(tr("Choose one of the listed speeds: %1.").arg(speeds.join(QStringLiteral(", "))));
+        m_speedHint->setText(textOr(SpeedHintText, QStringLiteral("Choose one of the listed speeds: %1.")).arg(speeds.join(QStringLiteral(", "))));
     }
     m_speedHint->setVisible(invalid);
     if (QLineEdit *edit = m_speedList->lineEdit())
