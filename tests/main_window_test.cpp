@@ -64,7 +64,8 @@ std::vector<Face> cycleOf(int time, int date)
     return faces;
 }
 
-// Runs `action` as soon as the next modal dialog is open, so that exec() can return.
+// Runs `action` as soon as the next modal dialog is open, then closes the dialog if the action
+// left it open (say, after a failed assertion), so that exec() always returns.
 void whenModalOpens(std::function<void(QWidget *)> action)
 {
     auto *poll = new QTimer;
@@ -74,6 +75,8 @@ void whenModalOpens(std::function<void(QWidget *)> action)
             poll->stop();
             poll->deleteLater();
             action(modal);
+            if (modal->isVisible())
+                modal->close();
         }
     });
     poll->start();
