@@ -68,9 +68,14 @@ bool applyDataDirOption(QStringList &arguments, QString *error)
     return true;
 }
 
+QString dataFilePath(const QString &name)
+{
+    return QDir(dataDir()).filePath(name);
+}
+
 QString configFilePath()
 {
-    return QDir(dataDir()).filePath(QStringLiteral("config.ini"));
+    return dataFilePath(QStringLiteral("config.ini"));
 }
 
 IniFile configFile()

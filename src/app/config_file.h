@@ -16,6 +16,9 @@ void setDataDir(const QString &dir);
 // Returns false, with a message, when the option has no folder.
 bool applyDataDirOption(QStringList &arguments, QString *error);
 
+// A file of the data folder, e.g. "logo.bmp".
+QString dataFilePath(const QString &name);
+
 QString configFilePath();
 IniFile configFile();
 

@@ -47,7 +47,7 @@ bool takeScreenshotOption(QStringList &arguments, QString *file)
 
 void setApplicationIcon()
 {
-    const QString path = QDir(dataDir()).filePath(QStringLiteral("kestrix.png"));
+    const QString path = dataFilePath(QStringLiteral("kestrix.png"));
     if (QFileInfo::exists(path))
         QApplication::setWindowIcon(QIcon(path));
 }

@@ -9,7 +9,6 @@
 #include "comm/sel_port_dlg.h"
 #include "time/digital_edit.h"
 
-#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -125,11 +124,6 @@ constexpr IconFor MessageIcons[] = {
     {MessageIcon::Error, QMessageBox::Critical},
 };
 
-QString dataFile(const char *name)
-{
-    return QDir(dataDir()).filePath(QString::fromUtf8(name));
-}
-
 QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
 {
     auto *field = new QLineEdit(parent);
@@ -209,7 +203,7 @@ void CVelmoraDlg::createButtons()
         setControlNumber(button, command.number);
         button->setAutoDefault(false);
         if (command.icon) {
-            const QIcon icon(dataFile(command.icon));
+            const QIcon icon(dataFilePath(QString::fromUtf8(command.icon)));
             if (!icon.isNull())
                 button->setIcon(icon);
         }

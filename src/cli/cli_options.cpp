@@ -13,17 +13,6 @@ bool takeNumber(const QString &text, int &number)
     return ok;
 }
 
-bool portNumber(const QString &text, int &port, QString *error)
-{
-    QString digits = text;
-    if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
-        digits = digits.mid(3);
-    if (takeNumber(digits, port) && port >= 1 && port <= PortCount)
-        return true;
-    *error = QStringLiteral("--port needs a port number from 1 to 20, not \"%1\"").arg(text);
-    return false;
-}
-
 bool lineSpeed(const QString &text, int &speed, QString *error)
 {
     if (takeNumber(text, speed) && speedIndex(speed) >= 0)
@@ -33,6 +22,17 @@ bool lineSpeed(const QString &text, int &speed, QString *error)
 }
 
 } // namespace
+
+bool parsePortNumber(const QString &text, int &port, QString *error)
+{
+    QString digits = text;
+    if (digits.startsWith(QLatin1String("COM"), Qt::CaseInsensitive))
+        digits = digits.mid(3);
+    if (takeNumber(digits, port) && port >= 1 && port <= PortCount)
+        return true;
+    *error = QStringLiteral("a port number from 1 to 20 is needed, not \"%1\"").arg(text);
+    return false;
+}
 
 bool parseOptions(const QStringList &arguments, Options &options, QString *error)
 {
@@ -48,8 +48,10 @@ bool parseOptions(const QStringList &arguments, Options &options, QString *error
                 return false;
             }
             const QString value = arguments[++i];
-            if (argument == QLatin1String("--port") && !portNumber(value, options.port, error))
+            if (argument == QLatin1String("--port") && !parsePortNumber(value, options.port, error)) {
+                *error = QStringLiteral("--port: ") + *error;
                 return false;
+            }
             if (argument == QLatin1String("--speed") && !lineSpeed(value, options.speed, error))
                 return false;
             if (argument == QLatin1String("--device"))

@@ -25,6 +25,9 @@ struct Options {
     bool help = false;
 };
 
+// A port number 1-20, written "3" or "COM3"; false with a message otherwise.
+bool parsePortNumber(const QString &text, int &port, QString *error);
+
 // Parses the arguments after the program name (--data-dir already taken out).
 bool parseOptions(const QStringList &arguments, Options &options, QString *error);
 

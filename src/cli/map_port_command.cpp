@@ -9,10 +9,10 @@ int runMapPort(const Options &options)
 {
     if (options.operands.size() != 2)
         return usageErrorOf(QStringLiteral("map-port needs a port number and a device, e.g. map-port 3 /dev/ttyUSB0"));
-    bool ok = false;
-    const int port = options.operands[0].toInt(&ok);
-    if (!ok || port < 1 || port > PortCount)
-        return usageErrorOf(QStringLiteral("map-port needs a port number from 1 to 20, not \"%1\"").arg(options.operands[0]));
+    int port = 0;
+    QString error;
+    if (!parsePortNumber(options.operands[0], port, &error))
+        return usageErrorOf(QStringLiteral("map-port: ") + error);
     const QString device = options.operands[1];
     if (!QFileInfo::exists(device))
         printStatus(QStringLiteral("Warning: %1 does not exist (yet).").arg(device));
