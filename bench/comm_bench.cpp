@@ -2,8 +2,9 @@
 // check and a port scan against a simulated board (a separate process, so its work is not
 // counted) and prints wall time, prescribed pauses, their ratio and the processor time used.
 
-#include "app/config_file.h"
-#include "app/language.h"
+#include "base/config_file.h"
+#include "comm/serial_settings.h"
+#include "base/language.h"
 #include "comm/operation.h"
 #include "comm/port_scan.h"
 

@@ -1,8 +1,9 @@
 #include "app/about_dlg.h"
 
-#include "app/config_file.h"
-#include "app/language.h"
-#include "app/localize.h"
+#include "base/config_file.h"
+#include "base/language.h"
+#include "base/texts.h"
+#include "widgets/localize.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -37,7 +38,7 @@ CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("About Orbisk"));
 
     auto *compiled = numberedLabel(CompiledLine, QString(), this);
-    auto *ok = new QPushButton(textOr(ButtonText::Ok, QStringLiteral("OK")), this);
+    auto *ok = new QPushButton(textOr(Text::OkButton, QStringLiteral("OK")), this);
     ok->setDefault(true);
     setControlNumber(ok, OkButton);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

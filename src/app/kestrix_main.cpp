@@ -5,8 +5,8 @@
 //
 // --screenshot FILE renders the whole window into an image file once it is shown, then exits.
 
-#include "app/config_file.h"
-#include "app/language.h"
+#include "base/config_file.h"
+#include "base/language.h"
 #include "app/velmora_dlg.h"
 
 #include <QApplication>
@@ -88,7 +88,7 @@ int main(int argc, char **argv)
         return UsageError;
     }
 
-    LoadLanguage(configuredLanguage());
+    LoadLanguageOrShipped(configuredLanguage());
     setApplicationIcon();
 
     CVelmoraDlg window;

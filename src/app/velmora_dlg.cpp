@@ -1,13 +1,15 @@
 #include "app/velmora_dlg.h"
 
 #include "app/about_dlg.h"
-#include "app/language.h"
-#include "app/localize.h"
-#include "app/main_window_params.h"
-#include "app/main_window_status.h"
-#include "comm/port_scan.h"
-#include "comm/sel_port_dlg.h"
-#include "time/digital_edit.h"
+#include "app/status_panel.h"
+#include "base/config_file.h"
+#include "base/language.h"
+#include "base/texts.h"
+#include "comm/ui/connection_buttons.h"
+#include "params/start_parameters.h"
+#include "params/ui/parameter_area.h"
+#include "widgets/digital_edit.h"
+#include "widgets/localize.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -27,12 +29,8 @@ namespace kestrix {
 
 namespace {
 
-constexpr int StatusText = 5070;         // "Status:"
-constexpr int NotAvailableText = 5203;   // "This operation is not available in this version yet."
-
 // Display controls of the window.
 enum Control {
-    CloseButton = 1,
     PcDate = 1009,
     PcTime = 1010,
     PcWeekday = 1019,
@@ -48,54 +46,35 @@ enum Control {
     DownloadedClockNote = 1333,
 };
 
-// Buttons of the window outside the parameter groups.
-enum Button {
-    AdjustPcTime = 1000,
-    SelectPort = 1004,
-    AdjustAll = 1005,
-    Reset = 1058,
-    Save = 1059,
-    Download = 1060,
-    About = 1086,
-    ManualTime = 1087,
-    NtpTime = 1088,
-    AlarmConfiguration = 1092,
-    ClockInformation = 1128,
-    TestConnection = 1137,
-    ActivateAlarm1 = 1140,
-    ActivateAlarm2 = 1141,
-    TestClock = 1174,
-    Load = 1207,
-    DayNight = 1238,
-};
+using namespace MainButton;
 
+// The window's buttons outside the parameter groups. The feature areas wire their actions.
 struct Command {
     int number;
     const char *text;                   // the template text; the language tables replace it
-    void (CVelmoraDlg::*handler)();     // nullptr: the operation is not available yet
     bool boardOperation;                // disabled while a board operation runs
     const char *icon;                   // an image of the data folder, or nullptr
 };
 
 const Command Commands[] = {
-    {TestConnection, "Test Connection", &CVelmoraDlg::OnTestConnection, true, nullptr},
-    {TestClock, "Test Clock", nullptr, true, nullptr},
-    {DayNight, "Day&&Night Settings", nullptr, true, nullptr},
-    {AdjustPcTime, "Adjust", nullptr, true, nullptr},
-    {AdjustAll, "Adjust All", nullptr, true, nullptr},
-    {Reset, "Reset", nullptr, true, "reset.png"},
-    {ActivateAlarm1, "Activate Alarm 1", nullptr, true, nullptr},
-    {ActivateAlarm2, "Activate Alarm 2", nullptr, true, nullptr},
-    {Download, "Download Configuration", nullptr, true, nullptr},
-    {Save, "Save", nullptr, false, nullptr},
-    {Load, "Load", nullptr, false, nullptr},
-    {AlarmConfiguration, "Alarm Configuration", nullptr, true, nullptr},
-    {ManualTime, "Adjust Time && Date Manual", nullptr, true, nullptr},
-    {NtpTime, "Adjust Time && Date via NTP servers", nullptr, true, nullptr},
-    {ClockInformation, "Clock Information", nullptr, true, nullptr},
-    {SelectPort, "Select COM Port and Speed", &CVelmoraDlg::OnSelectPort, true, nullptr},
-    {About, "About", &CVelmoraDlg::OnAbout, false, nullptr},
-    {CloseButton, "Close", &QDialog::accept, false, "close.png"},
+    {TestConnection, "Test Connection", true, nullptr},
+    {TestClock, "Test Clock", true, nullptr},
+    {DayNight, "Day&&Night Settings", true, nullptr},
+    {AdjustPcTime, "Adjust", true, nullptr},
+    {AdjustAll, "Adjust All", true, nullptr},
+    {Reset, "Reset", true, "reset.png"},
+    {ActivateAlarm1, "Activate Alarm 1", true, nullptr},
+    {ActivateAlarm2, "Activate Alarm 2", true, nullptr},
+    {Download, "Download Configuration", true, nullptr},
+    {Save, "Save", false, nullptr},
+    {Load, "Load", false, nullptr},
+    {AlarmConfiguration, "Alarm Configuration", true, nullptr},
+    {ManualTime, "Adjust Time && Date Manual", true, nullptr},
+    {NtpTime, "Adjust Time && Date via NTP servers", true, nullptr},
+    {ClockInformation, "Clock Information", true, nullptr},
+    {SelectPort, "Select COM Port and Speed", true, nullptr},
+    {About, "About", false, nullptr},
+    {Close, "Close", false, "close.png"},
 };
 
 // The command buttons beside the parameter groups, row by row; 0 leaves a cell empty and a
@@ -178,14 +157,15 @@ CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
     initialise();
     sizeToScreen();   // after the texts and lists are in, which set the content's size
     connectRunner();
+    wireButtons();
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(QDateTime::currentDateTime()); });
     m_timer.start(TickMilliseconds);
 }
 
 CVelmoraDlg::~CVelmoraDlg()
 {
-    // An operation still running ends inside the runner's destructor; its completion must not
-    // touch the window any more, nor ask for message boxes.
+    // An operation still running is cancelled and ends inside the runner's destructor; its
+    // completion no longer reaches the window, nor asks for message boxes.
     m_closing = true;
     m_runner.cancel();
     m_timer.stop();
@@ -199,7 +179,7 @@ void CVelmoraDlg::createButtons()
 {
     for (const Command &command : Commands) {
         const QString text = QString::fromUtf8(command.text);
-        auto *button = new QPushButton(command.number == CloseButton ? textOr(ButtonText::Close, text) : text, this);
+        auto *button = new QPushButton(command.number == Close ? textOr(Text::CloseButton, text) : text, this);
         setControlNumber(button, command.number);
         button->setAutoDefault(false);
         if (command.icon) {
@@ -207,10 +187,6 @@ void CVelmoraDlg::createButtons()
             if (!icon.isNull())
                 button->setIcon(icon);
         }
-        if (command.handler)
-            connect(button, &QPushButton::clicked, this, command.handler);
-        else
-            connect(button, &QPushButton::clicked, this, &CVelmoraDlg::showNotAvailable);
         m_buttons[command.number] = button;
     }
     button(TestClock)->hide();
@@ -220,7 +196,6 @@ void CVelmoraDlg::buildWindow()
 {
     createButtons();
     m_params = new ParameterArea(this);
-    connect(m_params, &ParameterArea::adjustRequested, this, &CVelmoraDlg::showNotAvailable);
     connect(m_params, &ParameterArea::timeViewChanged, this, [this](int seconds) { m_cycle.setTimeViewSeconds(seconds); });
     connect(m_params, &ParameterArea::dateViewChanged, this, [this](int seconds) { m_cycle.setDateViewSeconds(seconds); });
 
@@ -333,7 +308,7 @@ QWidget *CVelmoraDlg::buildFooter()
     layout->addStretch();
     layout->addWidget(button(TestClock));
     layout->addWidget(button(About));
-    layout->addWidget(button(CloseButton));
+    layout->addWidget(button(Close));
     return footer;
 }
 
@@ -363,7 +338,7 @@ void CVelmoraDlg::initialise()
     readSerialSettings(m_settings);
     LocalizeDialog(this, DialogNumber);
     m_params->wrapCaptions();
-    m_status->caption()->setText(LookupText(StatusText));
+    m_status->caption()->setText(LookupText(Text::Status));
     m_params->fillLists();
     m_params->resetToStart();
     m_status->clearLines();
@@ -375,22 +350,13 @@ void CVelmoraDlg::initialise()
 // in config.ini when present; the fields th and td show them.
 void CVelmoraDlg::presetViewDurations()
 {
-    struct ViewKey { const char *key; ParamId field; void (DisplayCycle::*set)(int); };
-    static constexpr ViewKey Keys[] = {
-        {"P6", ParamId::Th, &DisplayCycle::setTimeViewSeconds},
-        {"P7", ParamId::Td, &DisplayCycle::setDateViewSeconds},
-    };
-    const IniFile config = configFile();
-    for (const ViewKey &view : Keys) {
-        const std::optional<QString> value = config.value(QStringLiteral("Parameters"), QLatin1String(view.key));
-        if (!value)
-            continue;
-        const QString text = stripRule(*value);
-        bool isNumber = false;
-        const int seconds = text.toInt(&isNumber);
-        m_params->setFieldText(view.field, text);
-        if (isNumber)
-            (m_cycle.*view.set)(seconds);
+    for (const StartValue &value : readViewDurations()) {
+        m_params->setFieldText(value.field, value.text);
+        const std::optional<int> seconds = viewSeconds(value.text);
+        if (seconds && value.field == ParamId::Th)
+            m_cycle.setTimeViewSeconds(*seconds);
+        if (seconds && value.field == ParamId::Td)
+            m_cycle.setDateViewSeconds(*seconds);
     }
 }
 
@@ -402,6 +368,7 @@ void CVelmoraDlg::connectRunner()
         setOperationsEnabled(!busy);
         m_status->setBusy(busy);
     });
+    connect(m_status, &StatusPanel::cancelRequested, &m_runner, &OperationRunner::cancel);
     m_runner.setMessageBoxHandler([this](const QString &text, MessageIcon icon) { showMessageBox(text, icon); });
 }
 
@@ -476,32 +443,38 @@ void CVelmoraDlg::tick(const QDateTime &now)
 // ---------------------------------------------------------------------------------------------
 // Buttons
 
-// Tries every port at every speed on the worker; the window takes the pair found (or what the
-// configuration file says) when the scan ends.
-void CVelmoraDlg::OnTestConnection()
+// Each feature area wires its own buttons; a button nobody wires says its operation is not
+// built yet rather than doing nothing.
+void CVelmoraDlg::wireButtons()
 {
-    auto result = std::make_shared<ScanResult>();
-    m_runner.start([settings = m_settings, result](Reporter &reporter) { *result = scanPorts(settings, reporter); },
-                   [this, result] {
-                       if (!m_closing)
-                           m_settings = result->settings;
-                   });
+    wire(About, [this] { OnAbout(); });
+    wire(Close, [this] { accept(); });
+    wireConnectionButtons(*this);
+    for (const Command &command : Commands)
+        wireNotAvailable(command.number);
+    for (const GroupInfo &group : groupTable())
+        wireNotAvailable(group.adjustButton);
+}
+
+void CVelmoraDlg::wire(int number, std::function<void()> handler)
+{
+    QPushButton *target = button(number);
+    if (!target || m_wired.contains(number))
+        return;
+    m_wired.insert(number);
+    connect(target, &QPushButton::clicked, this, std::move(handler));
+}
+
+void CVelmoraDlg::wireNotAvailable(int number)
+{
+    wire(number, [this] { showNotAvailable(); });
 }
 
 // Says so, rather than doing nothing, for a button whose operation is not built yet.
 void CVelmoraDlg::showNotAvailable()
 {
     m_status->clearLines();
-    m_status->setLine(0, textOr(NotAvailableText, QStringLiteral("This operation is not available in this version yet.")));
-}
-
-void CVelmoraDlg::OnSelectPort()
-{
-    CSelPort dialog(this);
-    if (dialog.exec() != QDialog::Accepted || dialog.chosenPort() == 0)
-        return;
-    m_settings.port = dialog.chosenPort();
-    m_settings.speed = dialog.chosenSpeed();
+    m_status->setLine(0, textOr(Text::NotAvailable, QStringLiteral("This operation is not available in this version yet.")));
 }
 
 void CVelmoraDlg::OnAbout()

@@ -3,11 +3,13 @@
 // area, the parameter groups with their Adjust buttons and the buttons that start the other
 // operations. Board operations run on the window's worker; the clock keeps ticking meanwhile.
 
-#include "app/config_file.h"
-#include "app/display_cycle.h"
-#include "app/operation_runner.h"
+#include "comm/operation_runner.h"
+#include "comm/serial_settings.h"
+#include "time/display_cycle.h"
+#include "widgets/main_window_host.h"
 
 #include <QDialog>
+#include <QSet>
 #include <QTimer>
 #include <map>
 
@@ -25,7 +27,7 @@ class ParameterArea;
 class ParameterDigits;
 class StatusPanel;
 
-class CVelmoraDlg : public QDialog {
+class CVelmoraDlg : public QDialog, public MainWindowHost {
     Q_OBJECT
 public:
     static constexpr int DialogNumber = 102;
@@ -40,9 +42,15 @@ public:
     StatusPanel *statusPanel() const { return m_status; }
     ParameterArea *parameters() const { return m_params; }
     const ParameterDigits &digits() const;
-    const SerialSettings &settings() const { return m_settings; }
     DisplayCycle &cycle() { return m_cycle; }
-    OperationRunner &runner() { return m_runner; }
+
+    // MainWindowHost
+    QWidget *hostWidget() override { return this; }
+    OperationRunner &runner() override { return m_runner; }
+    SerialSettings settings() const override { return m_settings; }
+    void setSettings(const SerialSettings &settings) override { m_settings = settings; }
+    void wire(int button, std::function<void()> handler) override;
+
     // The one-second clock timer; tests stop it and drive tick() themselves.
     QTimer &clockTimer() { return m_timer; }
     QScrollArea *scrollArea() const { return m_scroll; }
@@ -60,8 +68,6 @@ public Q_SLOTS:
     // One timer tick at `now`: the PC clock texts and the display cycle.
     void tick(const QDateTime &now);
 
-    void OnTestConnection();
-    void OnSelectPort();
     void OnAbout();
     void showNotAvailable();
 
@@ -81,6 +87,8 @@ private:
     void initialise();
     void presetViewDurations();
     void connectRunner();
+    void wireButtons();
+    void wireNotAvailable(int number);
     void showMessageBox(const QString &text, MessageIcon icon);
     void setOperationsEnabled(bool enabled);
     void sizeToScreen();
@@ -100,6 +108,7 @@ private:
     QScrollArea *m_scroll = nullptr;
     QWidget *m_content = nullptr;
     std::map<int, QPushButton *> m_buttons;
+    QSet<int> m_wired;
 
     // Last member: destroyed first, so a running operation ends while the window is whole.
     OperationRunner m_runner;

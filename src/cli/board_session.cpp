@@ -16,6 +16,10 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
     ConsoleReporter reporter;
     Operation operation(settings, reporter, StatusForm::mainWindow());
     const int status = exchange(operation, settings);
+    if (operation.cancelled()) {
+        operation.status().showCancelled();
+        return Cancelled;
+    }
     // The reason the port could not be opened, naming the device.
     if (operation.channel().lastOpenFailure() != OpenFailure::None) {
         printStatus(operation.channel().lastOpenError());

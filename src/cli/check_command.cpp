@@ -1,20 +1,25 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
-#include "app/language.h"
-#include "comm/operation.h"
+#include "base/language.h"
+#include "base/texts.h"
 
 namespace kestrix::cli {
 
 int runCheck(const Options &options)
 {
     return withBoard(options, [](Operation &operation, const SerialSettings &) {
-        if (operation.CheckCommunication() == QLatin1String("1")) {
-            printResult(LookupText(5036));   // "Communication OK."
+        switch (operation.CheckCommunication()) {
+        case CheckResult::Answered:
+            printResult(LookupText(Text::CommunicationOk));
             return int(Success);
+        case CheckResult::NoAnswer:
+            operation.status().showCheckFailure();
+            return int(NoBoard);
+        case CheckResult::Cancelled:
+            break;
         }
-        operation.status().showCheckFailure();
-        return int(NoBoard);
+        return int(Cancelled);
     });
 }
 

@@ -4,8 +4,8 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
-#include "app/config_file.h"
-#include "app/language.h"
+#include "base/config_file.h"
+#include "base/language.h"
 #include "comm/trace.h"
 
 #include <QCoreApplication>
@@ -13,54 +13,52 @@
 using namespace kestrix;
 using namespace kestrix::cli;
 
-namespace {
+namespace kestrix::cli {
 
-struct Command {
-    const char *name;
-    int (*run)(const Options &);
-};
-
+// The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
-    {"check", runCheck},
-    {"versions", runVersions},
-    {"scan", runScan},
-    {"map-port", runMapPort},
-    {"config-path", runConfigPath},
+    {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
+    {"versions", "", "read the board's software and hardware versions", 0, 0, {}, runVersions},
+    {"scan", "", "try every port (COM1-COM20) at every speed and store the last one at which a board "
+                 "answers in config.ini", 0, 0, {}, runScan},
+    {"map-port", "N DEVICE", "name the device of port COM<N> in config.ini [Ports]", 2, 2, {}, runMapPort},
+    {"config-path", "", "print where config.ini is", 0, 0, {}, runConfigPath},
 };
 
-} // namespace
+std::span<const Command> commandTable()
+{
+    return Commands;
+}
 
-int kestrix::cli::usageErrorOf(const QString &message)
+int usageErrorOf(const QString &message)
 {
     printStatus(QStringLiteral("kestrix-cli: ") + message);
     printStatus(QStringLiteral("Try \"kestrix-cli --help\"."));
     return UsageError;
 }
 
+} // namespace kestrix::cli
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QStringList arguments = app.arguments().mid(1);
+    QStringList arguments = app.arguments();
     QString error;
     Options options;
-    if (!applyDataDirOption(arguments, &error) || !parseOptions(arguments, options, &error))
+    bool help = false;
+    if (!applyDataDirOption(arguments, &error))
         return usageErrorOf(error);
-    if (options.help) {
+    const Command *command = parseCommandLine(arguments, options, help, &error);
+    if (help) {
         printResult(usage());
         return Success;
     }
-    if (options.command.isEmpty())
-        return usageErrorOf(QStringLiteral("no command given"));
+    if (!command)
+        return usageErrorOf(error);
     if (!options.traceFile.isEmpty() && !CommTrace::start(options.traceFile, &error))
         return usageErrorOf(error);
 
-    LoadLanguage(configuredLanguage());
-    for (const Command &command : Commands) {
-        if (options.command != QLatin1String(command.name))
-            continue;
-        if (!options.operands.isEmpty() && command.run != runMapPort)
-            return usageErrorOf(QStringLiteral("unexpected argument %1").arg(options.operands.first()));
-        return command.run(options);
-    }
-    return usageErrorOf(QStringLiteral("unknown command %1").arg(options.command));
+    LoadLanguageOrShipped(configuredLanguage());
+    catchInterrupts();
+    return command->run(options);
 }

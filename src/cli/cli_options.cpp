@@ -1,10 +1,35 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+
 namespace kestrix::cli {
 namespace {
 
 // Port used for a device given by name.
 constexpr int DevicePort = 1;
+
+struct GlobalOption {
+    const char *name;
+    const char *valueName;
+    const char *description;
+};
+
+// --data-dir is taken out before parsing (the language tables need it first); it is listed for
+// the usage text.
+constexpr GlobalOption GlobalOptions[] = {
+    {"port", "N", "port number 1-20 (COM<N>; its device comes from config.ini [Ports])"},
+    {"device", "PATH", "a serial device by name, e.g. /dev/ttyUSB0"},
+    {"speed", "BPS", "2400, 4800, 9600 or 19200"},
+    {"data-dir", "DIR", "folder of config.ini and the language files"},
+    {"trace", "FILE", "write every frame sent and every answer received to FILE"},
+};
+
+QCommandLineOption optionOf(const char *name, const char *valueName, const char *description)
+{
+    if (!valueName)
+        return QCommandLineOption(QLatin1String(name), QLatin1String(description));
+    return QCommandLineOption(QLatin1String(name), QLatin1String(description), QLatin1String(valueName));
+}
 
 bool takeNumber(const QString &text, int &number)
 {
@@ -21,7 +46,98 @@ bool lineSpeed(const QString &text, int &speed, QString *error)
     return false;
 }
 
+const Command *findCommand(const QString &name)
+{
+    for (const Command &command : commandTable()) {
+        if (name == QLatin1String(command.name))
+            return &command;
+    }
+    return nullptr;
+}
+
+bool ownsOption(const Command &command, const QString &name)
+{
+    for (const CommandOption &option : command.options) {
+        if (name == QLatin1String(option.name))
+            return true;
+    }
+    return false;
+}
+
+bool isGlobal(const QString &name)
+{
+    for (const GlobalOption &option : GlobalOptions) {
+        if (name == QLatin1String(option.name))
+            return true;
+    }
+    return name == QLatin1String("help") || name == QLatin1String("h");
+}
+
+// Every option any command takes, so one parse finds them all; each is then checked against
+// the command that was given.
+void addAllOptions(QCommandLineParser &parser)
+{
+    parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this text")));
+    for (const GlobalOption &option : GlobalOptions)
+        parser.addOption(optionOf(option.name, option.valueName, option.description));
+    QStringList added;
+    for (const Command &command : commandTable()) {
+        for (const CommandOption &option : command.options) {
+            if (added.contains(QLatin1String(option.name)))
+                continue;
+            added << QLatin1String(option.name);
+            parser.addOption(optionOf(option.name, option.valueName, option.description));
+        }
+    }
+}
+
+bool takeGlobalOptions(const QCommandLineParser &parser, Options &options, QString *error)
+{
+    if (parser.isSet(QStringLiteral("port")) && !parsePortNumber(parser.value(QStringLiteral("port")), options.port, error)) {
+        *error = QStringLiteral("--port: ") + *error;
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("speed")) && !lineSpeed(parser.value(QStringLiteral("speed")), options.speed, error))
+        return false;
+    options.device = parser.value(QStringLiteral("device"));
+    options.traceFile = parser.value(QStringLiteral("trace"));
+    return true;
+}
+
+bool takeCommandOptions(const QCommandLineParser &parser, const Command &command, Options &options, QString *error)
+{
+    for (const QString &name : parser.optionNames()) {
+        if (isGlobal(name) || options.flags.contains(name))
+            continue;
+        if (!ownsOption(command, name)) {
+            *error = QStringLiteral("--%1 is not an option of %2").arg(name, QLatin1String(command.name));
+            return false;
+        }
+        options.flags << name;
+        options.values << parser.value(name);
+    }
+    return true;
+}
+
+bool checkOperandCount(const Command &command, const Options &options, QString *error)
+{
+    const int count = int(options.operands.size());
+    if (count >= command.minOperands && count <= command.maxOperands)
+        return true;
+    if (count > command.maxOperands)
+        *error = QStringLiteral("unexpected argument %1").arg(options.operands.value(command.maxOperands));
+    else
+        *error = QStringLiteral("%1 needs %2").arg(QLatin1String(command.name), QLatin1String(command.operands));
+    return false;
+}
+
 } // namespace
+
+QString Options::value(const QString &flag) const
+{
+    const qsizetype at = flags.indexOf(flag);
+    return at < 0 ? QString() : values.value(at);
+}
 
 bool parsePortNumber(const QString &text, int &port, QString *error)
 {
@@ -34,69 +150,62 @@ bool parsePortNumber(const QString &text, int &port, QString *error)
     return false;
 }
 
-bool parseOptions(const QStringList &arguments, Options &options, QString *error)
+const Command *parseCommandLine(const QStringList &arguments, Options &options, bool &help, QString *error)
 {
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &argument = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.help = true;
-        } else if (argument == QLatin1String("--port") || argument == QLatin1String("--device")
-                   || argument == QLatin1String("--speed") || argument == QLatin1String("--trace")) {
-            if (!hasValue) {
-                *error = argument + QStringLiteral(" needs a value");
-                return false;
-            }
-            const QString value = arguments[++i];
-            if (argument == QLatin1String("--port") && !parsePortNumber(value, options.port, error)) {
-                *error = QStringLiteral("--port: ") + *error;
-                return false;
-            }
-            if (argument == QLatin1String("--speed") && !lineSpeed(value, options.speed, error))
-                return false;
-            if (argument == QLatin1String("--device"))
-                options.device = value;
-            if (argument == QLatin1String("--trace"))
-                options.traceFile = value;
-        } else if (argument.startsWith(QLatin1String("-"))) {
-            *error = QStringLiteral("unknown option %1").arg(argument);
-            return false;
-        } else if (options.command.isEmpty()) {
-            options.command = argument;
-        } else {
-            options.operands.append(argument);
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    addAllOptions(parser);
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return nullptr;
     }
-    return true;
+    help = parser.isSet(QStringLiteral("help"));
+    if (help)
+        return nullptr;
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        *error = QStringLiteral("no command given");
+        return nullptr;
+    }
+    options.command = positional.takeFirst();
+    options.operands = positional;
+    const Command *command = findCommand(options.command);
+    if (!command) {
+        *error = QStringLiteral("unknown command %1").arg(options.command);
+        return nullptr;
+    }
+    if (!takeGlobalOptions(parser, options, error) || !takeCommandOptions(parser, *command, options, error)
+        || !checkOperandCount(*command, options, error))
+        return nullptr;
+    return command;
 }
 
 QString usage()
 {
-    return QStringLiteral(
-        "Usage: kestrix-cli [options] <command>\n"
-        "\n"
-        "Commands:\n"
-        "  check      run the communication test on the configured port and speed\n"
-        "  versions   read the board's software and hardware versions\n"
-        "  scan       try every port (COM1-COM20) at every speed and store the last one\n"
-        "             at which a board answers in config.ini\n"
-        "  map-port N DEVICE\n"
-        "             name the device of port COM<N> in config.ini [Ports]\n"
-        "  config-path\n"
-        "             print where config.ini is\n"
-        "\n"
-        "Options:\n"
-        "  --port N         port number 1-20 (COM<N>; its device comes from config.ini [Ports])\n"
-        "  --device PATH    a serial device by name, e.g. /dev/ttyUSB0\n"
-        "  --speed BPS      2400, 4800, 9600 or 19200\n"
-        "  --data-dir DIR   folder of config.ini and the language files\n"
-        "  --trace FILE     write every frame sent and every answer received to FILE\n"
-        "  --help           show this text\n"
+    QString text = QStringLiteral("Usage: kestrix-cli [options] <command> [operands]\n\nCommands:\n");
+    for (const Command &command : commandTable()) {
+        const QString synopsis = QString::fromLatin1(command.name)
+            + (*command.operands ? QStringLiteral(" ") + QLatin1String(command.operands) : QString());
+        text += QStringLiteral("  %1\n      %2\n").arg(synopsis, QLatin1String(command.summary));
+        for (const CommandOption &option : command.options) {
+            const QString name = QStringLiteral("--") + QLatin1String(option.name)
+                + (option.valueName ? QStringLiteral(" ") + QLatin1String(option.valueName) : QString());
+            text += QStringLiteral("      %1  %2\n").arg(name, -18).arg(QLatin1String(option.description));
+        }
+    }
+    text += QStringLiteral("\nOptions:\n");
+    for (const GlobalOption &option : GlobalOptions) {
+        const QString name = QStringLiteral("--%1 %2").arg(QLatin1String(option.name), QLatin1String(option.valueName));
+        text += QStringLiteral("  %1  %2\n").arg(name, -16).arg(QLatin1String(option.description));
+    }
+    text += QStringLiteral("  %1  show this text\n").arg(QStringLiteral("--help"), -16);
+    text += QStringLiteral(
         "\n"
         "Without --port, --device and --speed the port and speed come from config.ini, as in\n"
         "every window of the utility. Status lines go to standard error, results to standard\n"
-        "output. Exit status: 0 success, 1 no board answered, 2 the port could not be opened,\n"
-        "3 wrong usage.\n");
+        "output. Ctrl-C stops a board operation before its next frame. Exit status: 0 success,\n"
+        "1 no board answered, 2 the port could not be opened, 3 wrong usage, 130 cancelled.\n");
+    return text;
 }
 
 SerialSettings resolveSettings(const Options &options)

@@ -1,10 +1,11 @@
 #pragma once
-// Options of kestrix-cli.
+// The command table and the options of kestrix-cli.
 
-#include "app/config_file.h"
+#include "comm/serial_settings.h"
 
 #include <QString>
 #include <QStringList>
+#include <span>
 
 namespace kestrix::cli {
 
@@ -13,8 +14,10 @@ enum ExitCode {
     NoBoard = 1,       // nothing answered the communication test
     PortFailure = 2,   // the port could not be opened
     UsageError = 3,
+    Cancelled = 130,   // Ctrl-C: stopped before the next frame, nothing stored
 };
 
+// The options every command takes, and each command's own.
 struct Options {
     QString command;
     QStringList operands;  // arguments after the command
@@ -22,14 +25,40 @@ struct Options {
     QString device;        // a device name instead of a port number
     int speed = 0;         // 0: from config.ini
     QString traceFile;
-    bool help = false;
+    QStringList flags;     // the command's own options that were given, by name
+    QStringList values;    // their values, in the same order ("" for a flag without one)
+
+    bool has(const QString &flag) const { return flags.contains(flag); }
+    QString value(const QString &flag) const;
 };
+
+// An option of one command, e.g. {"save", "", "also write the files"}.
+struct CommandOption {
+    const char *name;
+    const char *valueName;   // nullptr for a flag without a value
+    const char *description;
+};
+
+// One row of the command table: adding a command is its own file and one row.
+struct Command {
+    const char *name;
+    const char *operands;      // usage of the operands, e.g. "N DEVICE"; "" for none
+    const char *summary;
+    int minOperands;
+    int maxOperands;
+    std::span<const CommandOption> options;
+    int (*run)(const Options &);
+};
+
+std::span<const Command> commandTable();
 
 // A port number 1-20, written "3" or "COM3"; false with a message otherwise.
 bool parsePortNumber(const QString &text, int &port, QString *error);
 
-// Parses the arguments after the program name (--data-dir already taken out).
-bool parseOptions(const QStringList &arguments, Options &options, QString *error);
+// Parses the whole command line (program name first, --data-dir already taken out) into
+// `options`, and finds the command's row. Returns nullptr with a message on wrong usage; with
+// --help, `help` is set and nothing else is checked.
+const Command *parseCommandLine(const QStringList &arguments, Options &options, bool &help, QString *error);
 
 QString usage();
 

@@ -18,7 +18,7 @@ int runConfigPath(const Options &options);
 int usageErrorOf(const QString &message);
 
 // Runs `exchange` on the port and speed of the options. A port that could not be opened is
-// reported with its device and the reason (PortFailure).
+// reported with its device and the reason (PortFailure); Ctrl-C gives Cancelled.
 int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange);
 
 } // namespace kestrix::cli

@@ -1,8 +1,37 @@
 #include "cli/console_reporter.h"
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 namespace kestrix::cli {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = true;
+}
+
+void catchOnce(int signal)
+{
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    // The handler is removed as it runs: a second signal ends the program.
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+void catchInterrupts()
+{
+    catchOnce(SIGINT);
+    catchOnce(SIGTERM);
+}
 
 void printResult(const QString &text)
 {
@@ -27,6 +56,11 @@ void ConsoleReporter::setLine(int index, const QString &text)
 void ConsoleReporter::messageBox(const QString &text, MessageIcon icon)
 {
     printStatus(icon == MessageIcon::Error ? QStringLiteral("Error: ") + text : text);
+}
+
+bool ConsoleReporter::cancelled() const
+{
+    return interrupted;
 }
 
 } // namespace kestrix::cli

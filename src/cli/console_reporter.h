@@ -1,5 +1,5 @@
 #pragma once
-// Shows an operation's status lines and message boxes on standard error.
+// Shows an operation's status lines and message boxes on standard error; Ctrl-C cancels.
 
 #include "comm/reporter.h"
 
@@ -9,12 +9,18 @@ class ConsoleReporter final : public Reporter {
 public:
     void setLine(int index, const QString &text) override;
     void messageBox(const QString &text, MessageIcon icon) override;
+    // True once Ctrl-C (or SIGTERM) arrived; see catchInterrupts().
+    bool cancelled() const override;
 
     QString line(int index) const { return m_lines[index]; }
 
 private:
     QString m_lines[3];
 };
+
+// From now on the first Ctrl-C or SIGTERM cancels the running operation before its next frame;
+// a second one ends the program at once.
+void catchInterrupts();
 
 void printResult(const QString &text);   // standard output
 void printStatus(const QString &text);   // standard error

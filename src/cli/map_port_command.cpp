@@ -1,14 +1,14 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/config_file.h"
+
 #include <QFileInfo>
 
 namespace kestrix::cli {
 
 int runMapPort(const Options &options)
 {
-    if (options.operands.size() != 2)
-        return usageErrorOf(QStringLiteral("map-port needs a port number and a device, e.g. map-port 3 /dev/ttyUSB0"));
     int port = 0;
     QString error;
     if (!parsePortNumber(options.operands[0], port, &error))

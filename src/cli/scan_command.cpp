@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/config_file.h"
 #include "comm/port_scan.h"
 
 namespace kestrix::cli {
@@ -14,6 +15,8 @@ int runScan(const Options &options)
     }
     ConsoleReporter reporter;
     const ScanResult result = scanPorts(readSerialSettings(), reporter);
+    if (result.cancelled)
+        return Cancelled;
     if (!result.found)
         return NoBoard;
     for (int line = 0; line < 3; ++line) {

@@ -1,19 +1,24 @@
 #include "comm/operation.h"
 
-#include "app/language.h"
-#include "app/text_encoding.h"
+#include "base/language.h"
+#include "base/text_encoding.h"
+#include "base/texts.h"
 #include "comm/protocol.h"
 
 namespace kestrix {
 
-namespace Text {
-constexpr int CommunicationOk = 5036;
-constexpr int CheckingCommunication = 5062;
-constexpr int PortOpenError = 5066;
-} // namespace Text
-
 Operation::Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper)
-    : m_settings(settings), m_status(reporter, std::move(form)), m_sleeper(sleeper), m_channel(sleeper)
+    : Operation(settings, reporter, std::move(form), sleeper, PortDevices::fromConfig())
+{
+}
+
+Operation::Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper,
+                     PortDevices devices)
+    : m_settings(settings),
+      m_status(reporter, std::move(form)),
+      m_sleeper(sleeper),
+      m_channel(sleeper, std::move(devices)),
+      m_exchange(m_channel, sleeper, reporter)
 {
 }
 
@@ -22,60 +27,70 @@ bool Operation::openChannel()
     return m_channel.Open(m_settings.port, m_settings.speed) == CComm::Opened;
 }
 
-QString Operation::CheckCommunication()
+CheckResult Operation::CheckCommunication()
 {
     m_status.show(0, Text::CheckingCommunication);
     m_status.clear(1);
     m_status.clear(2);
+    return testCommunication();
+}
+
+CheckResult Operation::testCommunication()
+{
     SendSM7();
+    if (cancelled())
+        return CheckResult::Cancelled;
     if (!openChannel())
-        return QStringLiteral("0");
-    const std::string answer = m_channel.Query(Frame::CommunicationTest, 5);
+        return CheckResult::NoAnswer;
+    const std::optional<std::string> answer = m_exchange.query(Frame::CommunicationTest, 5);
     m_channel.Close();
     m_sleeper.pause(Pause::CommunicationTest);
-    return answer == HelloAnswer ? QStringLiteral("1") : QStringLiteral("0");
+    if (!answer && cancelled())
+        return CheckResult::Cancelled;
+    return answer == HelloAnswer ? CheckResult::Answered : CheckResult::NoAnswer;
 }
 
 void Operation::SendSM7()
 {
-    if (!openChannel())
+    if (cancelled() || !openChannel())
         return;
-    m_channel.Send(Frame::Preamble);
-    m_sleeper.pause(Pause::Preamble);
+    m_exchange.send(Frame::Preamble, Pause::Preamble);
     m_channel.Close();
 }
 
-std::string Operation::WriteRegister(const std::string &reg, const std::string &value, int count)
+QString Operation::askVersion(const std::string &frame, int count)
 {
-    const std::string answer = m_channel.Query(Frame::registerWrite(reg, value), count);
-    m_sleeper.pause(Pause::WriteRegister);
-    return answer;
-}
-
-std::string Operation::askVersion(const std::string &frame, int count)
-{
-    if (!openChannel())
+    if (cancelled() || !openChannel())
         return {};
-    std::string answer = m_channel.Query(frame, count);
+    const std::optional<std::string> answer = m_exchange.query(frame, count);
     m_channel.Close();
     m_sleeper.pause(Pause::CommunicationTest);
-    return answer == CComm::NotConnected ? std::string() : answer;
+    return answer ? fromWindows1252(QByteArray::fromStdString(*answer)) : QString();
 }
 
 VersionTexts Operation::ReadVersions()
 {
     SendSM7();
     VersionTexts versions;
-    versions.software = fromWindows1252(QByteArray::fromStdString(askVersion(Frame::SoftwareVersion, 24)));
-    versions.hardware = fromWindows1252(QByteArray::fromStdString(askVersion(Frame::HardwareVersion, 10)));
+    versions.software = askVersion(Frame::SoftwareVersion, 24);
+    versions.hardware = askVersion(Frame::HardwareVersion, 10);
     m_status.showText(1, versions.software);
     m_status.showText(2, versions.hardware);
     return versions;
 }
 
-Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(CComm &, Sleeper &)> &frames)
+Outcome Operation::cancelledOutcome()
 {
-    const bool answered = CheckCommunication() == QLatin1String("1");
+    m_status.showCancelled();
+    return Outcome::Cancelled;
+}
+
+Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames)
+{
+    const CheckResult check = CheckCommunication();
+    if (check == CheckResult::Cancelled)
+        return cancelledOutcome();
+    const bool answered = check == CheckResult::Answered;
     if (answered) {
         m_status.show(0, Text::CommunicationOk);
         m_sleeper.pause(Pause::StatusStep);
@@ -89,12 +104,16 @@ Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(CCom
     }
     if (texts.preambleAgain)
         SendSM7();
+    if (cancelled())
+        return cancelledOutcome();
     if (!openChannel()) {
         m_status.reporter().messageBox(LookupText(Text::PortOpenError), MessageIcon::Error);
         return Outcome::PortError;
     }
-    frames(m_channel, m_sleeper);
+    frames(m_exchange);
     m_channel.Close();
+    if (cancelled())
+        return cancelledOutcome();
     if (!answered)
         return Outcome::CommunicationFailed;
     m_status.show(0, texts.completion);

@@ -1,20 +1,30 @@
 #pragma once
 // The envelope every board operation is wrapped in: the communication check, status texts,
-// the preamble, opening the channel, the operation's frames, closing and the final text.
+// the preamble, opening the channel, the operation's frames, closing and the final text. The
+// frames themselves go through an Exchange, which reports progress and stops on cancel.
 
-#include "app/config_file.h"
+#include "comm/exchange.h"
 #include "comm/reporter.h"
 #include "comm/serial_channel.h"
+#include "comm/serial_settings.h"
 
 #include <QString>
 #include <functional>
 
 namespace kestrix {
 
+// What the communication check found.
+enum class CheckResult {
+    Answered,    // the board answered the test with "Hello"
+    NoAnswer,    // no board, wrong port or speed, or a port that does not open
+    Cancelled,   // the operation was cancelled before the test went out
+};
+
 enum class Outcome {
     Completed,
     CommunicationFailed,  // the board did not answer the communication test
     PortError,            // the port could not be opened after a good check
+    Cancelled,            // stopped before its next frame; nothing more was sent or stored
 };
 
 struct EnvelopeTexts {
@@ -31,35 +41,40 @@ struct VersionTexts {
 
 class Operation {
 public:
-    Operation(SerialSettings settings, Reporter &reporter, StatusForm form,
-              Sleeper &sleeper = realSleeper());
+    // Reads the devices behind the port numbers from config.ini once, for the whole operation.
+    Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper = realSleeper());
+    Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper, PortDevices devices);
 
-    // "1" when a board answered the communication test with "Hello", else "0".
-    QString CheckCommunication();
+    // Shows "Checking communication ...", then runs the test.
+    CheckResult CheckCommunication();
+    // The test alone, as every try of the port scan runs it: the preamble, then the test frame
+    // on a freshly opened channel, close, 50 ms.
+    CheckResult testCommunication();
     // Opens, sends the preamble, pauses and closes; says nothing when the port fails.
     void SendSM7();
-    // "W" + register + value, sent as a query of `count` bytes, then 30 ms.
-    std::string WriteRegister(const std::string &reg, const std::string &value, int count);
     // Asks for the software and hardware versions and shows them in lines 2 and 3.
     VersionTexts ReadVersions();
 
-    // Runs `frames` inside the envelope. `frames` gets the open channel and the sleeper.
-    Outcome run(const EnvelopeTexts &texts, const std::function<void(CComm &, Sleeper &)> &frames);
+    // Runs `frames` inside the envelope on the open channel.
+    Outcome run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames);
 
+    bool cancelled() const { return m_exchange.cancelled(); }
     void setSettings(SerialSettings settings) { m_settings = settings; }
     const SerialSettings &settings() const { return m_settings; }
     CComm &channel() { return m_channel; }
-    Sleeper &sleeper() { return m_sleeper; }
+    Exchange &exchange() { return m_exchange; }
     StatusLines &status() { return m_status; }
 
 private:
     bool openChannel();
-    std::string askVersion(const std::string &frame, int count);
+    QString askVersion(const std::string &frame, int count);
+    Outcome cancelledOutcome();
 
     SerialSettings m_settings;
     StatusLines m_status;
     Sleeper &m_sleeper;
     CComm m_channel;
+    Exchange m_exchange;
 };
 
 } // namespace kestrix

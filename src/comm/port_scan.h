@@ -2,8 +2,8 @@
 // The port and speed scan behind "Test Connection": tries every port at every speed, keeps
 // the last pair at which a board answers, stores it and reads the board's versions.
 
-#include "app/config_file.h"
 #include "comm/operation.h"
+#include "comm/serial_settings.h"
 
 namespace kestrix {
 
@@ -11,14 +11,14 @@ struct ScanResult {
     bool found = false;
     SerialSettings settings;   // the window's port and speed after the scan
     bool saved = false;        // the found pair was written to config.ini
-    bool cancelled = false;    // stopped early: nothing was written or shown at the end
+    bool cancelled = false;    // stopped early: nothing was written, the settings are as they were
     VersionTexts versions;
 };
 
-constexpr int ScanTries = PortCount * 4;
+constexpr int ScanTries = PortCount * int(std::size(SpeedTable));
 
-// `settings` is the window's port and speed when the scan starts. A scan whose reporter is
-// cancelled stops before its next try and leaves the settings and config.ini as they were.
+// `settings` is the window's port and speed when the scan starts. A cancelled scan stops
+// before its next frame and leaves the settings and config.ini as they were.
 ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
 
 } // namespace kestrix

@@ -1,16 +1,11 @@
 #include "comm/reporter.h"
 
-#include "app/language.h"
+#include "base/language.h"
+#include "base/texts.h"
 
 #include <QStringList>
 
 namespace kestrix {
-
-namespace {
-constexpr int StatusCaption = 5070;        // "Status:"
-constexpr int CommunicationError = 5034;   // "Communication Error!"
-constexpr int CheckPortAndSpeed = 5035;    // "Check COM port and Speed."
-} // namespace
 
 void RecordingReporter::setLine(int index, const QString &text)
 {
@@ -32,7 +27,7 @@ void RecordingReporter::progress(int done, int total)
 
 StatusForm StatusForm::mainWindow()
 {
-    return {false, {CommunicationError, CheckPortAndSpeed}};
+    return {false, {Text::CommunicationError, Text::CheckPortAndSpeed}};
 }
 
 StatusForm StatusForm::dialog(std::vector<int> failureTexts)
@@ -52,13 +47,20 @@ void StatusLines::showText(int line, const QString &text)
     if (!m_form.singleLine)
         m_reporter.setLine(line, text);
     else if (line == 0)
-        m_reporter.setLine(0, LookupText(StatusCaption) + ' ' + text);
+        m_reporter.setLine(0, LookupText(Text::Status) + ' ' + text);
 }
 
 void StatusLines::clear(int line)
 {
     if (!m_form.singleLine)
         m_reporter.setLine(line, QString());
+}
+
+void StatusLines::showCancelled()
+{
+    show(0, Text::OperationCancelled);
+    clear(1);
+    clear(2);
 }
 
 void StatusLines::showCheckFailure()

@@ -19,8 +19,8 @@ public:
     virtual void messageBox(const QString &text, MessageIcon icon) = 0;
     // How far the operation is: `done` of `total` steps.
     virtual void progress(int done, int total) { (void)done; (void)total; }
-    // True when the window that started the operation has gone away: a long operation stops
-    // at its next step and changes nothing more.
+    // True once the operation is to stop (Cancel, the window that started it closing, Ctrl-C on
+    // the command line): no further frame goes out and nothing more is stored.
     virtual bool cancelled() const { return false; }
 };
 
@@ -32,7 +32,10 @@ public:
     void setLine(int index, const QString &text) override;
     void messageBox(const QString &text, MessageIcon icon) override;
     void progress(int done, int total) override;
+    // Cancelled once `cancelAtStep` steps have been reported (never while it is negative).
+    bool cancelled() const override { return cancelAtStep >= 0 && progressDone >= cancelAtStep; }
 
+    int cancelAtStep = -1;
     QString lines[3];
     std::vector<QString> history;   // every line change as "<index>: <text>"
     std::vector<Box> boxes;
@@ -59,6 +62,8 @@ public:
     void showText(int line, const QString &text);
     void clear(int line);
     void showCheckFailure();
+    // "Operation cancelled." in the first line, the others cleared.
+    void showCancelled();
     Reporter &reporter() { return m_reporter; }
     const StatusForm &form() const { return m_form; }
 

@@ -1,6 +1,7 @@
 #include "comm/serial_channel.h"
 
-#include "app/config_file.h"
+#include "base/config_file.h"
+#include "comm/serial_settings.h"
 #include "comm/trace.h"
 
 #include <QFileInfo>
@@ -54,19 +55,22 @@ bool lockExclusively(QSerialPort &serial)
 #endif
 }
 
-// Line settings of the boards. A device that refuses them (a pseudo-terminal refuses the
-// modem lines) is used as it is.
-void applyLineSettings(QSerialPort &serial, int speed)
+// Line settings of the boards, given before opening: the port applies them once as it opens.
+void setLineSettings(QSerialPort &serial, int speed)
 {
     serial.setBaudRate(speed);
     serial.setDataBits(QSerialPort::Data8);
     serial.setParity(QSerialPort::NoParity);
     serial.setStopBits(QSerialPort::OneStop);
     serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (serial.isOpen()) {
-        serial.setDataTerminalReady(false);
-        serial.setRequestToSend(false);
-    }
+}
+
+// DTR and RTS inactive, which only an open port can be told. A device that refuses the modem
+// lines (a pseudo-terminal) is used as it is.
+void holdModemLinesInactive(QSerialPort &serial)
+{
+    serial.setDataTerminalReady(false);
+    serial.setRequestToSend(false);
     serial.clearError();
 }
 
@@ -89,7 +93,9 @@ std::string trimmed(const std::string &text)
 
 CComm::CComm() : CComm(realSleeper()) {}
 
-CComm::CComm(Sleeper &sleeper) : m_sleeper(sleeper) {}
+CComm::CComm(Sleeper &sleeper) : CComm(sleeper, PortDevices::fromConfig()) {}
+
+CComm::CComm(Sleeper &sleeper, PortDevices devices) : m_sleeper(sleeper), m_devices(std::move(devices)) {}
 
 CComm::~CComm()
 {
@@ -108,7 +114,7 @@ int CComm::Open(int port, int speed)
         m_lastErrorText.clear();
         return BadPort;
     }
-    m_device = deviceForPort(port);
+    m_device = m_devices.device(port);
     if (!deviceMayExist(m_device)) {
         // Cheaper than letting the serial port take a lock file for a device that is not there.
         m_lastFailure = OpenFailure::NoSuchDevice;
@@ -118,7 +124,7 @@ int CComm::Open(int port, int speed)
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_device);
     serial->setReadBufferSize(QueueSize);
-    applyLineSettings(*serial, speed);
+    setLineSettings(*serial, speed);
     if (!serial->open(QIODevice::ReadWrite)) {
         m_lastFailure = classify(*serial, m_device);
         m_lastErrorText = serial->errorString();
@@ -130,7 +136,7 @@ int CComm::Open(int port, int speed)
         m_lastErrorText = QStringLiteral("locked by another program");
         return DeviceError;
     }
-    applyLineSettings(*serial, speed);
+    holdModemLinesInactive(*serial);
     serial->clear(QSerialPort::AllDirections);
     m_serial = std::move(serial);
     m_lastFailure = OpenFailure::None;
@@ -238,6 +244,7 @@ std::string CComm::formatAnswer(const char *buffer, int received, int count)
 
 std::string CComm::Query(const std::string &frame, int count)
 {
+    m_lastQueryAnswered = false;
     if (!writeFrame(frame)) {
         reopenAfterFailedWrite();
         return {};
@@ -250,6 +257,7 @@ std::string CComm::Query(const std::string &frame, int count)
     // into a register value of zero.
     if (received == 0)
         return NotConnected;
+    m_lastQueryAnswered = true;
     CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(buffer, received));
     return formatAnswer(buffer, received, count);
 }

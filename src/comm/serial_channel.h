@@ -3,6 +3,7 @@
 // flow control, DTR and RTS off), writes command frames and reads fixed-size answers. Every
 // operation opens the channel, exchanges its frames and closes it again.
 
+#include "comm/serial_settings.h"
 #include "comm/sleeper.h"
 
 #include <QString>
@@ -40,8 +41,10 @@ public:
 
     static inline const std::string NotConnected = "notconnected";
 
+    // The devices behind the port numbers are read from config.ini when none are given.
     CComm();
     explicit CComm(Sleeper &sleeper);
+    CComm(Sleeper &sleeper, PortDevices devices);
     virtual ~CComm();
 
     CComm(const CComm &) = delete;
@@ -60,6 +63,8 @@ public:
     // Writes a frame and reads an answer of `count` bytes (1, 5, 10 or 24); "notconnected"
     // when no byte arrives within 500 ms.
     std::string Query(const std::string &frame, int count);
+    // Whether bytes arrived for the last Query (false after a failed write or silence).
+    bool lastQueryAnswered() const { return m_lastQueryAnswered; }
 
     int port() const { return m_port; }
     int speed() const { return m_speed; }
@@ -79,12 +84,14 @@ private:
     static std::string formatAnswer(const char *buffer, int received, int count);
 
     Sleeper &m_sleeper;
+    PortDevices m_devices;
     int m_speed = 0;
     int m_port = 0;
     QString m_device;
     OpenFailure m_lastFailure = OpenFailure::None;
     QString m_lastErrorText;
     std::unique_ptr<QSerialPort> m_serial;
+    bool m_lastQueryAnswered = false;
 };
 
 } // namespace kestrix

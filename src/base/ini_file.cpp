@@ -1,0 +1,233 @@
+#include "base/ini_file.h"
+
+#include "base/text_encoding.h"
+
+#include <QFile>
+#include <QLockFile>
+#include <QSaveFile>
+
+namespace kestrix {
+namespace {
+
+bool isSectionLine(const QString &trimmed)
+{
+    return trimmed.startsWith('[') && trimmed.contains(']');
+}
+
+QString sectionName(const QString &trimmed)
+{
+    return trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed();
+}
+
+bool isComment(const QString &trimmed)
+{
+    return trimmed.startsWith(';');
+}
+
+// Position of the first section line with this name, or -1.
+int findSection(const QStringList &lines, const QString &section)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString trimmed = lines[i].trimmed();
+        if (isSectionLine(trimmed) && sectionName(trimmed).compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// One past the last line of the section that starts at `header`.
+int sectionEnd(const QStringList &lines, int header)
+{
+    int end = header + 1;
+    while (end < lines.size() && !isSectionLine(lines[end].trimmed()))
+        ++end;
+    return end;
+}
+
+// Position of the first line of the section holding this key, or -1.
+int findKey(const QStringList &lines, int header, const QString &key)
+{
+    const int end = sectionEnd(lines, header);
+    for (int i = header + 1; i < end; ++i) {
+        const QString trimmed = lines[i].trimmed();
+        const int equals = trimmed.indexOf('=');
+        if (!isComment(trimmed) && equals > 0
+            && trimmed.left(equals).trimmed().compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// A value without its one pair of enclosing quotes, as the profile functions read it.
+QString unquoted(const QString &value)
+{
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// Waits this long for another writer of the same file.
+constexpr int WriteLockTimeoutMs = 5000;
+
+} // namespace
+
+QString readTextFile(const QString &path, bool *ok)
+{
+    QFile file(path);
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (ok)
+        *ok = opened;
+    return opened ? decodeText(file.readAll()) : QString();
+}
+
+bool writeTextFileAtomically(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+IniFile::Document IniFile::load() const
+{
+    Document document;
+    bool opened = false;
+    QString text = readTextFile(m_path, &opened);
+    document.readable = opened || !QFile::exists(m_path);
+    document.byteOrderMark = text.startsWith(QChar(0xFEFF));
+    if (document.byteOrderMark)
+        text.remove(0, 1);
+    // Each line keeps its own ending (CR LF, LF or CR), so a write changes only its own line.
+    qsizetype begin = 0;
+    while (begin < text.size()) {
+        qsizetype stop = begin;
+        while (stop < text.size() && text[stop] != '\n' && text[stop] != '\r')
+            ++stop;
+        qsizetype next = stop;
+        if (next < text.size())
+            next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+        document.lines.append(text.mid(begin, stop - begin));
+        document.endings.append(text.mid(stop, next - stop));
+        if (document.lineEnd.isEmpty())
+            document.lineEnd = document.endings.last();
+        begin = next;
+    }
+    if (document.lineEnd.isEmpty())
+        document.lineEnd = QStringLiteral("\r\n");
+    return document;
+}
+
+IniSnapshot IniFile::snapshot() const
+{
+    return IniSnapshot(load().lines);
+}
+
+std::optional<QString> IniFile::value(const QString &section, const QString &key) const
+{
+    return snapshot().value(section, key);
+}
+
+QString IniFile::read(const QString &section, const QString &key, const QString &fallback) const
+{
+    return snapshot().read(section, key, fallback);
+}
+
+QStringList IniFile::section(const QString &section) const
+{
+    return snapshot().section(section);
+}
+
+IniSnapshot::IniSnapshot(QStringList lines) : m_lines(std::move(lines)) {}
+
+std::optional<QString> IniSnapshot::value(const QString &section, const QString &key) const
+{
+    const int header = findSection(m_lines, section);
+    const int line = header < 0 ? -1 : findKey(m_lines, header, key);
+    if (line < 0)
+        return std::nullopt;
+    const QString &entry = m_lines[line];
+    QString found = unquoted(entry.mid(entry.indexOf('=') + 1).trimmed()).left(IniFile::MaxValueLength);
+    if (found.isEmpty())
+        return std::nullopt;
+    return found;
+}
+
+QString IniSnapshot::read(const QString &section, const QString &key, const QString &fallback) const
+{
+    return value(section, key).value_or(fallback);
+}
+
+QStringList IniSnapshot::section(const QString &section) const
+{
+    const int header = findSection(m_lines, section);
+    QStringList entries;
+    if (header < 0)
+        return entries;
+    const int end = sectionEnd(m_lines, header);
+    for (int i = header + 1; i < end; ++i) {
+        const QString trimmed = m_lines[i].trimmed();
+        if (!trimmed.isEmpty() && !isComment(trimmed))
+            entries.append(trimmed);
+    }
+    return entries;
+}
+
+bool IniFile::write(const QString &section, const QString &key, const QString &value) const
+{
+    return write(section, {{key, value}});
+}
+
+bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries) const
+{
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (!lock.tryLock(WriteLockTimeoutMs))
+        return false;
+    Document document = load();
+    // A file that is there but cannot be read is never replaced by the one key written.
+    if (!document.readable)
+        return false;
+    for (const auto &[key, value] : entries)
+        setKey(document, section, key, value);
+    QString text = document.byteOrderMark ? QString(QChar(0xFEFF)) : QString();
+    for (qsizetype i = 0; i < document.lines.size(); ++i)
+        text += document.lines[i] + document.endings[i];
+    return writeTextFileAtomically(m_path, text);
+}
+
+void IniFile::insertLine(Document &document, qsizetype at, const QString &line)
+{
+    // The line before a new last line gets an ending if it had none.
+    if (at > 0 && document.endings[at - 1].isEmpty())
+        document.endings[at - 1] = document.lineEnd;
+    document.lines.insert(at, line);
+    document.endings.insert(at, document.lineEnd);
+}
+
+void IniFile::setKey(Document &document, const QString &section, const QString &key, const QString &value)
+{
+    QStringList &lines = document.lines;
+    const int header = findSection(lines, section);
+    if (header < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
+            insertLine(document, lines.size(), QString());
+        insertLine(document, lines.size(), '[' + section + ']');
+        insertLine(document, lines.size(), key + '=' + value);
+    } else if (const int line = findKey(lines, header, key); line >= 0) {
+        const QString &old = lines[line];
+        lines[line] = old.left(old.indexOf('=') + 1) + value;
+    } else {
+        int insertAt = sectionEnd(lines, header);
+        while (insertAt > header + 1 && lines[insertAt - 1].trimmed().isEmpty())
+            --insertAt;
+        insertLine(document, insertAt, key + '=' + value);
+    }
+}
+
+} // namespace kestrix

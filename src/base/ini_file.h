@@ -1,0 +1,77 @@
+#pragma once
+// INI files with the semantics of the Windows profile functions: section and key names are
+// matched without regard to case, the first match wins, values are cut to 199 characters,
+// a write keeps every other line of the file as it was and replaces the file atomically.
+
+#include <QString>
+#include <QList>
+#include <QStringList>
+#include <optional>
+#include <utility>
+
+namespace kestrix {
+
+// The lines of an INI file as read once; every lookup works on them without reading the file again.
+class IniSnapshot {
+public:
+    explicit IniSnapshot(QStringList lines = {});
+
+    QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
+    std::optional<QString> value(const QString &section, const QString &key) const;
+    QStringList section(const QString &section) const;
+
+private:
+    QStringList m_lines;
+};
+
+class IniFile {
+public:
+    static constexpr int MaxValueLength = 199;
+
+    explicit IniFile(QString path);
+
+    const QString &path() const { return m_path; }
+
+    // The value of a key, or `fallback` when the key is absent or empty.
+    QString read(const QString &section, const QString &key, const QString &fallback = {}) const;
+
+    // The value of a key, or nothing when the key is absent or its value is empty.
+    std::optional<QString> value(const QString &section, const QString &key) const;
+
+    // Every "key=value" entry of a section in file order, whole (no length limit); lines
+    // without "=" are kept as they stand. A missing file or section gives an empty list.
+    QStringList section(const QString &section) const;
+
+    // The file as it is now, for several lookups from one reading.
+    IniSnapshot snapshot() const;
+
+    // Writes one key; the file and section are created when missing. Returns false when the
+    // file could not be written (the original is then left untouched).
+    bool write(const QString &section, const QString &key, const QString &value) const;
+    // Writes several keys of one section in one replacement of the file.
+    bool write(const QString &section, const QList<std::pair<QString, QString>> &entries) const;
+
+private:
+    struct Document {
+        QStringList lines;
+        QStringList endings;     // each line's own line end; empty for a last line without one
+        QString lineEnd;         // the file's first line end, for new lines
+        bool byteOrderMark = false;
+        bool readable = true;    // false when the file exists but cannot be read
+    };
+
+    Document load() const;
+    static void setKey(Document &document, const QString &section, const QString &key, const QString &value);
+    static void insertLine(Document &document, qsizetype at, const QString &line);
+
+    QString m_path;
+};
+
+// Reads a text file as UTF-8 when it is valid UTF-8, else as Windows-1252.
+QString readTextFile(const QString &path, bool *ok = nullptr);
+
+// Writes a text file as UTF-8 through a temporary file in the same folder that is then renamed
+// over the original, so a failure never leaves a half-written file behind.
+bool writeTextFileAtomically(const QString &path, const QString &text);
+
+} // namespace kestrix

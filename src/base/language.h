@@ -1,0 +1,31 @@
+#pragma once
+// Language tables: identifiers.ini maps names to numbers, lng_<language>.ini maps names to
+// texts. Every text the utility shows is looked up by its number.
+
+#include <QString>
+
+namespace kestrix {
+
+// Reads both tables from `folder` (the data folder by default). Missing files give empty
+// tables. Safe to call again: the tables are replaced as a whole.
+void LoadLanguage(const QString &language, const QString &folder = {});
+
+// Loads the tables of `language` from the data folder, or, when the data folder lacks them,
+// from the tables shipped beside the executable, so that no message turns into "?" there.
+// Returns the folder the tables came from.
+QString LoadLanguageOrShipped(const QString &language);
+
+// The text of a number, or "?" when there is none. "\n" and "\t" in a text become a line
+// break and a tab. The result is an independent value: it stays valid however many further
+// lookups are made. Thread-safe.
+QString LookupText(int number);
+
+// True when the number has a text (the result of LookupText does not begin with "?").
+bool hasText(int number);
+
+// The text of a number, or `builtIn` when there is none.
+QString textOr(int number, const QString &builtIn);
+
+inline const QString NoText = QStringLiteral("?");
+
+} // namespace kestrix

@@ -1,0 +1,37 @@
+#include "comm/ui/connection_buttons.h"
+
+#include "comm/port_scan.h"
+#include "comm/ui/sel_port_dlg.h"
+#include "widgets/main_window_host.h"
+
+namespace kestrix {
+
+namespace {
+
+// The window takes the pair found, or what the configuration file says, when the scan ends;
+// a cancelled scan leaves it as it was.
+void testConnection(MainWindowHost &host)
+{
+    host.runner().run(
+        host.hostWidget(),
+        [settings = host.settings()](Reporter &reporter) { return scanPorts(settings, reporter); },
+        [&host](const ScanResult &result) { host.setSettings(result.settings); });
+}
+
+void selectPort(MainWindowHost &host)
+{
+    CSelPort dialog(host.hostWidget());
+    if (dialog.exec() != QDialog::Accepted || dialog.chosenPort() == 0)
+        return;
+    host.setSettings({dialog.chosenPort(), dialog.chosenSpeed()});
+}
+
+} // namespace
+
+void wireConnectionButtons(MainWindowHost &host)
+{
+    host.wire(MainButton::TestConnection, [&host] { testConnection(host); });
+    host.wire(MainButton::SelectPort, [&host] { selectPort(host); });
+}
+
+} // namespace kestrix

@@ -1,0 +1,58 @@
+#pragma once
+// What the main window offers the feature areas whose buttons it shows: each area's ui/ code
+// wires its own buttons through this interface, so the window stays a shell and an operation
+// is found from its button in two steps (the button's number here, the area's wiring there).
+
+#include "comm/operation_runner.h"
+#include "comm/serial_settings.h"
+
+#include <functional>
+
+QT_BEGIN_NAMESPACE
+class QWidget;
+QT_END_NAMESPACE
+
+namespace kestrix {
+
+// Buttons of the main window (template 102) outside the parameter groups.
+namespace MainButton {
+enum : int {
+    Close = 1,
+    AdjustPcTime = 1000,
+    SelectPort = 1004,
+    AdjustAll = 1005,
+    Reset = 1058,
+    Save = 1059,
+    Download = 1060,
+    About = 1086,
+    ManualTime = 1087,
+    NtpTime = 1088,
+    AlarmConfiguration = 1092,
+    ClockInformation = 1128,
+    TestConnection = 1137,
+    ActivateAlarm1 = 1140,
+    ActivateAlarm2 = 1141,
+    TestClock = 1174,
+    Load = 1207,
+    DayNight = 1238,
+};
+} // namespace MainButton
+
+class MainWindowHost {
+public:
+    virtual ~MainWindowHost() = default;
+
+    // The window: parent of the dialogs an area opens, and the context whose lifetime limits
+    // the delivery of operation results.
+    virtual QWidget *hostWidget() = 0;
+    // The window's worker; its lines and progress show in the window's status panel.
+    virtual OperationRunner &runner() = 0;
+    // The window's port and speed, as every board operation of the window uses them.
+    virtual SerialSettings settings() const = 0;
+    virtual void setSettings(const SerialSettings &settings) = 0;
+    // Makes `handler` the action of a button (by control number). A button nobody wires says
+    // that its operation is not available yet.
+    virtual void wire(int button, std::function<void()> handler) = 0;
+};
+
+} // namespace kestrix

@@ -1,0 +1,452 @@
+// The main window: the clock and its display cycle, the parameter controls and their stored
+// digits, the status area while an operation runs on the worker, the port dialog and the
+// language.
+
+#include "time/display_cycle.h"
+#include "base/language.h"
+#include "widgets/localize.h"
+#include "params/ui/parameter_area.h"
+#include "app/status_panel.h"
+#include "widgets/spin_edit.h"
+#include "app/velmora_dlg.h"
+#include "comm/ui/sel_port_dlg.h"
+#include "support/test_support.h"
+#include "support/ui_support.h"
+#include "widgets/digital_edit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <functional>
+
+namespace kestrix {
+namespace {
+
+using testing::ScratchDataDir;
+
+using testing::whenModalOpens;
+
+// Monday, 7 December 2026, 09:05:03.
+const QDateTime Start(QDate(2026, 12, 7), QTime(9, 5, 3));
+
+// ---------------------------------------------------------------------------------------------
+// The window
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=0\nBaud=2\n");
+        window = std::make_unique<CVelmoraDlg>();
+        window->clockTimer().stop();
+    }
+
+    template <class Widget>
+    Widget *control(int number) const
+    {
+        Widget *found = window->control<Widget>(number);
+        EXPECT_NE(found, nullptr) << "control " << number;
+        return found;
+    }
+
+    SpinEdit *spin(ParamId id) const { return window->parameters()->spinEdit(id); }
+
+    ScratchDataDir data;
+    std::unique_ptr<CVelmoraDlg> window;
+};
+
+TEST_F(MainWindow, OpensWithSettingsFromTheFileStatusCaptionAndEmptyMessageLines)
+{
+    EXPECT_EQ(window->settings().port, 1);
+    EXPECT_EQ(window->settings().speed, 9600);
+    EXPECT_EQ(window->windowTitle(), "Kestrix Configuration Utility");
+    EXPECT_EQ(control<QLabel>(1215)->text(), "Status:");
+    for (int line = 0; line < 3; ++line)
+        EXPECT_TRUE(window->messageLine(line)->text().isEmpty());
+    EXPECT_EQ(control<QLabel>(1331)->text(), "(1) - Not included in standard KESTRIXs");
+    EXPECT_EQ(control<QLineEdit>(1085), window->display());
+}
+
+TEST_F(MainWindow, HasEveryButtonWithItsTextAndTheTestClockButtonHidden)
+{
+    const std::pair<int, const char *> buttons[] = {
+        {1137, "Test Connection"}, {1238, "Day&&Night Settings"}, {1000, "Adjust"}, {1012, "Adjust"},
+        {1013, "Adjust"}, {1014, "Adjust"}, {1016, "Adjust"}, {1061, "Adjust"}, {1062, "Adjust"},
+        {1066, "Adjust"}, {1083, "Adjust"}, {1089, "Adjust"}, {1090, "Adjust"}, {1095, "Adjust"},
+        {1005, "Adjust All"}, {1058, "Reset"}, {1140, "Activate Alarm 1"}, {1141, "Activate Alarm 2"},
+        {1060, "Download Configuration"}, {1059, "Save"}, {1207, "Load"}, {1092, "Alarm Configuration"},
+        {1087, "Adjust Time && Date Manual"}, {1088, "Adjust Time && Date via NTP servers"},
+        {1128, "Clock Information"}, {1004, "Select COM Port and Speed"}, {1086, "About"}, {1, "Close"},
+        {1174, "Test Clock"}};
+    window->show();
+    for (const auto &[number, text] : buttons) {
+        QPushButton *button = window->button(number);
+        ASSERT_NE(button, nullptr) << number;
+        EXPECT_EQ(button->text(), text) << number;
+        EXPECT_EQ(button->isVisible(), number != 1174) << number;
+    }
+    EXPECT_FALSE(window->button(1058)->icon().isNull()) << "Reset has its icon";
+    EXPECT_FALSE(window->button(1)->icon().isNull()) << "Close has its icon";
+}
+
+TEST_F(MainWindow, ParameterControlsStartAsTheTableSays)
+{
+    for (const Parameter &row : parameterTable()) {
+        QWidget *widget = window->control(row.control);
+        ASSERT_NE(widget, nullptr) << row.control;
+        if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            EXPECT_EQ(edit->text(), QString::fromUtf8(row.startText)) << row.control;
+        }
+        if (auto *list = qobject_cast<QComboBox *>(widget)) {
+            const ParameterList *entries = parameterList(row.control);
+            ASSERT_NE(entries, nullptr);
+            ASSERT_EQ(list->count(), int(entries->strings.size())) << row.control;
+            EXPECT_EQ(list->currentIndex(), 0) << row.control;
+        }
+        if (row.spin != NoControl) {
+            EXPECT_NE(window->control(row.spin), nullptr) << "up-down " << row.spin;
+        }
+    }
+    EXPECT_EQ(control<QComboBox>(1015)->itemText(10), "A  Points");
+    EXPECT_EQ(control<QComboBox>(1017)->itemText(6), "d  Countdown mode");
+    for (int i = 0; i < StoredDigitCount; ++i)
+        EXPECT_EQ(window->digits().digit(StoredDigit(i)), "0") << i;
+}
+
+TEST_F(MainWindow, EditsTakeNoMoreThanTheirTypingLimitButKeepWhatTheArrowsWrite)
+{
+    QLineEdit *timeView = control<QLineEdit>(1030);
+    QTest::keyClicks(timeView, "123");
+    EXPECT_EQ(timeView->text(), "12");
+
+    QLineEdit *byteField = control<QLineEdit>(1067);
+    byteField->clear();
+    QTest::keyClicks(byteField, "0a7");
+    EXPECT_EQ(byteField->text(), "0a");
+
+    // The temperature correction takes one typed character; its arrows still write "-1".
+    SpinEdit *correction = spin(ParamId::Ac);
+    QTest::mouseClick(correction->downButton(), Qt::LeftButton);
+    EXPECT_EQ(correction->text(), "-1");
+    for (int i = 0; i < 12; ++i)
+        QTest::mouseClick(correction->downButton(), Qt::LeftButton);
+    EXPECT_EQ(correction->text(), "-9") << "stops at the range's end";
+}
+
+TEST_F(MainWindow, TimeViewArrowChangesTheDisplayCycleFromTheNextCycleOn)
+{
+    SpinEdit *timeView = spin(ParamId::Th);
+    SpinEdit *dateView = spin(ParamId::Td);
+    timeView->setText("4");
+    QTest::mouseClick(timeView->upButton(), Qt::LeftButton);
+    dateView->setText("4");
+    QTest::mouseClick(dateView->downButton(), Qt::LeftButton);
+    EXPECT_EQ(timeView->text(), "5");
+    EXPECT_EQ(dateView->text(), "3");
+    EXPECT_EQ(window->cycle().timeViewSeconds(), 5);
+    EXPECT_EQ(window->cycle().dateViewSeconds(), 3);
+
+    // Into the date part of the first cycle, then one click up.
+    int second = 0;
+    const auto tickOnce = [&] {
+        window->tick(Start.addSecs(second++));
+        return window->display()->text();
+    };
+    QStringList firstCycle;
+    for (int i = 0; i < 6; ++i)
+        firstCycle << tickOnce();
+    QTest::mouseClick(timeView->upButton(), Qt::LeftButton);
+    EXPECT_EQ(timeView->text(), "6");
+    while (window->cycle().viewCounter() != 0)
+        tickOnce();
+
+    const int cycleStart = second;
+    QStringList nextCycle;
+    for (int i = 0; i < 10; ++i)
+        nextCycle << tickOnce();
+    const QString date = displayDateText(Start);
+    QStringList expected;
+    for (int i = 0; i < 6; ++i)
+        expected << displayTimeText(Start.addSecs(cycleStart + i));
+    expected << date << date << date << date;   // three date ticks and the kept one
+    EXPECT_EQ(nextCycle, expected);
+    EXPECT_EQ(firstCycle.mid(0, 5), QStringList({"09:05:03", "09:05:04", "09:05:05", "09:05:06", "09:05:07"}));
+    EXPECT_EQ(firstCycle[5], date);
+    const QDateTime last = Start.addSecs(second - 1);
+    EXPECT_EQ(control<QLineEdit>(1010)->text(), last.toString("HH : mm : ss"));
+    EXPECT_EQ(control<QLineEdit>(1009)->text(), "07. 12. 2026");
+    EXPECT_EQ(control<QLineEdit>(1019)->text(), "1");
+}
+
+TEST_F(MainWindow, ListPicksAndBoxClicksChangeTheStoredDigitsAtOnce)
+{
+    control<QComboBox>(1015)->setCurrentIndex(10);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
+    control<QComboBox>(1015)->setCurrentIndex(9);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "9");
+    control<QComboBox>(1017)->setCurrentIndex(6);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se2), "6");
+    control<QComboBox>(1007)->setCurrentIndex(2);
+    control<QComboBox>(1008)->setCurrentIndex(3);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Ar1), "2");
+    EXPECT_EQ(window->digits().digit(StoredDigit::Ar2), "3");
+    control<QComboBox>(1115)->setCurrentIndex(3);
+    control<QComboBox>(1114)->setCurrentIndex(1);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Al1), "3");
+    EXPECT_EQ(window->digits().digit(StoredDigit::Al2), "1");
+
+    window->show();
+    QTest::mouseClick(control<QCheckBox>(1038), Qt::LeftButton);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Br1), "1");
+    QTest::mouseClick(control<QCheckBox>(1219), Qt::LeftButton);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Direction), "1");
+    QTest::mouseClick(control<QCheckBox>(1219), Qt::LeftButton);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Direction), "0");
+}
+
+TEST_F(MainWindow, BrightnessBoxesExcludeEachOtherAndDisableTheField)
+{
+    window->show();
+    QCheckBox *dayTime = control<QCheckBox>(1040);
+    QCheckBox *lightSensor = control<QCheckBox>(1041);
+    QLineEdit *field = control<QLineEdit>(1065);
+    const BrightnessState &brightness = window->digits().brightness();
+
+    QTest::mouseClick(dayTime, Qt::LeftButton);
+    EXPECT_TRUE(dayTime->isChecked());
+    EXPECT_FALSE(field->isEnabled());
+    EXPECT_EQ(brightness.storedDigit(), "A");
+
+    QTest::mouseClick(lightSensor, Qt::LeftButton);
+    EXPECT_FALSE(dayTime->isChecked());
+    EXPECT_TRUE(lightSensor->isChecked());
+    EXPECT_FALSE(field->isEnabled());
+    EXPECT_EQ(brightness.storedDigit(), "B");
+
+    QTest::mouseClick(lightSensor, Qt::LeftButton);
+    EXPECT_FALSE(lightSensor->isChecked());
+    EXPECT_TRUE(field->isEnabled());
+    field->setText("7");
+    EXPECT_EQ(brightness.digit(field->text()), "7") << "the next A0 upload takes the field";
+}
+
+TEST_F(MainWindow, ShowsSuppliedDigitsInTheListsAndBoxes)
+{
+    ParameterArea *area = window->parameters();
+    area->digits().setDigit(StoredDigit::Se1, "a");
+    area->digits().setDigit(StoredDigit::Br2, "b");
+    area->showStoredDigits();
+    EXPECT_EQ(control<QComboBox>(1015)->currentIndex(), 10);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
+    EXPECT_TRUE(control<QCheckBox>(1041)->isChecked());
+    EXPECT_FALSE(control<QLineEdit>(1065)->isEnabled());
+
+    // Any other brightness digit goes into the field with both boxes unticked.
+    area->digits().setDigit(StoredDigit::Br2, "5");
+    area->showStoredDigits();
+    EXPECT_EQ(control<QLineEdit>(1065)->text(), "5");
+    EXPECT_TRUE(control<QLineEdit>(1065)->isEnabled());
+    EXPECT_FALSE(control<QCheckBox>(1041)->isChecked());
+    EXPECT_EQ(window->digits().valueText(parameter(ParamId::Brightness), area->controlText(ParamId::Brightness)), "5");
+}
+
+TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
+{
+    window->show();
+    const QSize full = window->fullSize();
+    window->resize(full.width(), full.height() - 300);
+    QTest::qWait(50);
+    QScrollBar *bar = window->scrollArea()->verticalScrollBar();
+    const int range = bar->maximum();
+    EXPECT_GE(range, 250);
+    EXPECT_TRUE(bar->isEnabled());
+    EXPECT_EQ(bar->singleStep(), range / 100);
+    EXPECT_EQ(bar->pageStep(), range / 10);
+
+    // A few pixels too small still scrolls: a step of at least one pixel, where a hundredth
+    // and a tenth of the range would be zero and the arrows would do nothing.
+    window->resize(full.width(), full.height() - 5);
+    QTest::qWait(50);
+    ASSERT_GT(bar->maximum(), 0);
+    ASSERT_LT(bar->maximum(), 10);
+    EXPECT_EQ(bar->singleStep(), 1);
+    EXPECT_EQ(bar->pageStep(), 1);
+
+    window->resize(full.width() + 50, full.height() + 100);
+    QTest::qWait(50);
+    EXPECT_EQ(bar->maximum(), 0);
+    EXPECT_FALSE(bar->isEnabled());
+}
+
+TEST_F(MainWindow, MessageBoxesOfAnOperationAreShownOverTheWindowWithTheirIcon)
+{
+    window->show();
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *parent = nullptr;
+    QString text;
+    whenModalOpens([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        icon = box->icon();
+        parent = box->parentWidget();
+        text = box->text();
+        box->accept();
+    });
+    QSignalSpy idle(&window->runner(), &OperationRunner::busyChanged);
+    window->runner().start([](Reporter &reporter) { reporter.messageBox(LookupText(5066), MessageIcon::Error); });
+    while (idle.count() < 2 && idle.wait(10000)) {
+    }
+    ASSERT_EQ(idle.count(), 2);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(parent, window.get());
+    EXPECT_EQ(text, "Error Opening Communication Port!");
+}
+
+TEST_F(MainWindow, PortDialogHandsItsChoiceToTheWindow)
+{
+    window->show();
+    whenModalOpens([](QWidget *modal) {
+        auto *dialog = qobject_cast<CSelPort *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        dialog->portList()->setCurrentIndex(11);
+        dialog->speedList()->setCurrentIndex(3);
+        dialog->accept();
+    });
+    QTest::mouseClick(window->button(1004), Qt::LeftButton);
+    EXPECT_EQ(window->settings().port, 12);
+    EXPECT_EQ(window->settings().speed, 19200);
+    EXPECT_EQ(configFile().read("Settings", "Port"), "11");
+    EXPECT_EQ(configFile().read("Settings", "Baud"), "3");
+}
+
+TEST_F(MainWindow, PortDialogClosedWithoutOkChangesNothing)
+{
+    window->show();
+    whenModalOpens([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
+    QTest::mouseClick(window->button(1004), Qt::LeftButton);
+    EXPECT_EQ(window->settings().port, 1);
+    EXPECT_EQ(window->settings().speed, 9600);
+}
+
+TEST_F(MainWindow, AButtonWhoseOperationIsNotBuiltYetSaysSo)
+{
+    QTest::mouseClick(window->button(1005), Qt::LeftButton);   // Adjust All
+    EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
+    window->messageLine(0)->clear();
+    QTest::mouseClick(window->parameters()->adjustButton(Group::A0), Qt::LeftButton);
+    EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
+}
+
+TEST_F(MainWindow, CloseEndsTheWindow)
+{
+    window->show();
+    QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(window->button(1), Qt::LeftButton); });
+    window->exec();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Parameters]\nP6=05\nP7=12\n");
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    EXPECT_EQ(window.cycle().timeViewSeconds(), 5);
+    EXPECT_EQ(window.cycle().dateViewSeconds(), 12);
+    EXPECT_EQ(window.parameters()->controlText(ParamId::Th), "5");
+    EXPECT_EQ(window.parameters()->controlText(ParamId::Td), "12");
+    window.tick(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3)));
+    EXPECT_EQ(window.display()->text(), "09:05:03");
+}
+
+TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=german\n");
+    LoadLanguage(configuredLanguage());
+    CVelmoraDlg window;
+    EXPECT_EQ(window.windowTitle(), "Kestrix Konfigurationsprogramm");
+    EXPECT_EQ(window.button(1137)->text(), "Verbindung testen");
+    EXPECT_EQ(window.button(1)->text(), "Schließen");
+    EXPECT_EQ(window.control<QLabel>(1331)->text(), "(1) - Nicht in Standard-KESTRIX enthalten");
+    EXPECT_EQ(window.control<QGroupBox>(1342)->title(), "Anzeigedauer (Sekunden 0-99)");
+    LoadLanguage("english");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Test Connection against a simulated board
+
+class TestConnection : public MainWindow {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=0\nBaud=0\n");
+        // Every port but COM3 names a device that does not exist, so the scan is quick.
+        for (int port = 1; port <= PortCount; ++port)
+            mapPortToDevice(port, data.file(QStringLiteral("no-device-%1").arg(port)));
+        board = testing::startBoardOn(3, 9600);
+        ASSERT_NE(board, nullptr);
+        window = std::make_unique<CVelmoraDlg>();
+        window->show();
+    }
+
+    // Clicks Test Connection and waits for the scan to end; counts clock ticks meanwhile.
+    int runScan()
+    {
+        QSignalSpy busy(&window->runner(), &OperationRunner::busyChanged);
+        QSignalSpy ticks(window.get(), &CVelmoraDlg::ticked);
+        QTest::mouseClick(window->button(1137), Qt::LeftButton);
+        EXPECT_FALSE(window->button(1137)->isEnabled()) << "no second operation while one runs";
+        EXPECT_FALSE(window->button(1012)->isEnabled());
+        EXPECT_TRUE(window->button(1086)->isEnabled()) << "About starts no board operation";
+        EXPECT_TRUE(window->statusPanel()->progressBar()->isVisible());
+        while (busy.count() < 2 && busy.wait(60000)) {
+        }
+        EXPECT_EQ(busy.count(), 2) << "the scan ended";
+        return int(ticks.count());
+    }
+
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(TestConnection, FindsTheBoardShowsItsVersionsWhileTheClockKeepsTicking)
+{
+    const int ticksDuringScan = runScan();
+    EXPECT_GE(ticksDuringScan, 1) << "the clock ticked while the scan ran";
+    EXPECT_EQ(window->messageLine(0)->text(), "Connected at COM3, 9600bps");
+    EXPECT_EQ(window->messageLine(1)->text(), "sw: " + QString::fromLatin1(sim::DefaultSoftwareVersion));
+    EXPECT_EQ(window->messageLine(2)->text(), "hw: " + QString::fromLatin1(sim::DefaultHardwareVersion));
+    EXPECT_EQ(window->settings().port, 3);
+    EXPECT_EQ(window->settings().speed, 9600);
+    EXPECT_EQ(configFile().read("Settings", "Port"), "2");
+    EXPECT_EQ(configFile().read("Settings", "Baud"), "2");
+    EXPECT_TRUE(window->button(1137)->isEnabled());
+    EXPECT_TRUE(window->button(1012)->isEnabled());
+    EXPECT_FALSE(window->statusPanel()->progressBar()->isVisible());
+}
+
+TEST_F(TestConnection, WithoutABoardShowsTheErrorAndKeepsTheSettingsOfTheFile)
+{
+    board->stop();
+    runScan();
+    EXPECT_EQ(window->messageLine(0)->text(), "Communication Error!");
+    EXPECT_TRUE(window->messageLine(1)->text().isEmpty());
+    EXPECT_EQ(window->settings().port, 1);
+    EXPECT_EQ(window->settings().speed, 2400);
+}
+
+} // namespace
+} // namespace kestrix

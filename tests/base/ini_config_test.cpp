@@ -1,0 +1,371 @@
+// INI files with the profile semantics the utility relies on, and config.ini on top of them:
+// serial settings, the [Ports] mapping, the language choice and the --data-dir option.
+
+#include "base/config_file.h"
+#include "comm/serial_settings.h"
+#include "base/ini_file.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace kestrix;
+using kestrix::testing::ScratchDataDir;
+
+namespace {
+
+// A scratch folder holding one INI file written byte for byte.
+class IniFileTest : public ::testing::Test {
+protected:
+    QString path() const { return m_dir.filePath("test.ini"); }
+    IniFile ini() const { return IniFile(path()); }
+
+    void writeBytes(const QByteArray &bytes) const
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    QByteArray readBytes() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QStringList folderEntries() const
+    {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+TEST_F(IniFileTest, MissingFileOrKeyGivesTheDefault)
+{
+    EXPECT_EQ(ini().read("Settings", "Port", "fallback"), "fallback");
+    EXPECT_FALSE(ini().value("Settings", "Port").has_value());
+
+    writeBytes("[Settings]\nPort=4\n");
+    EXPECT_EQ(ini().read("Settings", "Port", "fallback"), "4");
+    EXPECT_EQ(ini().read("Settings", "Baud", "fallback"), "fallback");
+    EXPECT_EQ(ini().read("Other", "Port", "fallback"), "fallback");
+}
+
+TEST_F(IniFileTest, ValueIsCutTo199Characters)
+{
+    const QString exact(199, 'x');
+    const QString longer = QString(199, 'y') + "TAIL";
+    writeBytes(("[S]\nexact=" + exact + "\nlonger=" + longer + "\n").toUtf8());
+
+    EXPECT_EQ(ini().read("S", "exact"), exact);
+    EXPECT_EQ(ini().read("S", "longer"), QString(199, 'y'));
+}
+
+TEST_F(IniFileTest, SectionAndKeyNamesIgnoreCase)
+{
+    writeBytes("[SeTTings]\nPoRT=7\n");
+    EXPECT_EQ(ini().read("settings", "port"), "7");
+    EXPECT_EQ(ini().read("SETTINGS", "PORT"), "7");
+}
+
+TEST_F(IniFileTest, FirstMatchWins)
+{
+    writeBytes("[A]\nkey=first\nKEY=second\n[a]\nkey=third\nonly=inSecondCopy\n");
+    EXPECT_EQ(ini().read("A", "key"), "first");
+    // The first section of a name is the section; a later copy is never consulted.
+    EXPECT_EQ(ini().read("A", "only", "absent"), "absent");
+}
+
+TEST_F(IniFileTest, EmptyValueCountsAsAbsent)
+{
+    writeBytes("[S]\nempty=\nblanks=   \n");
+    EXPECT_FALSE(ini().value("S", "empty").has_value());
+    EXPECT_EQ(ini().read("S", "empty", "kept"), "kept");
+    EXPECT_EQ(ini().read("S", "blanks", "kept"), "kept");
+}
+
+TEST_F(IniFileTest, Windows1252FileIsDecoded)
+{
+    const QString expected = QString::fromUtf8("M\xc3\xa4nnedorf");
+    writeBytes("[Place]\nName=M\xe4nnedorf\n");
+    EXPECT_EQ(ini().read("Place", "Name"), expected);
+
+    // Writing another key re-encodes the file; the text stays the same.
+    ASSERT_TRUE(ini().write("Place", "Zone", "1"));
+    EXPECT_EQ(ini().read("Place", "Name"), expected);
+}
+
+TEST_F(IniFileTest, WholeSectionInFileOrderWithoutLengthCut)
+{
+    QByteArray text = "[Before]\nx=1\n[List]\n";
+    QStringList expected;
+    for (int i = 0; i < 400; ++i) {
+        const QString entry = QStringLiteral("entry%1=%2").arg(i, 3, 10, QLatin1Char('0')).arg(QString(50, 'v'));
+        expected.append(entry);
+        text += entry.toUtf8() + '\n';
+    }
+    text += "[After]\ny=2\n";
+    writeBytes(text);
+
+    const QStringList entries = ini().section("list");
+    ASSERT_GT(expected.join(QString()).size(), 20000);
+    EXPECT_EQ(entries, expected);
+    EXPECT_TRUE(ini().section("Missing").isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+TEST_F(IniFileTest, WriteCreatesFileAndSection)
+{
+    ASSERT_TRUE(ini().write("Settings", "Port", "2"));
+    EXPECT_EQ(ini().read("Settings", "Port"), "2");
+
+    ASSERT_TRUE(ini().write("System", "Language", "german"));
+    EXPECT_EQ(ini().read("System", "Language"), "german");
+    EXPECT_EQ(ini().read("Settings", "Port"), "2");
+}
+
+TEST_F(IniFileTest, WriteReplacesOneKeyAndKeepsEveryOtherLine)
+{
+    const QByteArray before =
+        "; settings of the utility\r\n"
+        "\r\n"
+        "[System]\r\n"
+        "Language=german\r\n"
+        "\r\n"
+        "[Settings]\r\n"
+        "; chosen in the port dialog\r\n"
+        "Port=1\r\n"
+        "a line without equals sign\r\n"
+        "Baud=2\r\n"
+        "\r\n"
+        "[Ports]\r\n"
+        "COM3=/dev/ttyUSB9\r\n";
+    writeBytes(before);
+
+    ASSERT_TRUE(ini().write("settings", "PORT", "5"));
+
+    QByteArray expected = before;
+    expected.replace("Port=1\r\n", "Port=5\r\n");
+    EXPECT_EQ(readBytes(), expected);
+}
+
+TEST_F(IniFileTest, WriteKeepsLineEndsMarkIndentationAndSpacingOfOtherLines)
+{
+    const QByteArray before = "\xEF\xBB\xBF[Settings]\n  Port = 1\r\nBaud=2\rLanguage=x";
+    writeBytes(before);
+    ASSERT_TRUE(ini().write("Settings", "Port", "4"));
+    EXPECT_EQ(readBytes(), QByteArray("\xEF\xBB\xBF[Settings]\n  Port =4\r\nBaud=2\rLanguage=x"));
+    ASSERT_TRUE(ini().write("Settings", "Admin", "y"));
+    EXPECT_EQ(readBytes(), QByteArray("\xEF\xBB\xBF[Settings]\n  Port =4\r\nBaud=2\rLanguage=x\nAdmin=y\n"));
+}
+
+TEST_F(IniFileTest, EnclosingQuotesAreNotPartOfTheValue)
+{
+    writeBytes("[S]\na=\"quoted text\"\nb='single'\nc=\"open\nd=\"\"\n");
+    EXPECT_EQ(ini().read("S", "a"), "quoted text");
+    EXPECT_EQ(ini().read("S", "b"), "single");
+    EXPECT_EQ(ini().read("S", "c"), "\"open");
+    EXPECT_FALSE(ini().value("S", "d").has_value());
+}
+
+TEST_F(IniFileTest, AFileThatCannotBeReadIsNeverReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file";
+    const QByteArray original = "[System]\nLanguage=german\n";
+    writeBytes(original);
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), 0200), 0);
+    const bool written = ini().write("Settings", "Port", "2");
+    ::chmod(QFile::encodeName(path()).constData(), 0644);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readBytes(), original);
+}
+
+TEST_F(IniFileTest, WriteAddsKeyAtTheEndOfItsSection)
+{
+    writeBytes("[Settings]\nPort=1\n\n[Ports]\nCOM1=/dev/x\n");
+    ASSERT_TRUE(ini().write("Settings", "Baud", "3"));
+    EXPECT_EQ(readBytes(), QByteArray("[Settings]\nPort=1\nBaud=3\n\n[Ports]\nCOM1=/dev/x\n"));
+}
+
+TEST_F(IniFileTest, WriteLeavesNoTemporaryFiles)
+{
+    writeBytes("[S]\nk=1\n");
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(ini().write("S", "k", QString::number(i)));
+    EXPECT_EQ(folderEntries(), QStringList{"test.ini"});
+}
+
+TEST_F(IniFileTest, FailedWriteLeavesTheOriginalUntouched)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    const QByteArray original = "[S]\nk=1\n";
+    writeBytes(original);
+    const QByteArray folder = QFile::encodeName(m_dir.path());
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+
+    const bool written = ini().write("S", "k", "2");
+    ::chmod(folder.constData(), 0755);
+
+    EXPECT_FALSE(written);
+    EXPECT_EQ(readBytes(), original);
+    EXPECT_EQ(folderEntries(), QStringList{"test.ini"});
+}
+
+TEST(IniFileWrite, FolderThatDoesNotExistFails)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(IniFile(dir.filePath("missing/test.ini")).write("S", "k", "1"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// config.ini: serial settings
+
+TEST(ConfigSerialSettings, PortAndBaudIndexes)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+    const SerialSettings settings = readSerialSettings();
+    EXPECT_EQ(settings.port, 3);
+    EXPECT_EQ(settings.speed, 9600);
+
+    const int speeds[] = {2400, 4800, 9600, 19200};
+    for (int index = 0; index < 4; ++index) {
+        data.writeConfig(QStringLiteral("[Settings]\nBaud=%1\n").arg(index));
+        EXPECT_EQ(readSerialSettings().speed, speeds[index]) << "Baud=" << index;
+    }
+}
+
+TEST(ConfigSerialSettings, UnusableValuesLeaveTheSettings)
+{
+    ScratchDataDir data;
+    struct Case {
+        const char *config;
+        SerialSettings expected;
+    };
+    // The window had COM6 at 4800 before reading.
+    const Case cases[] = {
+        {"[Settings]\nPort=1\nBaud=7\n", {2, 4800}},
+        {"[Settings]\nPort=\nBaud=3\n", {6, 19200}},
+        {"[Settings]\nPort=abc\nBaud=-1\n", {6, 4800}},
+        {"", {6, 4800}},
+    };
+    for (const Case &c : cases) {
+        data.writeConfig(c.config);
+        SerialSettings settings{6, 4800};
+        readSerialSettings(settings);
+        EXPECT_EQ(settings.port, c.expected.port) << c.config;
+        EXPECT_EQ(settings.speed, c.expected.speed) << c.config;
+    }
+}
+
+TEST(ConfigSerialSettings, WriteStoresListPositions)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=english\n");
+    ASSERT_TRUE(writeSerialSettings({4, 19200}));
+
+    const IniFile config(data.file("config.ini"));
+    EXPECT_EQ(config.read("Settings", "Port"), "3");
+    EXPECT_EQ(config.read("Settings", "Baud"), "3");
+    EXPECT_EQ(config.read("System", "Language"), "english");
+    const SerialSettings back = readSerialSettings();
+    EXPECT_EQ(back.port, 4);
+    EXPECT_EQ(back.speed, 19200);
+}
+
+// ---------------------------------------------------------------------------------------------
+// config.ini: devices of the ports, language
+
+TEST(ConfigPorts, MappedDeviceElsePlatformDefault)
+{
+    ScratchDataDir data;
+    QFile config(data.file("config.ini"));
+    ASSERT_TRUE(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    config.write("[Ports]\nCOM2=/dev/custom-board\n");
+    config.close();
+
+    EXPECT_EQ(deviceForPort(2), "/dev/custom-board");
+    struct Case {
+        int port;
+        const char *device;
+    };
+    const Case defaults[] = {
+        {1, "/dev/ttyS0"},    {4, "/dev/ttyS3"},     {5, "/dev/ttyUSB0"}, {12, "/dev/ttyUSB7"},
+        {13, "/dev/ttyACM0"}, {20, "/dev/ttyACM7"},  {0, ""},             {21, ""},
+    };
+    for (const Case &c : defaults)
+        EXPECT_EQ(deviceForPort(c.port), QString::fromLatin1(c.device)) << "COM" << c.port;
+}
+
+TEST(ConfigPorts, MapPortToDeviceWritesThePortsSection)
+{
+    ScratchDataDir data;
+    ASSERT_TRUE(mapPortToDevice(9, "/dev/pts/99"));
+    EXPECT_EQ(deviceForPort(9), "/dev/pts/99");
+    EXPECT_EQ(IniFile(data.file("config.ini")).read("Ports", "COM9"), "/dev/pts/99");
+}
+
+TEST(ConfigLanguage, DefaultIsEnglish)
+{
+    ScratchDataDir data;
+    EXPECT_EQ(configuredLanguage(), "english");
+    data.writeConfig("[System]\nLanguage=german\n");
+    EXPECT_EQ(configuredLanguage(), "german");
+}
+
+// ---------------------------------------------------------------------------------------------
+// --data-dir
+
+TEST(DataDirOption, SeparateAndJoinedForms)
+{
+    ScratchDataDir restoresTheFolderAfterwards;
+    QTemporaryDir first;
+    QTemporaryDir second;
+    QString error;
+
+    QStringList arguments{"check", "--data-dir", first.path(), "--port", "3"};
+    ASSERT_TRUE(applyDataDirOption(arguments, &error));
+    EXPECT_EQ(arguments, (QStringList{"check", "--port", "3"}));
+    EXPECT_EQ(dataDir(), first.path());
+    EXPECT_EQ(configFilePath(), QDir(first.path()).filePath("config.ini"));
+
+    arguments = QStringList{"--data-dir=" + second.path(), "versions"};
+    ASSERT_TRUE(applyDataDirOption(arguments, &error));
+    EXPECT_EQ(arguments, QStringList{"versions"});
+    EXPECT_EQ(dataDir(), second.path());
+}
+
+TEST(DataDirOption, MissingFolderIsAnError)
+{
+    ScratchDataDir data;
+    QString error;
+    QStringList arguments{"check", "--data-dir"};
+    EXPECT_FALSE(applyDataDirOption(arguments, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(dataDir(), data.path());
+}
+
+TEST(DataDirOption, WithoutTheOptionNothingChanges)
+{
+    ScratchDataDir data;
+    QString error;
+    QStringList arguments{"check", "--port", "3"};
+    EXPECT_TRUE(applyDataDirOption(arguments, &error));
+    EXPECT_EQ(arguments, (QStringList{"check", "--port", "3"}));
+    EXPECT_EQ(dataDir(), data.path());
+}
+
+} // namespace

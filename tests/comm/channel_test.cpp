@@ -1,0 +1,209 @@
+// The serial channel against a simulated board on a pseudo-terminal.
+#include "support/test_support.h"
+
+#include "comm/protocol.h"
+#include "comm/serial_channel.h"
+#include "comm/trace.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+using namespace std::chrono_literals;
+namespace kt = kestrix::testing;
+
+namespace {
+
+constexpr int BoardPort = 3;
+
+class ChannelTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(board); }
+
+    std::string queryVersion(const std::string &software, int count)
+    {
+        board->setVersions(software, "HW");
+        EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+        std::string answer = channel.Query(Frame::SoftwareVersion, count);
+        channel.Close();
+        return answer;
+    }
+
+    // In this order: the channel reads the port devices, the board's among them, as it is made.
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board = kt::startBoardOn(BoardPort);
+    RecordingSleeper sleeper;
+    CComm channel{sleeper};
+};
+
+TEST_F(ChannelTest, OpenRejectsPortNumbersOutsideOneToTwentyButKeepsThem)
+{
+    EXPECT_EQ(channel.Open(0, 9600), CComm::BadPort);
+    EXPECT_EQ(channel.port(), 0);
+    EXPECT_EQ(channel.Open(21, 4800), CComm::BadPort);
+    EXPECT_EQ(channel.port(), 21);
+    EXPECT_EQ(channel.speed(), 4800);
+    EXPECT_FALSE(channel.isOpen());
+}
+
+TEST_F(ChannelTest, OpenReportsMissingAndBusyDevices)
+{
+    EXPECT_EQ(channel.Open(7, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::NoSuchDevice);
+    EXPECT_TRUE(channel.lastOpenError().contains("/nonexistent/kestrix-test-port-7"));
+
+    CComm holder;
+    ASSERT_EQ(holder.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
+    EXPECT_TRUE(channel.lastOpenError().contains("in use"));
+    holder.Close();
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+
+    // A program that locks the device its own way holds it as well.
+    const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
+    ::close(other);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+}
+
+TEST_F(ChannelTest, OneByteAnswersAreDecimalWithAtLeastTwoDigits)
+{
+    const std::pair<uint8_t, const char *> cases[] = {{7, "07"}, {0, "00"}, {200, "200"}, {0x45, "69"}};
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    for (const auto &[byte, expected] : cases) {
+        board->setRegister(12, byte);
+        EXPECT_EQ(channel.Query(Frame::registerRead("12"), 1), expected);
+    }
+    channel.Close();
+}
+
+TEST_F(ChannelTest, TextAnswersAreTrimmedAndPrefixedByTheirCount)
+{
+    // The board sends its version text followed by CR LF.
+    EXPECT_EQ(queryVersion("Hello", 5), "Hello");
+    EXPECT_EQ(queryVersion("Hel", 5), "Hel");
+    EXPECT_EQ(queryVersion("KX 1.0", 24), "sw: KX 1.0");
+    const std::string twentyFour = "ABCDEFGHIJKLMNOPQRSTUVWX";
+    EXPECT_EQ(queryVersion(twentyFour, 24), "sw: " + twentyFour);
+    EXPECT_EQ(queryVersion("0123456789", 10), "hw: 0123456789");
+    EXPECT_EQ(queryVersion("Hello", 3), "");
+}
+
+TEST_F(ChannelTest, SilenceGivesNotConnectedWhateverTheCount)
+{
+    board->setFaults({.silent = true});
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    for (int count : {1, 5, 10, 24, 3})
+        EXPECT_EQ(channel.Query(Frame::CommunicationTest, count), CComm::NotConnected) << count;
+    channel.Close();
+}
+
+TEST_F(ChannelTest, FramesGoOutByteForByteWithTheFixedPauses)
+{
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Send(Frame::Preamble), 0);
+    EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "Hello");
+    channel.Close();
+    ASSERT_TRUE(board->waitForFrames(2, 1s));
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{"\x1bSM7\r", "\x1bTS?\r"}));
+    EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 150, 150}));
+    EXPECT_EQ(board->frames()[0].lineSpeed, 9600);
+}
+
+TEST_F(ChannelTest, FailedWriteReopensSilentlyWithTheStoredPortAndSpeed)
+{
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+    // Writing on a closed channel fails: the frame is lost, the port reopens, and the
+    // operation goes on with its next frame.
+    EXPECT_EQ(channel.Send("W01200\r"), 0);
+    EXPECT_TRUE(channel.isOpen());
+    EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "Hello");
+    channel.Close();
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{"\x1bTS?\r"}));
+    EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 150}));
+}
+
+TEST_F(ChannelTest, ReopenAfterAFailedOpenUsesThatOpensPortAndSpeed)
+{
+    CComm holder;
+    ASSERT_EQ(holder.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 2400), CComm::DeviceError);
+    holder.Close();
+    board->setLineSpeed(0);
+    channel.Send(Frame::Preamble);   // fails on the unopened channel, which then reopens
+    ASSERT_TRUE(channel.isOpen());
+    EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "Hello");   // answered while open
+    channel.Close();
+    const auto frames = board->frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].bytes, Frame::CommunicationTest);
+    EXPECT_EQ(frames[0].lineSpeed, 2400);
+}
+
+TEST_F(ChannelTest, HangUpBeforeAWriteGivesNoAnswerAndLeavesTheChannelClosed)
+{
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    board->hangUp();
+    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), "");
+    channel.Send(Frame::Preamble);
+    EXPECT_FALSE(channel.isOpen());
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::NoSuchDevice);
+}
+
+TEST_F(ChannelTest, HangUpWhileWaitingForTheAnswerIsNoAnswerNotAZeroByte)
+{
+    board->setFaults({.answerDelay = 400ms});
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(100ms);
+        board->hangUp();
+    });
+    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), CComm::NotConnected);
+    unplug.join();
+    channel.Close();
+}
+
+TEST_F(ChannelTest, TraceRecordsFramesAndAnswers)
+{
+    const QString path = data.file("trace.txt");
+    ASSERT_TRUE(CommTrace::start(path));
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Query(Frame::CommunicationTest, 5);
+    channel.Close();
+    CommTrace::stop();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString trace = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(trace.contains("COM3 -> <ESC>TS?<CR>")) << trace.toStdString();
+    EXPECT_TRUE(trace.contains("COM3 <- Hello")) << trace.toStdString();
+}
+
+TEST(ChannelTiming, RealPausesSeparateTheFrames)
+{
+    kt::ScratchDataDir data;
+    auto board = kt::startBoardOn(BoardPort);
+    ASSERT_TRUE(board);
+    CComm channel;
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Send(Frame::Preamble);
+    channel.Query(Frame::CommunicationTest, 5);
+    channel.Send(Frame::Reset);
+    channel.Close();
+    ASSERT_TRUE(board->waitForFrames(3, 1s));
+    const auto frames = board->frames();
+    EXPECT_GE(frames[1].time - frames[0].time, 150ms);
+    EXPECT_GE(frames[2].time - frames[1].time, 300ms);
+}
+
+} // namespace

@@ -1,0 +1,140 @@
+// The port scan behind "Test Connection", against simulated boards.
+#include "support/test_support.h"
+
+#include "base/language.h"
+#include "comm/operation.h"
+#include "comm/port_scan.h"
+#include "comm/protocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+using namespace std::chrono_literals;
+namespace kt = kestrix::testing;
+
+namespace {
+
+constexpr int BoardPort = 3;
+const std::string Sm7 = "\x1bSM7\r";
+const std::string TestFrame = "\x1bTS?\r";
+
+// The frames the board received, once it has read the expected ones: a frame that gets no
+// answer may still be on its way when the operation returns.
+std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
+{
+    board.waitForFrames(expected, 1s);
+    return board.frameTexts();
+}
+
+class ScanTest : public ::testing::Test {
+protected:
+    kt::ScratchDataDir data;
+    RecordingSleeper sleeper;
+    RecordingReporter reporter;
+};
+
+TEST_F(ScanTest, FindsTheBoardStoresItAndShowsItsVersions)
+{
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    EXPECT_TRUE(result.found);
+    EXPECT_EQ(result.settings.port, 3);
+    EXPECT_EQ(result.settings.speed, 9600);
+    EXPECT_EQ(configFile().read("Settings", "Port"), "2");
+    EXPECT_EQ(configFile().read("Settings", "Baud"), "2");
+    EXPECT_EQ(reporter.lines[0], "Connected at COM3, 9600bps");
+    EXPECT_EQ(reporter.lines[1], "sw: KX-SIM 1.0.3");
+    EXPECT_EQ(reporter.lines[2], "hw: KX-HW 2");
+    const auto &history = reporter.history;
+    EXPECT_EQ(history.front(), "0: Testing communication with clock ...");
+    EXPECT_NE(std::find(history.begin(), history.end(), "1: Checking COM1, Baud Rate:  2400"), history.end());
+    EXPECT_NE(std::find(history.begin(), history.end(), "1: Checking COM20, Baud Rate: 19200"), history.end());
+    EXPECT_EQ(std::count_if(history.begin(), history.end(), [](const QString &line) { return line.startsWith("1: Checking"); }),
+              ScanTries);
+    // Each try on the board's port is the preamble, then the test on a fresh opening; the
+    // versions follow the last try. Ports without a device cost no pause.
+    const std::vector<std::string> tryFrames{Sm7, TestFrame};
+    std::vector<std::string> expected;
+    for (int speed = 0; speed < 4; ++speed)
+        expected.insert(expected.end(), tryFrames.begin(), tryFrames.end());
+    expected.insert(expected.end(), {Sm7, "\x1bSV?\r", "\x1bHV?\r"});
+    EXPECT_EQ(received(*board, expected.size()), expected);
+    std::vector<int> pauses;
+    for (int speed = 0; speed < 4; ++speed)
+        pauses.insert(pauses.end(), {150, 50, 150, 150, 50});
+    pauses.insert(pauses.end(), {150, 50, 150, 150, 50, 150, 150, 50});
+    EXPECT_EQ(sleeper.pauses(), pauses);
+    // Every speed was tried on the board's port.
+    std::vector<int> speeds;
+    for (const auto &frame : board->frames()) {
+        if (frame.bytes == TestFrame)
+            speeds.push_back(frame.lineSpeed);
+    }
+    EXPECT_EQ(speeds, (std::vector<int>{2400, 4800, 9600, 19200}));
+}
+
+TEST_F(ScanTest, TheLastPairThatAnswersWins)
+{
+    auto first = kt::startBoardOn(2, 4800);
+    auto second = kt::startBoardOn(5, 2400);
+    ASSERT_TRUE(first && second);
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    EXPECT_EQ(result.settings.port, 5);
+    EXPECT_EQ(result.settings.speed, 2400);
+    EXPECT_EQ(reporter.lines[0], "Connected at COM5, 2400bps");
+}
+
+TEST_F(ScanTest, NoBoardLeavesTheFileAndRestoresItsSettings)
+{
+    data.writeConfig("[Settings]\nPort=6\nBaud=1\n");
+    const QString before = data.readConfig();
+    const ScanResult result = scanPorts({1, 2400}, reporter, sleeper);
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "");
+    EXPECT_EQ(reporter.lines[2], "");
+    EXPECT_EQ(result.settings.port, 7);
+    EXPECT_EQ(result.settings.speed, 4800);
+    EXPECT_EQ(data.readConfig(), before);
+}
+
+// Cancels once the scan has shown the given number of "Checking" lines.
+class CancellingReporter : public RecordingReporter {
+public:
+    explicit CancellingReporter(int tries) : m_tries(tries) {}
+    bool cancelled() const override
+    {
+        return std::count_if(history.begin(), history.end(), [](const QString &line) { return line.startsWith("1: Checking"); })
+            >= m_tries;
+    }
+
+private:
+    int m_tries;
+};
+
+TEST_F(ScanTest, ACancelledScanStopsAtItsNextTryAndChangesNothing)
+{
+    auto board = kt::startBoardOn(20, 19200);
+    ASSERT_TRUE(board);
+    data.writeConfig("[Settings]\nPort=6\nBaud=1\n");
+    const QString before = data.readConfig();
+    CancellingReporter cancelling(3);
+    const ScanResult result = scanPorts({7, 4800}, cancelling, sleeper);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(result.settings.port, 7);
+    EXPECT_EQ(result.settings.speed, 4800);
+    EXPECT_EQ(data.readConfig(), before);
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(ScanTest, NoBoardAndNoSettingsLeavesTheLastPairTried)
+{
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    EXPECT_EQ(result.settings.port, 20);
+    EXPECT_EQ(result.settings.speed, 19200);
+    EXPECT_FALSE(configFile().value("Settings", "Port").has_value());
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+// Frames, the operation envelope in both status forms, versions and the port scan, against
+// the simulated board.
+#include "support/test_support.h"
+
+#include "base/language.h"
+#include "comm/operation.h"
+#include "comm/protocol.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+using namespace std::chrono_literals;
+namespace kt = kestrix::testing;
+
+namespace {
+
+constexpr int BoardPort = 3;
+const std::string Sm7 = "\x1bSM7\r";
+const std::string TestFrame = "\x1bTS?\r";
+
+// The frames the board received, once it has read the expected ones: a frame that gets no
+// answer may still be on its way when the operation returns.
+std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
+{
+    board.waitForFrames(expected, 1s);
+    return board.frameTexts();
+}
+
+TEST(Frames, RegisterNumbersAndValuesArePadded)
+{
+    EXPECT_EQ(Frame::registerWrite("5", "7"), "W00507\r");
+    EXPECT_EQ(Frame::registerWrite("45", "15"), "W04515\r");
+    EXPECT_EQ(Frame::registerRead("123"), "R123\r");
+    EXPECT_EQ(Frame::variableRead("7"), "r007\r");
+    EXPECT_EQ(Frame::variableClear("42"), "w04200\r");
+    EXPECT_EQ(Frame::registerWrite("5", ""), "W005\r");
+}
+
+TEST(Frames, ToHexTextGivesTwoLowerCaseDigits)
+{
+    EXPECT_EQ(ToHexText("69"), "45");
+    EXPECT_EQ(ToHexText("10"), "0a");
+    EXPECT_EQ(ToHexText("255"), "ff");
+    EXPECT_EQ(ToHexText("00"), "00");
+    EXPECT_EQ(ToHexText("notconnected"), "00");
+}
+
+class EnvelopeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        board = kt::startBoardOn(BoardPort);
+        ASSERT_TRUE(board);
+    }
+
+    Outcome upload(StatusForm form, EnvelopeTexts texts = {5039, 5040})
+    {
+        Operation operation({BoardPort, 9600}, reporter, std::move(form), sleeper);
+        return operation.run(texts, [](Exchange &exchange) { exchange.writeRegister(8, "15", 10ms); });
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+    RecordingSleeper sleeper;
+    RecordingReporter reporter;
+};
+
+TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
+{
+    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    EXPECT_EQ(operation.CheckCommunication(), CheckResult::Answered);
+    EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
+    EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 50, 150, 150, 50}));
+    EXPECT_EQ(reporter.lines[0], "Checking communication ...");
+
+    board->setFaults({.wrongAnswers = true});   // "hello"
+    EXPECT_EQ(operation.CheckCommunication(), CheckResult::NoAnswer);
+    board->setFaults({.silent = true});
+    EXPECT_EQ(operation.CheckCommunication(), CheckResult::NoAnswer);
+}
+
+TEST_F(EnvelopeTest, MainWindowFormShowsEachStepAndTheFrames)
+{
+    EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::Completed);
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
+    EXPECT_EQ(board->registerValue(8), 0x15);
+    EXPECT_EQ(reporter.history, (std::vector<QString>{
+                                    "0: Checking communication ...", "1: ", "2: ", "0: Communication OK.",
+                                    "0: Uploading View times ...", "1: ", "0: View times uploaded.", "1: "}));
+    EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 50, 150, 150, 50, 50, 150, 50, 150, 10}));
+}
+
+TEST_F(EnvelopeTest, FailedCheckStopsTheOperationWithTheFormsFailureText)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
+    EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
+
+    EXPECT_EQ(upload(StatusForm::dialog({5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
+    EXPECT_EQ(upload(StatusForm::dialog({5034, 5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed.");
+    EXPECT_TRUE(reporter.boxes.empty());
+}
+
+TEST_F(EnvelopeTest, DialogFormUsesItsSingleStatusLine)
+{
+    EXPECT_EQ(upload(StatusForm::dialog({5035}), {5083, 5084}), Outcome::Completed);
+    EXPECT_EQ(reporter.history, (std::vector<QString>{"0: Status: Checking communication ...",
+                                                      "0: Status: Communication OK.",
+                                                      "0: Status: Uploading Times ...",
+                                                      "0: Status: Times Uploaded."}));
+}
+
+TEST_F(EnvelopeTest, PcTimeUploadGoesOnAfterAFailedCheckWithoutItsFinalText)
+{
+    board->setFaults({.silent = true});
+    EnvelopeTexts texts{5037, 5038};
+    texts.goOnAfterFailedCheck = true;
+    EXPECT_EQ(upload(StatusForm::mainWindow(), texts), Outcome::CommunicationFailed);
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+}
+
+// Takes the board away as soon as the check has passed.
+class UnplugAfterCheck : public RecordingReporter {
+public:
+    explicit UnplugAfterCheck(sim::BoardSim &board) : m_board(board) {}
+    void setLine(int index, const QString &text) override
+    {
+        RecordingReporter::setLine(index, text);
+        if (text == "Communication OK.")
+            m_board.hangUp();
+    }
+
+private:
+    sim::BoardSim &m_board;
+};
+
+TEST_F(EnvelopeTest, PortThatFailsAfterAGoodCheckShowsTheErrorBoxAndSendsNothing)
+{
+    UnplugAfterCheck unplugging(*board);
+    Operation operation({BoardPort, 9600}, unplugging, StatusForm::mainWindow(), sleeper);
+    bool framesSent = false;
+    EXPECT_EQ(operation.run({5039, 5040}, [&](Exchange &) { framesSent = true; }), Outcome::PortError);
+    EXPECT_FALSE(framesSent);
+    ASSERT_EQ(unplugging.boxes.size(), 1u);
+    EXPECT_EQ(unplugging.boxes[0].text, "Error Opening Communication Port!");
+    EXPECT_EQ(unplugging.boxes[0].icon, MessageIcon::Error);
+}
+
+TEST_F(EnvelopeTest, WriteRegisterPadsAndReturnsTheAnswer)
+{
+    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(operation.exchange().WriteRegister("5", "7", 1), "07");
+    operation.channel().Close();
+    EXPECT_EQ(board->frameTexts().back(), "W00507\r");
+    EXPECT_EQ(sleeper.pauses().back(), 30);
+}
+
+TEST_F(EnvelopeTest, RegisterReadsGiveTheByteOrNoAnswerNeverAFakeZero)
+{
+    board->setRegister(45, 0x0a);
+    board->setVariable(7, 200);
+    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    Exchange &exchange = operation.exchange();
+    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(exchange.readRegister(45, 10ms), std::optional<std::uint8_t>(0x0a));
+    EXPECT_EQ(exchange.readVariable(7, 10ms), std::optional<std::uint8_t>(200));
+    board->setFaults({.silent = true});
+    EXPECT_EQ(exchange.readRegister(45, 10ms), std::nullopt);
+    EXPECT_EQ(exchange.query(Frame::SoftwareVersion, 24), std::nullopt);
+    operation.channel().Close();
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{"R045\r", "r007\r", "R045\r", "\x1bSV?\r"}));
+}
+
+// Cancels as soon as the given line text is shown.
+class CancelOnText : public RecordingReporter {
+public:
+    explicit CancelOnText(QString text) : m_text(std::move(text)) {}
+    void setLine(int index, const QString &text) override
+    {
+        RecordingReporter::setLine(index, text);
+        m_cancelled = m_cancelled || text == m_text;
+    }
+    bool cancelled() const override { return m_cancelled; }
+
+private:
+    QString m_text;
+    bool m_cancelled = false;
+};
+
+// Three register writes, one step each; counts the steps that went on.
+Outcome uploadInSteps(Operation &operation, int &stepsDone)
+{
+    return operation.run({5039, 5040}, [&](Exchange &exchange) {
+        exchange.setTotalSteps(3);
+        for (int reg = 8; reg <= 10; ++reg) {
+            exchange.writeRegister(reg, "15", 10ms);
+            if (!exchange.step())
+                return;
+            ++stepsDone;
+        }
+    });
+}
+
+TEST_F(EnvelopeTest, CancelStopsBeforeTheNextFrameAndSaysSo)
+{
+    reporter.cancelAtStep = 1;
+    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    int stepsDone = 0;
+    EXPECT_EQ(uploadInSteps(operation, stepsDone), Outcome::Cancelled);
+    EXPECT_EQ(stepsDone, 0);
+    EXPECT_FALSE(operation.channel().isOpen());
+    EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
+    EXPECT_EQ(reporter.progressDone, 1);
+    EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
+    EXPECT_EQ(board->registerValue(9), 0xff) << "nothing after the cancelled step";
+
+    // Cancelled between the check and the frames: nothing of the operation goes out.
+    board->clearFrames();
+    CancelOnText early("Uploading View times ...");
+    Operation second({BoardPort, 9600}, early, StatusForm::mainWindow(), sleeper);
+    EXPECT_EQ(uploadInSteps(second, stepsDone), Outcome::Cancelled);
+    EXPECT_EQ(early.lines[0], "Operation cancelled.");
+    EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+// The port dialog: what it preselects, what OK stores and hands back, typed speeds.
+
+#include "base/config_file.h"
+#include "base/language.h"
+#include "comm/serial_settings.h"
+#include "comm/ui/sel_port_dlg.h"
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+using testing::ScratchDataDir;
+using testing::childByNumber;
+using testing::OwnTables;
+
+QString settingsValue(const char *key)
+{
+    return configFile().value("Settings", key).value_or(QString());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Port dialog
+
+TEST(LocalizeDialog, ShippedTablesGiveThePortDialogItsTexts)
+{
+    ScratchDataDir data;
+    {
+        CSelPort english;
+        EXPECT_EQ(english.windowTitle(), "Communication Settings");
+        EXPECT_EQ(childByNumber<QLabel>(&english, 1192)->text(), "Select Communication Port:");
+        EXPECT_EQ(childByNumber<QLabel>(&english, 1193)->text(), "Select Communication Speed");
+        EXPECT_EQ(childByNumber<QPushButton>(&english, 1)->text(), "OK");
+    }
+    LoadLanguage("german");
+    ASSERT_TRUE(hasText(131)) << "the German tables give dialog 131 no title";
+    CSelPort german;
+    EXPECT_EQ(german.windowTitle(), LookupText(131));
+    EXPECT_NE(german.windowTitle(), "Communication Settings");
+    EXPECT_EQ(childByNumber<QLabel>(&german, 1192)->text(), LookupText(1192));
+}
+
+TEST(SelPort, WithoutSettingsPreselectsComOneAt2400)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=english\n");
+    CSelPort dialog;
+
+    ASSERT_EQ(dialog.portList()->count(), 20);
+    EXPECT_EQ(dialog.portList()->itemText(0), "COM 1");
+    EXPECT_EQ(dialog.portList()->itemText(19), "COM 20");
+    EXPECT_EQ(dialog.portList()->currentText(), "COM 1");
+    ASSERT_EQ(dialog.speedList()->count(), 4);
+    EXPECT_EQ(dialog.speedList()->itemText(0), "2400");
+    EXPECT_EQ(dialog.speedList()->itemText(1), "4800");
+    EXPECT_EQ(dialog.speedList()->itemText(2), "9600");
+    EXPECT_EQ(dialog.speedList()->itemText(3), "19200");
+    EXPECT_EQ(dialog.speedList()->currentText(), "2400");
+}
+
+TEST(SelPort, PreselectsTheConfiguredPositionsWhenInRange)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+    {
+        CSelPort dialog;
+        EXPECT_EQ(dialog.portList()->currentText(), "COM 3");
+        EXPECT_EQ(dialog.speedList()->currentText(), "9600");
+    }
+    data.writeConfig("[Settings]\nPort=19\nBaud=3\n");
+    {
+        CSelPort dialog;
+        EXPECT_EQ(dialog.portList()->currentText(), "COM 20");
+        EXPECT_EQ(dialog.speedList()->currentText(), "19200");
+    }
+    data.writeConfig("[Settings]\nPort=20\nBaud=7\n");
+    {
+        CSelPort dialog;
+        EXPECT_EQ(dialog.portList()->currentText(), "COM 1");
+        EXPECT_EQ(dialog.speedList()->currentText(), "2400");
+    }
+}
+
+TEST(SelPort, OkHandsBackAndStoresTheChoice)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=english\n");
+    CSelPort dialog;
+    dialog.show();
+    dialog.portList()->setCurrentIndex(11);
+    dialog.speedList()->setCurrentIndex(dialog.speedList()->findText("19200"));
+
+    QTest::mouseClick(childByNumber<QPushButton>(&dialog, 1), Qt::LeftButton);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.chosenPort(), 12);
+    EXPECT_EQ(dialog.chosenSpeed(), 19200);
+    EXPECT_EQ(settingsValue("Port"), "11");
+    EXPECT_EQ(settingsValue("Baud"), "3");
+    EXPECT_EQ(configFile().value("System", "Language").value_or(QString()), "english");
+}
+
+TEST(SelPort, ClosingWithoutOkChangesNothing)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+    const QString config = data.readConfig();
+    CSelPort dialog;
+    dialog.show();
+    dialog.portList()->setCurrentIndex(5);
+    dialog.speedList()->setCurrentIndex(0);
+
+    dialog.close();
+
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.chosenPort(), 0);
+    EXPECT_EQ(dialog.chosenSpeed(), 0);
+    EXPECT_EQ(data.readConfig(), config);
+}
+
+TEST(SelPort, TypedSpeedOutsideTheListIsRefusedUntilCorrected)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=0\nBaud=0\n");
+    const QString config = data.readConfig();
+    CSelPort dialog;
+    dialog.show();
+    QLineEdit *speedEdit = dialog.speedList()->lineEdit();
+    ASSERT_NE(speedEdit, nullptr);
+    auto *hint = dialog.findChild<QLabel *>("speedHint");
+    ASSERT_NE(hint, nullptr);
+
+    speedEdit->clear();
+    QTest::keyClicks(speedEdit, "38400");
+    QTest::keyClick(speedEdit, Qt::Key_Return);
+
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(dialog.speedList()->count(), 4) << "typed text must not become an entry";
+    EXPECT_TRUE(hint->isVisibleTo(&dialog));
+    EXPECT_EQ(data.readConfig(), config);
+
+    // Typing again clears the mark; a listed speed, typed with blanks around it, is taken.
+    speedEdit->clear();
+    EXPECT_FALSE(hint->isVisibleTo(&dialog));
+    dialog.speedList()->setEditText(" 4800 ");
+    QTest::mouseClick(childByNumber<QPushButton>(&dialog, 1), Qt::LeftButton);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosenPort(), 1);
+    EXPECT_EQ(dialog.chosenSpeed(), 4800);
+    EXPECT_EQ(settingsValue("Port"), "0");
+    EXPECT_EQ(settingsValue("Baud"), "1");
+}
+
+TEST(SelPort, TypedListedSpeedIsTaken)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=3\nBaud=0\n");
+    CSelPort dialog;
+    dialog.show();
+    QLineEdit *speedEdit = dialog.speedList()->lineEdit();
+    speedEdit->clear();
+    QTest::keyClicks(speedEdit, "19200");
+    QTest::keyClick(speedEdit, Qt::Key_Return);
+
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosenPort(), 4);
+    EXPECT_EQ(dialog.chosenSpeed(), 19200);
+    EXPECT_EQ(settingsValue("Baud"), "3");
+}
+
+} // namespace
+} // namespace kestrix

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the suites: a scratch data folder with the shipped language files and a
+// config.ini, and a simulated board mapped to a port number.
+
+#include "base/config_file.h"
+#include "comm/serial_settings.h"
+#include "board_sim.h"
+
+#include <QTemporaryDir>
+#include <memory>
+#include <ostream>
+
+// Failing QString comparisons print as text.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kestrix::testing {
+
+// The folder the build copies the shipped data files to (beside the executables).
+QString shippedDataDir();
+
+// A fresh data folder holding copies of the shipped files; made the current data folder for
+// the lifetime of the object, with English tables loaded.
+class ScratchDataDir {
+public:
+    ScratchDataDir();
+    ~ScratchDataDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    // Writes config.ini with the given text, followed by a [Ports] section that maps every
+    // port to a device that does not exist (startBoardOn maps a board over one of them).
+    void writeConfig(const QString &text) const;
+    QString readConfig() const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// A simulated board, started, and mapped to COM<port> in the current data folder.
+std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed = 9600);
+
+} // namespace kestrix::testing
