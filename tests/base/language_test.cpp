@@ -111,28 +111,6 @@ TEST(LanguageBeforeLoading, EveryLookupGivesTheNoTextMarker)
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST_F(LanguageTablesTest, ResultsStayValidAfterManyLookups)
-{
-    QByteArray identifiers;
-    QByteArray strings;
-    for (int i = 0; i < 25; ++i) {
-        identifiers += QStringLiteral("MSG_%1=%2\n").arg(i).arg(FirstMessage + i).toUtf8();
-        strings += QStringLiteral("MSG_%1=text number %1\n").arg(i).toUtf8();
-    }
-    writeTables(identifiers, strings);
-    load();
-
-    std::vector<QString> held;
-    for (int i = 0; i < 25; ++i)
-        held.push_back(LookupText(FirstMessage + i));
-    for (int round = 0; round < 3; ++round) {
-        for (int i = 24; i >= 0; --i)
-            LookupText(FirstMessage + i);
-    }
-    for (int i = 0; i < 25; ++i)
-        EXPECT_EQ(held[size_t(i)], QStringLiteral("text number %1").arg(i)) << "result " << i;
-}
-
 TEST_F(LanguageTablesTest, LongSectionsAreReadWhole)
 {
     QByteArray identifiers;

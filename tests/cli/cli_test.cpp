@@ -10,10 +10,13 @@
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/types.h>
 
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
 using kestrix::testing::startBoardOn;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -60,13 +63,15 @@ QString deviceOf(const std::unique_ptr<sim::BoardSim> &board)
 // ---------------------------------------------------------------------------------------------
 // Usage
 
-TEST(CliUsage, HelpPrintsUsage)
+TEST(CliUsage, HelpListsEveryCommandWithItsOperands)
 {
     ScratchDataDir data;
     const CliRun run = runCli(data, {"--help"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Usage: kestrix-cli")) << run;
-    EXPECT_TRUE(run.out.contains("check")) << run;
+    for (const char *synopsis : {"  check\n", "  versions\n", "  scan\n", "  map-port N DEVICE\n", "  config-path\n"})
+        EXPECT_TRUE(run.out.contains(synopsis)) << synopsis << "\n" << run;
+    EXPECT_TRUE(run.out.contains("--trace FILE")) << run;
 }
 
 TEST(CliUsage, WrongUsageExits3)
@@ -79,6 +84,9 @@ TEST(CliUsage, WrongUsageExits3)
         {"check", "--port", "21"},
         {"check", "--bogus"},
         {"scan", "--port", "3"},
+        {"check", "extra"},
+        {"map-port", "3"},
+        {"map-port", "21", "/dev/null"},
     };
     for (const QStringList &arguments : wrong) {
         const CliRun run = runCli(data, arguments);
@@ -185,6 +193,50 @@ TEST(CliScan, FindsTheBoardAndStoresPortAndSpeed)
     const IniFile config(data.file("config.ini"));
     EXPECT_EQ(config.read("Settings", "Port"), "4");
     EXPECT_EQ(config.read("Settings", "Baud"), "3");
+}
+
+TEST(CliLanguage, WithoutLanguageFilesInTheDataFolderTheShippedTablesSpeak)
+{
+    ScratchDataDir data;
+    for (const char *name : {"identifiers.ini", "lng_english.ini", "lng_german.ini"})
+        QFile::remove(data.file(name));
+    const CliRun run = runCli(data, {"check", "--port", "7", "--speed", "9600"});
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_TRUE(run.err.contains("Checking communication ...")) << run;
+    EXPECT_FALSE(run.err.contains("?\n")) << run;
+}
+
+// Ctrl-C while the scan tries the board's port: no frame after the one in flight, nothing
+// stored, the port free again, "Operation cancelled.", exit status 130.
+TEST(CliScan, CtrlCStopsBeforeTheNextFrameAndStoresNothing)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=6\nBaud=1\n");
+    const auto board = startBoardOn(1, 19200);
+    ASSERT_TRUE(board);
+    const QString before = data.readConfig();
+
+    QProcess process;
+    process.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath("kestrix-cli"));
+    process.setArguments({"--data-dir", data.path(), "scan"});
+    process.start();
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(board->waitForFrames(3, 10s)) << "the scan reached the board";
+    const auto interrupted = std::chrono::steady_clock::now();
+    ::kill(pid_t(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    const auto ended = std::chrono::steady_clock::now();
+
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains("Operation cancelled."));
+    EXPECT_EQ(data.readConfig(), before);
+    int framesAfter = 0;
+    for (const sim::ReceivedFrame &frame : board->frames())
+        framesAfter += frame.time > interrupted ? 1 : 0;
+    EXPECT_LE(framesAfter, 1) << "only a frame already under way may arrive";
+    CComm again;
+    EXPECT_EQ(again.Open(1, 19200), CComm::Opened) << "the port is released";
+    RecordProperty("msUntilEnded", int(std::chrono::duration_cast<std::chrono::milliseconds>(ended - interrupted).count()));
 }
 
 TEST(CliTrace, RecordsFramesAndAnswers)

@@ -129,6 +129,34 @@ TEST_F(ScanTest, ACancelledScanStopsAtItsNextTryAndChangesNothing)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
+// Cancels as soon as the board has received a frame.
+class CancelAfterFirstFrame : public RecordingReporter {
+public:
+    explicit CancelAfterFirstFrame(const sim::BoardSim &board) : m_board(board) {}
+    bool cancelled() const override { return m_board.waitForFrames(1, 0ms); }
+
+private:
+    const sim::BoardSim &m_board;
+};
+
+TEST_F(ScanTest, CancelInsideATryStopsBeforeTheNextFrameAndReleasesThePort)
+{
+    auto board = kt::startBoardOn(1, 9600);
+    ASSERT_TRUE(board);
+    const QString before = data.readConfig();
+    CancelAfterFirstFrame cancelling(*board);
+    const ScanResult result = scanPorts({}, cancelling, sleeper);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(cancelling.lines[0], "Operation cancelled.");
+    EXPECT_EQ(cancelling.lines[1], "");
+    // The preamble of the first try went out; its test frame did not.
+    board->waitForFrames(2, 300ms);
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7}));
+    EXPECT_EQ(data.readConfig(), before);
+    CComm again;
+    EXPECT_EQ(again.Open(1, 9600), CComm::Opened) << "the scan released the port";
+}
+
 TEST_F(ScanTest, NoBoardAndNoSettingsLeavesTheLastPairTried)
 {
     const ScanResult result = scanPorts({}, reporter, sleeper);

@@ -191,40 +191,6 @@ TEST(ParameterTable, ByteMapIsSixteenRegistersInOrder)
     }
 }
 
-TEST(ParameterTable, FileKeysOfTheStandardParameters)
-{
-    const std::vector<std::pair<ParamId, const char *>> keys = {
-        {ParamId::Th, "P6"}, {ParamId::Td, "P7"}, {ParamId::Tt, "P8"}, {ParamId::Tp, "TP"},
-        {ParamId::Pc, "PC"}, {ParamId::Ac, "AC"}, {ParamId::DaylightSaving, "P9"},
-        {ParamId::Fade, "A0"}, {ParamId::DisplayMode, "A1"}, {ParamId::InactivityPeriod, "A2"},
-        {ParamId::DeviceAddress, "A3"}, {ParamId::ActiveAlarmProgram, "A4"},
-        {ParamId::HumidityView, ""}, {ParamId::TimingHour, ""}, {ParamId::TimeZoneHour, ""},
-    };
-    for (const auto &[id, key] : keys)
-        EXPECT_STREQ(parameter(id).fileKey, key) << int(id);
-}
-
-TEST(ParameterTable, EveryListHasItsEntriesInOrder)
-{
-    const std::vector<std::pair<int, std::vector<int>>> expected = {
-        {1007, {5000, 5001, 5002, 5003}},
-        {1008, {5004, 5005, 5006, 5007}},
-        {1015, {5013, 5014, 5015, 5016, 5017, 5018, 5019, 5020, 5021, 5096, 5106}},
-        {1017, {5022, 5023, 5024, 5025, 5026, 5094, 5107}},
-        {1115, {5027, 5028, 5029, 5095}},
-        {1114, {5030, 5031, 5032, 5033}},
-        {1020, {5099, 5100, 5101, 5102}},
-        {1237, {5103, 5104, 5105}},
-    };
-    ASSERT_EQ(listTable().size(), expected.size());
-    for (const auto &[control, strings] : expected) {
-        const ParameterList *list = parameterList(control);
-        ASSERT_NE(list, nullptr) << control;
-        EXPECT_EQ(std::vector<int>(list->strings.begin(), list->strings.end()), strings) << control;
-        EXPECT_EQ(list->hexDigits, control == 1015);
-    }
-}
-
 TEST(ParameterDigitsTest, StartAsZeroSoPairUploadsSendZeros)
 {
     ParameterDigits digits;
