@@ -11,20 +11,13 @@
 using namespace kestrix;
 using namespace std::chrono_literals;
 namespace kt = kestrix::testing;
+using kt::received;
+using kt::Sm7;
+using kt::TestFrame;
 
 namespace {
 
 constexpr int BoardPort = 3;
-const std::string Sm7 = "\x1bSM7\r";
-const std::string TestFrame = "\x1bTS?\r";
-
-// The frames the board received, once it has read the expected ones: a frame that gets no
-// answer may still be on its way when the operation returns.
-std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
-{
-    board.waitForFrames(expected, 1s);
-    return board.frameTexts();
-}
 
 TEST(Frames, RegisterNumbersAndValuesArePadded)
 {

@@ -21,11 +21,6 @@ QString unmappedPorts()
 }
 } // namespace
 
-QString shippedDataDir()
-{
-    return QCoreApplication::applicationDirPath();
-}
-
 ScratchDataDir::ScratchDataDir() : m_previous(dataDir())
 {
     const QDir shipped(shippedDataDir());
@@ -56,6 +51,12 @@ QString ScratchDataDir::readConfig() const
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(file.readAll());
+}
+
+std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
+{
+    board.waitForFrames(expected, std::chrono::seconds(1));
+    return board.frameTexts();
 }
 
 std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed)

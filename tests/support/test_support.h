@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 // Failing QString comparisons print as text.
 inline void PrintTo(const QString &text, std::ostream *out)
@@ -17,9 +19,6 @@ inline void PrintTo(const QString &text, std::ostream *out)
 }
 
 namespace kestrix::testing {
-
-// The folder the build copies the shipped data files to (beside the executables).
-QString shippedDataDir();
 
 // A fresh data folder holding copies of the shipped files; made the current data folder for
 // the lifetime of the object, with English tables loaded.
@@ -38,6 +37,14 @@ private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
+
+// The preamble and the communication test as the board receives them.
+inline const std::string Sm7 = "\x1bSM7\r";
+inline const std::string TestFrame = "\x1bTS?\r";
+
+// The frames the board received, once it has read the expected ones: a frame that gets no
+// answer may still be on its way when the operation returns.
+std::vector<std::string> received(const sim::BoardSim &board, size_t expected);
 
 // A simulated board, started, and mapped to COM<port> in the current data folder.
 std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed = 9600);
