@@ -76,6 +76,24 @@ TEST_F(ChannelTest, OpenReportsMissingAndBusyDevices)
     channel.Close();
 }
 
+// The devices are read once, when the channel is made: an operation opens its port many
+// times without reading config.ini again, and a later change applies to the next operation.
+TEST_F(ChannelTest, PortDevicesAreTakenWhenTheChannelIsMade)
+{
+    mapPortToDevice(BoardPort, "/nonexistent/moved-away");
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+    CComm later(sleeper);
+    EXPECT_EQ(later.Open(BoardPort, 9600), CComm::DeviceError);
+
+    PortDevices devices;
+    devices.setDevice(11, QString::fromStdString(board->devicePath()));
+    CComm given(sleeper, devices);
+    EXPECT_EQ(given.Open(11, 9600), CComm::Opened);
+    given.Close();
+    EXPECT_EQ(devices.device(12), "/dev/ttyUSB7") << "platform default without config.ini";
+}
+
 TEST_F(ChannelTest, OneByteAnswersAreDecimalWithAtLeastTwoDigits)
 {
     const std::pair<uint8_t, const char *> cases[] = {{7, "07"}, {0, "00"}, {200, "200"}, {0x45, "69"}};
