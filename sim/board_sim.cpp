@@ -84,6 +84,7 @@ struct BoardSim::Impl {
     int requiredSpeed = 9600;
     std::vector<ReceivedFrame> frames;
     bool lastEndedWithCr = false;  // an LF right after it belongs to the last frame
+    bool stopped = false;          // stop() was called; waiters give up
     std::string path;
 
     // Terminal and serving thread; owned by the controlling thread.
@@ -107,7 +108,8 @@ struct BoardSim::Impl {
     void closeAll();
     void serve();
     int pollTimeout(Clock::time_point now) const;
-    void readInput();
+    bool readInput();
+    bool reopenSlave();
     void takeByte(char c, Clock::time_point now);
     void completeFrame(bool endedByCr, Clock::time_point now);
     std::string answerFor(const std::string &frame, int lineSpeed);
@@ -157,17 +159,26 @@ void BoardSim::Impl::closeAll()
     closeFd(wake[1]);
 }
 
+// Sleeps in poll() until a byte arrives, a frame without line end falls silent, an answer is
+// due or stop() writes to the wake pipe: the board uses no processor while nothing happens.
 void BoardSim::Impl::serve()
 {
+    bool lineUp = true;
     while (!stopping) {
-        pollfd fds[2] = {{master, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        // A negative descriptor is ignored by poll(): a lost line is not watched any more.
+        pollfd fds[2] = {{lineUp ? master : -1, POLLIN, 0}, {wake[0], POLLIN, 0}};
         int ready = ::poll(fds, 2, pollTimeout(Clock::now()));
         if (ready < 0 && errno != EINTR)
             break;
+        bool lost = false;
         if (fds[0].revents & POLLIN)
-            readInput();
+            lost = !readInput();
         else if (fds[0].revents & (POLLHUP | POLLERR))
-            std::this_thread::sleep_for(milliseconds(10));  // no slave side at the moment
+            lost = true;
+        // The master reports a hang-up as long as no slave handle is open, so poll() would
+        // return at once for ever; take the line back with a handle of our own instead.
+        if (lost)
+            lineUp = reopenSlave();
         Clock::time_point now = Clock::now();
         if (!pending.empty() && now - lastByte >= SilenceGap)
             completeFrame(false, now);
@@ -175,6 +186,18 @@ void BoardSim::Impl::serve()
     }
     if (!pending.empty())
         completeFrame(false, Clock::now());
+}
+
+bool BoardSim::Impl::reopenSlave()
+{
+    closeFd(slave);
+    std::string name;
+    {
+        std::lock_guard lock(mutex);
+        name = path;
+    }
+    slave = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    return slave >= 0;
 }
 
 int BoardSim::Impl::pollTimeout(Clock::time_point now) const
@@ -190,15 +213,19 @@ int BoardSim::Impl::pollTimeout(Clock::time_point now) const
     return static_cast<int>(std::max<decltype(wait)>(wait, 0));
 }
 
-void BoardSim::Impl::readInput()
+// False when the line has gone (the master reads EIO once no slave handle is open).
+bool BoardSim::Impl::readInput()
 {
     char buffer[4096];
     ssize_t count = ::read(master, buffer, sizeof buffer);
-    if (count <= 0)
-        return;
+    if (count < 0)
+        return errno == EAGAIN || errno == EINTR;
+    if (count == 0)
+        return false;
     Clock::time_point now = Clock::now();
     for (ssize_t i = 0; i < count; ++i)
         takeByte(buffer[i], now);
+    return true;
 }
 
 // Frames end at CR; an LF right after the CR joins that frame.
@@ -289,6 +316,10 @@ bool BoardSim::start(std::string *error)
         return true;
     if (!d->open(error))
         return false;
+    {
+        std::lock_guard lock(d->mutex);
+        d->stopped = false;
+    }
     d->stopping = false;
     d->thread = std::thread([this] { d->serve(); });
     return true;
@@ -305,6 +336,11 @@ void BoardSim::stop()
     d->closeAll();
     d->pending.clear();
     d->outgoing.clear();
+    {
+        std::lock_guard lock(d->mutex);
+        d->stopped = true;
+    }
+    d->frameAdded.notify_all();
 }
 
 void BoardSim::hangUp()
@@ -404,7 +440,8 @@ void BoardSim::clearFrames()
 bool BoardSim::waitForFrames(size_t count, std::chrono::milliseconds timeout) const
 {
     std::unique_lock lock(d->mutex);
-    return d->frameAdded.wait_for(lock, timeout, [&] { return d->frames.size() >= count; });
+    d->frameAdded.wait_for(lock, timeout, [&] { return d->frames.size() >= count || d->stopped; });
+    return d->frames.size() >= count;
 }
 
 std::string printable(std::string_view bytes)

@@ -70,7 +70,8 @@ public:
     std::vector<ReceivedFrame> frames(size_t first) const;   // from the frame numbered `first` on
     std::vector<std::string> frameTexts() const;
     void clearFrames();
-    // Waits until at least `count` frames are recorded; false when the time runs out first.
+    // Waits until at least `count` frames are recorded; false when the time runs out or the
+    // board is stopped first.
     bool waitForFrames(size_t count, std::chrono::milliseconds timeout) const;
 
 private:

@@ -5,13 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <pthread.h>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -40,13 +43,6 @@ const char Usage[] =
     "  --silent             the board never answers\n"
     "  --device-file PATH   write the device path into PATH once serving\n"
     "  --help               show this text\n";
-
-volatile std::sig_atomic_t quitRequested = 0;
-
-void requestQuit(int)
-{
-    quitRequested = 1;
-}
 
 // Options in order; nullopt (after a message on standard error) when they make no sense.
 std::optional<Options> parseOptions(int argc, char **argv)
@@ -119,23 +115,46 @@ void printFrame(const ReceivedFrame &frame, int boardSpeed)
     std::cout << std::endl;
 }
 
-// Prints frames as they come. A frame is printed once the next one exists or it is old enough
-// that no LF can still join it.
-void printFramesUntilQuit(const BoardSim &board, int boardSpeed)
+// A frame is printed once the next one exists or it is this old, so no LF can still join it.
+constexpr milliseconds SettleTime{200};
+
+// Prints frames as they come, until the board stops; then prints the rest. Every wait is on
+// the board's frame signal, with a deadline only while the newest frame is still settling.
+void printFramesUntilStopped(const BoardSim &board, int boardSpeed, const std::atomic<bool> &stopping)
 {
     size_t printed = 0;
-    while (!quitRequested) {
-        board.waitForFrames(printed + 1, milliseconds(100));
+    for (;;) {
+        const bool last = stopping;
         const std::vector<ReceivedFrame> fresh = board.frames(printed);
+        const steady_clock::time_point now = steady_clock::now();
+        std::optional<steady_clock::time_point> settling;
         for (size_t i = 0; i < fresh.size(); ++i, ++printed) {
-            const bool settled = i + 1 < fresh.size() || steady_clock::now() - fresh[i].time > milliseconds(200);
-            if (!settled)
+            const bool settled = last || i + 1 < fresh.size() || now - fresh[i].time >= SettleTime;
+            if (!settled) {
+                settling = fresh[i].time + SettleTime;
                 break;
+            }
             printFrame(fresh[i], boardSpeed);
         }
+        if (last)
+            return;
+        if (settling)
+            board.waitForFrames(printed + 2, ceil<milliseconds>(*settling - now));
+        else
+            board.waitForFrames(printed + 1, hours(1));
     }
-    for (const ReceivedFrame &frame : board.frames(printed))
-        printFrame(frame, boardSpeed);
+}
+
+// Blocks SIGINT and SIGTERM in this thread and every thread started after it, so that they
+// wait for sigwait() instead of interrupting anyone.
+sigset_t blockQuitSignals()
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
 }
 
 } // namespace
@@ -158,8 +177,7 @@ int main(int argc, char **argv)
     }
     board.setFaults(Faults{.silent = options->silent});
 
-    std::signal(SIGINT, requestQuit);
-    std::signal(SIGTERM, requestQuit);
+    const sigset_t quitSignals = blockQuitSignals();
 
     std::string error;
     if (!board.start(&error)) {
@@ -175,8 +193,13 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    printFramesUntilQuit(board, options->speed);
+    std::atomic<bool> stopping{false};
+    std::thread printer(printFramesUntilStopped, std::cref(board), options->speed, std::cref(stopping));
+    int signal = 0;
+    sigwait(&quitSignals, &signal);
+    stopping = true;
     board.stop();
+    printer.join();
     if (!options->deviceFile.empty())
         std::remove(options->deviceFile.c_str());
     return 0;

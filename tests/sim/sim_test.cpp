@@ -4,8 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDir>
 #include <fcntl.h>
+#include <future>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -210,6 +217,14 @@ TEST_F(BoardSimTest, HangUpRemovesTheDevice)
     EXPECT_FALSE(Line(path).isOpen());
 }
 
+TEST_F(BoardSimTest, WaitingForFramesEndsWhenTheBoardStops)
+{
+    auto waiting = std::async(std::launch::async, [this] { return board.waitForFrames(1, seconds(30)); });
+    board.stop();
+    ASSERT_EQ(waiting.wait_for(seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(waiting.get());
+}
+
 TEST(BoardSimLifetime, DeviceSurvivesTheUtilityClosingIt)
 {
     BoardSim board;
@@ -227,6 +242,123 @@ TEST(BoardSimText, PrintableSpellsOutControlBytes)
 {
     EXPECT_EQ(printable("\x1bTS?\r\n"), "<ESC>TS?<CR><LF>");
     EXPECT_EQ(printable("A\x01\xff"), "A<01><ff>");
+}
+
+// kestrix-board-sim as a child process, its standard output on a pipe.
+class BoardProgram {
+public:
+    explicit BoardProgram(std::vector<std::string> arguments)
+    {
+        const std::string program =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kestrix-board-sim")).toStdString();
+        arguments.insert(arguments.begin(), program);
+        std::vector<char *> argv;
+        for (std::string &argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+
+        int output[2];
+        if (::pipe2(output, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+        if (::posix_spawn(&m_pid, program.c_str(), &actions, &attributes, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(output[1]);
+        m_output = output[0];
+    }
+    ~BoardProgram()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_output >= 0)
+            ::close(m_output);
+    }
+    bool started() const { return m_pid > 0; }
+
+    // The next line it prints (without the line end), or empty when it prints none in time.
+    std::string readLine(milliseconds wait = seconds(10))
+    {
+        for (;;) {
+            if (auto end = m_buffer.find('\n'); end != std::string::npos) {
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            pollfd fd{m_output, POLLIN, 0};
+            char chunk[256];
+            ssize_t n = ::poll(&fd, 1, static_cast<int>(wait.count())) > 0 ? ::read(m_output, chunk, sizeof chunk) : 0;
+            if (n <= 0)
+                return {};
+            m_buffer.append(chunk, static_cast<size_t>(n));
+        }
+    }
+
+    // Stops it the way a person does (SIGTERM) and waits for it to end; its exit status and the
+    // processor time all of its threads used.
+    struct Ending {
+        int exitStatus = -1;
+        microseconds processorTime{0};
+    };
+    Ending stop()
+    {
+        Ending ending;
+        rusage usage{};
+        int status = 0;
+        ::kill(m_pid, SIGTERM);
+        if (::wait4(m_pid, &status, 0, &usage) != m_pid)
+            return ending;
+        m_pid = -1;
+        ending.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto time = [](const timeval &value) { return seconds(value.tv_sec) + microseconds(value.tv_usec); };
+        ending.processorTime = time(usage.ru_utime) + time(usage.ru_stime);
+        return ending;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_output = -1;
+    std::string m_buffer;
+};
+
+// The program waits for events: while a frame settles before it is printed, and while it is
+// idle, it sleeps. A board that polled or spun would use about as much processor as wall time.
+TEST(BoardSimProgram, SleepsWhileItWaits)
+{
+    const auto begin = steady_clock::now();
+    BoardProgram program({"--speed", "9600"});
+    ASSERT_TRUE(program.started());
+    const std::string banner = program.readLine();
+    const std::string prefix = "Simulated Kestrix board on ";
+    ASSERT_EQ(banner.rfind(prefix, 0), 0u) << banner;
+    const std::string device = banner.substr(prefix.size(), banner.find(" at ") - prefix.size());
+
+    {
+        Line line(device);
+        ASSERT_TRUE(line.isOpen()) << device;
+        ASSERT_TRUE(line.setSpeed(B9600));
+        EXPECT_EQ(line.query("\x1bTS?\r", 5), "Hello");
+        // Printed only once no LF can join the frame any more, so this spans that wait.
+        EXPECT_NE(program.readLine().find("<ESC>TS?<CR>  -> Hello"), std::string::npos);
+    }
+
+    const BoardProgram::Ending ending = program.stop();
+    const auto wall = duration_cast<microseconds>(steady_clock::now() - begin);
+    EXPECT_EQ(ending.exitStatus, 0);
+    EXPECT_GE(wall, milliseconds(200));
+    EXPECT_LT(ending.processorTime * 4, wall)
+        << "processor " << ending.processorTime.count() << " us in " << wall.count() << " us";
 }
 
 } // namespace
