@@ -31,6 +31,12 @@ QString displayDateText(const QDateTime &now)
 
 std::optional<QString> DisplayCycle::tick(const QDateTime &now)
 {
+    // No cycle to run (every fresh installation): the display shows the time rather than
+    // staying empty.
+    if (m_timeView <= 0 && m_dateView <= 0) {
+        m_counter = 0;
+        return displayTimeText(now);
+    }
     std::optional<QString> text;
     if (m_counter < m_timeView) {
         text = displayTimeText(now);

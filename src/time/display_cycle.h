@@ -27,6 +27,7 @@ public:
     // One timer tick at `now`. Gives the display's new text, or nothing when the display
     // keeps its previous text: that is the tick that starts the cycle again. With time-view
     // T and date-view D the time shows for T ticks and the date for D ticks plus that one.
+    // With both 0 there is no cycle: every tick shows the time.
     std::optional<QString> tick(const QDateTime &now);
 
     void setTimeViewSeconds(int seconds) { m_timeView = seconds; }

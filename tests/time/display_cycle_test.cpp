@@ -62,11 +62,31 @@ TEST(DisplayCycle, ShowsTimeForTimeViewAndDateForDateViewPlusTheResettingTick)
     EXPECT_EQ(cycle.viewCounter(), 0);
 }
 
-TEST(DisplayCycle, WithBothViewsZeroNeverChangesTheDisplay)
+TEST(DisplayCycle, WithBothViewsZeroShowsTheTimeEveryTick)
 {
     DisplayCycle cycle;
-    const std::vector<Face> faces = runCycle(cycle, 30);
-    EXPECT_EQ(std::count(faces.begin(), faces.end(), Face::Kept), 30);
+    for (int second = 0; second < 30; ++second) {
+        const QDateTime now = Start.addSecs(second);
+        EXPECT_EQ(cycle.tick(now), displayTimeText(now)) << "tick " << second;
+        EXPECT_EQ(cycle.viewCounter(), 0);
+    }
+}
+
+TEST(DisplayCycle, ViewsSetAfterBothWereZeroStartAFullCycle)
+{
+    DisplayCycle cycle;
+    runCycle(cycle, 4);
+    cycle.setTimeViewSeconds(2);
+    cycle.setDateViewSeconds(1);
+    EXPECT_EQ(runCycle(cycle, 8, 4), (std::vector<Face>{Face::Time, Face::Time, Face::Date, Face::Kept, Face::Time,
+                                                       Face::Time, Face::Date, Face::Kept}));
+}
+
+TEST(DisplayCycle, WithOnlyTheDateViewTheDateAlternatesWithTheKeptTick)
+{
+    DisplayCycle cycle;
+    cycle.setDateViewSeconds(2);
+    EXPECT_EQ(runCycle(cycle, 6), (std::vector<Face>{Face::Date, Face::Date, Face::Kept, Face::Date, Face::Date, Face::Kept}));
 }
 
 TEST(DisplayCycle, ALongerTimeViewSetDuringTheDateTakesEffectFromTheNextCycle)
