@@ -1,12 +1,23 @@
-// Measures what the utility adds to the pauses the protocol prescribes: runs the communication
-// check and a port scan against a simulated board (a separate process, so its work is not
-// counted) and prints wall time, prescribed pauses, their ratio and the processor time used.
+// Measures what the utility adds to the time the protocol itself takes. Each case runs a board
+// operation against kestrix-board-sim (a separate process, so its work is not counted as ours)
+// and compares the wall time with a floor computed here, from the protocol's rules alone: the
+// pauses every frame must be followed by and the answer time-outs of a silent board. The floor
+// does not come from the code under measurement, so a missing or extra pause shows as a
+// ratio away from 1.
+//
+// Line time is not in the floor: the board sits on a pseudo-terminal, which passes bytes on at
+// once whatever speed is set. (On a real line each byte costs ten bit times, 5.2 ms for a frame
+// of five bytes at 9600 bps; the answers arrive within the pause after the write.)
+//
+//   comm_bench [runs]      runs per check (default 5); the scans run half as often, at least once
+//
+// Exit status 1 when a case ran faster than its floor: a pause the protocol requires is missing.
 
 #include "base/config_file.h"
-#include "comm/serial_settings.h"
 #include "base/language.h"
 #include "comm/operation.h"
 #include "comm/port_scan.h"
+#include "comm/serial_settings.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,16 +25,87 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <optional>
+#include <unistd.h>
+#include <vector>
 
 using namespace kestrix;
 
 namespace {
 
 constexpr int BoardPort = 3;
+constexpr int ScanPorts = 20;
+constexpr int ScanSpeeds[] = {2400, 4800, 9600, 19200};
+
+// The floor of each exchange, in milliseconds, from the protocol's rules.
+namespace Floor {
+constexpr double AfterWrite = 150;       // every Send and every Query, once the frame is written
+constexpr double AfterRead = 150;        // every Query, once its answer is read
+constexpr double SilentBoard = 500;      // a Query's wait for a first byte that never comes
+constexpr double AfterPreamble = 50;     // the preamble: pause, then close
+constexpr double AfterClose = 50;        // the test and the version queries: close, then pause
+
+constexpr double send()
+{
+    return AfterWrite;
+}
+
+// A board that answers does so at once; one that does not costs the whole first-byte wait.
+constexpr double query(bool answered)
+{
+    return AfterWrite + (answered ? 0 : SilentBoard) + AfterRead;
+}
+
+// Open, ESC "SM7" CR, 50 ms, close.
+constexpr double preamble()
+{
+    return send() + AfterPreamble;
+}
+
+// Open, ESC "TS?" CR with an answer of 5 bytes, close, 50 ms.
+constexpr double test(bool answered)
+{
+    return query(answered) + AfterClose;
+}
+
+constexpr double check(bool answered)
+{
+    return preamble() + test(answered);
+}
+
+// The preamble, then the software (24 bytes) and the hardware (10 bytes) version queries, each
+// on its own opening of the port followed by close and 50 ms.
+constexpr double readVersions(bool answered)
+{
+    return preamble() + (query(answered) + AfterClose) + (query(answered) + AfterClose);
+}
+
+// Every port at every speed: a check on each port that opens, nothing on ports that do not
+// exist; after a hit, the versions at the pair found (the last one that answered).
+double scan(int boardPort, const std::function<bool(int speed)> &answersAt)
+{
+    double total = 0;
+    std::optional<int> found;
+    for (int port = 1; port <= ScanPorts; ++port) {
+        if (port != boardPort)
+            continue;
+        for (int speed : ScanSpeeds) {
+            total += check(answersAt(speed));
+            if (answersAt(speed))
+                found = speed;
+        }
+    }
+    if (found)
+        total += readVersions(true);
+    return total;
+}
+
+static_assert(check(true) == 550 && check(false) == 1050 && readVersions(true) == 900);
+} // namespace Floor
 
 double processorMs()
 {
@@ -32,42 +114,107 @@ double processorMs()
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
-struct Measurement {
-    double wallMs = 0;
-    double prescribedMs = 0;
-    double processorMs = 0;
+// Processor time of another process, all threads together, in milliseconds; -1 when unknown.
+// The scheduler's nanosecond counts where the kernel keeps them, else the clock ticks of stat.
+double processorMsOf(qint64 pid)
+{
+    const QString process = QStringLiteral("/proc/%1").arg(pid);
+    const QStringList threads = QDir(process + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    double nanoseconds = 0;
+    bool known = !threads.isEmpty();
+    for (const QString &thread : threads) {
+        QFile schedstat(process + QStringLiteral("/task/") + thread + QStringLiteral("/schedstat"));
+        bool ok = schedstat.open(QIODevice::ReadOnly);
+        if (ok)
+            nanoseconds += schedstat.readAll().split(' ').value(0).toDouble(&ok);
+        known = known && ok;
+    }
+    if (known)
+        return nanoseconds / 1e6;
+
+    QFile stat(process + QStringLiteral("/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command name, which ends at the last ')': utime and stime are the
+    // 12th and 13th of them.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    return double(fields[11].toLongLong() + fields[12].toLongLong()) * 1000.0 / double(ticksPerSecond);
+}
+
+// kestrix-board-sim in a process of its own, mapped to BoardPort.
+class Board {
+public:
+    explicit Board(const QStringList &arguments)
+    {
+        m_process.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kestrix-board-sim")));
+        m_process.setArguments(arguments);
+        m_process.start();
+        // The first line names the device, once the board serves it.
+        const QByteArray prefix = "Simulated Kestrix board on ";
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+        }
+        const QByteArray banner = m_process.readLine().trimmed();
+        if (banner.startsWith(prefix))
+            m_device = QString::fromUtf8(banner.mid(prefix.size(), banner.indexOf(" at ") - prefix.size()));
+    }
+    ~Board()
+    {
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QString device() const { return m_device; }
+    double processorMs() const { return processorMsOf(m_process.processId()); }
+    // Its frame log is not needed; reading it keeps the pipe from filling.
+    void drain()
+    {
+        while (m_process.waitForReadyRead(0)) {
+        }
+        m_process.readAllStandardOutput();
+    }
+
+private:
+    QProcess m_process;
+    QString m_device;
 };
 
-Measurement measure(int runs, const std::function<void(Sleeper &)> &operation)
+struct Case {
+    const char *name;
+    QStringList boardArguments;
+    double floorMs;
+    int runs;
+    std::function<void()> operation;
+};
+
+struct Result {
+    double wallMs = 0;       // median of the runs
+    double processorMs = 0;  // per run, this process
+    double boardMs = 0;      // per run, the board's process
+};
+
+Result measure(const Case &job, Board &board)
 {
-    RecordingSleeper sleeper(/*alsoSleep=*/true);
-    QElapsedTimer wall;
+    std::vector<double> walls;
     const double cpuBefore = processorMs();
-    wall.start();
-    for (int run = 0; run < runs; ++run)
-        operation(sleeper);
-    return {double(wall.nsecsElapsed()) / 1e6 / runs, double(sleeper.total()) / runs,
-            (processorMs() - cpuBefore) / runs};
-}
-
-void print(const char *name, const Measurement &m)
-{
-    std::printf("%-22s %10.1f %14.1f %8.4f %14.2f\n", name, m.wallMs, m.prescribedMs,
-                m.wallMs / m.prescribedMs, m.processorMs);
-}
-
-// Starts kestrix-board-sim, which answers at every speed, and returns its device.
-QString startBoard(QProcess &board, const QString &folder)
-{
-    const QString deviceFile = QDir(folder).filePath(QStringLiteral("device"));
-    board.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kestrix-board-sim")));
-    board.setArguments({QStringLiteral("--speed"), QStringLiteral("0"), QStringLiteral("--device-file"), deviceFile});
-    board.setStandardOutputFile(QProcess::nullDevice());
-    board.start();
-    for (int wait = 0; wait < 100 && !QFile::exists(deviceFile); ++wait)
-        QThread::msleep(20);
-    QFile file(deviceFile);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+    const double boardBefore = board.processorMs();
+    for (int run = 0; run < job.runs; ++run) {
+        QElapsedTimer wall;
+        wall.start();
+        job.operation();
+        walls.push_back(double(wall.nsecsElapsed()) / 1e6);
+        board.drain();
+    }
+    std::sort(walls.begin(), walls.end());
+    Result result;
+    result.wallMs = walls[walls.size() / 2];
+    result.processorMs = (processorMs() - cpuBefore) / job.runs;
+    result.boardMs = (board.processorMs() - boardBefore) / job.runs;
+    return result;
 }
 
 } // namespace
@@ -75,30 +222,57 @@ QString startBoard(QProcess &board, const QString &folder)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int runs = 5;
+    if (argc > 1) {
+        bool ok = false;
+        runs = QString::fromLocal8Bit(argv[1]).toInt(&ok);
+        if (!ok || runs < 1 || argc > 2) {
+            std::fprintf(stderr, "Usage: comm_bench [runs]   (runs: a whole number from 1 on)\n");
+            return 2;
+        }
+    }
     QTemporaryDir folder;
     setDataDir(folder.path());
     LoadLanguage(QStringLiteral("english"), QCoreApplication::applicationDirPath());
     for (int port = 1; port <= PortCount; ++port)
         mapPortToDevice(port, QStringLiteral("/nonexistent/bench-port-%1").arg(port));
 
-    QProcess board;
-    const QString device = startBoard(board, folder.path());
-    if (device.isEmpty()) {
-        std::fprintf(stderr, "comm_bench: the simulated board did not start\n");
-        return 1;
-    }
-    mapPortToDevice(BoardPort, device);
-
     RecordingReporter reporter;
-    std::printf("%-22s %10s %14s %8s %14s\n", "operation", "wall ms", "prescribed ms", "ratio", "processor ms");
-    print("communication check", measure(runs, [&](Sleeper &sleeper) {
-              Operation(SerialSettings{BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper).CheckCommunication();
-          }));
-    print("port scan (80 tries)", measure(std::max(1, runs / 5), [&](Sleeper &sleeper) {
-              scanPorts(SerialSettings{}, reporter, sleeper);
-          }));
-    board.terminate();
-    board.waitForFinished(2000);
-    return 0;
+    auto checkAt9600 = [&] {
+        Operation(SerialSettings{BoardPort, 9600}, reporter, StatusForm::mainWindow(), realSleeper()).CheckCommunication();
+    };
+    auto scan = [&] { scanPorts(SerialSettings{}, reporter, realSleeper()); };
+    const int scanRuns = std::max(1, (runs + 1) / 2);
+    const Case cases[] = {
+        {"communication check", {"--speed", "0"}, Floor::check(true), runs, checkAt9600},
+        {"scan, any speed", {"--speed", "0"}, Floor::scan(BoardPort, [](int) { return true; }), scanRuns, scan},
+        {"silent check", {"--speed", "0", "--silent"}, Floor::check(false), runs, checkAt9600},
+        {"scan, 9600 only", {"--speed", "9600"}, Floor::scan(BoardPort, [](int speed) { return speed == 9600; }),
+         scanRuns, scan},
+    };
+
+    constexpr double Goal = 1.01;
+    std::printf("%-20s %5s %9s %9s %8s %5s %8s %9s\n", "case", "runs", "floor ms", "wall ms", "ratio", "goal",
+                "cpu ms", "board ms");
+    int failures = 0;
+    for (const Case &job : cases) {
+        Board board(job.boardArguments);
+        if (board.device().isEmpty()) {
+            std::fprintf(stderr, "comm_bench: the simulated board did not start\n");
+            return 1;
+        }
+        mapPortToDevice(BoardPort, board.device());
+        const Result result = measure(job, board);
+        const double ratio = result.wallMs / job.floorMs;
+        std::printf("%-20s %5d %9.1f %9.1f %8.4f %5s %8.2f %9.2f\n", job.name, job.runs, job.floorMs, result.wallMs,
+                    ratio, ratio <= Goal ? "met" : "MISS", result.processorMs, result.boardMs);
+        std::fflush(stdout);
+        if (ratio < 1.0)
+            ++failures;  // faster than the protocol allows: a pause is missing
+    }
+    std::printf("wall: median of the runs; goal: ratio <= %.2f; cpu: this process per run;\n"
+                "board: processor time of the simulated board per run\n", Goal);
+    if (failures)
+        std::fprintf(stderr, "comm_bench: %d case(s) ran faster than the protocol's floor\n", failures);
+    return failures ? 1 : 0;
 }
