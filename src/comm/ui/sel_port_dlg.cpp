@@ -7,10 +7,12 @@
 #include "widgets/localize.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
 
 namespace kestrix {
 namespace {
@@ -28,7 +30,22 @@ enum Control {
 
 } // namespace
 
-CSelPort::CSelPort(QWidget *parent) : QDialog(parent)
+PortDescriptions systemPortDescriptions()
+{
+    // A device is known by its path on Linux and macOS, by its name ("COM3") on Windows.
+    QHash<QString, QString> descriptions;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        if (info.description().isEmpty())
+            continue;
+        descriptions.insert(info.systemLocation(), info.description());
+        descriptions.insert(info.portName(), info.description());
+    }
+    return [descriptions](const QString &device) { return descriptions.value(device); };
+}
+
+CSelPort::CSelPort(QWidget *parent) : CSelPort(systemPortDescriptions(), parent) {}
+
+CSelPort::CSelPort(const PortDescriptions &descriptions, QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Communication Settings"));
@@ -60,15 +77,21 @@ CSelPort::CSelPort(QWidget *parent) : QDialog(parent)
     layout->addWidget(m_speedHint, 2, 0, 1, 2);
     layout->addWidget(ok, 3, 0, 1, 2, Qt::AlignCenter);
 
-    fillLists();
+    fillLists(descriptions);
     selectConfiguredSettings();
     LocalizeDialog(this, DialogNumber);
 }
 
-void CSelPort::fillLists()
+void CSelPort::fillLists(const PortDescriptions &descriptions)
 {
-    for (int port = 1; port <= PortCount; ++port)
-        m_portList->addItem(QStringLiteral("COM %1").arg(port));
+    const PortDevices devices = PortDevices::fromConfig();
+    for (int port = 1; port <= PortCount; ++port) {
+        const QString device = devices.device(port);
+        m_portList->addItem(QStringLiteral("COM%1  %2").arg(port).arg(device));
+        const QString description = descriptions ? descriptions(device) : QString();
+        if (!description.isEmpty())
+            m_portList->setItemData(port - 1, description, Qt::ToolTipRole);
+    }
     for (int speed : SpeedTable)
         m_speedList->addItem(QString::number(speed));
     m_portList->setCurrentIndex(0);

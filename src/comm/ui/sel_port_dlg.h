@@ -1,19 +1,29 @@
 #pragma once
 // The port dialog (dialog 131): the operator picks a port and a line speed by hand. OK stores
 // them in config.ini ("Port", "Baud" of [Settings]) and hands them to the caller; closing the
-// dialog any other way changes nothing.
+// dialog any other way changes nothing. Each port entry names the device behind the number
+// ("COM3  /dev/ttyS2"), with the system's description of that device as its tooltip.
 
 #include <QDialog>
+#include <QString>
+#include <functional>
 
 class QComboBox;
 class QLabel;
 
 namespace kestrix {
 
+// The system's description of a serial device ("USB-Serial Controller"), empty when it has none.
+using PortDescriptions = std::function<QString(const QString &device)>;
+
+// Descriptions as the system lists its serial ports (QSerialPortInfo).
+PortDescriptions systemPortDescriptions();
+
 class CSelPort : public QDialog {
     Q_OBJECT
 public:
     explicit CSelPort(QWidget *parent = nullptr);
+    CSelPort(const PortDescriptions &descriptions, QWidget *parent = nullptr);
 
     // The port (1..20) and speed (2400, 4800, 9600 or 19200) chosen with OK; 0 before that.
     int chosenPort() const { return m_chosenPort; }
@@ -25,7 +35,7 @@ public:
     void accept() override;
 
 private:
-    void fillLists();
+    void fillLists(const PortDescriptions &descriptions);
     void selectConfiguredSettings();
     int typedSpeedIndex() const;
     void markSpeedInvalid(bool invalid);

@@ -1,4 +1,5 @@
-// The port dialog: what it preselects, what OK stores and hands back, typed speeds.
+// The port dialog: what it preselects, what OK stores and hands back, typed speeds, and the
+// device each port entry names.
 
 #include "base/config_file.h"
 #include "base/language.h"
@@ -8,9 +9,11 @@
 #include "support/ui_support.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -24,6 +27,20 @@ using testing::OwnTables;
 QString settingsValue(const char *key)
 {
     return configFile().value("Settings", key).value_or(QString());
+}
+
+// The port list's entry for a port as config.ini names its device.
+QString portEntry(int port)
+{
+    return QStringLiteral("COM%1  %2").arg(port).arg(deviceForPort(port));
+}
+
+// Writes config.ini as given, without the test's usual [Ports] section.
+void writeBareConfig(const ScratchDataDir &data, const QByteArray &text)
+{
+    QFile file(data.file("config.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -54,9 +71,9 @@ TEST(SelPort, WithoutSettingsPreselectsComOneAt2400)
     CSelPort dialog;
 
     ASSERT_EQ(dialog.portList()->count(), 20);
-    EXPECT_EQ(dialog.portList()->itemText(0), "COM 1");
-    EXPECT_EQ(dialog.portList()->itemText(19), "COM 20");
-    EXPECT_EQ(dialog.portList()->currentText(), "COM 1");
+    EXPECT_EQ(dialog.portList()->itemText(0), portEntry(1));
+    EXPECT_EQ(dialog.portList()->itemText(19), portEntry(20));
+    EXPECT_EQ(dialog.portList()->currentIndex(), 0);
     ASSERT_EQ(dialog.speedList()->count(), 4);
     EXPECT_EQ(dialog.speedList()->itemText(0), "2400");
     EXPECT_EQ(dialog.speedList()->itemText(1), "4800");
@@ -71,19 +88,19 @@ TEST(SelPort, PreselectsTheConfiguredPositionsWhenInRange)
     data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
     {
         CSelPort dialog;
-        EXPECT_EQ(dialog.portList()->currentText(), "COM 3");
+        EXPECT_EQ(dialog.portList()->currentIndex(), 2);
         EXPECT_EQ(dialog.speedList()->currentText(), "9600");
     }
     data.writeConfig("[Settings]\nPort=19\nBaud=3\n");
     {
         CSelPort dialog;
-        EXPECT_EQ(dialog.portList()->currentText(), "COM 20");
+        EXPECT_EQ(dialog.portList()->currentIndex(), 19);
         EXPECT_EQ(dialog.speedList()->currentText(), "19200");
     }
     data.writeConfig("[Settings]\nPort=20\nBaud=7\n");
     {
         CSelPort dialog;
-        EXPECT_EQ(dialog.portList()->currentText(), "COM 1");
+        EXPECT_EQ(dialog.portList()->currentIndex(), 0);
         EXPECT_EQ(dialog.speedList()->currentText(), "2400");
     }
 }
@@ -176,6 +193,62 @@ TEST(SelPort, TypedListedSpeedIsTaken)
     EXPECT_EQ(dialog.chosenPort(), 4);
     EXPECT_EQ(dialog.chosenSpeed(), 19200);
     EXPECT_EQ(settingsValue("Baud"), "3");
+}
+
+TEST(SelPort, EachPortEntryNamesItsDevice)
+{
+    ScratchDataDir data;
+    writeBareConfig(data, "[Settings]\nPort=2\n[Ports]\nCOM7=/dev/pts/42\n");
+    CSelPort dialog;
+    ASSERT_EQ(dialog.portList()->count(), 20);
+#ifdef Q_OS_LINUX
+    EXPECT_EQ(dialog.portList()->itemText(2), "COM3  /dev/ttyS2");
+    EXPECT_EQ(dialog.portList()->itemText(4), "COM5  /dev/ttyUSB0");
+    EXPECT_EQ(dialog.portList()->itemText(12), "COM13  /dev/ttyACM0");
+#endif
+    EXPECT_EQ(dialog.portList()->itemText(6), "COM7  /dev/pts/42") << "a mapped port shows its own device";
+    for (int port = 1; port <= PortCount; ++port)
+        EXPECT_EQ(dialog.portList()->itemText(port - 1), portEntry(port)) << port;
+    EXPECT_EQ(dialog.portList()->currentIndex(), 2) << "positions stay those of the port numbers";
+}
+
+TEST(SelPort, AnEntryWhoseDeviceHasADescriptionShowsItAsTooltip)
+{
+    ScratchDataDir data;
+    mapPortToDevice(4, "/dev/ttyUSB9");
+    const PortDescriptions descriptions = [](const QString &device) {
+        return device == "/dev/ttyUSB9" ? QStringLiteral("USB-Serial Controller D") : QString();
+    };
+    CSelPort dialog(descriptions);
+    EXPECT_EQ(dialog.portList()->itemText(3), "COM4  /dev/ttyUSB9");
+    EXPECT_EQ(dialog.portList()->itemData(3, Qt::ToolTipRole).toString(), "USB-Serial Controller D");
+    for (int index : {0, 2, 4, 19})
+        EXPECT_FALSE(dialog.portList()->itemData(index, Qt::ToolTipRole).isValid()) << index;
+}
+
+TEST(SelPort, TooltipsAreTheSystemsDescriptionsOfTheDevices)
+{
+    ScratchDataDir data;
+    writeBareConfig(data, "[Settings]\n");
+    CSelPort dialog;
+    for (int port = 1; port <= PortCount; ++port) {
+        const QString description = QSerialPortInfo(deviceForPort(port)).description();
+        EXPECT_EQ(dialog.portList()->itemData(port - 1, Qt::ToolTipRole).toString(), description) << port;
+    }
+}
+
+TEST(SelPort, OkStoresThePositionWhateverTheEntriesShow)
+{
+    ScratchDataDir data;
+    writeBareConfig(data, "[Settings]\nPort=0\nBaud=0\n[Ports]\nCOM12=/dev/pts/7\n");
+    CSelPort dialog;
+    dialog.show();
+    dialog.portList()->setCurrentIndex(11);
+    EXPECT_EQ(dialog.portList()->currentText(), "COM12  /dev/pts/7");
+    QTest::mouseClick(childByNumber<QPushButton>(&dialog, 1), Qt::LeftButton);
+    EXPECT_EQ(dialog.chosenPort(), 12);
+    EXPECT_EQ(settingsValue("Port"), "11");
+    EXPECT_EQ(configFile().read("Ports", "COM12"), "/dev/pts/7") << "the device mapping is left as it was";
 }
 
 } // namespace
