@@ -1,9 +1,12 @@
 // kestrix: the configuration utility's window. Loads the configured language, shows the main
 // window and ends when it closes.
 //
-//   kestrix [--data-dir DIR] [--screenshot FILE]
+//   kestrix [--data-dir DIR] [--screenshot FILE] [--exit-after-first-paint]
 //
 // --screenshot FILE renders the whole window into an image file once it is shown, then exits.
+// --exit-after-first-paint prints "painted after N ms" (N counted from the start of main) as
+// soon as the window has been painted for the first time, then exits: the start-up benchmark
+// measures with it.
 
 #include "base/config_file.h"
 #include "base/language.h"
@@ -11,11 +14,14 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -23,6 +29,41 @@ using namespace kestrix;
 
 constexpr int UsageError = 2;
 constexpr int ScreenshotFailed = 1;
+constexpr int NeverPainted = 1;
+// A window that is not painted in this time will not be: the platform shows nothing.
+constexpr int PaintTimeoutMilliseconds = 30000;
+
+// Calls `then` once, right after the next paint of `widget` has been handled (the paint of a
+// window draws its children in the same pass, so the whole window is on screen by then).
+class NextPaint : public QObject {
+public:
+    NextPaint(QWidget &widget, std::function<void()> then) : QObject(&widget), m_then(std::move(then))
+    {
+        widget.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(this, [this] {
+                m_then();
+                deleteLater();
+            }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_then;
+};
+
+// Takes a flag without value out of the arguments; true when it was there.
+bool takeFlag(QStringList &arguments, const QString &name)
+{
+    return arguments.removeAll(name) > 0;
+}
 
 // Takes "--screenshot FILE" (or "--screenshot=FILE") out of the arguments. Returns false when
 // the option has no file name.
@@ -52,19 +93,45 @@ void setApplicationIcon()
         QApplication::setWindowIcon(QIcon(path));
 }
 
-// Renders the window at the size that needs no scrolling, once it has been laid out at that
-// size, and closes it.
-void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool *saved)
+// Ends the window with an error when it has not been painted in time, so that a platform that
+// never shows it cannot keep the program waiting for ever.
+void failUnlessPainted(CVelmoraDlg &window, const bool *painted, bool *failed)
 {
-    constexpr int LayoutSettleMilliseconds = 300;
-    QTimer::singleShot(0, &window, [&window] {
+    QTimer::singleShot(PaintTimeoutMilliseconds, &window, [&window, painted, failed] {
+        if (*painted)
+            return;
+        std::fprintf(stderr, "kestrix: the window was not painted within %d ms\n", PaintTimeoutMilliseconds);
+        *failed = true;
+        window.reject();
+    });
+}
+
+// Once the window has been painted: resizes it to the size that needs no scrolling, lets the
+// layout settle at that size on the next paint, renders it into `file` and closes it.
+void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool *saved, bool *painted)
+{
+    new NextPaint(window, [&window, file, saved, painted] {
+        *painted = true;
         window.resize(window.fullSize());
         window.tick(QDateTime::currentDateTime());
+        new NextPaint(window, [&window, file, saved] {
+            *saved = window.grab().save(file);
+            if (!*saved)
+                std::fprintf(stderr, "kestrix: cannot write %s\n", qPrintable(file));
+            window.reject();
+        });
+        // The size may already be the full one: ask for the paint either way.
+        window.update();
     });
-    QTimer::singleShot(LayoutSettleMilliseconds, &window, [&window, file, saved] {
-        *saved = window.grab().save(file);
-        if (!*saved)
-            std::fprintf(stderr, "kestrix: cannot write %s\n", qPrintable(file));
+}
+
+// Prints how long after the start of main the window was first painted, and closes it.
+void exitAfterFirstPaint(CVelmoraDlg &window, const QElapsedTimer &sinceStart, bool *painted)
+{
+    new NextPaint(window, [&window, &sinceStart, painted] {
+        *painted = true;
+        std::printf("painted after %.1f ms\n", double(sinceStart.nsecsElapsed()) / 1e6);
+        std::fflush(stdout);
         window.reject();
     });
 }
@@ -73,6 +140,8 @@ void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool *saved)
 
 int main(int argc, char **argv)
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrix"));
 
@@ -87,14 +156,27 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrix: --screenshot needs a file name\n");
         return UsageError;
     }
+    const bool exitAfterPaint = takeFlag(arguments, QStringLiteral("--exit-after-first-paint"));
+    if (exitAfterPaint && !screenshot.isEmpty()) {
+        std::fprintf(stderr, "kestrix: --screenshot and --exit-after-first-paint exclude each other\n");
+        return UsageError;
+    }
 
     LoadLanguageOrShipped(configuredLanguage());
     setApplicationIcon();
 
     CVelmoraDlg window;
     bool saved = true;
+    bool painted = false;
+    bool neverPainted = false;
     if (!screenshot.isEmpty())
-        scheduleScreenshot(window, screenshot, &saved);
+        scheduleScreenshot(window, screenshot, &saved, &painted);
+    else if (exitAfterPaint)
+        exitAfterFirstPaint(window, sinceStart, &painted);
+    if (!screenshot.isEmpty() || exitAfterPaint)
+        failUnlessPainted(window, &painted, &neverPainted);
     window.exec();
+    if (neverPainted)
+        return NeverPainted;
     return saved ? 0 : ScreenshotFailed;
 }
