@@ -38,6 +38,7 @@ namespace {
 using testing::ScratchDataDir;
 
 using testing::whenModalOpens;
+using testing::waitForSettledLayout;
 
 // Monday, 7 December 2026, 09:05:03.
 const QDateTime Start(QDate(2026, 12, 7), QTime(9, 5, 3));
@@ -268,7 +269,7 @@ TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
     window->show();
     const QSize full = window->fullSize();
     window->resize(full.width(), full.height() - 300);
-    QTest::qWait(50);
+    testing::waitForSettledLayout(window.get());
     QScrollBar *bar = window->scrollArea()->verticalScrollBar();
     const int range = bar->maximum();
     EXPECT_GE(range, 250);
@@ -279,14 +280,14 @@ TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
     // A few pixels too small still scrolls: a step of at least one pixel, where a hundredth
     // and a tenth of the range would be zero and the arrows would do nothing.
     window->resize(full.width(), full.height() - 5);
-    QTest::qWait(50);
+    testing::waitForSettledLayout(window.get());
     ASSERT_GT(bar->maximum(), 0);
     ASSERT_LT(bar->maximum(), 10);
     EXPECT_EQ(bar->singleStep(), 1);
     EXPECT_EQ(bar->pageStep(), 1);
 
     window->resize(full.width() + 50, full.height() + 100);
-    QTest::qWait(50);
+    testing::waitForSettledLayout(window.get());
     EXPECT_EQ(bar->maximum(), 0);
     EXPECT_FALSE(bar->isEnabled());
 }

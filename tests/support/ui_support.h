@@ -1,12 +1,14 @@
 #pragma once
 // Helpers for the suites that drive dialogs: controls by number, language tables of a test's
-// own, and actions on the next modal dialog.
+// own, actions on the next modal dialog and settled layouts.
 
 #include "base/language.h"
 #include "widgets/localize.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QLayout>
+#include <QRect>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -62,6 +64,30 @@ inline void whenModalOpens(std::function<void(QWidget *)> action)
         }
     });
     poll->start();
+}
+
+// Runs pending layout work until a pass changes no widget's geometry (at most 50 passes, then
+// the test fails). Layouts settle through posted events, so this replaces guessed waits.
+inline void waitForSettledLayout(QWidget *window)
+{
+    const auto geometries = [window] {
+        QList<QRect> all{window->geometry()};
+        for (const QWidget *child : window->findChildren<QWidget *>())
+            all << child->geometry();
+        return all;
+    };
+    QList<QRect> before = geometries();
+    for (int pass = 0; pass < 50; ++pass) {
+        if (QLayout *layout = window->layout())
+            layout->activate();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        const QList<QRect> now = geometries();
+        if (now == before)
+            return;
+        before = now;
+    }
+    ADD_FAILURE() << "the layout did not settle";
 }
 
 } // namespace kestrix::testing
