@@ -146,6 +146,23 @@ QVBoxLayout *column(std::initializer_list<QWidget *> widgets)
     return layout;
 }
 
+// Lays the widget and everything in it out afresh. Texts and lists set while the window is
+// hidden do not reach the layouts' cached sizes, so every layout is invalidated, then activated
+// from the innermost out, each taking its children's settled sizes.
+void settleLayouts(QWidget *root)
+{
+    root->ensurePolished();
+    for (QLayout *layout : root->findChildren<QLayout *>())
+        layout->invalidate();
+    QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    widgets.prepend(root);
+    // findChildren lists a widget before its descendants; backwards, the innermost come first.
+    for (auto widget = widgets.crbegin(); widget != widgets.crend(); ++widget) {
+        if (QLayout *layout = (*widget)->layout())
+            layout->activate();
+    }
+}
+
 } // namespace
 
 CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
@@ -324,10 +341,16 @@ void CVelmoraDlg::sizeToScreen()
     resize(size);
 }
 
-QSize CVelmoraDlg::fullSize() const
+// Measured on the settled layout, at the content's preferred width: captions that wrap there
+// make the content taller than its plain size hint says.
+QSize CVelmoraDlg::fullSize()
 {
+    settleLayouts(m_content);
+    const QSize hint = m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
+    const int height = m_content->hasHeightForWidth() ? std::max(hint.height(), m_content->heightForWidth(hint.width()))
+                                                      : hint.height();
     const int bar = m_scroll->verticalScrollBar()->sizeHint().width();
-    return m_content->sizeHint() + QSize(bar, 0);
+    return QSize(hint.width() + bar, height);
 }
 
 // ---------------------------------------------------------------------------------------------

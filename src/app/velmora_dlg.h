@@ -61,8 +61,8 @@ public:
     template <class Widget>
     Widget *control(int number) const { return qobject_cast<Widget *>(control(number)); }
 
-    // The size at which everything shows without scrolling.
-    QSize fullSize() const;
+    // The size at which everything shows without scrolling, from the settled layout.
+    QSize fullSize();
 
 public Q_SLOTS:
     // One timer tick at `now`: the PC clock texts and the display cycle.

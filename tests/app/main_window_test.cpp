@@ -359,6 +359,87 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     EXPECT_FALSE(window->isVisible());
 }
 
+// ---------------------------------------------------------------------------------------------
+// Size and lists in both languages
+
+// The window as it first opens in `language`, its timer stopped.
+class WindowIn {
+public:
+    explicit WindowIn(const char *language)
+    {
+        m_data.writeConfig(QStringLiteral("[System]\nLanguage=%1\n").arg(QString::fromLatin1(language)));
+        LoadLanguage(configuredLanguage());
+        window = std::make_unique<CVelmoraDlg>();
+        window->clockTimer().stop();
+    }
+    ~WindowIn()
+    {
+        window.reset();
+        LoadLanguage("english");
+    }
+
+    std::unique_ptr<CVelmoraDlg> window;
+
+private:
+    ScratchDataDir m_data;
+};
+
+void expectFirstSizeHoldsEverything(const char *language)
+{
+    SCOPED_TRACE(language);
+    WindowIn in(language);
+    CVelmoraDlg &window = *in.window;
+    const QSize first = window.size();
+    window.show();
+    waitForSettledLayout(&window);
+    EXPECT_EQ(window.size(), first);
+
+    QScrollArea *scroll = window.scrollArea();
+    EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "nothing to scroll";
+    EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
+    EXPECT_LE(scroll->widget()->height(), scroll->viewport()->height());
+    // The bottom row and the lowest group show whole.
+    for (QWidget *part : std::initializer_list<QWidget *>{window.control(1331), window.button(1086), window.button(1), window.parameters()->groupFrame(Group::SelfTimer)}) {
+        const QRect shown(part->mapTo(scroll->viewport(), QPoint(0, 0)), part->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "control " << controlNumber(part);
+    }
+}
+
+TEST(MainWindowSize, FirstSizeHoldsTheWholeContentInEnglish)
+{
+    if (testing::onScreenOfAtLeast(QSize(2560, 1600)))
+        expectFirstSizeHoldsEverything("english");
+}
+
+TEST(MainWindowSize, FirstSizeHoldsTheWholeContentInGerman)
+{
+    if (testing::onScreenOfAtLeast(QSize(2560, 1600)))
+        expectFirstSizeHoldsEverything("german");
+}
+
+TEST(MainWindowSize, OnASmallerScreenTheWindowFitsItAndScrollsToTheBottomRow)
+{
+    WindowIn in("german");
+    CVelmoraDlg &window = *in.window;
+    const QSize available = window.screen()->availableGeometry().size();
+    const QSize full = window.fullSize();
+    if (full.width() <= available.width() && full.height() <= available.height())
+        GTEST_SKIP() << "the screen holds the whole window";
+    EXPECT_LE(window.width(), available.width());
+    EXPECT_LE(window.height(), available.height());
+    EXPECT_EQ(window.size(), full.boundedTo(window.size())) << "no larger than its content needs";
+
+    window.show();
+    waitForSettledLayout(&window);
+    QScrollArea *scroll = window.scrollArea();
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
+    waitForSettledLayout(&window);
+    QPushButton *close = window.button(1);
+    const QRect shown(close->mapTo(scroll->viewport(), QPoint(0, 0)), close->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "Close can be scrolled to";
+}
+
 TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)
 {
     ScratchDataDir data;

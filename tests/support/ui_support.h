@@ -1,6 +1,6 @@
 #pragma once
 // Helpers for the suites that drive dialogs: controls by number, language tables of a test's
-// own, actions on the next modal dialog and settled layouts.
+// own, actions on the next modal dialog, settled layouts and a screen of a given size.
 
 #include "base/language.h"
 #include "widgets/localize.h"
@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QLayout>
+#include <QProcess>
 #include <QRect>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -88,6 +90,56 @@ inline void waitForSettledLayout(QWidget *window)
         before = now;
     }
     ADD_FAILURE() << "the layout did not settle";
+}
+
+// Whether the screen offers at least `size`. When it does not, the running test runs again in
+// a child process whose offscreen screen is that large (the offscreen platform takes its
+// screens from a configuration file named in QT_QPA_PLATFORM); the child's failures are the
+// test's, and the caller returns at once on false.
+inline bool onScreenOfAtLeast(QSize size)
+{
+    constexpr char ChildMarker[] = "KESTRIX_TEST_LARGE_SCREEN";
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (screen && screen->availableSize().width() >= size.width() && screen->availableSize().height() >= size.height())
+        return true;
+    if (qEnvironmentVariableIsSet(ChildMarker)) {
+        ADD_FAILURE() << "the offscreen platform did not give the configured screen";
+        return false;
+    }
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("screens.json"));
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ADD_FAILURE() << "cannot write " << config.toStdString();
+        return false;
+    }
+    file.write(QStringLiteral(R"({"screens": [{"name": "large", "x": 0, "y": 0, "width": %1, "height": %2,
+                                  "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .toUtf8());
+    file.close();
+
+    const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+    environment.insert(QString::fromLatin1(ChildMarker), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=%1.%2").arg(QString::fromUtf8(test->test_suite_name()), QString::fromUtf8(test->name()))});
+    if (!child.waitForFinished(120000)) {
+        child.kill();
+        child.waitForFinished();
+        ADD_FAILURE() << "the test on the larger screen did not end";
+        return false;
+    }
+    const QString output = QString::fromUtf8(child.readAll());
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains(QStringLiteral("[  PASSED  ] 1 test"))) << output.toStdString();
+    return false;
 }
 
 } // namespace kestrix::testing
