@@ -26,6 +26,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -438,6 +440,43 @@ TEST(MainWindowSize, OnASmallerScreenTheWindowFitsItAndScrollsToTheBottomRow)
     QPushButton *close = window.button(1);
     const QRect shown(close->mapTo(scroll->viewport(), QPoint(0, 0)), close->size());
     EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "Close can be scrolled to";
+}
+
+// The width a closed list has for the text of its entry.
+int textRoom(QComboBox *list)
+{
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.editable = list->isEditable();
+    option.frame = list->hasFrame();
+    option.currentText = list->currentText();
+    return list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list).width();
+}
+
+void expectListsShowEveryEntryWhole(const char *language)
+{
+    SCOPED_TRACE(language);
+    WindowIn in(language);
+    in.window->show();
+    waitForSettledLayout(in.window.get());
+    int lists = 0;
+    for (const ParameterList &entries : listTable()) {
+        auto *list = in.window->control<QComboBox>(entries.control);
+        ASSERT_NE(list, nullptr) << entries.control;
+        ++lists;
+        const int room = textRoom(list);
+        for (int index = 0; index < list->count(); ++index) {
+            const QString entry = list->itemText(index);
+            EXPECT_LE(list->fontMetrics().horizontalAdvance(entry), room) << entries.control << " " << entry.toStdString();
+        }
+    }
+    EXPECT_EQ(lists, 8);
+}
+
+TEST(MainWindowLists, ClosedListsShowTheirLongestEntryWholeInEnglishAndGerman)
+{
+    expectListsShowEveryEntryWhole("english");
+    expectListsShowEveryEntryWhole("german");
 }
 
 TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)

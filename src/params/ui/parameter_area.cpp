@@ -5,7 +5,6 @@
 #include "widgets/spin_edit.h"
 #include "widgets/digital_edit.h"
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -144,7 +143,6 @@ const FrameLayout Frames[] = {
 };
 
 constexpr int ColumnsPerBlock = 3;
-constexpr int ListContentsLength = 18;   // longer entries show whole in the drop-down only
 constexpr int WrappedCaptionWidth = 170;
 constexpr char WrapsWhenLong[] = "wrapsWhenLong";
 
@@ -195,9 +193,10 @@ SpinEdit *newSpinEdit(const Parameter &row, QWidget *parent)
 QComboBox *listBox(QWidget *parent)
 {
     auto *list = new QComboBox(parent);
-    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    list->setMinimumContentsLength(ListContentsLength);
-    // The closed list may cut a long entry; its tooltip shows it whole.
+    // As wide as the longest entry, so the closed list shows whichever entry is picked whole;
+    // fixed, so a narrow window scrolls rather than cutting the entries.
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(list, &QComboBox::currentTextChanged, list, &QComboBox::setToolTip);
     return list;
 }
@@ -371,17 +370,12 @@ void ParameterArea::fillLists()
             continue;
         const QSignalBlocker quiet(list);
         list->clear();
-        qsizetype longest = 0;
         for (int text : entries.strings) {
             const QString entry = LookupText(text);
             list->addItem(entry);
             list->setItemData(list->count() - 1, entry, Qt::ToolTipRole);
-            longest = std::max(longest, entry.size());
         }
-        list->setMinimumContentsLength(int(std::min<qsizetype>(longest, ListContentsLength)));
         list->setToolTip(list->currentText());
-        // The drop-down shows whole entries even where the closed list is narrower.
-        list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 24);
     }
 }
 
