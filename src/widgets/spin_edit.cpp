@@ -6,6 +6,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValidator>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace kestrix {
@@ -116,6 +117,24 @@ bool SpinEdit::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The wheel reaches here from the field and the arrows, which do not take it. A focused field
+// steps one per notch; an unfocused one leaves the wheel to the scrolling window.
+void SpinEdit::wheelEvent(QWheelEvent *event)
+{
+    if (!m_edit->hasFocus() || !isEnabled()) {
+        m_wheelDelta = 0;
+        event->ignore();
+        return;
+    }
+    constexpr int Notch = QWheelEvent::DefaultDeltasPerStep;
+    m_wheelDelta += event->angleDelta().y();
+    const int steps = m_wheelDelta / Notch;
+    m_wheelDelta -= steps * Notch;
+    if (steps != 0)
+        stepBy(steps);
+    event->accept();
 }
 
 } // namespace kestrix

@@ -1,7 +1,8 @@
 #pragma once
 // An edit field with a small up-down control beside it. The field's text is the value: it may
 // be empty or hold whatever was typed (up to the typing limit). The arrows step the number
-// shown in the field within the range and write the new number into the field.
+// shown in the field within the range and write the new number into the field. The mouse
+// wheel steps too, but only while the field has the focus; otherwise it scrolls the window.
 
 #include <QWidget>
 
@@ -53,6 +54,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     QLineEdit *m_edit;
@@ -63,6 +65,7 @@ private:
     int m_maximum = 99;
     int m_position = 0;
     int m_typingLimit = 0;
+    int m_wheelDelta = 0;   // wheel turn not yet a whole step (fine-grained wheels)
 };
 
 } // namespace kestrix

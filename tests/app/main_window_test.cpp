@@ -40,6 +40,8 @@ namespace {
 using testing::ScratchDataDir;
 
 using testing::whenModalOpens;
+using testing::showActive;
+using testing::turnWheel;
 using testing::waitForSettledLayout;
 
 // Monday, 7 December 2026, 09:05:03.
@@ -359,6 +361,91 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(window->button(1), Qt::LeftButton); });
     window->exec();
     EXPECT_FALSE(window->isVisible());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The mouse wheel: only a focused control takes it; otherwise it scrolls the window.
+
+class MainWindowWheel : public MainWindow {
+protected:
+    void SetUp() override
+    {
+        MainWindow::SetUp();
+        const QSize full = window->fullSize();
+        window->resize(full.width(), full.height() - 300);
+        ASSERT_TRUE(showActive(window.get()));
+        bar = window->scrollArea()->verticalScrollBar();
+        ASSERT_GT(bar->maximum(), 100);
+        ASSERT_EQ(bar->value(), 0);
+        // The focus is elsewhere: on the Close button.
+        window->button(1)->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->button(1)->hasFocus(); }));
+    }
+
+    void focus(QWidget *widget)
+    {
+        widget->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([widget] { return widget->hasFocus(); }));
+    }
+
+    QScrollBar *bar = nullptr;
+};
+
+TEST_F(MainWindowWheel, OverAnUnfocusedListScrollsTheWindowAndKeepsTheEntry)
+{
+    QComboBox *hourMode = control<QComboBox>(1008);
+    turnWheel(hourMode, -120);
+    EXPECT_EQ(hourMode->currentIndex(), 0);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Ar2), "0");
+    EXPECT_GT(bar->value(), 0) << "the window scrolled down";
+    EXPECT_FALSE(hourMode->hasFocus()) << "the wheel gives no focus";
+
+    const int scrolled = bar->value();
+    turnWheel(control<QComboBox>(1115), 120);
+    EXPECT_EQ(control<QComboBox>(1115)->currentIndex(), 0);
+    EXPECT_LT(bar->value(), scrolled) << "the window scrolled up";
+}
+
+TEST_F(MainWindowWheel, AFocusedListTakesTheWheelAndTheWindowStays)
+{
+    QComboBox *hourMode = control<QComboBox>(1008);
+    focus(hourMode);
+    turnWheel(hourMode, -120);
+    EXPECT_EQ(hourMode->currentIndex(), 1);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Ar2), "1");
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(MainWindowWheel, OverAnUnfocusedSpinEditScrollsTheWindowAndKeepsTheValue)
+{
+    SpinEdit *timeView = spin(ParamId::Th);
+    timeView->setText("5");
+    turnWheel(timeView->edit(), -120);
+    EXPECT_EQ(timeView->text(), "5");
+    EXPECT_GT(bar->value(), 0);
+    const int scrolled = bar->value();
+    turnWheel(timeView->upButton(), -120);
+    EXPECT_EQ(timeView->text(), "5") << "over the arrows too";
+    EXPECT_GT(bar->value(), scrolled);
+    EXPECT_EQ(window->cycle().timeViewSeconds(), 0);
+}
+
+TEST_F(MainWindowWheel, AFocusedSpinEditStepsOnePerNotchAndTheWindowStays)
+{
+    SpinEdit *timeView = spin(ParamId::Th);
+    timeView->setText("5");
+    focus(timeView->edit());
+    turnWheel(timeView->edit(), 120);
+    EXPECT_EQ(timeView->text(), "6");
+    EXPECT_EQ(window->cycle().timeViewSeconds(), 6);
+    turnWheel(timeView->upButton(), -240);
+    EXPECT_EQ(timeView->text(), "4");
+    // A fine-grained wheel steps once its turns add up to a notch.
+    turnWheel(timeView->edit(), 60);
+    EXPECT_EQ(timeView->text(), "4");
+    turnWheel(timeView->edit(), 60);
+    EXPECT_EQ(timeView->text(), "5");
+    EXPECT_EQ(bar->value(), 0);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,18 +1,22 @@
 #pragma once
 // Helpers for the suites that drive dialogs: controls by number, language tables of a test's
-// own, actions on the next modal dialog, settled layouts and a screen of a given size.
+// own, actions on the next modal dialog, settled layouts, wheel turns as the mouse gives them,
+// and a screen of a given size.
 
 #include "base/language.h"
 #include "widgets/localize.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QFile>
 #include <QLayout>
 #include <QProcess>
 #include <QRect>
 #include <QScreen>
+#include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
@@ -90,6 +94,30 @@ inline void waitForSettledLayout(QWidget *window)
         before = now;
     }
     ADD_FAILURE() << "the layout did not settle";
+}
+
+// Shows the window, makes it the active window and waits until it is laid out.
+inline bool showActive(QWidget *window)
+{
+    window->show();
+    QApplication::setActiveWindow(window);
+    window->activateWindow();
+    const bool active = QTest::qWaitForWindowActive(window);
+    waitForSettledLayout(window);
+    return active;
+}
+
+// Turns the mouse wheel over the middle of `target` by `delta` (120 is one notch up) as the
+// window system delivers it: a spontaneous event, which a widget that ignores it passes on to
+// its parents.
+inline void turnWheel(QWidget *target, int delta)
+{
+    const QPointF local = QRectF(target->rect()).center();
+    QWheelEvent event(local, QPointF(target->mapToGlobal(local.toPoint())), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // sendEvent() would clear the spontaneous mark; the window system's path is notify().
+    QSpontaneKeyEvent::setSpontaneous(&event);
+    QCoreApplication::instance()->notify(target, &event);
 }
 
 // Whether the screen offers at least `size`. When it does not, the running test runs again in

@@ -1,10 +1,13 @@
-// Widgets shared by the dialogs: localisation by number and the seven-segment display.
+// Widgets shared by the dialogs: localisation by number, the seven-segment display, the spin
+// edit's Tab stop and wheel, and lists that take the wheel only when focused.
 
 #include "base/language.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "widgets/digital_edit.h"
+#include "widgets/focused_wheel.h"
 #include "widgets/localize.h"
+#include "widgets/spin_edit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +19,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QWheelEvent>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
@@ -154,6 +160,93 @@ TEST(DigitalEdit, ClockFontIsTheSevenSegmentFaceAt42Points)
         EXPECT_EQ(font.family(), "DS-Digital Italic");
     }
     EXPECT_EQ(CDigitalEdit().font(), font);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The wheel and the Tab key
+
+// A window that counts the wheel turns that reach it, as a scrolling window would take them.
+class WheelCounter : public QWidget {
+public:
+    int turns = 0;
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        ++turns;
+        event->accept();
+    }
+};
+
+class FocusAndWheel : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        layout = new QVBoxLayout(&window);
+        list = new QComboBox(&window);
+        list->addItems({"zero", "one", "two"});
+        takeWheelOnlyWhenFocused(list);
+        spin = new SpinEdit(&window);
+        spin->setRange(0, 9);
+        spin->setText("5");
+        other = new QPushButton("other", &window);
+        layout->addWidget(list);
+        layout->addWidget(spin);
+        layout->addWidget(other);
+        ASSERT_TRUE(testing::showActive(&window));
+        focus(other);
+    }
+
+    void focus(QWidget *widget)
+    {
+        widget->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([widget] { return widget->hasFocus(); }));
+    }
+
+    WheelCounter window;
+    QVBoxLayout *layout = nullptr;
+    QComboBox *list = nullptr;
+    SpinEdit *spin = nullptr;
+    QPushButton *other = nullptr;
+};
+
+TEST_F(FocusAndWheel, AnUnfocusedListPassesTheWheelOnAndTakesNoFocus)
+{
+    testing::turnWheel(list, -120);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(window.turns, 1);
+    EXPECT_TRUE(other->hasFocus());
+    EXPECT_EQ(list->focusPolicy(), Qt::StrongFocus);
+}
+
+TEST_F(FocusAndWheel, AFocusedListTakesTheWheel)
+{
+    focus(list);
+    testing::turnWheel(list, -120);
+    EXPECT_EQ(list->currentIndex(), 1);
+    EXPECT_EQ(window.turns, 0);
+}
+
+TEST_F(FocusAndWheel, AnUnfocusedSpinEditPassesTheWheelOnFromItsFieldAndArrows)
+{
+    testing::turnWheel(spin->edit(), 120);
+    testing::turnWheel(spin->downButton(), -120);
+    EXPECT_EQ(spin->text(), "5");
+    EXPECT_EQ(window.turns, 2);
+}
+
+TEST_F(FocusAndWheel, AFocusedSpinEditStepsWithinItsRange)
+{
+    focus(spin->edit());
+    QList<int> positions;
+    QObject::connect(spin, &SpinEdit::positionChanged, [&positions](int value) { positions << value; });
+    testing::turnWheel(spin->edit(), 120);
+    testing::turnWheel(spin->upButton(), 3 * 120);
+    EXPECT_EQ(spin->text(), "9") << "stops at the range's end";
+    EXPECT_EQ(positions, QList<int>({6, 9}));
+    testing::turnWheel(spin->edit(), -120);
+    EXPECT_EQ(spin->text(), "8");
+    EXPECT_EQ(window.turns, 0);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "params/ui/parameter_area.h"
 
 #include "base/language.h"
+#include "widgets/focused_wheel.h"
 #include "widgets/localize.h"
 #include "widgets/spin_edit.h"
 #include "widgets/digital_edit.h"
@@ -198,6 +199,7 @@ QComboBox *listBox(QWidget *parent)
     list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(list, &QComboBox::currentTextChanged, list, &QComboBox::setToolTip);
+    takeWheelOnlyWhenFocused(list);
     return list;
 }
 
