@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <memory>
+#include <span>
 
 namespace kestrix {
 
@@ -91,6 +92,11 @@ constexpr int CommandRows[][2] = {
     {Save, Load},
 };
 
+// The parameter groups of the middle and right columns, top to bottom; the left column holds the
+// PC time, the downloaded clock, the command buttons and then the time zone.
+constexpr Group MiddleColumn[] = {Group::ViewTimes, Group::P9, Group::A0, Group::A1, Group::A2, Group::A3};
+constexpr Group RightColumn[] = {Group::A4, Group::ByteMap, Group::SimpleTiming, Group::SelfTimer};
+
 struct IconFor {
     MessageIcon icon;
     QMessageBox::Icon box;
@@ -137,7 +143,7 @@ private:
     bool m_applying = false;
 };
 
-QVBoxLayout *column(std::initializer_list<QWidget *> widgets)
+QVBoxLayout *column(const QList<QWidget *> &widgets)
 {
     auto *layout = new QVBoxLayout;
     for (QWidget *widget : widgets)
@@ -173,6 +179,7 @@ CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
     buildWindow();
     initialise();
     sizeToScreen();   // after the texts and lists are in, which set the content's size
+    orderTabStops();
     connectRunner();
     wireButtons();
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(QDateTime::currentDateTime()); });
@@ -217,6 +224,7 @@ void CVelmoraDlg::buildWindow()
     connect(m_params, &ParameterArea::dateViewChanged, this, [this](int seconds) { m_cycle.setDateViewSeconds(seconds); });
 
     m_scroll = new QScrollArea(this);
+    m_scroll->setFocusPolicy(Qt::NoFocus);   // the Tab key stops at controls only
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setVerticalScrollBar(new WindowScrollBar);
@@ -231,22 +239,44 @@ void CVelmoraDlg::buildWindow()
 QWidget *CVelmoraDlg::buildContent()
 {
     m_content = new QWidget;
+    QWidget *topRow = buildTopRow();
     auto *columns = new QHBoxLayout;
     columns->addLayout(column({buildPcTimeGroup(), buildDownloadedClock(), buildCommandButtons(),
                                m_params->groupFrame(Group::TimeZone)}));
-
-    columns->addLayout(column({m_params->groupFrame(Group::ViewTimes), m_params->groupFrame(Group::P9),
-                               m_params->groupFrame(Group::A0), m_params->groupFrame(Group::A1),
-                               m_params->groupFrame(Group::A2), m_params->groupFrame(Group::A3)}));
-    columns->addLayout(column({m_params->groupFrame(Group::A4), m_params->groupFrame(Group::ByteMap),
-                               m_params->groupFrame(Group::SimpleTiming), m_params->groupFrame(Group::SelfTimer)}));
+    for (std::span<const Group> groups : {std::span<const Group>(MiddleColumn), std::span<const Group>(RightColumn)}) {
+        QList<QWidget *> frames;
+        for (Group group : groups)
+            frames << m_params->groupFrame(group);
+        columns->addLayout(column(frames));
+    }
 
     auto *layout = new QVBoxLayout(m_content);
-    layout->addWidget(buildTopRow());
+    layout->addWidget(topRow);
     layout->addLayout(columns);
     layout->addWidget(buildFooter());
     layout->addStretch();
     return m_content;
+}
+
+// The Tab key follows the screen: the status panel's Cancel at the top, then the columns left to
+// right, each group top to bottom with its controls in reading order, then the footer.
+void CVelmoraDlg::orderTabStops()
+{
+    QList<QWidget *> order{m_status->cancelButton(), button(AdjustPcTime), button(Download)};
+    for (const auto &pair : CommandRows) {
+        for (int number : pair) {
+            if (number != 0)
+                order << button(number);
+        }
+    }
+    order << m_params->focusChain(Group::TimeZone);
+    for (std::span<const Group> groups : {std::span<const Group>(MiddleColumn), std::span<const Group>(RightColumn)}) {
+        for (Group group : groups)
+            order << m_params->focusChain(group);
+    }
+    order << button(TestClock) << button(About) << button(Close);
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 QWidget *CVelmoraDlg::buildTopRow()

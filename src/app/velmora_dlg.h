@@ -92,6 +92,7 @@ private:
     void showMessageBox(const QString &text, MessageIcon icon);
     void setOperationsEnabled(bool enabled);
     void sizeToScreen();
+    void orderTabStops();
 
     SerialSettings m_settings;
     DisplayCycle m_cycle;

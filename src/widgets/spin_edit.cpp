@@ -66,7 +66,10 @@ SpinEdit::SpinEdit(QWidget *parent)
     m_edit->installEventFilter(this);
     connect(m_up, &QToolButton::clicked, this, [this] { stepBy(1); });
     connect(m_down, &QToolButton::clicked, this, [this] { stepBy(-1); });
+    // The field takes the focus for the whole; the matching policy lets QWidget::setTabOrder()
+    // place the spin edit as one stop, which it refuses for a widget without focus.
     setFocusProxy(m_edit);
+    setFocusPolicy(m_edit->focusPolicy());
 }
 
 void SpinEdit::setRange(int minimum, int maximum)

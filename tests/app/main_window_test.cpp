@@ -449,6 +449,90 @@ TEST_F(MainWindowWheel, AFocusedSpinEditStepsOnePerNotchAndTheWindowStays)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Tab order
+
+// The part of the window a widget belongs to: the top row, a group or box of a column, the
+// footer.
+QWidget *blockOf(QWidget *widget, QWidget *content)
+{
+    while (widget && widget->parentWidget() != content)
+        widget = widget->parentWidget();
+    return widget;
+}
+
+// Rows top to bottom, each left to right: `b` comes after `a` in reading order.
+bool readsAfter(const QRect &a, const QRect &b)
+{
+    const bool sameRow = (b.center().y() >= a.top() && b.center().y() <= a.bottom()) ||
+                         (a.center().y() >= b.top() && a.center().y() <= b.bottom());
+    return sameRow ? b.left() > a.left() : b.center().y() > a.center().y();
+}
+
+TEST_F(MainWindow, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
+{
+    ASSERT_TRUE(showActive(window.get()));
+    QPushButton *first = window->button(1000);   // Adjust of "PC Time / Date", top left
+    first->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([first] { return first->hasFocus(); }));
+
+    QList<QWidget *> visited{first};
+    for (int i = 0; i < 300; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget *now = QApplication::focusWidget();
+        ASSERT_NE(now, nullptr);
+        if (now == first)
+            break;
+        ASSERT_FALSE(visited.contains(now)) << "Tab came back to control " << controlNumber(now);
+        visited << now;
+    }
+
+    QSet<QWidget *> stops;
+    for (QWidget *widget : window->findChildren<QWidget *>()) {
+        if ((widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy() && widget->isVisible() && widget->isEnabled())
+            stops.insert(widget);
+    }
+    EXPECT_EQ(QSet<QWidget *>(visited.begin(), visited.end()), stops) << "Tab reaches every control";
+    EXPECT_FALSE(visited.contains(window->scrollArea()));
+    EXPECT_FALSE(visited.contains(window->scrollArea()->viewport()));
+
+    QSet<QWidget *> adjustButtons{window->button(1000)};
+    for (const GroupInfo &group : groupTable())
+        adjustButtons.insert(window->button(group.adjustButton));
+
+    // Blocks: the top row, then the columns left to right, each top to bottom, then the footer.
+    QWidget *content = window->scrollArea()->widget();
+    QWidget *topRow = blockOf(window->statusPanel(), content);
+    QWidget *footer = blockOf(window->button(1), content);
+    const auto blockKey = [&](QWidget *block) {
+        const int band = block == topRow ? 0 : block == footer ? 2 : 1;
+        return std::tuple(band, block->x(), block->y());
+    };
+    QList<QWidget *> blocksSeen;
+    QWidget *previous = nullptr;
+    for (QWidget *widget : visited) {
+        QWidget *block = blockOf(widget, content);
+        ASSERT_NE(block, nullptr) << controlNumber(widget);
+        if (blocksSeen.isEmpty() || blocksSeen.last() != block) {
+            ASSERT_FALSE(blocksSeen.contains(block)) << "Tab returns to a group it left, at control " << controlNumber(widget);
+            if (!blocksSeen.isEmpty())
+                EXPECT_LT(blockKey(blocksSeen.last()), blockKey(block)) << "group of control " << controlNumber(widget);
+            blocksSeen << block;
+            previous = nullptr;
+        }
+        // Within a group: its controls in reading order, its Adjust button last.
+        if (previous && adjustButtons.contains(previous))
+            ADD_FAILURE() << "control " << controlNumber(widget) << " comes after its group's Adjust button";
+        if (previous && !adjustButtons.contains(widget)) {
+            const QRect a(previous->mapTo(block, QPoint(0, 0)), previous->size());
+            const QRect b(widget->mapTo(block, QPoint(0, 0)), widget->size());
+            EXPECT_TRUE(readsAfter(a, b)) << "control " << controlNumber(widget) << " after " << controlNumber(previous);
+        }
+        previous = widget;
+    }
+    EXPECT_GE(blocksSeen.size(), 15);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Size and lists in both languages
 
 // The window as it first opens in `language`, its timer stopped.

@@ -249,5 +249,23 @@ TEST_F(FocusAndWheel, AFocusedSpinEditStepsWithinItsRange)
     EXPECT_EQ(window.turns, 0);
 }
 
+TEST_F(FocusAndWheel, SpinEditsTakeTheirPlaceInTheTabOrderAsOneStop)
+{
+    auto *first = new SpinEdit(&window);
+    auto *second = new SpinEdit(&window);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    first->show();
+    second->show();
+    // Against the creation order: other, second, first.
+    QWidget::setTabOrder(other, second);
+    QWidget::setTabOrder(second, first);
+    focus(other);
+    QTest::keyClick(other, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), second->edit());
+    QTest::keyClick(second->edit(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), first->edit());
+}
+
 } // namespace
 } // namespace kestrix

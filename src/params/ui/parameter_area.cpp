@@ -523,23 +523,50 @@ QGroupBox *ParameterArea::createFrame(const FrameLayout &layout, QWidget *window
     QGridLayout *grid = newGrid();
     content->addLayout(grid);
 
+    QList<QWidget *> &chain = m_focusChains[std::size_t(layout.group)];
     switch (layout.style) {
     case Style::Rows:
-        for (const Placement &at : layout.rows)
+        for (const Placement &at : layout.rows) {
             placeRow(grid, parameter(at.id), at, widgetOf(at.id), frame);
+            chain << focusTarget(at.id);
+        }
         break;
-    case Style::Strip:
-        placeStrip(grid, groupParameters(layout.group), widgetOf, frame);
-        break;
-    case Style::ByteMap:
-        placeByteMap(grid, widgetOf, frame);
+    case Style::Strip: {
+        const std::span<const Parameter> rows = groupParameters(layout.group);
+        placeStrip(grid, rows, widgetOf, frame);
+        // The fields left to right, then the boxes after the last field.
+        for (bool boxes : {false, true}) {
+            for (const Parameter &row : rows) {
+                if ((row.kind == ControlKind::CheckBox) == boxes)
+                    chain << focusTarget(row.id);
+            }
+        }
         break;
     }
-    if (layout.group == Group::A0)
+    case Style::ByteMap:
+        placeByteMap(grid, widgetOf, frame);
+        for (const Parameter &row : byteMap())
+            chain << focusTarget(row.id);
+        break;
+    }
+    if (layout.group == Group::A0) {
         placeBrightnessBoxes(grid);
-    if (layout.group == Group::ViewTimes)
+        chain << m_dayTime << m_lightSensor;
+    }
+    if (layout.group == Group::ViewTimes) {
         content->addWidget(waterHumidityFrame(frame));
+        for (const Placement &at : WaterHumidityRows)
+            chain << focusTarget(at.id);
+    }
+    chain << adjustButton(layout.group);
     return frame;
+}
+
+// The widget of a row in the Tab order: the control as the layout places it. A spin edit moves
+// as a whole, its field taking the focus for it.
+QWidget *ParameterArea::focusTarget(ParamId id) const
+{
+    return control(id).widget;
 }
 
 // "day time depending" and "light sensor depending" under the Brightness field.

@@ -6,6 +6,7 @@
 #include "params/parameter_map.h"
 #include "params/parameter_state.h"
 
+#include <QList>
 #include <QObject>
 #include <array>
 
@@ -64,6 +65,11 @@ public:
     // that as the user's pick.
     void showStoredDigits();
 
+    // The controls of a group in the order the Tab key visits them: as the screen shows them
+    // (rows top to bottom, each left to right), with the group's Adjust button last. A spin edit
+    // stands for its field.
+    const QList<QWidget *> &focusChain(Group group) const { return m_focusChains[std::size_t(group)]; }
+
     // Enables or disables the Adjust buttons (while a board operation runs).
     void setOperationsEnabled(bool enabled);
 
@@ -94,10 +100,12 @@ private:
     QGroupBox *createFrame(const FrameLayout &layout, QWidget *window);
     void placeBrightnessBoxes(QGridLayout *grid);
     QGroupBox *waterHumidityFrame(QWidget *parent);
+    QWidget *focusTarget(ParamId id) const;
 
     std::array<Control, std::size_t(ParamId::Count)> m_controls{};
     std::array<QGroupBox *, GroupCount> m_frames{};
     std::array<QPushButton *, GroupCount> m_adjust{};
+    std::array<QList<QWidget *>, GroupCount> m_focusChains{};
     QCheckBox *m_dayTime = nullptr;
     QCheckBox *m_lightSensor = nullptr;
     ParameterDigits m_digits;
