@@ -4,10 +4,12 @@
 #include "base/texts.h"
 #include "widgets/localize.h"
 
-#include <QLabel>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace kestrix {
@@ -18,15 +20,35 @@ constexpr int StatusCaption = 1215;
 constexpr int MessageLines[StatusPanel::LineCount] = {1134, 1135, 1136};
 constexpr int LineWidth = 300;
 
-QLabel *messageLine(int number, QWidget *parent)
+// A message line: a long text does not widen the window while an operation reports; it is cut
+// with an ellipsis where its place ends.
+class StatusLine : public QLabel {
+public:
+    explicit StatusLine(QWidget *parent) : QLabel(parent)
+    {
+        setMinimumWidth(LineWidth);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        setTextFormat(Qt::PlainText);
+    }
+
+    QString shownText() const
+    {
+        return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(), shownText(),
+                              foregroundRole());
+    }
+};
+
+StatusLine *messageLine(int number, QWidget *parent)
 {
-    auto *label = new QLabel(parent);
+    auto *label = new StatusLine(parent);
     setControlNumber(label, number);
-    label->setMinimumWidth(LineWidth);
-    // Long texts must not widen the window while an operation reports.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    label->setTextFormat(Qt::PlainText);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;
 }
 
@@ -77,16 +99,25 @@ QLabel *StatusPanel::line(int index) const
     return index >= 0 && index < LineCount ? m_lines[index] : nullptr;
 }
 
+QString StatusPanel::shownText(int index) const
+{
+    const auto *label = static_cast<const StatusLine *>(line(index));
+    return label ? label->shownText() : QString();
+}
+
+// The tooltip holds the whole text, for a line cut at its end.
 void StatusPanel::setLine(int index, const QString &text)
 {
-    if (QLabel *label = line(index))
+    if (QLabel *label = line(index)) {
         label->setText(text);
+        label->setToolTip(text);
+    }
 }
 
 void StatusPanel::clearLines()
 {
-    for (QLabel *label : m_lines)
-        label->clear();
+    for (int index = 0; index < LineCount; ++index)
+        setLine(index, QString());
 }
 
 void StatusPanel::showProgress(int done, int total)

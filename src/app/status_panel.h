@@ -1,6 +1,7 @@
 #pragma once
 // The main window's status area: the "Status:" caption, three message lines and a progress bar
-// that shows while a board operation runs.
+// that shows while a board operation runs. A line too long for its place is cut with an
+// ellipsis and shows whole in its tooltip.
 
 #include <QWidget>
 #include <array>
@@ -21,8 +22,11 @@ public:
     explicit StatusPanel(QWidget *parent = nullptr);
 
     QLabel *caption() const { return m_caption; }
-    // Message line 1, 2 or 3 as index 0, 1 or 2; nullptr for any other index.
+    // Message line 1, 2 or 3 as index 0, 1 or 2; nullptr for any other index. Its text() is
+    // the whole text.
     QLabel *line(int index) const;
+    // What a line shows at its present width: the whole text, or its start and an ellipsis.
+    QString shownText(int index) const;
     QProgressBar *progressBar() const { return m_progress; }
     QPushButton *cancelButton() const { return m_cancel; }
 

@@ -284,7 +284,8 @@ QWidget *CVelmoraDlg::buildTopRow()
     auto *row = new QWidget(m_content);
     m_display = new CDigitalEdit(row);
     setControlNumber(m_display, ClockDisplay);
-    m_display->setMinimumWidth(m_display->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 40);
+    // As wide as the clock's text, leaving the rest of the row to the message lines.
+    m_display->setFixedWidth(m_display->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 40);
     m_status = new StatusPanel(row);
 
     auto *layout = new QHBoxLayout(row);
@@ -293,7 +294,8 @@ QWidget *CVelmoraDlg::buildTopRow()
     layout->addStretch(1);
     layout->addWidget(m_display, 0, Qt::AlignVCenter);
     layout->addStretch(1);
-    layout->addWidget(m_status);
+    // The message lines take most of the room beside the clock, so long texts show whole.
+    layout->addWidget(m_status, 3);
     return row;
 }
 

@@ -533,6 +533,57 @@ TEST_F(MainWindow, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Status lines
+
+TEST_F(MainWindow, AStatusLineTooLongForItsPlaceIsCutAndShowsWholeInItsTooltip)
+{
+    window->show();
+    waitForSettledLayout(window.get());
+    const QSize size = window->size();
+    const QString text = LookupText(5203) + " " + LookupText(5203) + " " + LookupText(5203);
+    window->statusPanel()->setLine(1, text);
+    waitForSettledLayout(window.get());
+
+    QLabel *line = window->messageLine(1);
+    const QString shown = window->statusPanel()->shownText(1);
+    EXPECT_EQ(line->text(), text);
+    EXPECT_EQ(line->toolTip(), text);
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(text.startsWith(shown.chopped(1)));
+    EXPECT_LE(line->fontMetrics().horizontalAdvance(shown), line->contentsRect().width());
+    EXPECT_EQ(window->size(), size) << "a long line does not widen the window";
+
+    window->statusPanel()->clearLines();
+    EXPECT_TRUE(line->toolTip().isEmpty());
+}
+
+// Text 5203 shows whole in either language.
+void expectNotAvailableShowsWhole(const char *language)
+{
+    SCOPED_TRACE(language);
+    ScratchDataDir data;
+    data.writeConfig(QStringLiteral("[System]\nLanguage=%1\n").arg(QString::fromLatin1(language)));
+    LoadLanguage(configuredLanguage());
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    window.show();
+    waitForSettledLayout(&window);
+    QTest::mouseClick(window.button(1005), Qt::LeftButton);   // Adjust All: not built yet
+    const QString text = LookupText(5203);
+    EXPECT_EQ(window.messageLine(0)->text(), text);
+    EXPECT_EQ(window.statusPanel()->shownText(0), text);
+    EXPECT_LE(window.messageLine(0)->fontMetrics().horizontalAdvance(text), window.messageLine(0)->contentsRect().width());
+    EXPECT_EQ(window.messageLine(0)->toolTip(), text);
+    LoadLanguage("english");
+}
+
+TEST(MainWindowStatus, NotAvailableTextShowsWholeInEnglishAndGerman)
+{
+    expectNotAvailableShowsWhole("english");
+    expectNotAvailableShowsWhole("german");
+}
+
+// ---------------------------------------------------------------------------------------------
 // Size and lists in both languages
 
 // The window as it first opens in `language`, its timer stopped.
