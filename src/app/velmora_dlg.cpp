@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -447,6 +448,17 @@ void CVelmoraDlg::setOperationsEnabled(bool enabled)
             button(command.number)->setEnabled(enabled);
     }
     m_params->setOperationsEnabled(enabled);
+}
+
+// Escape does not end the main window (a stray key would close the whole program); Close and
+// the window's close box do.
+void CVelmoraDlg::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------

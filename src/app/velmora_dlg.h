@@ -75,6 +75,9 @@ Q_SIGNALS:
     // Emitted after every tick, for whoever watches the clock.
     void ticked();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void buildWindow();
     QWidget *buildTopRow();

@@ -363,6 +363,22 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileTheCloseBoxEndsIt)
+{
+    ASSERT_TRUE(showActive(window.get()));
+    QLineEdit *field = control<QLineEdit>(1030);
+    field->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([field] { return field->hasFocus(); }));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible()) << "Escape in a field";
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible()) << "Escape to the window";
+
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The mouse wheel: only a focused control takes it; otherwise it scrolls the window.
 
