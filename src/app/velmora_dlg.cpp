@@ -461,6 +461,14 @@ void CVelmoraDlg::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+// Closing the window stops a running operation before its next frame, as Cancel does: a scan
+// then writes nothing and releases its port.
+void CVelmoraDlg::done(int result)
+{
+    m_runner.cancel();
+    QDialog::done(result);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Accessors
 

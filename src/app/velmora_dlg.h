@@ -64,6 +64,8 @@ public:
     // The size at which everything shows without scrolling, from the settled layout.
     QSize fullSize();
 
+    void done(int result) override;
+
 public Q_SLOTS:
     // One timer tick at `now`: the PC clock texts and the display cycle.
     void tick(const QDateTime &now);

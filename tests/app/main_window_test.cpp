@@ -9,6 +9,7 @@
 #include "app/status_panel.h"
 #include "widgets/spin_edit.h"
 #include "app/velmora_dlg.h"
+#include "comm/serial_channel.h"
 #include "comm/ui/sel_port_dlg.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
@@ -778,6 +779,26 @@ protected:
         return int(ticks.count());
     }
 
+    // Clicks Test Connection and waits until the scan tries the board's port, COM3.
+    void startScanUntilTheBoardsPort()
+    {
+        QTest::mouseClick(window->button(1137), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return window->messageLine(1)->text().startsWith("Checking COM3,"); }, 30000));
+    }
+
+    void waitUntilIdle()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+    }
+
+    // The board's port opens at once: the scan released it.
+    void expectThePortIsFree()
+    {
+        CComm channel;
+        EXPECT_EQ(channel.Open(3, 9600), CComm::Opened) << channel.lastOpenError().toStdString();
+        channel.Close();
+    }
+
     std::unique_ptr<sim::BoardSim> board;
 };
 
@@ -805,6 +826,20 @@ TEST_F(TestConnection, WithoutABoardShowsTheErrorAndKeepsTheSettingsOfTheFile)
     EXPECT_TRUE(window->messageLine(1)->text().isEmpty());
     EXPECT_EQ(window->settings().port, 1);
     EXPECT_EQ(window->settings().speed, 2400);
+}
+
+TEST_F(TestConnection, ClosingTheWindowDuringTheScanCancelsItAndWritesNothing)
+{
+    const QString config = data.readConfig();
+    startScanUntilTheBoardsPort();
+    EXPECT_TRUE(window->close());
+    EXPECT_FALSE(window->isVisible());
+    waitUntilIdle();
+    expectThePortIsFree();
+
+    EXPECT_EQ(window->messageLine(0)->text(), "Operation cancelled.");
+    EXPECT_EQ(window->settings(), (SerialSettings{1, 2400}));
+    EXPECT_EQ(data.readConfig(), config);
 }
 
 } // namespace
