@@ -828,6 +828,39 @@ TEST_F(TestConnection, WithoutABoardShowsTheErrorAndKeepsTheSettingsOfTheFile)
     EXPECT_EQ(window->settings().speed, 2400);
 }
 
+TEST_F(TestConnection, ProgressBarShowsTriesDoneOfAllTriesWhileItRuns)
+{
+    startScanUntilTheBoardsPort();
+    QProgressBar *bar = window->statusPanel()->progressBar();
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->maximum(), 80);
+    // COM1 and COM2 are done (8 tries); COM3 is being tried.
+    const QStringList whileOnComThree{"8 / 80", "9 / 80", "10 / 80", "11 / 80", "12 / 80"};
+    EXPECT_TRUE(whileOnComThree.contains(bar->text())) << bar->text().toStdString();
+    EXPECT_EQ(bar->text(), QString("%1 / 80").arg(bar->value()));
+    waitUntilIdle();
+    EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(TestConnection, CancelStopsTheScanWritesNothingAndReleasesThePort)
+{
+    const QString config = data.readConfig();
+    startScanUntilTheBoardsPort();
+    QPushButton *cancel = window->statusPanel()->cancelButton();
+    ASSERT_TRUE(cancel->isVisible());
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    waitUntilIdle();
+    expectThePortIsFree();
+
+    EXPECT_EQ(window->messageLine(0)->text(), "Operation cancelled.");
+    EXPECT_EQ(window->settings(), (SerialSettings{1, 2400})) << "the settings of the file, as before";
+    EXPECT_EQ(data.readConfig(), config);
+    for (int button : {1137, 1004, 1012, 1005})
+        EXPECT_TRUE(window->button(button)->isEnabled()) << button;
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_FALSE(window->statusPanel()->progressBar()->isVisible());
+}
+
 TEST_F(TestConnection, ClosingTheWindowDuringTheScanCancelsItAndWritesNothing)
 {
     const QString config = data.readConfig();
