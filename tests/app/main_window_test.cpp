@@ -1,6 +1,6 @@
 // The main window: the clock and its display cycle, the parameter controls and their stored
-// digits, the status area while an operation runs on the worker, the port dialog and the
-// language.
+// digits, the status area while an operation runs on the worker, the port dialog, the
+// language, the window's size, lists, wheel, Tab and Escape keys, and cancelling a scan.
 
 #include "time/display_cycle.h"
 #include "base/language.h"
@@ -362,6 +362,16 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(window->button(1), Qt::LeftButton); });
     window->exec();
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, WithBothViewDurationsZeroTheClockShowsTheTimeEveryTick)
+{
+    ASSERT_EQ(window->cycle().timeViewSeconds(), 0);
+    ASSERT_EQ(window->cycle().dateViewSeconds(), 0);
+    window->tick(Start);
+    EXPECT_EQ(window->display()->text(), "09:05:03");
+    window->tick(Start.addSecs(1));
+    EXPECT_EQ(window->display()->text(), "09:05:04");
 }
 
 TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileTheCloseBoxEndsIt)
