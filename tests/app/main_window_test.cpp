@@ -541,8 +541,9 @@ TEST_F(MainWindow, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
         ASSERT_NE(block, nullptr) << controlNumber(widget);
         if (blocksSeen.isEmpty() || blocksSeen.last() != block) {
             ASSERT_FALSE(blocksSeen.contains(block)) << "Tab returns to a group it left, at control " << controlNumber(widget);
-            if (!blocksSeen.isEmpty())
+            if (!blocksSeen.isEmpty()) {
                 EXPECT_LT(blockKey(blocksSeen.last()), blockKey(block)) << "group of control " << controlNumber(widget);
+            }
             blocksSeen << block;
             previous = nullptr;
         }

@@ -87,7 +87,7 @@ void CSelPort::fillLists(const PortDescriptions &descriptions)
     const PortDevices devices = PortDevices::fromConfig();
     for (int port = 1; port <= PortCount; ++port) {
         const QString device = devices.device(port);
-        m_portList->addItem(QStringLiteral("COM%1  %2").arg(port).arg(device));
+        m_portList->addItem(QStringLiteral("COM %1  %2").arg(port).arg(device));
         const QString description = descriptions ? descriptions(device) : QString();
         if (!description.isEmpty())
             m_portList->setItemData(port - 1, description, Qt::ToolTipRole);

@@ -32,7 +32,7 @@ QString settingsValue(const char *key)
 // The port list's entry for a port as config.ini names its device.
 QString portEntry(int port)
 {
-    return QStringLiteral("COM%1  %2").arg(port).arg(deviceForPort(port));
+    return QStringLiteral("COM %1  %2").arg(port).arg(deviceForPort(port));
 }
 
 // Writes config.ini as given, without the test's usual [Ports] section.
@@ -202,11 +202,11 @@ TEST(SelPort, EachPortEntryNamesItsDevice)
     CSelPort dialog;
     ASSERT_EQ(dialog.portList()->count(), 20);
 #ifdef Q_OS_LINUX
-    EXPECT_EQ(dialog.portList()->itemText(2), "COM3  /dev/ttyS2");
-    EXPECT_EQ(dialog.portList()->itemText(4), "COM5  /dev/ttyUSB0");
-    EXPECT_EQ(dialog.portList()->itemText(12), "COM13  /dev/ttyACM0");
+    EXPECT_EQ(dialog.portList()->itemText(2), "COM 3  /dev/ttyS2");
+    EXPECT_EQ(dialog.portList()->itemText(4), "COM 5  /dev/ttyUSB0");
+    EXPECT_EQ(dialog.portList()->itemText(12), "COM 13  /dev/ttyACM0");
 #endif
-    EXPECT_EQ(dialog.portList()->itemText(6), "COM7  /dev/pts/42") << "a mapped port shows its own device";
+    EXPECT_EQ(dialog.portList()->itemText(6), "COM 7  /dev/pts/42") << "a mapped port shows its own device";
     for (int port = 1; port <= PortCount; ++port)
         EXPECT_EQ(dialog.portList()->itemText(port - 1), portEntry(port)) << port;
     EXPECT_EQ(dialog.portList()->currentIndex(), 2) << "positions stay those of the port numbers";
@@ -220,7 +220,7 @@ TEST(SelPort, AnEntryWhoseDeviceHasADescriptionShowsItAsTooltip)
         return device == "/dev/ttyUSB9" ? QStringLiteral("USB-Serial Controller D") : QString();
     };
     CSelPort dialog(descriptions);
-    EXPECT_EQ(dialog.portList()->itemText(3), "COM4  /dev/ttyUSB9");
+    EXPECT_EQ(dialog.portList()->itemText(3), "COM 4  /dev/ttyUSB9");
     EXPECT_EQ(dialog.portList()->itemData(3, Qt::ToolTipRole).toString(), "USB-Serial Controller D");
     for (int index : {0, 2, 4, 19})
         EXPECT_FALSE(dialog.portList()->itemData(index, Qt::ToolTipRole).isValid()) << index;
@@ -244,7 +244,7 @@ TEST(SelPort, OkStoresThePositionWhateverTheEntriesShow)
     CSelPort dialog;
     dialog.show();
     dialog.portList()->setCurrentIndex(11);
-    EXPECT_EQ(dialog.portList()->currentText(), "COM12  /dev/pts/7");
+    EXPECT_EQ(dialog.portList()->currentText(), "COM 12  /dev/pts/7");
     QTest::mouseClick(childByNumber<QPushButton>(&dialog, 1), Qt::LeftButton);
     EXPECT_EQ(dialog.chosenPort(), 12);
     EXPECT_EQ(settingsValue("Port"), "11");
