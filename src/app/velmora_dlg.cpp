@@ -221,6 +221,9 @@ void CVelmoraDlg::buildWindow()
 {
     createButtons();
     m_params = new ParameterArea(this);
+    // The Adjust buttons join the window's own, so every button is found without a search.
+    for (const GroupInfo &group : groupTable())
+        m_buttons[group.adjustButton] = m_params->adjustButton(group.group);
     connect(m_params, &ParameterArea::timeViewChanged, this, [this](int seconds) { m_cycle.setTimeViewSeconds(seconds); });
     connect(m_params, &ParameterArea::dateViewChanged, this, [this](int seconds) { m_cycle.setDateViewSeconds(seconds); });
 
