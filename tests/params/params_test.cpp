@@ -1,7 +1,7 @@
 // The parameter map: table contents, value encodings, list digits and the stored digits with
 // the brightness boxes.
 #include "params/parameter_map.h"
-#include "params/parameter_state.h"
+#include "params/parameter_digits.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // with the lists and check boxes and reports the view-duration spins to the window.
 
 #include "params/parameter_map.h"
-#include "params/parameter_state.h"
+#include "params/parameter_digits.h"
 
 #include <QList>
 #include <QObject>

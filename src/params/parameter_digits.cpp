@@ -1,4 +1,4 @@
-#include "params/parameter_state.h"
+#include "params/parameter_digits.h"
 
 #include <utility>
 
