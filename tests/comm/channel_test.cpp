@@ -183,8 +183,9 @@ TEST_F(ChannelTest, HangUpWhileWaitingForTheAnswerIsNoAnswerNotAZeroByte)
 {
     board->setFaults({.answerDelay = 400ms});
     ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    // Unplugged as soon as the board has the frame, well before its late answer.
     std::thread unplug([&] {
-        std::this_thread::sleep_for(100ms);
+        board->waitForFrames(1, 5s);
         board->hangUp();
     });
     EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), CComm::NotConnected);
