@@ -1,10 +1,9 @@
 #include "base/ini_file.h"
 
+#include "base/atomic_file.h"
 #include "base/text_encoding.h"
 
 #include <QFile>
-#include <QLockFile>
-#include <QSaveFile>
 
 namespace kestrix {
 namespace {
@@ -66,9 +65,6 @@ QString unquoted(const QString &value)
     return value;
 }
 
-// Waits this long for another writer of the same file.
-constexpr int WriteLockTimeoutMs = 5000;
-
 } // namespace
 
 QString readTextFile(const QString &path, bool *ok)
@@ -82,15 +78,7 @@ QString readTextFile(const QString &path, bool *ok)
 
 bool writeTextFileAtomically(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeFileAtomically(path, text.toUtf8());
 }
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
@@ -186,8 +174,8 @@ bool IniFile::write(const QString &section, const QString &key, const QString &v
 
 bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries) const
 {
-    QLockFile lock(m_path + QStringLiteral(".lock"));
-    if (!lock.tryLock(WriteLockTimeoutMs))
+    const FileWriteLock lock(m_path);
+    if (!lock.locked())
         return false;
     Document document = load();
     // A file that is there but cannot be read is never replaced by the one key written.
