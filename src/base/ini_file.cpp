@@ -167,26 +167,32 @@ QStringList IniSnapshot::section(const QString &section) const
     return entries;
 }
 
-bool IniFile::write(const QString &section, const QString &key, const QString &value) const
+bool IniFile::write(const QString &section, const QString &key, const QString &value, QString *error) const
 {
-    return write(section, {{key, value}});
+    return write(section, {{key, value}}, error);
 }
 
-bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries) const
+bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries, QString *error) const
 {
     const FileWriteLock lock(m_path);
-    if (!lock.locked())
+    if (!lock.locked()) {
+        if (error)
+            *error = lock.error();
         return false;
+    }
     Document document = load();
     // A file that is there but cannot be read is never replaced by the one key written.
-    if (!document.readable)
+    if (!document.readable) {
+        if (error)
+            *error = QStringLiteral("cannot read %1").arg(m_path);
         return false;
+    }
     for (const auto &[key, value] : entries)
         setKey(document, section, key, value);
     QString text = document.byteOrderMark ? QString(QChar(0xFEFF)) : QString();
     for (qsizetype i = 0; i < document.lines.size(); ++i)
         text += document.lines[i] + document.endings[i];
-    return writeTextFileAtomically(m_path, text);
+    return writeFileAtomically(m_path, text.toUtf8(), error);
 }
 
 void IniFile::insertLine(Document &document, qsizetype at, const QString &line)

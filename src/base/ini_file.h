@@ -47,9 +47,11 @@ public:
 
     // Writes one key; the file and section are created when missing. Returns false when the
     // file could not be written (the original is then left untouched).
-    bool write(const QString &section, const QString &key, const QString &value) const;
+    // The reason of a failure goes to *error.
+    bool write(const QString &section, const QString &key, const QString &value, QString *error = nullptr) const;
     // Writes several keys of one section in one replacement of the file.
-    bool write(const QString &section, const QList<std::pair<QString, QString>> &entries) const;
+    bool write(const QString &section, const QList<std::pair<QString, QString>> &entries,
+               QString *error = nullptr) const;
 
 private:
     struct Document {

@@ -65,12 +65,17 @@ SerialSettings readSerialSettings()
     return settings;
 }
 
-bool writeSerialSettings(const SerialSettings &settings)
+bool writeSerialSettings(const SerialSettings &settings, QString *error)
 {
-    if (!validPort(settings.port) || speedIndex(settings.speed) < 0)
+    if (!validPort(settings.port) || speedIndex(settings.speed) < 0) {
+        if (error)
+            *error = QStringLiteral("COM%1 at %2 bps is no port and speed to store").arg(settings.port).arg(settings.speed);
         return false;
-    return configFile().write(SettingsSection, {{QStringLiteral("Port"), QString::number(settings.port - 1)},
-                                                {QStringLiteral("Baud"), QString::number(speedIndex(settings.speed))}});
+    }
+    return configFile().write(SettingsSection,
+                              {{QStringLiteral("Port"), QString::number(settings.port - 1)},
+                               {QStringLiteral("Baud"), QString::number(speedIndex(settings.speed))}},
+                              error);
 }
 
 QString defaultDeviceForPort(int port)
@@ -135,9 +140,9 @@ void overrideDeviceForPort(int port, const QString &device)
         deviceOverrides.insert(port, device);
 }
 
-bool mapPortToDevice(int port, const QString &device)
+bool mapPortToDevice(int port, const QString &device, QString *error)
 {
-    return configFile().write(PortsSection, portKey(port), device);
+    return configFile().write(PortsSection, portKey(port), device, error);
 }
 
 } // namespace kestrix

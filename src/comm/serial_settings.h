@@ -28,8 +28,9 @@ struct SerialSettings {
 void readSerialSettings(SerialSettings &settings);
 SerialSettings readSerialSettings();
 
-// Writes "Port" = port - 1 and "Baud" = the speed's index.
-bool writeSerialSettings(const SerialSettings &settings);
+// Writes "Port" = port - 1 and "Baud" = the speed's index; the reason of a failure goes to
+// *error.
+bool writeSerialSettings(const SerialSettings &settings, QString *error = nullptr);
 
 // The device of each port number 1..20, read from config.ini once, so that an operation that
 // opens its port many times (a scan opens it 160 times) does not read the file each time.
@@ -56,7 +57,7 @@ QString defaultDeviceForPort(int port);
 // --device). An empty device removes the override.
 void overrideDeviceForPort(int port, const QString &device);
 
-// Writes [Ports] COM<n>=<device>.
-bool mapPortToDevice(int port, const QString &device);
+// Writes [Ports] COM<n>=<device>; the reason of a failure goes to *error.
+bool mapPortToDevice(int port, const QString &device, QString *error = nullptr);
 
 } // namespace kestrix
