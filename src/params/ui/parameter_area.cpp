@@ -208,9 +208,6 @@ QComboBox *listBox(QWidget *parent)
 QVBoxLayout *frameWithAdjust(QGroupBox *frame, QPushButton *adjust, bool below)
 {
     auto *content = new QVBoxLayout;
-    auto *side = new QVBoxLayout;
-    side->addWidget(adjust);
-    side->addStretch();
     if (below) {
         auto *layout = new QVBoxLayout(frame);
         layout->setContentsMargins(8, 6, 8, 6);
@@ -218,6 +215,9 @@ QVBoxLayout *frameWithAdjust(QGroupBox *frame, QPushButton *adjust, bool below)
         layout->addWidget(adjust, 0, Qt::AlignRight);
         return content;
     }
+    auto *side = new QVBoxLayout;
+    side->addWidget(adjust);
+    side->addStretch();
     auto *layout = new QHBoxLayout(frame);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->addLayout(content);
