@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the utility needs when they are missing, then configures and
 # builds it in build/ (or $KESTRIX_BUILD_DIR). Safe to run again: it only does what is missing.
+#
+#   scripts/setup.sh                              install what is missing and build
+#   scripts/setup.sh --packages-only [PACKAGE...] install what is missing, and these, only
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -12,6 +15,12 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-dseg fonts-dejavu-core
 )
+packages_only=false
+if [ "${1:-}" = "--packages-only" ]; then
+  packages_only=true
+  shift
+  packages+=("$@")
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,6 +34,8 @@ if ((${#missing[@]})); then
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 fi
+
+$packages_only && exit 0
 
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build/configure.log" 2>&1 \
