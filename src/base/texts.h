@@ -71,5 +71,7 @@ constexpr int SpeedHint = 5202;              // "Choose one of the listed speeds
 constexpr int NotAvailable = 5203;           // "This operation is not available in this version yet."
 constexpr int OperationCancelled = 5204;     // "Operation cancelled."
 constexpr int CancelButton = 5205;           // "Cancel"
+constexpr int BusyPorts = 5220;              // "Busy ports:" followed by " COM3, COM7"
+constexpr int AlsoOpenIn = 5221;             // "Also open in:" followed by " minicom (pid 4242)"
 
 } // namespace kestrix::Text
