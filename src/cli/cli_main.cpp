@@ -60,5 +60,9 @@ int main(int argc, char **argv)
 
     LoadLanguageOrShipped(configuredLanguage());
     catchInterrupts();
-    return command->run(options);
+    const int status = command->run(options);
+    // The board operation's outcome stands; a trace that broke off on the way is said once.
+    if (!CommTrace::failure().isEmpty())
+        printStatus(QStringLiteral("Warning: %1; the trace is incomplete.").arg(CommTrace::failure()));
+    return status;
 }
