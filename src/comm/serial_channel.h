@@ -9,6 +9,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <vector>
 
 QT_BEGIN_NAMESPACE
 class QSerialPort;
@@ -21,7 +22,7 @@ enum class OpenFailure {
     None,
     BadPortNumber,    // -1
     NoSuchDevice,     // -2
-    Busy,             // -2: held by this or another program
+    Busy,             // -2: held by this or another program (lock file, exclusive mode, lock)
     PermissionDenied, // -2
     OtherDeviceError, // -2
     TimeoutsRefused,  // -3
@@ -52,7 +53,9 @@ public:
 
     // Stores port and speed (also when it then fails), opens and configures the port.
     // 0 on success, -1 for a port outside 1..20, -2 when the device cannot be opened,
-    // -3 when the read time-outs cannot be set.
+    // -3 when the read time-outs cannot be set. A port another program holds (its lock file
+    // names a live process, it is in exclusive mode, or it is locked) is busy, also for root,
+    // and is never taken from that program.
     int Open(int port, int speed);
     void Close();
     bool isOpen() const;
@@ -78,6 +81,7 @@ public:
     int retryCount = 2;
 
 private:
+    int refuse(OpenFailure failure, const QString &reason);
     bool writeFrame(const std::string &frame);
     void reopenAfterFailedWrite();
     int readAnswer(char *buffer, int count);
@@ -93,5 +97,17 @@ private:
     std::unique_ptr<QSerialPort> m_serial;
     bool m_lastQueryAnswered = false;
 };
+
+// A process that has a device open.
+struct DeviceUser {
+    qint64 pid = 0;
+    QString name;   // as the system names the process (its "comm"), possibly with control characters
+};
+
+// The other processes that have `device` open, found through /proc/<pid>/fd on Linux (empty
+// elsewhere, and without the processes this user may not inspect). A process holding the
+// master side of a pseudo-terminal is the line's far end, not a user of the device, and is
+// left out.
+std::vector<DeviceUser> otherUsersOf(const QString &device);
 
 } // namespace kestrix

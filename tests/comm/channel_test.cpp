@@ -5,9 +5,16 @@
 #include "comm/serial_channel.h"
 #include "comm/trace.h"
 
+#include <functional>
+
 #include <QFile>
+#include <QFileInfo>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <gtest/gtest.h>
@@ -74,6 +81,136 @@ TEST_F(ChannelTest, OpenReportsMissingAndBusyDevices)
     ::close(other);
     EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
     channel.Close();
+}
+
+// A uucp-style lock file of the board's device as other programs write it: the pid right-aligned
+// in ten places and a newline. Removed again at the end, whatever happened to it.
+class ForeignLockFile {
+public:
+    ForeignLockFile(const QString &name, qint64 pid)
+    {
+        for (const char *folder : {"/var/lock", "/run/lock"}) {
+            if (QFileInfo(QLatin1String(folder)).isWritable()) {
+                m_path = QLatin1String(folder) + QLatin1Char('/') + name;
+                break;
+            }
+        }
+        m_content = QByteArray::number(pid).rightJustified(10, ' ') + '\n';
+        QFile file(m_path);
+        if (!m_path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(m_content);
+    }
+    ~ForeignLockFile() { QFile::remove(m_path); }
+
+    bool written() const { return !m_path.isEmpty() && QFile::exists(m_path); }
+    QString path() const { return m_path; }
+    QByteArray content() const
+    {
+        QFile file(m_path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    const QByteArray &original() const { return m_content; }
+
+private:
+    QString m_path;
+    QByteArray m_content;
+};
+
+// "pts_5" and "5" for /dev/pts/5: the serial port's name of the lock and the base name.
+QStringList lockNamesOf(const std::string &device)
+{
+    const QString path = QString::fromStdString(device);
+    return {QStringLiteral("LCK..") + path.mid(5).replace('/', '_'), QStringLiteral("LCK..") + QFileInfo(path).fileName()};
+}
+
+TEST_F(ChannelTest, ALockFileOfAnotherLiveProgramMakesThePortBusyAndStays)
+{
+    // Our parent (the test runner) is alive and is not us.
+    for (const QString &name : lockNamesOf(board->devicePath())) {
+        ForeignLockFile lock(name, ::getppid());
+        if (!lock.written())
+            GTEST_SKIP() << "neither /var/lock nor /run/lock is writable for this user";
+        EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError) << name.toStdString();
+        EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
+        EXPECT_TRUE(channel.lastOpenError().contains(lock.path())) << channel.lastOpenError().toStdString();
+        EXPECT_TRUE(channel.lastOpenError().contains(QString::number(::getppid())));
+        EXPECT_EQ(lock.content(), lock.original()) << "the other program's lock is left as it was";
+    }
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened) << "free once the lock is gone";
+    channel.Close();
+}
+
+TEST_F(ChannelTest, ALockFileOfAProgramThatEndedDoesNotHoldThePort)
+{
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    ForeignLockFile lock(lockNamesOf(board->devicePath()).front(), ended);
+    if (!lock.written())
+        GTEST_SKIP() << "neither /var/lock nor /run/lock is writable for this user";
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+}
+
+// Runs `check` in a child process that has given up root, and gives its exit status.
+int runAsNobody(const std::function<int()> &check)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::_exit(check());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A lock naming a process of another user counts as well: that process cannot be signalled
+// (EPERM), but it is alive.
+TEST_F(ChannelTest, ALockOfAnotherUsersProcessMakesThePortBusyForAnOrdinaryUser)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the check as another user";
+    ForeignLockFile lock(lockNamesOf(board->devicePath()).front(), ::getppid());
+    ASSERT_TRUE(lock.written());
+    PortDevices devices;
+    devices.setDevice(BoardPort, QString::fromStdString(board->devicePath()));
+    const int status = runAsNobody([&] {
+        CComm nobodys(sleeper, devices);
+        if (nobodys.Open(BoardPort, 9600) != CComm::DeviceError)
+            return 1;
+        if (nobodys.lastOpenFailure() != OpenFailure::Busy)
+            return 2;
+        return nobodys.lastOpenError().contains(lock.path()) ? 0 : 3;
+    });
+    EXPECT_EQ(status, 0);
+}
+
+// Root opens a terminal that another program holds in exclusive mode, and closing it would
+// switch that mode off; so root must take the mode for what it says.
+TEST_F(ChannelTest, RootLeavesAPortInExclusiveModeAndTheModeAsItWas)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the exclusive mode stops every other user already; root is the case at stake";
+    const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
+    EXPECT_TRUE(channel.lastOpenError().contains("exclusive mode")) << channel.lastOpenError().toStdString();
+    channel.Close();
+    int exclusive = 0;
+    ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 1) << "the other program's exclusive mode is still on";
+
+    ASSERT_EQ(::ioctl(other, TIOCNXCL), 0);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    channel.Close();
+    ::close(other);
 }
 
 // The devices are read once, when the channel is made: an operation opens its port many
@@ -206,6 +343,68 @@ TEST_F(ChannelTest, TraceRecordsFramesAndAnswers)
     const QString trace = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(trace.contains("COM3 -> <ESC>TS?<CR>")) << trace.toStdString();
     EXPECT_TRUE(trace.contains("COM3 <- Hello")) << trace.toStdString();
+}
+
+TEST(ChannelTrace, AFileThatCannotBeWrittenIsRefusedAtTheStart)
+{
+    QString error;
+    EXPECT_FALSE(CommTrace::start("/dev/full", &error));
+    EXPECT_FALSE(CommTrace::active());
+    EXPECT_TRUE(error.contains("/dev/full")) << error.toStdString();
+    EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
+}
+
+// Lets this process write files only up to `bytes`, until it ends; a write beyond fails with
+// EFBIG instead of stopping the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_previous);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_previous{};
+    void (*m_handler)(int) = nullptr;
+};
+
+TEST_F(ChannelTest, ATraceThatCannotWriteALineStopsAndSaysWhy)
+{
+    const QString path = data.file("trace.txt");
+    ASSERT_TRUE(CommTrace::start(path));
+    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);   // takes a lock file: before the limit
+    {
+        FileSizeLimit limit(QFileInfo(path).size() + 10);
+        channel.Query(Frame::CommunicationTest, 5);
+    }
+    channel.Close();
+    const QString failure = CommTrace::failure();
+    EXPECT_TRUE(failure.contains(path)) << failure.toStdString();
+    EXPECT_TRUE(failure.contains("File too large")) << failure.toStdString();
+    EXPECT_FALSE(CommTrace::active()) << "the trace stops at its first failure";
+    CommTrace::stop();
+
+    ASSERT_TRUE(CommTrace::start(path));
+    EXPECT_TRUE(CommTrace::failure().isEmpty()) << "a new trace starts without the old failure";
+    CommTrace::stop();
+}
+
+TEST(ChannelTrace, BoardTextShowsControlCharactersSpelledOut)
+{
+    const QString text = QString::fromUtf8("sw: \x1b]0;owned\x07 \x1b[2J\r\n\x7f") + QChar(0x85) + QChar(0x9b)
+                         + QString::fromUtf8(" Grüße € ›");
+    EXPECT_EQ(CommTrace::printableText(text), QString::fromUtf8("sw: <ESC>]0;owned<07> <ESC>[2J<CR><LF><7f><85><9b> Grüße € ›"));
+    // The trace's byte form spells the same controls, and every byte above 0x7e.
+    EXPECT_EQ(CommTrace::printable("\x1bTS?\r\x07\xfc"), "<ESC>TS?<CR><07><fc>");
 }
 
 TEST(ChannelTiming, RealPausesSeparateTheFrames)
