@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
-#include "base/config_file.h"
 #include "comm/port_scan.h"
 
 namespace kestrix::cli {
@@ -24,7 +23,7 @@ int runScan(const Options &options)
             printResult(reporter.line(line));
     }
     if (!result.saved)
-        printStatus(QStringLiteral("Warning: could not write the port and speed to %1.").arg(configFilePath()));
+        printStatus(QStringLiteral("Warning: could not store the port and speed: %1").arg(result.saveError));
     return Success;
 }
 

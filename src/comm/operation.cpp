@@ -4,6 +4,9 @@
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
+#include "comm/trace.h"
+
+#include <QStringList>
 
 namespace kestrix {
 
@@ -32,7 +35,22 @@ CheckResult Operation::CheckCommunication()
     m_status.show(0, Text::CheckingCommunication);
     m_status.clear(1);
     m_status.clear(2);
-    return testCommunication();
+    m_status.setCheckFailureDetail({});
+    const CheckResult result = testCommunication();
+    if (result == CheckResult::NoAnswer)
+        m_status.setCheckFailureDetail(otherUsersText());
+    return result;
+}
+
+// "Also open in: minicom (pid 4242)", or empty when no other program has the port open.
+QString Operation::otherUsersText() const
+{
+    QStringList users;
+    for (const DeviceUser &user : otherUsersOf(m_channel.deviceName()))
+        users << QStringLiteral("%1 (pid %2)").arg(CommTrace::printableText(user.name)).arg(user.pid);
+    if (users.isEmpty())
+        return {};
+    return LookupText(Text::AlsoOpenIn) + QLatin1Char(' ') + users.join(QStringLiteral(", "));
 }
 
 CheckResult Operation::testCommunication()
@@ -65,7 +83,7 @@ QString Operation::askVersion(const std::string &frame, int count)
     const std::optional<std::string> answer = m_exchange.query(frame, count);
     m_channel.Close();
     m_sleeper.pause(Pause::CommunicationTest);
-    return answer ? fromWindows1252(QByteArray::fromStdString(*answer)) : QString();
+    return answer ? CommTrace::printableText(fromWindows1252(QByteArray::fromStdString(*answer))) : QString();
 }
 
 VersionTexts Operation::ReadVersions()

@@ -34,6 +34,7 @@ struct EnvelopeTexts {
     bool goOnAfterFailedCheck = false;  // send the frames even when the check failed (PC time)
 };
 
+// The board's texts, control characters spelled out (CommTrace::printableText).
 struct VersionTexts {
     QString software;   // "sw: ..." or empty
     QString hardware;   // "hw: ..." or empty
@@ -45,14 +46,17 @@ public:
     Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper = realSleeper());
     Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper, PortDevices devices);
 
-    // Shows "Checking communication ...", then runs the test.
+    // Shows "Checking communication ...", then runs the test. When it fails and other
+    // programs have the port open, names them ("Also open in: minicom (pid 4242)") as the
+    // detail of the status lines' check failure.
     CheckResult CheckCommunication();
     // The test alone, as every try of the port scan runs it: the preamble, then the test frame
     // on a freshly opened channel, close, 50 ms.
     CheckResult testCommunication();
     // Opens, sends the preamble, pauses and closes; says nothing when the port fails.
     void SendSM7();
-    // Asks for the software and hardware versions and shows them in lines 2 and 3.
+    // Asks for the software and hardware versions and shows them in lines 2 and 3, control
+    // characters spelled out (<ESC>, <07>), so that a board's answer cannot act on a terminal.
     VersionTexts ReadVersions();
 
     // Runs `frames` inside the envelope on the open channel.
@@ -67,6 +71,7 @@ public:
 
 private:
     bool openChannel();
+    QString otherUsersText() const;
     QString askVersion(const std::string &frame, int count);
     Outcome cancelledOutcome();
 

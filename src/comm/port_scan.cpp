@@ -3,6 +3,8 @@
 #include "base/language.h"
 #include "base/texts.h"
 
+#include <QStringList>
+
 namespace kestrix {
 namespace {
 
@@ -15,6 +17,22 @@ QString checkingText(const SerialSettings &pair)
 QString connectedText(const SerialSettings &pair)
 {
     return LookupText(Text::ConnectedAt) + QStringLiteral(" COM%1, %2bps").arg(pair.port).arg(pair.speed);
+}
+
+// "Busy ports: COM3, COM7", or empty when no port was busy.
+QString busyText(const std::vector<int> &ports)
+{
+    QStringList names;
+    for (int port : ports)
+        names << QStringLiteral("COM%1").arg(port);
+    return names.isEmpty() ? QString() : LookupText(Text::BusyPorts) + QLatin1Char(' ') + names.join(QStringLiteral(", "));
+}
+
+void noteIfBusy(const CComm &channel, int port, std::vector<int> &busyPorts)
+{
+    const bool known = !busyPorts.empty() && busyPorts.back() == port;
+    if (channel.lastOpenFailure() == OpenFailure::Busy && !known)
+        busyPorts.push_back(port);
 }
 
 void clearVersionLines(StatusLines &status)
@@ -52,6 +70,7 @@ ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleep
             const CheckResult check = operation.testCommunication();
             if (check == CheckResult::Cancelled || !exchange.step())
                 return cancelledScan(operation, settings);
+            noteIfBusy(operation.channel(), port, result.busyPorts);
             if (check == CheckResult::Answered) {
                 result.found = true;
                 result.settings = pair;
@@ -64,10 +83,11 @@ ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleep
         result.settings = operation.settings();
         readSerialSettings(result.settings);
         status.show(0, Text::CommunicationError);
-        clearVersionLines(status);
+        status.showText(1, busyText(result.busyPorts));
+        status.clear(2);
         return result;
     }
-    result.saved = writeSerialSettings(result.settings);
+    result.saved = writeSerialSettings(result.settings, &result.saveError);
     operation.setSettings(result.settings);
     status.showText(0, connectedText(result.settings));
     clearVersionLines(status);

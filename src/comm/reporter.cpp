@@ -65,14 +65,19 @@ void StatusLines::showCancelled()
 
 void StatusLines::showCheckFailure()
 {
+    const int count = int(m_form.failureTexts.size());
     if (!m_form.singleLine) {
-        for (size_t line = 0; line < m_form.failureTexts.size(); ++line)
-            show(int(line), m_form.failureTexts[line]);
+        for (int line = 0; line < count; ++line)
+            show(line, m_form.failureTexts[size_t(line)]);
+        if (!m_failureDetail.isEmpty() && count < 3)
+            showText(count, m_failureDetail);
         return;
     }
     QStringList texts;
     for (int number : m_form.failureTexts)
         texts.append(LookupText(number));
+    if (!m_failureDetail.isEmpty())
+        texts.append(m_failureDetail);
     showText(0, texts.join(' '));
 }
 

@@ -4,6 +4,7 @@
 // texts are drawn and on which thread.
 
 #include <QString>
+#include <utility>
 #include <vector>
 
 namespace kestrix {
@@ -61,7 +62,11 @@ public:
     void show(int line, int textNumber);
     void showText(int line, const QString &text);
     void clear(int line);
+    // The form's failure texts, then the detail, if any: in the line after them in the main
+    // window, after them in a dialog's single line.
     void showCheckFailure();
+    // What else is known about a failed check (who else has the port open); empty for nothing.
+    void setCheckFailureDetail(QString detail) { m_failureDetail = std::move(detail); }
     // "Operation cancelled." in the first line, the others cleared.
     void showCancelled();
     Reporter &reporter() { return m_reporter; }
@@ -70,6 +75,7 @@ public:
 private:
     Reporter &m_reporter;
     StatusForm m_form;
+    QString m_failureDetail;
 };
 
 } // namespace kestrix

@@ -6,6 +6,11 @@
 #include "comm/port_scan.h"
 #include "comm/protocol.h"
 
+#include <QDir>
+#include <QFile>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -89,6 +94,68 @@ TEST_F(ScanTest, NoBoardLeavesTheFileAndRestoresItsSettings)
     EXPECT_EQ(result.settings.port, 7);
     EXPECT_EQ(result.settings.speed, 4800);
     EXPECT_EQ(data.readConfig(), before);
+}
+
+TEST_F(ScanTest, NoBoardButBusyPortsNamesThem)
+{
+    auto held = kt::startBoardOn(3, 9600);
+    auto locked = kt::startBoardOn(7, 9600);
+    ASSERT_TRUE(held && locked);
+    // One port held by a channel of this program, the other locked by another program's way.
+    CComm holder;
+    ASSERT_EQ(holder.Open(3, 9600), CComm::Opened);
+    const int other = ::open(locked->devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    holder.Close();
+    ::close(other);
+    EXPECT_FALSE(result.found);
+    EXPECT_EQ(result.busyPorts, (std::vector<int>{3, 7}));
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "Busy ports: COM3, COM7");
+    EXPECT_EQ(reporter.lines[2], "");
+    EXPECT_TRUE(locked->frameTexts().empty());
+}
+
+TEST_F(ScanTest, NoBoardAndNoBusyPortIsTheBareError)
+{
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    EXPECT_TRUE(result.busyPorts.empty());
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "");
+}
+
+// Names every port's device for this process alone, ahead of config.ini; forgets them at the end.
+class DevicesOverride {
+public:
+    explicit DevicesOverride(const QString &boardDevice, int boardPort)
+    {
+        for (int port = 1; port <= PortCount; ++port)
+            overrideDeviceForPort(port, port == boardPort ? boardDevice : QStringLiteral("/nonexistent/override"));
+    }
+    ~DevicesOverride()
+    {
+        for (int port = 1; port <= PortCount; ++port)
+            overrideDeviceForPort(port, QString());
+    }
+};
+
+TEST_F(ScanTest, AFoundPairThatCannotBeStoredSaysWhy)
+{
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const DevicesOverride devices(QString::fromStdString(board->devicePath()), 3);
+    // A folder where config.ini should be: it can be neither read nor replaced, also by root.
+    ASSERT_TRUE(QFile::remove(data.file("config.ini")));
+    ASSERT_TRUE(QDir(data.path()).mkdir("config.ini"));
+
+    const ScanResult result = scanPorts({}, reporter, sleeper);
+    EXPECT_TRUE(result.found);
+    EXPECT_EQ(result.settings.port, 3);
+    EXPECT_FALSE(result.saved);
+    EXPECT_TRUE(result.saveError.contains("config.ini")) << result.saveError.toStdString();
 }
 
 // Cancels once the scan has shown the given number of "Checking" lines.

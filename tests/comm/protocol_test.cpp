@@ -6,6 +6,7 @@
 #include "comm/operation.h"
 #include "comm/protocol.h"
 
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -115,6 +116,62 @@ TEST_F(EnvelopeTest, PcTimeUploadGoesOnAfterAFailedCheckWithoutItsFinalText)
     EXPECT_EQ(upload(StatusForm::mainWindow(), texts), Outcome::CommunicationFailed);
     EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
+}
+
+TEST_F(EnvelopeTest, VersionsReachTheStatusLinesWithControlCharactersSpelledOut)
+{
+    // A title change and a screen clear, then a C1 control (0x81 in Windows-1252).
+    board->setVersions("\x1b]0;owned\x07KX", "\x1b[2J\x81");
+    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    const VersionTexts versions = operation.ReadVersions();
+    EXPECT_EQ(versions.software, "sw: <ESC>]0;owned<07>KX");
+    EXPECT_EQ(versions.hardware, "hw: <ESC>[2J<81>");
+    EXPECT_EQ(reporter.lines[1], versions.software);
+    EXPECT_EQ(reporter.lines[2], versions.hardware);
+}
+
+// Another program with the board's device open: `cat` writing into it, reading nothing.
+class OtherProgram {
+public:
+    explicit OtherProgram(const std::string &device)
+    {
+        m_process.setStandardOutputFile(QString::fromStdString(device));
+        m_process.start("cat", {});
+    }
+    ~OtherProgram()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished();
+    }
+    bool started() { return m_process.waitForStarted(); }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+TEST_F(EnvelopeTest, AFailedCheckNamesTheOtherProgramsThatHaveThePortOpen)
+{
+    board->setFaults({.silent = true});
+    OtherProgram other(board->devicePath());
+    ASSERT_TRUE(other.started());
+    const QString named = QStringLiteral("Also open in: cat (pid %1)").arg(other.pid());
+
+    EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
+    EXPECT_EQ(reporter.lines[2], named);
+
+    EXPECT_EQ(upload(StatusForm::dialog({5034, 5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed. " + named);
+}
+
+TEST_F(EnvelopeTest, AFailedCheckWithThePortToItselfNamesNobody)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
+    EXPECT_EQ(reporter.lines[2], "") << "the board's own end of the line is no other program";
 }
 
 // Takes the board away as soon as the check has passed.

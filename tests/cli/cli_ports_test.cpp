@@ -1,0 +1,213 @@
+// kestrix-cli and ports that other programs use: the programs named when a check fails, busy
+// ports named by a scan, board text that cannot act on the terminal, the reason a scan could not
+// store its result, and trace files that cannot be written.
+
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using kestrix::testing::ScratchDataDir;
+using kestrix::testing::startBoardOn;
+
+namespace {
+
+// Long enough for a scan of every port at every speed.
+constexpr int ProgramWaitMs = 120000;
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+::std::ostream &operator<<(::std::ostream &stream, const CliRun &run)
+{
+    return stream << "exit " << run.exitCode << "\nstdout:\n" << run.out.toStdString()
+                  << "\nstderr:\n" << run.err.toStdString();
+}
+
+QString programBesideTests(const char *name)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(name));
+}
+
+// Runs kestrix-cli with `data` as its data folder. With a `fileSizeLimit`, it may write files
+// only up to that many bytes; a longer write fails (EFBIG) instead of ending the program.
+CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, rlim_t fileSizeLimit = 0)
+{
+    QProcess process;
+    process.setProgram(programBesideTests("kestrix-cli"));
+    process.setArguments(QStringList{"--data-dir", data.path()} + arguments);
+    if (fileSizeLimit > 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
+    process.start();
+    CliRun run;
+    if (!process.waitForStarted() || !process.waitForFinished(ProgramWaitMs)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "kestrix-cli did not run to its end: " << process.errorString().toStdString();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+// Another program with a device open and no lock on it: `cat` writing into it, reading nothing.
+class OtherProgram {
+public:
+    explicit OtherProgram(const QString &device)
+    {
+        m_process.setStandardOutputFile(device);
+        m_process.start("cat", {});
+    }
+    ~OtherProgram()
+    {
+        m_process.closeWriteChannel();
+        m_process.waitForFinished();
+    }
+    bool started() { return m_process.waitForStarted(); }
+    qint64 pid() const { return m_process.processId(); }
+
+private:
+    QProcess m_process;
+};
+
+// The simulated board as the program an operator runs, silent, in a process of its own.
+class SilentBoardProgram {
+public:
+    SilentBoardProgram() { m_process.start(programBesideTests("kestrix-board-sim"), {"--silent"}); }
+    ~SilentBoardProgram()
+    {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+
+    // The device from its first line, "Simulated Kestrix board on /dev/pts/N at ...".
+    QString device()
+    {
+        QByteArray output;
+        while (!output.contains('\n') && m_process.waitForReadyRead(10000))
+            output += m_process.readAllStandardOutput();
+        const auto match = QRegularExpression(" on (\\S+) at ").match(QString::fromLocal8Bit(output));
+        return match.hasMatch() ? match.captured(1) : QString();
+    }
+
+private:
+    QProcess m_process;
+};
+
+TEST(CliHolders, AFailedCheckNamesTheProgramThatHasThePortOpen)
+{
+    ScratchDataDir data;
+    SilentBoardProgram board;
+    const QString device = board.device();
+    ASSERT_FALSE(device.isEmpty());
+    OtherProgram other(device);
+    ASSERT_TRUE(other.started());
+
+    const CliRun run = runCli(data, {"check", "--device", device, "--speed", "9600"});
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("Check COM port and Speed.\n")) << run;
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Also open in: cat (pid %1)\n").arg(other.pid()))) << run;
+    // The board program holds the far end of its pseudo-terminal: it is the line, not a user.
+    EXPECT_FALSE(run.err.contains("kestrix-board")) << run;
+}
+
+TEST(CliBoardText, VersionsAndScanSpellOutControlCharacters)
+{
+    ScratchDataDir data;
+    const auto board = startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    // A title change with a bell, and a screen clear.
+    board->setVersions("\x1b]0;owned\x07KX", "\x1b[2J");
+    const CliRun versions = runCli(data, {"versions", "--port", "3", "--speed", "9600"});
+    const CliRun scan = runCli(data, {"scan"});
+    for (const CliRun &run : {versions, scan}) {
+        EXPECT_EQ(run.exitCode, 0) << run;
+        EXPECT_TRUE(run.out.contains("sw: <ESC>]0;owned<07>KX\n")) << run;
+        EXPECT_TRUE(run.out.contains("hw: <ESC>[2J\n")) << run;
+        for (const QString &output : {run.out, run.err}) {
+            EXPECT_FALSE(output.contains(QChar(0x1b))) << run;
+            EXPECT_FALSE(output.contains(QChar(0x07))) << run;
+        }
+    }
+}
+
+TEST(CliScan, NoBoardButABusyPortNamesIt)
+{
+    ScratchDataDir data;
+    const auto board = startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    const CliRun run = runCli(data, {"scan"});
+    ::close(other);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("Communication Error!\nBusy ports: COM3\n")) << run;
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
+{
+    ScratchDataDir data;
+    const auto board = startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const QString before = data.readConfig();
+    // config.ini, with its [Ports], is longer than the files the program may write now; the
+    // lock file of the port is shorter.
+    const CliRun run = runCli(data, {"scan"}, 512);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.out.contains("Connected at COM3, 9600bps")) << run;
+    EXPECT_TRUE(run.err.contains(QRegularExpression("Warning: could not store the port and speed: \\S[^\\n]*config\\.ini")))
+        << run;
+    EXPECT_EQ(data.readConfig(), before);
+}
+
+TEST(CliTrace, ATraceFileThatCannotBeWrittenStopsBeforeTheBoard)
+{
+    ScratchDataDir data;
+    const auto board = startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const CliRun run = runCli(data, {"--trace", "/dev/full", "check", "--port", "3", "--speed", "9600"});
+    EXPECT_EQ(run.exitCode, 3) << run;
+    EXPECT_TRUE(run.err.contains("/dev/full: No space left on device")) << run;
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST(CliTrace, ATraceThatBreaksOffIsReportedOnceAndTheCheckStands)
+{
+    ScratchDataDir data;
+    const auto board = startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    // An earlier trace, then room for the first line of this one and no more.
+    const QString trace = data.file("trace.log");
+    QFile earlier(trace);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write(QByteArray(2000, 'x') + '\n');
+    earlier.close();
+    const CliRun run = runCli(data, {"--trace", trace, "check", "--port", "3", "--speed", "9600"}, 2001 + 60);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
+    EXPECT_EQ(run.err.count("the trace is incomplete"), 1) << run;
+    EXPECT_TRUE(run.err.contains(trace + ": File too large")) << run;
+}
+
+} // namespace
