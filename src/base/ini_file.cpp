@@ -4,6 +4,7 @@
 #include "base/text_encoding.h"
 
 #include <QFile>
+#include <limits>
 
 namespace kestrix {
 namespace {
@@ -65,7 +66,42 @@ QString unquoted(const QString &value)
     return value;
 }
 
+bool isAsciiDigit(QChar ch)
+{
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
+
+// Position of the first digit after the blanks and the sign that may lead a number.
+qsizetype skipBlanksAndSign(const QString &text, bool *negative)
+{
+    qsizetype pos = 0;
+    while (pos < text.size() && (text[pos] == QLatin1Char(' ') || text[pos] == QLatin1Char('\t')))
+        ++pos;
+    *negative = pos < text.size() && text[pos] == QLatin1Char('-');
+    if (pos < text.size() && (text[pos] == QLatin1Char('-') || text[pos] == QLatin1Char('+')))
+        ++pos;
+    return pos;
+}
+
 } // namespace
+
+std::optional<int> leadingNumber(const QString &text)
+{
+    bool negative = false;
+    const qsizetype firstDigit = skipBlanksAndSign(text, &negative);
+    // One more than the largest int: the magnitude of the smallest.
+    constexpr qint64 Limit = qint64(std::numeric_limits<int>::max()) + 1;
+    qint64 magnitude = 0;
+    qsizetype pos = firstDigit;
+    for (; pos < text.size() && isAsciiDigit(text[pos]); ++pos) {
+        magnitude = magnitude * 10 + (text[pos].unicode() - u'0');
+        if (magnitude > Limit)
+            return std::nullopt;
+    }
+    if (pos == firstDigit || (!negative && magnitude == Limit))
+        return std::nullopt;
+    return int(negative ? -magnitude : magnitude);
+}
 
 QString readTextFile(const QString &path, bool *ok)
 {

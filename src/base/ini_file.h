@@ -69,6 +69,11 @@ private:
     QString m_path;
 };
 
+// The leading decimal number of a value, as the profile functions read numbers: blanks, an
+// optional sign, then digits up to the first non-digit ("2 ; COM3" is 2). Nothing when there
+// are no digits or the number does not fit an int.
+std::optional<int> leadingNumber(const QString &text);
+
 // Reads a text file as UTF-8 when it is valid UTF-8, else as Windows-1252.
 QString readTextFile(const QString &path, bool *ok = nullptr);
 

@@ -17,13 +17,10 @@ QHash<int, QString> deviceOverrides;
 const QString SettingsSection = QStringLiteral("Settings");
 const QString PortsSection = QStringLiteral("Ports");
 
+// The leading number of a value ("2 ; COM3" is 2); nothing for an absent value.
 std::optional<int> decimal(const std::optional<QString> &text)
 {
-    if (!text)
-        return std::nullopt;
-    bool ok = false;
-    const int number = text->toInt(&ok);
-    return ok ? std::optional<int>(number) : std::nullopt;
+    return text ? leadingNumber(*text) : std::nullopt;
 }
 
 bool validPort(int port)

@@ -23,8 +23,9 @@ struct SerialSettings {
     friend bool operator==(const SerialSettings &, const SerialSettings &) = default;
 };
 
-// Updates `settings` from "Port" and "Baud" of [Settings]: an absent or empty key, or a Baud
-// outside 0..3, leaves that member as it was.
+// Updates `settings` from "Port" and "Baud" of [Settings], each read as its leading decimal
+// number ("2 ; COM3" is 2): a key that is absent, empty or without a number, or a Baud outside
+// 0..3, leaves that member as it was.
 void readSerialSettings(SerialSettings &settings);
 SerialSettings readSerialSettings();
 

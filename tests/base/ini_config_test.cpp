@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -268,6 +270,44 @@ TEST(ConfigSerialSettings, UnusableValuesLeaveTheSettings)
         readSerialSettings(settings);
         EXPECT_EQ(settings.port, c.expected.port) << c.config;
         EXPECT_EQ(settings.speed, c.expected.speed) << c.config;
+    }
+}
+
+TEST(LeadingNumber, BlanksSignAndDigitsUpToTheFirstNonDigit)
+{
+    constexpr int Max = std::numeric_limits<int>::max();
+    constexpr int Min = std::numeric_limits<int>::min();
+    const std::pair<QString, std::optional<int>> cases[] = {
+        {"2 ; COM3", 2}, {"3 ; 19200", 3}, {"  +7x", 7}, {"\t-12abc", -12}, {"0", 0}, {"007", 7},
+        {"2147483647", Max}, {"-2147483648", Min}, {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt}, {"99999999999999999999", std::nullopt},
+        {"", std::nullopt}, {"abc", std::nullopt}, {"+", std::nullopt}, {"-", std::nullopt},
+        {"- 3", std::nullopt}, {"x3", std::nullopt}, {QString::fromUtf8("\xd9\xa3"), std::nullopt},
+    };
+    for (const auto &[text, expected] : cases)
+        EXPECT_EQ(leadingNumber(text), expected) << text.toStdString();
+}
+
+TEST(ConfigSerialSettings, PortAndBaudAreLeadingNumbers)
+{
+    ScratchDataDir data;
+    struct Case {
+        const char *config;
+        SerialSettings expected;
+    };
+    // The window had COM6 at 4800 before reading.
+    const Case cases[] = {
+        {"[Settings]\nPort=2 ; COM3\nBaud=3 ; 19200\n", {3, 19200}},
+        {"[Settings]\nPort=+4th\nBaud=1x\n", {5, 4800}},
+        {"[Settings]\nPort\nBaud\n", {6, 4800}},
+        {"[Settings]\nPort=; 3\nBaud=x3\n", {6, 4800}},
+        {"[Settings]\nPort=99999999999\nBaud=-99999999999\n", {6, 4800}},
+    };
+    for (const Case &c : cases) {
+        data.writeConfig(c.config);
+        SerialSettings settings{6, 4800};
+        readSerialSettings(settings);
+        EXPECT_EQ(settings, c.expected) << c.config;
     }
 }
 
