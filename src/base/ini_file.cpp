@@ -66,6 +66,80 @@ QString unquoted(const QString &value)
     return value;
 }
 
+// A line break or NUL would end the line early and start another one of the text's own.
+std::optional<QString> forbiddenCharacter(const QString &text)
+{
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
+        return QStringLiteral("a line break");
+    if (text.contains(QChar(0)))
+        return QStringLiteral("a NUL character");
+    return std::nullopt;
+}
+
+// Names are read without the blanks around them, so a name with such blanks is never found.
+bool hasSurroundingSpace(const QString &name)
+{
+    return name != name.trimmed();
+}
+
+std::optional<QString> sectionProblem(const QString &section)
+{
+    if (section.trimmed().isEmpty())
+        return QStringLiteral("the section name is empty");
+    if (const auto character = forbiddenCharacter(section))
+        return QStringLiteral("the section name contains ") + *character;
+    if (hasSurroundingSpace(section))
+        return QStringLiteral("the section name \"%1\" begins or ends with white space").arg(section);
+    if (section.contains(QLatin1Char(']')))
+        return QStringLiteral("the section name \"%1\" contains \"]\"").arg(section);
+    return std::nullopt;
+}
+
+std::optional<QString> keyProblem(const QString &key)
+{
+    if (key.trimmed().isEmpty())
+        return QStringLiteral("the key is empty");
+    if (const auto character = forbiddenCharacter(key))
+        return QStringLiteral("the key contains ") + *character;
+    if (hasSurroundingSpace(key))
+        return QStringLiteral("the key \"%1\" begins or ends with white space").arg(key);
+    if (key.contains(QLatin1Char('=')))
+        return QStringLiteral("the key \"%1\" contains \"=\"").arg(key);
+    if (key.startsWith(QLatin1Char('[')))
+        return QStringLiteral("the key \"%1\" starts with \"[\" and would read as a section").arg(key);
+    if (isComment(key))
+        return QStringLiteral("the key \"%1\" starts with \";\" and would read as a comment").arg(key);
+    return std::nullopt;
+}
+
+std::optional<QString> valueProblem(const QString &key, const QString &value)
+{
+    if (const auto character = forbiddenCharacter(value))
+        return QStringLiteral("the value of \"%1\" contains %2").arg(key, *character);
+    return std::nullopt;
+}
+
+// Why these entries cannot be written so that they read back as they are, or nothing.
+std::optional<QString> entriesProblem(const QString &section, const QList<std::pair<QString, QString>> &entries)
+{
+    if (const auto problem = sectionProblem(section))
+        return problem;
+    for (const auto &[key, value] : entries) {
+        if (auto problem = keyProblem(key))
+            return problem;
+        if (auto problem = valueProblem(key, value))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+bool fail(QString *error, const QString &reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
 bool isAsciiDigit(QChar ch)
 {
     return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
@@ -210,6 +284,8 @@ bool IniFile::write(const QString &section, const QString &key, const QString &v
 
 bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries, QString *error) const
 {
+    if (const auto problem = entriesProblem(section, entries))
+        return fail(error, *problem);
     const FileWriteLock lock(m_path);
     if (!lock.locked()) {
         if (error)

@@ -45,11 +45,14 @@ public:
     // The file as it is now, for several lookups from one reading.
     IniSnapshot snapshot() const;
 
-    // Writes one key; the file and section are created when missing. Returns false when the
-    // file could not be written (the original is then left untouched).
-    // The reason of a failure goes to *error.
+    // Writes one key; the file and section are created when missing. Returns false, with the
+    // file untouched and the reason in *error, when the file could not be read or written, or
+    // when the entry would not read back as written: a section, key or value holding a line
+    // break or NUL, an empty section or key, one with white space around it, a section with
+    // "]", a key with "=" or starting with "[" or ";".
     bool write(const QString &section, const QString &key, const QString &value, QString *error = nullptr) const;
-    // Writes several keys of one section in one replacement of the file.
+    // Writes several keys of one section in one replacement of the file; nothing is written
+    // when any of them is refused.
     bool write(const QString &section, const QList<std::pair<QString, QString>> &entries,
                QString *error = nullptr) const;
 

@@ -233,6 +233,62 @@ TEST(IniFileWrite, FolderThatDoesNotExistFails)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Writing: entries that would not read back as written
+
+TEST_F(IniFileTest, EntriesThatWouldNotReadBackAreRefusedWithAReason)
+{
+    const QByteArray original = "[Settings]\r\nPort=1\r\n";
+    writeBytes(original);
+    struct Case {
+        QString section;
+        QString key;
+        QString value;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"Ports", "COM3", "/dev/y\n[Settings]\nPort=19", "the value of \"COM3\" contains a line break"},
+        {"Ports", "COM3", "/dev/y\rPort=19", "the value of \"COM3\" contains a line break"},
+        {"Ports", "COM3", QString("/dev/y") + QChar(0) + "z", "the value of \"COM3\" contains a NUL character"},
+        {"Ports", "CO\nM3", "x", "the key contains a line break"},
+        {"Ports", QString("CO") + QChar(0), "x", "the key contains a NUL character"},
+        {"Ports", "Port=19", "x", "the key \"Port=19\" contains \"=\""},
+        {"Ports", "[Settings]", "x", "the key \"[Settings]\" starts with \"[\" and would read as a section"},
+        {"Ports", ";COM3", "x", "the key \";COM3\" starts with \";\" and would read as a comment"},
+        {"Ports", " COM3", "x", "the key \" COM3\" begins or ends with white space"},
+        {"Ports", "COM3\t", "x", "the key \"COM3\t\" begins or ends with white space"},
+        {" Ports", "COM3", "x", "the section name \" Ports\" begins or ends with white space"},
+        {"Ports", "", "x", "the key is empty"},
+        {"Ports", "  ", "x", "the key is empty"},
+        {"", "COM3", "x", "the section name is empty"},
+        {" ", "COM3", "x", "the section name is empty"},
+        {"Ports]\nPort", "COM3", "x", "the section name contains a line break"},
+        {"Ports]x", "COM3", "x", "the section name \"Ports]x\" contains \"]\""},
+    };
+    for (const Case &c : cases) {
+        QString error;
+        EXPECT_FALSE(ini().write(c.section, c.key, c.value, &error)) << c.reason.toStdString();
+        EXPECT_EQ(error, c.reason);
+        EXPECT_EQ(readBytes(), original) << c.reason.toStdString();
+    }
+}
+
+TEST_F(IniFileTest, OneRefusedEntryStopsTheWholeWrite)
+{
+    const QByteArray original = "[Settings]\nPort=1\n";
+    writeBytes(original);
+    QString error;
+    EXPECT_FALSE(ini().write("Settings", {{"Port", "2"}, {"Baud", "3\nPort=19"}}, &error));
+    EXPECT_EQ(error, "the value of \"Baud\" contains a line break");
+    EXPECT_EQ(readBytes(), original);
+}
+
+TEST_F(IniFileTest, RefusedEntryCreatesNoFile)
+{
+    EXPECT_FALSE(ini().write("Ports", "COM3", "/dev/y\n[Settings]\nPort=19"));
+    EXPECT_TRUE(folderEntries().isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
 // config.ini: serial settings
 
 TEST(ConfigSerialSettings, PortAndBaudIndexes)
@@ -356,6 +412,21 @@ TEST(ConfigPorts, MapPortToDeviceWritesThePortsSection)
     ASSERT_TRUE(mapPortToDevice(9, "/dev/pts/99"));
     EXPECT_EQ(deviceForPort(9), "/dev/pts/99");
     EXPECT_EQ(IniFile(data.file("config.ini")).read("Ports", "COM9"), "/dev/pts/99");
+}
+
+TEST(ConfigPorts, ADeviceWithALineBreakIsRefusedAndNothingChanges)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=english\n");
+    const QString before = data.readConfig();
+    const QString deviceOfCom4 = deviceForPort(4);
+
+    QString error;
+    EXPECT_FALSE(mapPortToDevice(3, "/dev/y\n[Settings]\nPort=19", &error));
+    EXPECT_EQ(error, "the value of \"COM3\" contains a line break");
+    EXPECT_EQ(data.readConfig(), before);
+    EXPECT_EQ(readSerialSettings().port, 0);
+    EXPECT_EQ(deviceForPort(4), deviceOfCom4);
 }
 
 TEST(ConfigLanguage, DefaultIsEnglish)
