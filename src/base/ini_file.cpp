@@ -66,6 +66,57 @@ QString unquoted(const QString &value)
     return value;
 }
 
+// An INI file's lines as read for a write, with what added lines are made of.
+struct Document {
+    TextLines file;
+    LineEncoding encoding = LineEncoding::Utf8;   // of added lines in an eight-bit file
+    QByteArray lineEnd;                           // the file's first line end, else CR LF
+};
+
+QStringList textsOf(const TextLines &file)
+{
+    QStringList texts;
+    texts.reserve(file.lines.size());
+    for (const TextLine &line : file.lines)
+        texts.append(line.text);
+    return texts;
+}
+
+QByteArray firstLineEnd(const TextLines &file)
+{
+    for (const TextLine &line : file.lines) {
+        if (!line.ending.isEmpty())
+            return line.ending;
+    }
+    return encodeLine(QStringLiteral("\r\n"), file.form, LineEncoding::Utf8);
+}
+
+Document documentOf(const QByteArray &bytes)
+{
+    Document document;
+    document.file = splitLines(bytes);
+    document.encoding = prevailingEncoding(document.file);
+    document.lineEnd = firstLineEnd(document.file);
+    return document;
+}
+
+// A UTF-16 file cut in the middle of a character: any line added after it would be misaligned.
+bool endsInHalfCharacter(const QByteArray &bytes, const TextLines &file)
+{
+    return file.form != TextForm::EightBit && bytes.size() % 2 != 0;
+}
+
+// The file's bytes: empty for a missing file, nothing for a file that cannot be read.
+std::optional<QByteArray> readFileBytes(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        return file.readAll();
+    if (!file.exists())
+        return QByteArray();
+    return std::nullopt;
+}
+
 // A line break or NUL would end the line early and start another one of the text's own.
 std::optional<QString> forbiddenCharacter(const QString &text)
 {
@@ -140,6 +191,60 @@ bool fail(QString *error, const QString &reason)
     return false;
 }
 
+// Inserts a line in the file's prevailing encoding. It takes the line end of the line before
+// it, so a blank line after a lone CR is not read back as the second half of a CR LF.
+void insertLine(Document &document, qsizetype at, const QString &text)
+{
+    QList<TextLine> &lines = document.file.lines;
+    if (at > 0 && lines[at - 1].ending.isEmpty())
+        lines[at - 1].ending = document.lineEnd;
+    const QByteArray ending = at > 0 ? lines[at - 1].ending : document.lineEnd;
+    const QByteArray content = encodeLine(text, document.file.form, document.encoding);
+    lines.insert(at, {content, ending, decodeLine(content, document.file.form)});
+}
+
+// Replaces a line's text, in the line's own encoding (an ASCII line takes the file's).
+void replaceLine(Document &document, qsizetype at, const QString &text)
+{
+    TextLine &line = document.file.lines[at];
+    const LineEncoding encoding = isAscii(line.content) ? document.encoding : encodingOfLine(line, document.file.form);
+    line.content = encodeLine(text, document.file.form, encoding);
+    line.text = decodeLine(line.content, document.file.form);
+}
+
+// Where a new key of a section goes: after its last entry, ahead of the blank lines that
+// separate it from the next section.
+qsizetype endOfEntries(const QStringList &lines, int header)
+{
+    qsizetype at = sectionEnd(lines, header);
+    while (at > header + 1 && lines[at - 1].trimmed().isEmpty())
+        --at;
+    return at;
+}
+
+void appendSection(Document &document, const QString &section, const QString &entry)
+{
+    const QList<TextLine> &lines = document.file.lines;
+    if (!lines.isEmpty() && !lines.last().text.trimmed().isEmpty())
+        insertLine(document, lines.size(), QString());
+    insertLine(document, lines.size(), '[' + section + ']');
+    insertLine(document, lines.size(), entry);
+}
+
+void setKey(Document &document, const QString &section, const QString &key, const QString &value)
+{
+    const QStringList lines = textsOf(document.file);
+    const int header = findSection(lines, section);
+    if (header < 0) {
+        appendSection(document, section, key + '=' + value);
+    } else if (const int line = findKey(lines, header, key); line >= 0) {
+        const QString &old = lines[line];
+        replaceLine(document, line, old.left(old.indexOf('=') + 1) + value);
+    } else {
+        insertLine(document, endOfEntries(lines, header), key + '=' + value);
+    }
+}
+
 bool isAsciiDigit(QChar ch)
 {
     return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
@@ -193,38 +298,9 @@ bool writeTextFileAtomically(const QString &path, const QString &text)
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
 
-IniFile::Document IniFile::load() const
-{
-    Document document;
-    bool opened = false;
-    QString text = readTextFile(m_path, &opened);
-    document.readable = opened || !QFile::exists(m_path);
-    document.byteOrderMark = text.startsWith(QChar(0xFEFF));
-    if (document.byteOrderMark)
-        text.remove(0, 1);
-    // Each line keeps its own ending (CR LF, LF or CR), so a write changes only its own line.
-    qsizetype begin = 0;
-    while (begin < text.size()) {
-        qsizetype stop = begin;
-        while (stop < text.size() && text[stop] != '\n' && text[stop] != '\r')
-            ++stop;
-        qsizetype next = stop;
-        if (next < text.size())
-            next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
-        document.lines.append(text.mid(begin, stop - begin));
-        document.endings.append(text.mid(stop, next - stop));
-        if (document.lineEnd.isEmpty())
-            document.lineEnd = document.endings.last();
-        begin = next;
-    }
-    if (document.lineEnd.isEmpty())
-        document.lineEnd = QStringLiteral("\r\n");
-    return document;
-}
-
 IniSnapshot IniFile::snapshot() const
 {
-    return IniSnapshot(load().lines);
+    return IniSnapshot(textsOf(splitLines(readFileBytes(m_path).value_or(QByteArray()))));
 }
 
 std::optional<QString> IniFile::value(const QString &section, const QString &key) const
@@ -287,53 +363,18 @@ bool IniFile::write(const QString &section, const QList<std::pair<QString, QStri
     if (const auto problem = entriesProblem(section, entries))
         return fail(error, *problem);
     const FileWriteLock lock(m_path);
-    if (!lock.locked()) {
-        if (error)
-            *error = lock.error();
-        return false;
-    }
-    Document document = load();
-    // A file that is there but cannot be read is never replaced by the one key written.
-    if (!document.readable) {
-        if (error)
-            *error = QStringLiteral("cannot read %1").arg(m_path);
-        return false;
-    }
+    if (!lock.locked())
+        return fail(error, lock.error());
+    // A file that is there but cannot be read is never replaced by the keys written.
+    const std::optional<QByteArray> bytes = readFileBytes(m_path);
+    if (!bytes)
+        return fail(error, QStringLiteral("cannot read %1").arg(m_path));
+    Document document = documentOf(*bytes);
+    if (endsInHalfCharacter(*bytes, document.file))
+        return fail(error, QStringLiteral("%1 ends in the middle of a UTF-16 character").arg(m_path));
     for (const auto &[key, value] : entries)
         setKey(document, section, key, value);
-    QString text = document.byteOrderMark ? QString(QChar(0xFEFF)) : QString();
-    for (qsizetype i = 0; i < document.lines.size(); ++i)
-        text += document.lines[i] + document.endings[i];
-    return writeFileAtomically(m_path, text.toUtf8(), error);
-}
-
-void IniFile::insertLine(Document &document, qsizetype at, const QString &line)
-{
-    // The line before a new last line gets an ending if it had none.
-    if (at > 0 && document.endings[at - 1].isEmpty())
-        document.endings[at - 1] = document.lineEnd;
-    document.lines.insert(at, line);
-    document.endings.insert(at, document.lineEnd);
-}
-
-void IniFile::setKey(Document &document, const QString &section, const QString &key, const QString &value)
-{
-    QStringList &lines = document.lines;
-    const int header = findSection(lines, section);
-    if (header < 0) {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            insertLine(document, lines.size(), QString());
-        insertLine(document, lines.size(), '[' + section + ']');
-        insertLine(document, lines.size(), key + '=' + value);
-    } else if (const int line = findKey(lines, header, key); line >= 0) {
-        const QString &old = lines[line];
-        lines[line] = old.left(old.indexOf('=') + 1) + value;
-    } else {
-        int insertAt = sectionEnd(lines, header);
-        while (insertAt > header + 1 && lines[insertAt - 1].trimmed().isEmpty())
-            --insertAt;
-        insertLine(document, insertAt, key + '=' + value);
-    }
+    return writeFileAtomically(m_path, joinLines(document.file), error);
 }
 
 } // namespace kestrix

@@ -1,7 +1,10 @@
 #pragma once
 // INI files with the semantics of the Windows profile functions: section and key names are
 // matched without regard to case, the first match wins, values are cut to 199 characters,
-// a write keeps every other line of the file as it was and replaces the file atomically.
+// a write keeps every other line of the file as it was, byte for byte, and replaces the file
+// atomically. Lines are split and decoded one by one on the file's bytes (text_encoding.h): a
+// changed line keeps its own encoding, an added one takes the file's prevailing encoding and
+// the line end of the line before it; a UTF-16 file stays UTF-16.
 
 #include <QString>
 #include <QList>
@@ -57,18 +60,6 @@ public:
                QString *error = nullptr) const;
 
 private:
-    struct Document {
-        QStringList lines;
-        QStringList endings;     // each line's own line end; empty for a last line without one
-        QString lineEnd;         // the file's first line end, for new lines
-        bool byteOrderMark = false;
-        bool readable = true;    // false when the file exists but cannot be read
-    };
-
-    Document load() const;
-    static void setKey(Document &document, const QString &section, const QString &key, const QString &value);
-    static void insertLine(Document &document, qsizetype at, const QString &line);
-
     QString m_path;
 };
 
@@ -77,7 +68,8 @@ private:
 // are no digits or the number does not fit an int.
 std::optional<int> leadingNumber(const QString &text);
 
-// Reads a text file as UTF-8 when it is valid UTF-8, else as Windows-1252.
+// Reads a text file line by line, each line as UTF-8 when it is valid UTF-8, else as
+// Windows-1252; a file with a UTF-16 byte order mark as UTF-16.
 QString readTextFile(const QString &path, bool *ok = nullptr);
 
 // Writes a text file as UTF-8 through a temporary file in the same folder that is then renamed
