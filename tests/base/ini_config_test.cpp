@@ -14,9 +14,6 @@
 
 #include <limits>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
 
