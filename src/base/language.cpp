@@ -4,7 +4,7 @@
 #include "base/ini_file.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QReadWriteLock>
 
@@ -45,12 +45,29 @@ QString unescape(QString text)
     return text;
 }
 
-// Clears a read-only or hidden flag so the file can be read and maintained.
-void makeNormal(const QString &path)
+// The file of that name in `dir`, its name compared without regard to case, as file names are
+// on the platform the language files come from ("Language=German" finds lng_german.ini). The
+// exact name wins; without any match, the exact name (a missing file).
+QString findFile(const QDir &dir, const QString &name)
 {
-    QFile file(path);
-    if (file.exists())
-        file.setPermissions(file.permissions() | QFileDevice::WriteOwner);
+    const QString exact = dir.filePath(name);
+    if (QFileInfo::exists(exact))
+        return exact;
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    }
+    return exact;
+}
+
+QString identifiersFile(const QDir &dir)
+{
+    return findFile(dir, QStringLiteral("identifiers.ini"));
+}
+
+QString stringsFile(const QDir &dir, const QString &language)
+{
+    return findFile(dir, QStringLiteral("lng_%1.ini").arg(language));
 }
 
 QHash<QString, QString> readIdentifiers(const QString &path)
@@ -80,14 +97,11 @@ QHash<QString, QString> readStrings(const QString &path)
 
 } // namespace
 
+// The files are only read: their permissions stay as their owner set them.
 void LoadLanguage(const QString &language, const QString &folder)
 {
     const QDir dir(folder.isEmpty() ? dataDir() : folder);
-    const QString identifiersPath = dir.filePath(QStringLiteral("identifiers.ini"));
-    const QString stringsPath = dir.filePath(QStringLiteral("lng_%1.ini").arg(language));
-    makeNormal(identifiersPath);
-    makeNormal(stringsPath);
-    Tables loaded{readIdentifiers(identifiersPath), readStrings(stringsPath)};
+    Tables loaded{readIdentifiers(identifiersFile(dir)), readStrings(stringsFile(dir, language))};
 
     QWriteLocker lock(&tablesLock);
     tables = std::move(loaded);
@@ -96,8 +110,7 @@ void LoadLanguage(const QString &language, const QString &folder)
 QString LoadLanguageOrShipped(const QString &language)
 {
     const auto hasTables = [&language](const QDir &dir) {
-        return QFile::exists(dir.filePath(QStringLiteral("identifiers.ini")))
-            && QFile::exists(dir.filePath(QStringLiteral("lng_%1.ini").arg(language)));
+        return QFileInfo::exists(identifiersFile(dir)) && QFileInfo::exists(stringsFile(dir, language));
     };
     QString folder = dataDir();
     if (!hasTables(QDir(folder)) && hasTables(QDir(shippedDataDir())))

@@ -6,8 +6,10 @@
 
 namespace kestrix {
 
-// Reads both tables from `folder` (the data folder by default). Missing files give empty
-// tables. Safe to call again: the tables are replaced as a whole.
+// Reads both tables from `folder` (the data folder by default). File names are found without
+// regard to case ("German" finds lng_german.ini). Missing files give empty tables; the files
+// are only read, never changed (their permissions included). Safe to call again: the tables
+// are replaced as a whole.
 void LoadLanguage(const QString &language, const QString &folder = {});
 
 // Loads the tables of `language` from the data folder, or, when the data folder lacks them,

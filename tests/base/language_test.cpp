@@ -1,5 +1,6 @@
 // Language tables: numbers map to names in identifiers.ini, names to texts in lng_<name>.ini.
 
+#include "base/config_file.h"
 #include "base/ini_file.h"
 #include "base/language.h"
 #include "support/test_support.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -95,6 +97,51 @@ TEST_F(LanguageTablesTest, MissingFilesGiveNoTexts)
     LoadLanguage("english", empty.path());
     EXPECT_EQ(LookupText(5034), NoText);
     EXPECT_EQ(LookupText(102), NoText);
+}
+
+// Language names and file names match without regard to case, as on the platform the files
+// come from: "German" finds lng_german.ini, and "test" finds LNG_Test.INI.
+TEST_F(LanguageTablesTest, FilesAreFoundWithoutRegardToCase)
+{
+    writeFile("Identifiers.INI", "[Identifiers]\nCOMM_ERROR=5034\n");
+    writeFile("lng_german.ini", "[Strings]\nCOMM_ERROR=Verbindungsfehler!\n");
+    writeFile("LNG_Test.INI", "[Strings]\nCOMM_ERROR=Test error\n");
+    load("German");
+    EXPECT_EQ(LookupText(5034), "Verbindungsfehler!");
+    load("test");
+    EXPECT_EQ(LookupText(5034), "Test error");
+}
+
+TEST_F(LanguageTablesTest, AnExactNameWinsOverOthersThatDifferInCase)
+{
+    writeTables("COMM_ERROR=5034\n", "COMM_ERROR=exact\n");
+    writeFile("LNG_TEST.ini", "[Strings]\nCOMM_ERROR=other case\n");
+    load("test");
+    EXPECT_EQ(LookupText(5034), "exact");
+}
+
+// Loading reads the files and leaves them as they are: a read-only file stays read-only, also
+// behind a link.
+TEST_F(LanguageTablesTest, LoadingLeavesThePermissionsAsTheyAre)
+{
+    writeTables("COMM_ERROR=5034\n", "COMM_ERROR=Verbindungsfehler!\n");
+    QTemporaryDir elsewhere;
+    const QString linked = elsewhere.filePath("strings.ini");
+    ASSERT_TRUE(QFile::copy(m_dir.filePath("lng_test.ini"), linked));
+    ASSERT_TRUE(QFile::link(linked, m_dir.filePath("lng_linked.ini")));
+    const QString files[] = {m_dir.filePath("identifiers.ini"), m_dir.filePath("lng_test.ini"), linked};
+    for (const QString &file : files)
+        ASSERT_EQ(::chmod(QFile::encodeName(file).constData(), 0444), 0);
+
+    load("test");
+    load("linked");
+
+    EXPECT_EQ(LookupText(5034), "Verbindungsfehler!");
+    for (const QString &file : files) {
+        struct stat status {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0444u) << file.toStdString();
+    }
 }
 
 TEST(LanguageBeforeLoading, EveryLookupGivesTheNoTextMarker)
@@ -207,6 +254,20 @@ TEST(ShippedLanguages, GermanHasEveryMessage)
     EXPECT_NE(LookupText(5034), "Communication Error!");
     for (int number = FirstMessage; number <= LastMessage; ++number)
         EXPECT_NE(LookupText(number), NoText) << number;
+}
+
+// "Language=German" in config.ini finds the shipped lng_german.ini.
+TEST(ShippedLanguages, TheConfiguredLanguageIsFoundWhateverItsCase)
+{
+    ScratchDataDir data;
+    data.writeConfig("[System]\nLanguage=German\n");
+    ASSERT_EQ(configuredLanguage(), "German");
+    LoadLanguageOrShipped(configuredLanguage());
+    const QString german = LookupText(5034);
+    LoadLanguage("german");
+    EXPECT_EQ(german, LookupText(5034));
+    EXPECT_NE(german, "Communication Error!");
+    LoadLanguage("english");
 }
 
 // Every number that has an English text has a German one: a window in German shows no English
