@@ -1,50 +1,440 @@
 #include "base/atomic_file.h"
 
 #include <QLockFile>
+
+#ifdef Q_OS_UNIX
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#else
 #include <QSaveFile>
+#endif
 
 namespace kestrix {
-
 namespace {
 
-// Waits this long for another writer of the same file.
-constexpr int WriteLockTimeoutMs = 5000;
+QString cannotWrite(const QString &path, const QString &reason)
+{
+    return QStringLiteral("cannot write %1: %2").arg(path, reason);
+}
+
+QString busy(const QString &path)
+{
+    return cannotWrite(path, QStringLiteral("it is being written by another program"));
+}
+
+#ifdef Q_OS_UNIX
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+
+    int get() const { return m_fd; }
+    bool valid() const { return m_fd >= 0; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+constexpr int TagLength = 6;
+const QByteArray TemporarySuffix = QByteArrayLiteral(".tmp");
+
+QString systemError(int number)
+{
+    return QString::fromLocal8Bit(std::strerror(number));
+}
+
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Takes the exclusive lock of `fd`, trying again until `deadline`. Returns 0 or the errno.
+int lockUntil(int fd, const QDeadlineTimer &deadline)
+{
+    unsigned long pauseMs = 1;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return 0;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || deadline.hasExpired())
+            return errno;
+        QThread::msleep(pauseMs);
+        pauseMs = std::min(pauseMs * 2, 20ul);
+    }
+}
+
+// Whether the open file `fd` still has the name `path`: a holder removes its lock file as it
+// ends, and a lock on a removed file locks nothing.
+bool stillNamed(int fd, const QByteArray &path)
+{
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 && sameFile(opened, named);
+}
+
+// The file a write replaces: its folder and its name there.
+struct Target {
+    QString folder;
+    QString name;
+};
+
+Target targetOf(const QString &path)
+{
+    const QFileInfo info(path);
+    return {info.absolutePath(), info.fileName()};
+}
+
+bool isInside(const QString &file, const QString &folder)
+{
+    return QFileInfo(file).absolutePath() == folder || file.startsWith(folder + QLatin1Char('/'));
+}
+
+// The file a link names, unless it is missing or lies outside the link's folder and belongs to
+// another user than the link's owner.
+bool followLink(const QString &path, uid_t linkOwner, Target &target, QString &reason)
+{
+    const QFileInfo link(path);
+    const QString resolved = link.canonicalFilePath();
+    if (resolved.isEmpty()) {
+        reason = QStringLiteral("it is a link to %1, which does not exist").arg(link.symLinkTarget());
+        return false;
+    }
+    struct stat named {};
+    if (::stat(native(resolved).constData(), &named) != 0) {
+        reason = systemError(errno);
+        return false;
+    }
+    const QString folder = QDir(link.absolutePath()).canonicalPath();
+    if (named.st_uid != linkOwner && !isInside(resolved, folder)) {
+        reason = QStringLiteral("it is a link to %1, which lies outside %2 and belongs to another user")
+                     .arg(resolved, folder);
+        return false;
+    }
+    target = targetOf(resolved);
+    return true;
+}
+
+// The file that a write of `path` replaces: `path` itself or, for a link, the file it names.
+bool findTarget(const QString &path, Target &target, QString &reason)
+{
+    struct stat named {};
+    if (::lstat(native(path).constData(), &named) != 0) {
+        if (errno != ENOENT) {
+            reason = systemError(errno);
+            return false;
+        }
+        target = targetOf(path);
+        return true;
+    }
+    if (S_ISLNK(named.st_mode))
+        return followLink(path, named.st_uid, target, reason);
+    target = targetOf(path);
+    return true;
+}
+
+// Owner, group and mode the replacement gets.
+struct Ownership {
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
+    bool existing = false;   // false: a new file, with the usual mode (0666 less the umask)
+};
+
+bool ownershipFor(int folder, const QByteArray &name, Ownership &result, QString &reason)
+{
+    struct stat found {};
+    if (::fstatat(folder, name.constData(), &found, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!S_ISREG(found.st_mode)) {
+            reason = QStringLiteral("it is not a regular file");
+            return false;
+        }
+        result = {found.st_uid, found.st_gid, mode_t(found.st_mode & 07777), true};
+        return true;
+    }
+    if (errno != ENOENT || ::fstat(folder, &found) != 0) {
+        reason = systemError(errno);
+        return false;
+    }
+    result = {found.st_uid, found.st_gid, 0, false};
+    return true;
+}
+
+// Gives the temporary file the original's owner, group and mode. Run as root, a new file gets
+// the folder's owner and group. An ordinary user cannot give a file away: the replacement is
+// then the user's, with the original's group when the user belongs to it.
+bool applyOwnership(int fd, const Ownership &ownership, QString &reason)
+{
+    const bool root = ::geteuid() == 0;
+    if ((ownership.existing || root) && ::fchown(fd, ownership.owner, ownership.group) != 0) {
+        if (root) {
+            reason = QStringLiteral("cannot give the new file its owner: %1").arg(systemError(errno));
+            return false;
+        }
+        if (::fchown(fd, uid_t(-1), ownership.group) != 0) {
+            // Not a member of the original's group either: the replacement keeps the user's group.
+        }
+    }
+    if (ownership.existing && ::fchmod(fd, ownership.mode) != 0) {
+        reason = QStringLiteral("cannot give the new file its mode: %1").arg(systemError(errno));
+        return false;
+    }
+    return true;
+}
+
+QByteArray randomTag()
+{
+    static constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray tag(TagLength, '0');
+    for (char &letter : tag)
+        letter = Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)];
+    return tag;
+}
+
+bool isTemporaryName(const QByteArray &entry, const QByteArray &name)
+{
+    const QByteArray prefix = '.' + name + '.';
+    return entry.size() == prefix.size() + TagLength + TemporarySuffix.size() && entry.startsWith(prefix)
+        && entry.endsWith(TemporarySuffix);
+}
+
+// Removes a temporary file whose writer is gone: a writer holds the lock of its temporary file
+// until it has renamed it, so a lock that can be taken marks a leftover.
+void removeIfAbandoned(int folder, const QByteArray &entry)
+{
+    Descriptor fd(::openat(folder, entry.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return;
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(fd.get(), &opened) == 0 && ::fstatat(folder, entry.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
+        && S_ISREG(named.st_mode) && sameFile(opened, named))
+        ::unlinkat(folder, entry.constData(), 0);
+}
+
+void removeLeftovers(int folder, const QByteArray &name)
+{
+    const int listing = ::dup(folder);
+    DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!dir) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
+    }
+    QList<QByteArray> leftovers;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (isTemporaryName(entry->d_name, name))
+            leftovers.append(entry->d_name);
+    }
+    ::closedir(dir);
+    for (const QByteArray &entry : leftovers)
+        removeIfAbandoned(folder, entry);
+}
+
+// Creates ".<name>.XXXXXX.tmp" in the folder, locked (so that no other writer takes it for a
+// leftover) and with its final owner, group and mode. Returns its descriptor, or -1.
+int createTemporary(int folder, const QByteArray &name, const Ownership &ownership, QByteArray &temporary,
+                    QString &reason)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = '.' + name + '.' + randomTag() + TemporarySuffix;
+        Descriptor fd(::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                               ownership.existing ? 0600 : 0666));
+        if (!fd.valid() && errno == EEXIST)
+            continue;
+        if (!fd.valid()) {
+            reason = QStringLiteral("cannot create a temporary file there: %1").arg(systemError(errno));
+            return -1;
+        }
+        (void)::flock(fd.get(), LOCK_EX);
+        // Another writer may have taken it for a leftover between its creation and the lock.
+        struct stat opened {};
+        if (::fstat(fd.get(), &opened) != 0 || opened.st_nlink == 0)
+            continue;
+        if (!applyOwnership(fd.get(), ownership, reason)) {
+            ::unlinkat(folder, temporary.constData(), 0);
+            return -1;
+        }
+        return fd.release();
+    }
+    reason = QStringLiteral("cannot create a temporary file there: every name tried is taken");
+    return -1;
+}
+
+bool writeAll(int fd, const QByteArray &bytes, QString &reason)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            reason = systemError(written < 0 ? errno : ENOSPC);
+            return false;
+        }
+        done += written;
+    }
+    if (::fsync(fd) != 0) {
+        reason = systemError(errno);
+        return false;
+    }
+    return true;
+}
+
+// Writes the temporary file and renames it over the target, in the target's folder.
+bool replaceFile(const Target &target, const QByteArray &bytes, QString &reason)
+{
+    Descriptor folder(::open(native(target.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        reason = QStringLiteral("cannot open the folder %1: %2").arg(target.folder, systemError(errno));
+        return false;
+    }
+    const QByteArray name = native(target.name);
+    Ownership ownership;
+    if (!ownershipFor(folder.get(), name, ownership, reason))
+        return false;
+    removeLeftovers(folder.get(), name);
+    QByteArray temporary;
+    Descriptor file(createTemporary(folder.get(), name, ownership, temporary, reason));
+    if (!file.valid())
+        return false;
+    bool replaced = writeAll(file.get(), bytes, reason);
+    if (replaced && ::renameat(folder.get(), temporary.constData(), folder.get(), name.constData()) != 0) {
+        reason = QStringLiteral("cannot rename the temporary file over it: %1").arg(systemError(errno));
+        replaced = false;
+    }
+    if (!replaced) {
+        ::unlinkat(folder.get(), temporary.constData(), 0);
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    (void)::fsync(folder.get());
+    return true;
+}
+
+#endif
 
 } // namespace
 
-FileWriteLock::FileWriteLock(const QString &path)
-    : m_lock(std::make_unique<QLockFile>(path + QStringLiteral(".lock")))
+#ifdef Q_OS_UNIX
+
+FileWriteLock::FileWriteLock(const QString &path, int timeoutMs) : m_lockPath(path + QStringLiteral(".lock"))
 {
-    if (!m_lock->tryLock(WriteLockTimeoutMs))
-        m_error = QStringLiteral("%1 is being written by another program").arg(path);
+    if (!acquire(timeoutMs) && m_error.isEmpty())
+        m_error = busy(path);
+}
+
+bool FileWriteLock::acquire(int timeoutMs)
+{
+    const QString path = m_lockPath.chopped(5);
+    const QByteArray lockPath = native(m_lockPath);
+    const QDeadlineTimer deadline(timeoutMs);
+    for (;;) {
+        // Opened for reading: a lock file that another user's writer left behind can be locked too.
+        Descriptor fd(::open(lockPath.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!fd.valid()) {
+            m_error = cannotWrite(path, QStringLiteral("cannot create %1: %2").arg(m_lockPath, systemError(errno)));
+            return false;
+        }
+        (void)::fchmod(fd.get(), 0644);   // readable by others whatever the umask; fails harmlessly if not ours
+        if (const int failure = lockUntil(fd.get(), deadline)) {
+            if (failure != EWOULDBLOCK)
+                m_error = cannotWrite(path, QStringLiteral("cannot lock %1: %2").arg(m_lockPath, systemError(failure)));
+            return false;
+        }
+        if (stillNamed(fd.get(), lockPath)) {
+            m_fd = fd.release();
+            return true;
+        }
+    }
+}
+
+FileWriteLock::~FileWriteLock()
+{
+    if (m_fd < 0)
+        return;
+    // Removed while still held, so that the next writer never waits on a file that is gone.
+    ::unlink(native(m_lockPath).constData());
+    ::close(m_fd);
+}
+
+bool FileWriteLock::locked() const
+{
+    return m_fd >= 0;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+{
+    Target target;
+    QString reason;
+    if (findTarget(path, target, reason) && replaceFile(target, bytes, reason))
+        return true;
+    if (error)
+        *error = cannotWrite(path, reason);
+    return false;
+}
+
+#else
+
+// Without flock: Qt's lock file, which takes the lock of a process that is gone.
+FileWriteLock::FileWriteLock(const QString &path, int timeoutMs)
+    : m_lockPath(path + QStringLiteral(".lock")), m_lockFile(std::make_unique<QLockFile>(m_lockPath))
+{
+    if (!acquire(timeoutMs))
+        m_error = busy(path);
+}
+
+bool FileWriteLock::acquire(int timeoutMs)
+{
+    return m_lockFile->tryLock(timeoutMs);
 }
 
 FileWriteLock::~FileWriteLock() = default;
 
 bool FileWriteLock::locked() const
 {
-    return m_lock->isLocked();
+    return m_lockFile->isLocked();
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
-    const auto fail = [&] {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    if (file.write(bytes) != bytes.size())
-        return fail();
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = cannotWrite(path, file.errorString());
+    file.cancelWriting();
+    return false;
 }
+
+#endif
 
 } // namespace kestrix

@@ -1,6 +1,21 @@
 #pragma once
 // Writing a file so that no crash, kill or full disk leaves it half-written, and so that two
 // writers of the same file take turns.
+//
+// The lock ("<path>.lock") is an advisory lock (flock) that the system drops when its holder
+// ends, however it ends: a writer killed while holding it blocks nobody, and a lock file left
+// behind is simply locked again and removed by the next writer. A file lock of Qt (QLockFile)
+// would instead take an empty lock file of a killed writer for a live one until it is 30 s old.
+//
+// A write goes to ".<name>.XXXXXX.tmp" in the same folder, which gets the original's owner,
+// group and mode, is synced and then renamed over the original. Such a temporary file whose
+// writer is gone (nobody holds its lock) is removed by the next write of the same file.
+//
+// Links: when `path` is a symbolic link, the file it names is replaced and the link stays, so a
+// config.ini linked to a file of the data folder (or to a file of the link's owner elsewhere)
+// keeps working. A link to a file outside the link's folder that belongs to another user than
+// the link's owner is refused: it would let that owner have a program run by someone else (root)
+// overwrite a file that the owner could not write. A link to a missing file is refused too.
 
 #include <QByteArray>
 #include <QString>
@@ -12,11 +27,15 @@ QT_END_NAMESPACE
 
 namespace kestrix {
 
-// Holds the write lock of a file ("<path>.lock") for its lifetime. Another writer of the same
-// file waits for it up to a few seconds.
+// How long a writer waits for another writer of the same file.
+inline constexpr int WriteLockTimeoutMs = 5000;
+
+// Holds the write lock of a file ("<path>.lock") for its lifetime and removes the lock file
+// when it ends. Another writer of the same file waits for it up to `timeoutMs`. Do not take
+// the lock of one file twice in one process: the second waits for the first.
 class FileWriteLock {
 public:
-    explicit FileWriteLock(const QString &path);
+    explicit FileWriteLock(const QString &path, int timeoutMs = WriteLockTimeoutMs);
     ~FileWriteLock();
     FileWriteLock(const FileWriteLock &) = delete;
     FileWriteLock &operator=(const FileWriteLock &) = delete;
@@ -26,12 +45,18 @@ public:
     QString error() const { return m_error; }
 
 private:
-    std::unique_ptr<QLockFile> m_lock;
+    bool acquire(int timeoutMs);
+
+    QString m_lockPath;
     QString m_error;
+    int m_fd = -1;
+    std::unique_ptr<QLockFile> m_lockFile;   // platforms without flock
 };
 
-// Writes `bytes` to a temporary file in the same folder, then renames it over `path`. On
-// failure the original is untouched, the reason is put into *error and false is returned.
+// Writes `bytes` to a temporary file in the same folder, then renames it over `path`, keeping
+// the original's owner, group and mode (a new file run as root gets the folder's owner and
+// group, so that the folder's owner can still write it). On failure the original is untouched,
+// no temporary file stays, the reason is put into *error and false is returned.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
 } // namespace kestrix

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -71,6 +73,20 @@ QString configFilePath()
 IniFile configFile()
 {
     return IniFile(configFilePath());
+}
+
+QString configReadError()
+{
+    const QString path = configFilePath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    if (info.isDir())
+        return QStringLiteral("cannot read %1: it is a folder").arg(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    return {};
 }
 
 QString configuredLanguage()

@@ -25,6 +25,11 @@ QString shippedDataDir();
 QString configFilePath();
 IniFile configFile();
 
+// "cannot read <path>: <reason>" when config.ini is there but cannot be read (its permissions,
+// a folder in its place); empty when it can be read or does not exist. A reader that finds
+// nothing in config.ini asks this before it reports a missing setting.
+QString configReadError();
+
 // "Language" of [System], default "english".
 QString configuredLanguage();
 

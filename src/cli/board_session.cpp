@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/config_file.h"
 #include "comm/serial_channel.h"
 
 namespace kestrix::cli {
@@ -9,8 +10,11 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
 {
     const SerialSettings settings = resolveSettings(options);
     if (settings.port == 0) {
-        printStatus(QStringLiteral("No port is configured: give --port or --device, choose one in the "
-                                   "port dialog, or run \"kestrix-cli scan\"."));
+        // An unreadable config.ini is not a missing setting: say which file and why.
+        const QString readError = configReadError();
+        printStatus(!readError.isEmpty() ? readError
+                                         : QStringLiteral("No port is configured: give --port or --device, choose "
+                                                          "one in the port dialog, or run \"kestrix-cli scan\"."));
         return PortFailure;
     }
     ConsoleReporter reporter;

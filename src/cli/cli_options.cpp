@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "base/config_file.h"
+
 #include <QCommandLineParser>
 
 namespace kestrix::cli {
@@ -211,6 +213,11 @@ QString usage()
 SerialSettings resolveSettings(const Options &options)
 {
     SerialSettings settings = readSerialSettings();
+    // An unreadable config.ini gives no port unless the options name the device and the speed
+    // themselves: a port number or speed taken from the defaults instead of the file would talk
+    // to a device or at a rate nobody chose. withBoard then names the file and the reason.
+    if (!configReadError().isEmpty() && (options.device.isEmpty() || options.speed == 0))
+        return SerialSettings{0, settings.speed};
     if (options.port > 0)
         settings.port = options.port;
     if (!options.device.isEmpty()) {

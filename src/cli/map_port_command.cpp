@@ -1,8 +1,6 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
-#include "base/config_file.h"
-
 #include <QFileInfo>
 
 namespace kestrix::cli {
@@ -16,8 +14,8 @@ int runMapPort(const Options &options)
     const QString device = options.operands[1];
     if (!QFileInfo::exists(device))
         printStatus(QStringLiteral("Warning: %1 does not exist (yet).").arg(device));
-    if (!mapPortToDevice(port, device)) {
-        printStatus(QStringLiteral("Cannot write %1.").arg(configFilePath()));
+    if (!mapPortToDevice(port, device, &error)) {
+        printStatus(QStringLiteral("COM%1 is not mapped: %2").arg(port).arg(error));
         return PortFailure;
     }
     printResult(QStringLiteral("COM%1 is %2").arg(port).arg(device));
