@@ -71,6 +71,7 @@ constexpr int SpeedHint = 5202;              // "Choose one of the listed speeds
 constexpr int NotAvailable = 5203;           // "This operation is not available in this version yet."
 constexpr int OperationCancelled = 5204;     // "Operation cancelled."
 constexpr int CancelButton = 5205;           // "Cancel"
+constexpr int SettingsNotStored = 5210;      // "The port and speed hold until the program ends, but could not be stored:\n%1"
 constexpr int BusyPorts = 5220;              // "Busy ports:" followed by " COM3, COM7"
 constexpr int AlsoOpenIn = 5221;             // "Also open in:" followed by " minicom (pid 4242)"
 

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPortInfo>
 
@@ -144,8 +145,14 @@ void CSelPort::accept()
     }
     m_chosenPort = m_portList->currentIndex() + 1;
     m_chosenSpeed = SpeedTable[speed];
-    // A failed write is not reported: the choice still holds for this session.
-    writeSerialSettings({m_chosenPort, m_chosenSpeed});
+    // The choice holds for this session even when it cannot be stored; the operator is told why.
+    QString error;
+    if (!writeSerialSettings({m_chosenPort, m_chosenSpeed}, &error))
+        QMessageBox::warning(this, windowTitle(),
+                             textOr(Text::SettingsNotStored,
+                                    QStringLiteral("The port and speed hold until the program ends, but could "
+                                                   "not be stored:\n%1"))
+                                 .arg(error));
     QDialog::accept();
 }
 

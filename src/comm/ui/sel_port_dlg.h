@@ -1,6 +1,7 @@
 #pragma once
 // The port dialog (dialog 131): the operator picks a port and a line speed by hand. OK stores
-// them in config.ini ("Port", "Baud" of [Settings]) and hands them to the caller; closing the
+// them in config.ini ("Port", "Baud" of [Settings]) and hands them to the caller; when they
+// cannot be stored, a warning says why and the choice still holds for the session. Closing the
 // dialog any other way changes nothing. Each port entry names the device behind the number
 // ("COM3  /dev/ttyS2"), with the system's description of that device as its tooltip.
 

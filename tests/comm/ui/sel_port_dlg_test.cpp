@@ -3,18 +3,27 @@
 
 #include "base/config_file.h"
 #include "base/language.h"
+#include "base/texts.h"
 #include "comm/serial_settings.h"
 #include "comm/ui/sel_port_dlg.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kestrix {
 namespace {
@@ -22,6 +31,7 @@ namespace {
 using testing::ScratchDataDir;
 using testing::childByNumber;
 using testing::OwnTables;
+using testing::whenModalOpens;
 
 QString settingsValue(const char *key)
 {
@@ -40,6 +50,34 @@ void writeBareConfig(const ScratchDataDir &data, const QByteArray &text)
     QFile file(data.file("config.ini"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(text);
+}
+
+// Gives the data folder and its files to nobody (when root), so that a child running as
+// nobody owns them.
+void giveToNobody(const QString &folder)
+{
+    if (::geteuid() != 0)
+        return;
+    ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+    for (const QString &entry : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+        ASSERT_EQ(::chown(QFile::encodeName(QDir(folder).filePath(entry)).constData(), 65534, 65534), 0);
+}
+
+// Runs `body` in a forked child that drops root's privileges to nobody (an ordinary user runs
+// it as itself). True when the child ran it to its end without a failed expectation.
+bool asOrdinaryUser(const std::function<void()> &body)
+{
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        body();
+        std::fflush(nullptr);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -235,6 +273,47 @@ TEST(SelPort, OkStoresThePositionWhateverTheEntriesShow)
     EXPECT_EQ(dialog.chosenPort(), 12);
     EXPECT_EQ(settingsValue("Port"), "11");
     EXPECT_EQ(configFile().read("Ports", "COM12"), "/dev/pts/7") << "the device mapping is left as it was";
+}
+
+// A folder that is not writable (config.ini itself is): OK warns with the reason, and the
+// choice still goes to the caller for this session.
+TEST(SelPort, ChoiceThatCannotBeStoredIsReportedAndStillHandedBack)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Settings]\nPort=0\nBaud=0\n");
+    const QString config = data.readConfig();
+    giveToNobody(data.path());
+    const QByteArray folder = QFile::encodeName(data.path());
+    ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
+
+    const bool ran = asOrdinaryUser([] {
+        CSelPort dialog;
+        dialog.show();
+        dialog.portList()->setCurrentIndex(4);
+        dialog.speedList()->setCurrentIndex(dialog.speedList()->findText("19200"));
+        QString shown;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        whenModalOpens([&](QWidget *modal) {
+            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                shown = box->text();
+                icon = box->icon();
+                box->accept();
+            }
+        });
+        QTest::mouseClick(childByNumber<QPushButton>(&dialog, 1), Qt::LeftButton);
+
+        EXPECT_EQ(icon, QMessageBox::Warning);
+        EXPECT_TRUE(shown.startsWith(LookupText(Text::SettingsNotStored).section('\n', 0, 0))) << shown.toStdString();
+        EXPECT_TRUE(shown.contains("cannot write " + configFilePath())) << shown.toStdString();
+        EXPECT_TRUE(shown.contains("Permission denied")) << shown.toStdString();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.chosenPort(), 5);
+        EXPECT_EQ(dialog.chosenSpeed(), 19200);
+    });
+    ::chmod(folder.constData(), 0755);
+
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(data.readConfig(), config);
 }
 
 } // namespace
