@@ -130,33 +130,6 @@ TEST_F(IniFileTest, Windows1252FileIsDecoded)
     EXPECT_EQ(ini().read("Place", "Name"), expected);
 }
 
-TEST_F(IniFileTest, EachLineIsDecodedOnItsOwn)
-{
-    // A UTF-8 file with one Windows-1252 line.
-    writeBytes("[Place]\nName=Z\xc3\xbcrich\nNote=caf\xe9\n");
-    EXPECT_EQ(ini().read("Place", "Name"), QString::fromUtf8("Z\xc3\xbcrich"));
-    EXPECT_EQ(ini().read("Place", "Note"), QString::fromUtf8("caf\xc3\xa9"));
-    EXPECT_EQ(readTextFile(path()), QString::fromUtf8("[Place]\nName=Z\xc3\xbcrich\nNote=caf\xc3\xa9\n"));
-}
-
-TEST_F(IniFileTest, ByteOrderMarkIsSkippedBeforeAWindows1252Line)
-{
-    writeBytes("\xEF\xBB\xBF[Settings]\nPort=2\nName=caf\xe9\n");
-    EXPECT_EQ(ini().read("Settings", "Port"), "2");
-    EXPECT_EQ(ini().read("Settings", "Name"), QString::fromUtf8("caf\xc3\xa9"));
-}
-
-TEST_F(IniFileTest, Utf16FilesWithByteOrderMarkAreRead)
-{
-    const QString text = QString::fromUtf8("[Settings]\r\nPort=2\r\nName=Z\xc3\xbcrich \xe2\x82\xac\r\n");
-    for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
-        writeBytes(utf16(text, encoding));
-        EXPECT_EQ(ini().read("Settings", "Port"), "2") << int(encoding);
-        EXPECT_EQ(ini().read("Settings", "Name"), QString::fromUtf8("Z\xc3\xbcrich \xe2\x82\xac")) << int(encoding);
-        EXPECT_EQ(readTextFile(path()), QChar(0xFEFF) + text) << int(encoding);
-    }
-}
-
 TEST_F(IniFileTest, WholeSectionInFileOrderWithoutLengthCut)
 {
     QByteArray text = "[Before]\nx=1\n[List]\n";
@@ -319,29 +292,41 @@ TEST_F(IniFileTest, Windows1252LinesStayByteForByte)
     EXPECT_EQ(readBytes(), QByteArray("[Place]\r\nName=M\xe4nnedorf\r\nZone=1\r\n"));
 }
 
-TEST_F(IniFileTest, StrayByteInAUtf8FileChangesNoOtherLine)
+TEST_F(IniFileTest, StrayByteInAUtf8FileSpoilsNoOtherLine)
 {
     writeBytes("[Place]\nName=Z\xc3\xbcrich\nNote=caf\xe9\nZone=0\n");
+    EXPECT_EQ(ini().read("Place", "Name"), QString::fromUtf8("Z\xc3\xbcrich"));
+    EXPECT_EQ(ini().read("Place", "Note"), QString::fromUtf8("caf\xc3\xa9"));
+    EXPECT_EQ(readTextFile(path()), QString::fromUtf8("[Place]\nName=Z\xc3\xbcrich\nNote=caf\xc3\xa9\nZone=0\n"));
+
     ASSERT_TRUE(ini().write("Place", "Zone", "1"));
     EXPECT_EQ(readBytes(), QByteArray("[Place]\nName=Z\xc3\xbcrich\nNote=caf\xe9\nZone=1\n"));
 }
 
-TEST_F(IniFileTest, ByteOrderMarkAndWindows1252LineStay)
+TEST_F(IniFileTest, ByteOrderMarkIsSkippedBeforeAWindows1252Line)
 {
     writeBytes("\xEF\xBB\xBF[Settings]\nPort=2\nName=caf\xe9\n");
+    EXPECT_EQ(ini().read("Settings", "Port"), "2");
+    EXPECT_EQ(ini().read("Settings", "Name"), QString::fromUtf8("caf\xc3\xa9"));
+
     ASSERT_TRUE(ini().write("Settings", "Baud", "3"));
     EXPECT_EQ(readBytes(), QByteArray("\xEF\xBB\xBF[Settings]\nPort=2\nName=caf\xe9\nBaud=3\n"));
 }
 
-TEST_F(IniFileTest, Utf16FilesStayUtf16)
+TEST_F(IniFileTest, Utf16FilesAreReadAndStayUtf16)
 {
-    const QString before = QString::fromUtf8("[Settings]\r\nPort=2\r\nName=Z\xc3\xbcrich\r\n");
-    const QString after = QString::fromUtf8("[Settings]\r\nPort=5\r\nName=Z\xc3\xbcrich\r\nBaud=3\r\n"
-                                            "\r\n[Place]\r\nCity=\xc5\x81\xc3\xb3""d\xc5\xba\r\n");
+    const QString city = QString::fromUtf8("\xc5\x81\xc3\xb3""d\xc5\xba");
+    const QString before = QString::fromUtf8("[Settings]\r\nPort=2\r\nName=Z\xc3\xbcrich \xe2\x82\xac\r\n");
+    const QString after = QString::fromUtf8("[Settings]\r\nPort=5\r\nName=Z\xc3\xbcrich \xe2\x82\xac\r\nBaud=3\r\n")
+                          + "\r\n[Place]\r\nCity=" + city + "\r\n";
     for (const auto encoding : {QStringEncoder::Utf16LE, QStringEncoder::Utf16BE}) {
         writeBytes(utf16(before, encoding));
+        EXPECT_EQ(ini().read("Settings", "Port"), "2") << int(encoding);
+        EXPECT_EQ(ini().read("Settings", "Name"), QString::fromUtf8("Z\xc3\xbcrich \xe2\x82\xac")) << int(encoding);
+        EXPECT_EQ(readTextFile(path()), QChar(0xFEFF) + before) << int(encoding);
+
         ASSERT_TRUE(ini().write("Settings", {{"Port", "5"}, {"Baud", "3"}}));
-        ASSERT_TRUE(ini().write("Place", "City", QString::fromUtf8("\xc5\x81\xc3\xb3""d\xc5\xba")));
+        ASSERT_TRUE(ini().write("Place", "City", city));
         EXPECT_EQ(readBytes(), utf16(after, encoding)) << int(encoding);
     }
 }
