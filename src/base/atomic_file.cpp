@@ -83,10 +83,11 @@ int lockUntil(int fd, const QDeadlineTimer &deadline)
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
             return 0;
-        if (errno == EINTR)
+        const int failure = errno;
+        if (failure == EINTR)
             continue;
-        if (errno != EWOULDBLOCK || deadline.hasExpired())
-            return errno;
+        if (failure != EWOULDBLOCK || deadline.hasExpired())
+            return failure;
         QThread::msleep(pauseMs);
         pauseMs = std::min(pauseMs * 2, 20ul);
     }
