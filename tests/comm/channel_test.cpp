@@ -9,11 +9,9 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -352,50 +350,6 @@ TEST(ChannelTrace, AFileThatCannotBeWrittenIsRefusedAtTheStart)
     EXPECT_FALSE(CommTrace::active());
     EXPECT_TRUE(error.contains("/dev/full")) << error.toStdString();
     EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
-}
-
-// Lets this process write files only up to `bytes`, until it ends; a write beyond fails with
-// EFBIG instead of stopping the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    rlimit m_previous{};
-    void (*m_handler)(int) = nullptr;
-};
-
-TEST_F(ChannelTest, ATraceThatCannotWriteALineStopsAndSaysWhy)
-{
-    const QString path = data.file("trace.txt");
-    ASSERT_TRUE(CommTrace::start(path));
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);   // takes a lock file: before the limit
-    {
-        FileSizeLimit limit(QFileInfo(path).size() + 10);
-        channel.Query(Frame::CommunicationTest, 5);
-    }
-    channel.Close();
-    const QString failure = CommTrace::failure();
-    EXPECT_TRUE(failure.contains(path)) << failure.toStdString();
-    EXPECT_TRUE(failure.contains("File too large")) << failure.toStdString();
-    EXPECT_FALSE(CommTrace::active()) << "the trace stops at its first failure";
-    CommTrace::stop();
-
-    ASSERT_TRUE(CommTrace::start(path));
-    EXPECT_TRUE(CommTrace::failure().isEmpty()) << "a new trace starts without the old failure";
-    CommTrace::stop();
 }
 
 TEST(ChannelTrace, BoardTextShowsControlCharactersSpelledOut)

@@ -119,14 +119,6 @@ TEST_F(ScanTest, NoBoardButBusyPortsNamesThem)
     EXPECT_TRUE(locked->frameTexts().empty());
 }
 
-TEST_F(ScanTest, NoBoardAndNoBusyPortIsTheBareError)
-{
-    const ScanResult result = scanPorts({}, reporter, sleeper);
-    EXPECT_TRUE(result.busyPorts.empty());
-    EXPECT_EQ(reporter.lines[0], "Communication Error!");
-    EXPECT_EQ(reporter.lines[1], "");
-}
-
 // Names every port's device for this process alone, ahead of config.ini; forgets them at the end.
 class DevicesOverride {
 public:

@@ -166,14 +166,6 @@ TEST_F(EnvelopeTest, AFailedCheckNamesTheOtherProgramsThatHaveThePortOpen)
     EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed. " + named);
 }
 
-TEST_F(EnvelopeTest, AFailedCheckWithThePortToItselfNamesNobody)
-{
-    board->setFaults({.silent = true});
-    EXPECT_EQ(upload(StatusForm::mainWindow()), Outcome::CommunicationFailed);
-    EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
-    EXPECT_EQ(reporter.lines[2], "") << "the board's own end of the line is no other program";
-}
-
 // Takes the board away as soon as the check has passed.
 class UnplugAfterCheck : public RecordingReporter {
 public:
