@@ -8,6 +8,7 @@
 #include "base/atomic_file.h"
 #include "base/config_file.h"
 #include "base/ini_file.h"
+#include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -33,16 +34,9 @@
 
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
+using namespace kestrix::testing;
 
 namespace {
-
-constexpr uid_t NobodyUser = 65534;
-constexpr gid_t NobodyGroup = 65534;
-
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
 
 QByteArray native(const QString &path)
 {
@@ -84,22 +78,6 @@ void giveToNobody(const QString &folder)
         ASSERT_EQ(::lchown(native(QDir(folder).filePath(entry)).constData(), NobodyUser, NobodyGroup), 0);
 }
 
-// Runs `body` in a forked child that drops root's privileges to nobody (an ordinary user runs
-// it as itself). True when the child ran it to its end without a failed expectation.
-bool asOrdinaryUser(const std::function<void()> &body)
-{
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (isRoot() && (::setgroups(0, nullptr) != 0 || ::setgid(NobodyGroup) != 0 || ::setuid(NobodyUser) != 0))
-            ::_exit(3);
-        body();
-        std::fflush(nullptr);
-        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Owner, group and mode
@@ -378,59 +356,6 @@ TEST(FileSafetyConfig, ConfigThatCannotBeReadSaysWhy)
 // ---------------------------------------------------------------------------------------------
 // kestrix-cli
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-    qint64 elapsedMs = 0;
-};
-
-::std::ostream &operator<<(::std::ostream &stream, const CliRun &run)
-{
-    return stream << "exit " << run.exitCode << "\nstdout:\n"
-                  << run.out.toStdString() << "\nstderr:\n"
-                  << run.err.toStdString();
-}
-
-QString cliProgram()
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath("kestrix-cli");
-}
-
-void startCli(QProcess &process, const ScratchDataDir &data, const QStringList &arguments, bool ordinaryUser)
-{
-    process.setProgram(cliProgram());
-    process.setArguments(QStringList{"--data-dir", data.path()} + arguments);
-    if (ordinaryUser && isRoot()) {
-        // Runs in the child between fork and exec.
-        process.setChildProcessModifier([] {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(NobodyGroup) != 0 || ::setuid(NobodyUser) != 0)
-                ::_exit(126);
-        });
-    }
-    process.start();
-}
-
-// Runs kestrix-cli with `data` as its data folder, as nobody when asked and root.
-CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, bool ordinaryUser = false)
-{
-    QProcess process;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    startCli(process, data, arguments, ordinaryUser);
-    CliRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kestrix-cli did not run to its end: " << process.errorString().toStdString();
-        return run;
-    }
-    run.elapsedMs = elapsed.elapsed();
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
 
 TEST(FileSafetyCli, MapPortInAFolderThatIsNotWritableSaysWhyAndExits2)
 {
@@ -439,7 +364,7 @@ TEST(FileSafetyCli, MapPortInAFolderThatIsNotWritableSaysWhyAndExits2)
     giveToNobody(data.path());
     ASSERT_EQ(::chmod(native(data.path()).constData(), 0555), 0);
 
-    const CliRun run = runCli(data, {"map-port", "3", "/dev/null"}, true);
+    const CliRun run = runCli(data, {"map-port", "3", "/dev/null"}, asNobody());
     ::chmod(native(data.path()).constData(), 0755);
 
     EXPECT_EQ(run.exitCode, 2) << run;
@@ -458,7 +383,7 @@ TEST(FileSafetyCli, UnreadableConfigSaysCannotReadInsteadOfNoPort)
 
     // Without config.ini neither the port nor, for --port, the port's device is known.
     for (const QStringList &arguments : {QStringList{"check"}, QStringList{"check", "--port", "3"}}) {
-        const CliRun run = runCli(data, arguments, true);
+        const CliRun run = runCli(data, arguments, asNobody());
         EXPECT_EQ(run.exitCode, 2) << run;
         EXPECT_TRUE(run.err.contains(expected)) << run;
         EXPECT_FALSE(run.err.contains("No port is configured")) << run;
@@ -529,7 +454,7 @@ TEST(FileSafetyCli, KilledWritersLeaveAWholeFileAndNothingThatBlocks)
         const QByteArray before = readBytes(data.file("config.ini"));
         drain(watch);
         QProcess writer;
-        startCli(writer, data, {"map-port", port, device}, false);
+        startCli(writer, data, {"map-port", port, device});
         ASSERT_TRUE(writer.waitForStarted());
         const Moment &moment = KillMoments[kill % std::size(KillMoments)];
         EXPECT_TRUE(waitForMoment(watch, moment)) << "kill " << kill << ": the write never reached its moment";

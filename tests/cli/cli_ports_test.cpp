@@ -2,6 +2,7 @@
 // ports named by a scan, board text that cannot act on the terminal, the reason a scan could not
 // store its result, and trace files that cannot be written.
 
+#include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -18,76 +19,11 @@
 
 using kestrix::testing::ScratchDataDir;
 using kestrix::testing::startBoardOn;
+using namespace kestrix::testing;
 
 namespace {
 
-// Long enough for a scan of every port at every speed.
-constexpr int ProgramWaitMs = 120000;
 
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-::std::ostream &operator<<(::std::ostream &stream, const CliRun &run)
-{
-    return stream << "exit " << run.exitCode << "\nstdout:\n" << run.out.toStdString()
-                  << "\nstderr:\n" << run.err.toStdString();
-}
-
-QString programBesideTests(const char *name)
-{
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(name));
-}
-
-// Runs kestrix-cli with `data` as its data folder. With a `fileSizeLimit`, it may write files
-// only up to that many bytes; a longer write fails (EFBIG) instead of ending the program.
-CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, rlim_t fileSizeLimit = 0)
-{
-    QProcess process;
-    process.setProgram(programBesideTests("kestrix-cli"));
-    process.setArguments(QStringList{"--data-dir", data.path()} + arguments);
-    if (fileSizeLimit > 0) {
-        process.setChildProcessModifier([fileSizeLimit] {
-            ::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{fileSizeLimit, fileSizeLimit};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process.start();
-    CliRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(ProgramWaitMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kestrix-cli did not run to its end: " << process.errorString().toStdString();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
-// Another program with a device open and no lock on it: `cat` writing into it, reading nothing.
-class OtherProgram {
-public:
-    explicit OtherProgram(const QString &device)
-    {
-        m_process.setStandardOutputFile(device);
-        m_process.start("cat", {});
-    }
-    ~OtherProgram()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished();
-    }
-    bool started() { return m_process.waitForStarted(); }
-    qint64 pid() const { return m_process.processId(); }
-
-private:
-    QProcess m_process;
-};
 
 // The simulated board as the program an operator runs, silent, in a process of its own.
 class SilentBoardProgram {
@@ -173,7 +109,7 @@ TEST(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
     const QString before = data.readConfig();
     // config.ini, with its [Ports], is longer than the files the program may write now; the
     // lock file of the port is shorter.
-    const CliRun run = runCli(data, {"scan"}, 512);
+    const CliRun run = runCli(data, {"scan"}, fileSizeLimit(512));
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Connected at COM3, 9600bps")) << run;
     EXPECT_TRUE(run.err.contains(QRegularExpression("Warning: could not store the port and speed: \\S[^\\n]*config\\.ini")))
@@ -203,7 +139,7 @@ TEST(CliTrace, ATraceThatBreaksOffIsReportedOnceAndTheCheckStands)
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
     earlier.write(QByteArray(2000, 'x') + '\n');
     earlier.close();
-    const CliRun run = runCli(data, {"--trace", trace, "check", "--port", "3", "--speed", "9600"}, 2001 + 60);
+    const CliRun run = runCli(data, {"--trace", trace, "check", "--port", "3", "--speed", "9600"}, fileSizeLimit(2001 + 60));
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
     EXPECT_EQ(run.err.count("the trace is incomplete"), 1) << run;

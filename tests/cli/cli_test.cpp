@@ -3,6 +3,7 @@
 
 #include "base/ini_file.h"
 #include "comm/serial_channel.h"
+#include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QCoreApplication>
@@ -16,44 +17,11 @@
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
 using kestrix::testing::startBoardOn;
+using kestrix::testing::CliRun;
+using kestrix::testing::runCli;
 using namespace std::chrono_literals;
 
 namespace {
-
-// Long enough for a scan of every port at every speed.
-constexpr int ProgramWaitMs = 120000;
-
-struct CliRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-::std::ostream &operator<<(::std::ostream &stream, const CliRun &run)
-{
-    return stream << "exit " << run.exitCode << "\nstdout:\n" << run.out.toStdString()
-                  << "\nstderr:\n" << run.err.toStdString();
-}
-
-// Runs kestrix-cli from beside the test executables with `data` as its data folder.
-CliRun runCli(const ScratchDataDir &data, const QStringList &arguments)
-{
-    QProcess process;
-    process.setProgram(QDir(QCoreApplication::applicationDirPath()).filePath("kestrix-cli"));
-    process.setArguments(QStringList{"--data-dir", data.path()} + arguments);
-    process.start();
-    CliRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(ProgramWaitMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kestrix-cli did not run to its end: " << process.errorString().toStdString();
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
 
 QString deviceOf(const std::unique_ptr<sim::BoardSim> &board)
 {

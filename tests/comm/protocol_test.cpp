@@ -1,5 +1,6 @@
 // Frames, the operation envelope in both status forms, versions and the port scan, against
 // the simulated board.
+#include "support/process_support.h"
 #include "support/test_support.h"
 
 #include "base/language.h"
@@ -130,30 +131,11 @@ TEST_F(EnvelopeTest, VersionsReachTheStatusLinesWithControlCharactersSpelledOut)
     EXPECT_EQ(reporter.lines[2], versions.hardware);
 }
 
-// Another program with the board's device open: `cat` writing into it, reading nothing.
-class OtherProgram {
-public:
-    explicit OtherProgram(const std::string &device)
-    {
-        m_process.setStandardOutputFile(QString::fromStdString(device));
-        m_process.start("cat", {});
-    }
-    ~OtherProgram()
-    {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished();
-    }
-    bool started() { return m_process.waitForStarted(); }
-    qint64 pid() const { return m_process.processId(); }
-
-private:
-    QProcess m_process;
-};
 
 TEST_F(EnvelopeTest, AFailedCheckNamesTheOtherProgramsThatHaveThePortOpen)
 {
     board->setFaults({.silent = true});
-    OtherProgram other(board->devicePath());
+    kt::OtherProgram other(QString::fromStdString(board->devicePath()));
     ASSERT_TRUE(other.started());
     const QString named = QStringLiteral("Also open in: cat (pid %1)").arg(other.pid());
 

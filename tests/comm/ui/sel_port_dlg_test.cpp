@@ -6,6 +6,7 @@
 #include "base/texts.h"
 #include "comm/serial_settings.h"
 #include "comm/ui/sel_port_dlg.h"
+#include "support/process_support.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
@@ -29,6 +30,7 @@ namespace kestrix {
 namespace {
 
 using testing::ScratchDataDir;
+using testing::asOrdinaryUser;
 using testing::childByNumber;
 using testing::OwnTables;
 using testing::whenModalOpens;
@@ -63,22 +65,6 @@ void giveToNobody(const QString &folder)
         ASSERT_EQ(::chown(QFile::encodeName(QDir(folder).filePath(entry)).constData(), 65534, 65534), 0);
 }
 
-// Runs `body` in a forked child that drops root's privileges to nobody (an ordinary user runs
-// it as itself). True when the child ran it to its end without a failed expectation.
-bool asOrdinaryUser(const std::function<void()> &body)
-{
-    std::fflush(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
-        body();
-        std::fflush(nullptr);
-        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Port dialog
