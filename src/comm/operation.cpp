@@ -4,6 +4,7 @@
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
+#include "comm/port_owners.h"
 #include "comm/trace.h"
 
 #include <QStringList>

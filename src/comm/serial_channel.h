@@ -69,6 +69,11 @@ public:
     // Whether bytes arrived for the last Query (false after a failed write or silence).
     bool lastQueryAnswered() const { return m_lastQueryAnswered; }
 
+    // The answer text of `received` bytes read for a query of `count`: the byte in decimal with
+    // at least two digits for 1; "sw: " / "hw: " and the text up to the first zero byte, trimmed,
+    // for 24 / 10; the trimmed text for 5; empty for any other count.
+    static std::string formatAnswer(const char *buffer, int received, int count);
+
     int port() const { return m_port; }
     int speed() const { return m_speed; }
     OpenFailure lastOpenFailure() const { return m_lastFailure; }
@@ -85,7 +90,6 @@ private:
     bool writeFrame(const std::string &frame);
     void reopenAfterFailedWrite();
     int readAnswer(char *buffer, int count);
-    static std::string formatAnswer(const char *buffer, int received, int count);
 
     Sleeper &m_sleeper;
     PortDevices m_devices;
@@ -98,16 +102,5 @@ private:
     bool m_lastQueryAnswered = false;
 };
 
-// A process that has a device open.
-struct DeviceUser {
-    qint64 pid = 0;
-    QString name;   // as the system names the process (its "comm"), possibly with control characters
-};
-
-// The other processes that have `device` open, found through /proc/<pid>/fd on Linux (empty
-// elsewhere, and without the processes this user may not inspect). A process holding the
-// master side of a pseudo-terminal is the line's far end, not a user of the device, and is
-// left out.
-std::vector<DeviceUser> otherUsersOf(const QString &device);
 
 } // namespace kestrix
