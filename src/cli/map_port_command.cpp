@@ -12,12 +12,12 @@ int runMapPort(const Options &options)
     if (!parsePortNumber(options.operands[0], port, &error))
         return usageErrorOf(QStringLiteral("map-port: ") + error);
     const QString device = options.operands[1];
-    if (!QFileInfo::exists(device))
-        printStatus(QStringLiteral("Warning: %1 does not exist (yet).").arg(device));
     if (!mapPortToDevice(port, device, &error)) {
         printStatus(QStringLiteral("COM%1 is not mapped: %2").arg(port).arg(error));
         return PortFailure;
     }
+    if (!QFileInfo::exists(device))
+        printStatus(QStringLiteral("Warning: %1 does not exist (yet).").arg(device));
     printResult(QStringLiteral("COM%1 is %2").arg(port).arg(device));
     return Success;
 }
