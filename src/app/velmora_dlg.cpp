@@ -7,6 +7,7 @@
 #include "base/texts.h"
 #include "comm/ui/connection_buttons.h"
 #include "params/start_parameters.h"
+#include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
 #include "widgets/digital_edit.h"
 #include "widgets/localize.h"
@@ -528,6 +529,7 @@ void CVelmoraDlg::wireButtons()
     wire(About, [this] { OnAbout(); });
     wire(Close, [this] { accept(); });
     wireConnectionButtons(*this);
+    wireBoardCommandButtons(*this, *m_params);
     for (const Command &command : Commands)
         wireNotAvailable(command.number);
     for (const GroupInfo &group : groupTable())

@@ -63,6 +63,7 @@ constexpr int SocketsInitFailed = 5089;      // "Windows sockets initialization 
 constexpr int InformationReading = 5090;     // "Reading informations from clock ..."
 constexpr int InformationRead = 5091;        // "Informations readed from clock."
 constexpr int NtpUnavailable = 5092;         // "NTP Server Unvailable!"
+constexpr int TestInfo = 5093;               // "Test info"
 
 // Texts of this program beyond the original's table.
 constexpr int CloseButton = 5200;            // "Close": button 1 of the main window
