@@ -9,6 +9,7 @@
 #include "params/start_parameters.h"
 #include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
+#include "time/ui/time_buttons.h"
 #include "widgets/digital_edit.h"
 #include "widgets/localize.h"
 
@@ -530,6 +531,7 @@ void CVelmoraDlg::wireButtons()
     wire(Close, [this] { accept(); });
     wireConnectionButtons(*this);
     wireBoardCommandButtons(*this, *m_params);
+    wireTimeButtons(*this);
     for (const Command &command : Commands)
         wireNotAvailable(command.number);
     for (const GroupInfo &group : groupTable())

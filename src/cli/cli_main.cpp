@@ -15,6 +15,8 @@ using namespace kestrix::cli;
 
 namespace kestrix::cli {
 
+int runSetTime(const Options &options);   // set_time_command.cpp
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -23,6 +25,8 @@ constexpr Command Commands[] = {
                  "answers in config.ini", 0, 0, {}, runScan},
     {"map-port", "N DEVICE", "name the device of port COM<N> in config.ini [Ports]", 2, 2, {}, runMapPort},
     {"config-path", "", "print where config.ini is", 0, 0, {}, runConfigPath},
+    {"set-time", "[HH:MM:SS W DD.MM.YY]", "set the board's clock: to the PC's local time (and send DLS), or to the "
+                 "given time, weekday (0 is Sunday) and date", 0, 3, {}, runSetTime},
 };
 
 std::span<const Command> commandTable()

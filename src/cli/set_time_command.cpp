@@ -1,0 +1,99 @@
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+
+#include "time/time_upload.h"
+
+#include <QRegularExpression>
+
+namespace kestrix::cli {
+namespace {
+
+// One group of "HH:MM:SS" or "DD.MM.YY": one or two digits within its range.
+struct Part {
+    ClockField field;
+    int low;
+    int high;
+};
+
+constexpr Part TimeParts[] = {{Hours, 0, 23}, {Minutes, 0, 59}, {Seconds, 0, 59}};
+constexpr Part DateParts[] = {{Day, 1, 31}, {Month, 1, 12}, {Year, 0, 99}};
+
+// Fills the parts' fields from `text` ("9:05:07" with ':'); false when it is malformed.
+bool parseParts(const QString &text, QChar separator, const Part (&parts)[3], ClockValues &fields)
+{
+    const QStringList groups = text.split(separator);
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,2}$"));
+    if (groups.size() != 3)
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        const QString &group = groups[i];
+        if (!digits.match(group).hasMatch() || group.toInt() < parts[i].low || group.toInt() > parts[i].high)
+            return false;
+        fields[size_t(parts[i].field)] = group;
+    }
+    return true;
+}
+
+// The operands "HH:MM:SS W DD.MM.YY" as the manual dialog's field texts; a message otherwise.
+bool parseClockOperands(const QStringList &operands, ClockValues &fields, QString *error)
+{
+    if (operands.size() != 3) {
+        *error = QStringLiteral("set-time takes no operands or three: HH:MM:SS W DD.MM.YY");
+        return false;
+    }
+    if (!parseParts(operands[0], QLatin1Char(':'), TimeParts, fields)) {
+        *error = QStringLiteral("set-time: \"%1\" is not a time HH:MM:SS (00-23:00-59:00-59)").arg(operands[0]);
+        return false;
+    }
+    static const QRegularExpression weekday(QStringLiteral("^[0-6]$"));
+    if (!weekday.match(operands[1]).hasMatch()) {
+        *error = QStringLiteral("set-time: \"%1\" is not a weekday 0-6 (0 is Sunday)").arg(operands[1]);
+        return false;
+    }
+    fields[Weekday] = operands[1];
+    if (!parseParts(operands[2], QLatin1Char('.'), DateParts, fields)) {
+        *error = QStringLiteral("set-time: \"%1\" is not a date DD.MM.YY (01-31.01-12.00-99)").arg(operands[2]);
+        return false;
+    }
+    return true;
+}
+
+int exitOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Completed: return Success;
+    case Outcome::CommunicationFailed: return NoBoard;
+    case Outcome::PortError: return PortFailure;
+    case Outcome::Cancelled: return Cancelled;
+    }
+    return NoBoard;
+}
+
+int uploadPcClock(const Options &options)
+{
+    return withBoard(options, [](Operation &operation, const SerialSettings &) {
+        const Outcome outcome = uploadPcTime(operation);
+        if (outcome == Outcome::CommunicationFailed)
+            printStatus(QStringLiteral("No board answered the communication test; the time frames were sent all the same."));
+        return exitOf(outcome);
+    });
+}
+
+} // namespace
+
+// Without operands the PC's local time with "DLS"; with "HH:MM:SS W DD.MM.YY" those values,
+// as the manual time dialog sends them.
+int runSetTime(const Options &options)
+{
+    if (options.operands.isEmpty())
+        return uploadPcClock(options);
+    ClockValues fields;
+    QString error;
+    if (!parseClockOperands(options.operands, fields, &error))
+        return usageErrorOf(error);
+    return withBoard(options, [&fields](Operation &operation, const SerialSettings &) {
+        return exitOf(uploadManualTime(operation, fields));
+    });
+}
+
+} // namespace kestrix::cli

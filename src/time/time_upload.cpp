@@ -1,0 +1,114 @@
+#include "time/time_upload.h"
+
+#include "base/texts.h"
+#include "comm/protocol.h"
+
+namespace kestrix {
+namespace {
+
+// The pause after each clock register of the PC upload, 000 to 006.
+constexpr Milliseconds PcTimePauses[ClockFieldCount] = {
+    Pause::PcTimeClock,    Pause::PcTimeClock,    Pause::PcTimeClock,    Pause::PcTimeCalendar,
+    Pause::PcTimeCalendar, Pause::PcTimeCalendar, Pause::PcTimeCalendar,
+};
+
+constexpr Milliseconds DlsPause = Pause::PcTimeCalendar;
+
+constexpr EnvelopeTexts PcTimeTexts{Text::TimeUploading, Text::TimeUploaded, true, true};
+constexpr EnvelopeTexts ManualTimeTexts{Text::TimeUploading, Text::TimeUploaded, true, false};
+
+// Register 000..006 with its value; the weekday register is written as "W0030" and the digit
+// as it is, also when the digit is missing.
+void writeClockRegister(Exchange &exchange, int field, const QString &value, Milliseconds pauseAfter)
+{
+    if (field == Weekday)
+        exchange.send("W0030" + value.toStdString() + Frame::Cr, pauseAfter);
+    else
+        exchange.writeRegister(field, value.toStdString(), pauseAfter);
+}
+
+// Sends the seven registers, each followed by its pause; false once cancelled.
+bool sendClockRegisters(Exchange &exchange, const ClockValues &values, const Milliseconds (&pauses)[ClockFieldCount])
+{
+    for (int field = 0; field < ClockFieldCount; ++field) {
+        writeClockRegister(exchange, field, values[size_t(field)], pauses[field]);
+        if (!exchange.step())
+            return false;
+    }
+    return true;
+}
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+QDateTime currentLocalTime()
+{
+    return QDateTime::currentDateTime();
+}
+
+ClockValues clockFieldsOf(const QDateTime &local)
+{
+    const QDate date = local.date();
+    const QTime time = local.time();
+    return {twoDigits(time.second()),
+            twoDigits(time.minute()),
+            twoDigits(time.hour()),
+            QString::number(date.dayOfWeek() % 7),   // Qt counts Monday 1 .. Sunday 7
+            twoDigits(date.day()),
+            twoDigits(date.month()),
+            twoDigits(date.year() % 100)};
+}
+
+ClockValues paddedManualFields(const ClockValues &typed)
+{
+    ClockValues padded = typed;
+    for (int field = 0; field < ClockFieldCount; ++field) {
+        if (field != Weekday && padded[size_t(field)].size() == 1)
+            padded[size_t(field)].prepend(QLatin1Char('0'));
+    }
+    return padded;
+}
+
+Outcome uploadPcTime(Operation &operation, const LocalClock &clock)
+{
+    return operation.run(PcTimeTexts, [&clock](Exchange &exchange) {
+        const ClockValues values = clockFieldsOf(clock());
+        exchange.setTotalSteps(ClockFieldCount + 1);
+        if (!sendClockRegisters(exchange, values, PcTimePauses))
+            return;
+        exchange.command("DLS", DlsPause);
+        exchange.step();
+    });
+}
+
+Outcome uploadPcTime(SerialSettings settings, Reporter &reporter, Sleeper &sleeper, const LocalClock &clock)
+{
+    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
+    return uploadPcTime(operation, clock);
+}
+
+Outcome uploadManualTime(Operation &operation, const ClockValues &typed)
+{
+    static constexpr Milliseconds ManualPauses[ClockFieldCount] = {
+        Pause::ManualTime, Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
+        Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
+    };
+    const ClockValues values = paddedManualFields(typed);
+    return operation.run(ManualTimeTexts, [&values](Exchange &exchange) {
+        exchange.setTotalSteps(ClockFieldCount);
+        sendClockRegisters(exchange, values, ManualPauses);
+    });
+}
+
+Outcome uploadManualTime(SerialSettings settings, const ClockValues &typed, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed}),
+                        sleeper);
+    return uploadManualTime(operation, typed);
+}
+
+} // namespace kestrix

@@ -1,0 +1,45 @@
+#pragma once
+// Setting the board's clock and calendar (registers 000-006): from the PC's local time (the main
+// window's "Adjust" of "PC Time / Date") and from seven typed texts (the manual time dialog).
+// Both go through the operation envelope; the PC upload adds "DLS" and sends its frames even
+// when the communication check failed.
+
+#include "comm/operation.h"
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace kestrix {
+
+// The clock registers' texts in register order: seconds, minutes, hours, weekday (one digit,
+// 0 is Sunday), day of the month, month, year within the century.
+enum ClockField { Seconds, Minutes, Hours, Weekday, Day, Month, Year, ClockFieldCount };
+using ClockValues = std::array<QString, ClockFieldCount>;
+
+// The PC's local time; asked once per upload, after the communication check.
+using LocalClock = std::function<QDateTime()>;
+QDateTime currentLocalTime();
+
+// The seven texts of one instant: two digits each ("%S", "%M", ...), the weekday one digit ("%w").
+ClockValues clockFieldsOf(const QDateTime &local);
+
+// The manual dialog's texts as they are sent: a one-character text gets "0" in front, an empty
+// one stays empty, the weekday stays as it is.
+ClockValues paddedManualFields(const ClockValues &typed);
+
+// Main-window status form. Takes the time from `clock` once, then W000..W006 and "DLS". After
+// a failed check the frames still go out and the error texts stay (CommunicationFailed).
+Outcome uploadPcTime(Operation &operation, const LocalClock &clock = currentLocalTime);
+Outcome uploadPcTime(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper(),
+                     const LocalClock &clock = currentLocalTime);
+
+// The manual dialog's upload of `typed` (padded here): W000..W006, 20 ms each, no "DLS";
+// nothing is sent after a failed check.
+Outcome uploadManualTime(Operation &operation, const ClockValues &typed);
+// The dialog's status form: "Status: Communication Error! Check COM port and Speed." on a failed check.
+Outcome uploadManualTime(SerialSettings settings, const ClockValues &typed, Reporter &reporter,
+                         Sleeper &sleeper = realSleeper());
+
+} // namespace kestrix

@@ -1,0 +1,11 @@
+#pragma once
+// The main window's time buttons: "Adjust" of "PC Time / Date" uploads the PC's time on the
+// window's worker, "Adjust Time && Date Manual" opens the manual time dialog.
+
+namespace kestrix {
+
+class MainWindowHost;
+
+void wireTimeButtons(MainWindowHost &host);
+
+} // namespace kestrix
