@@ -16,6 +16,9 @@ using namespace kestrix::cli;
 namespace kestrix::cli {
 
 int runSetTime(const Options &options);   // set_time_command.cpp
+int runReset(const Options &options);         // board_commands_command.cpp
+int runActivateAlarm(const Options &options);
+int runTestClock(const Options &options);
 
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
@@ -27,6 +30,10 @@ constexpr Command Commands[] = {
     {"config-path", "", "print where config.ini is", 0, 0, {}, runConfigPath},
     {"set-time", "[HH:MM:SS W DD.MM.YY]", "set the board's clock: to the PC's local time (and send DLS), or to the "
                  "given time, weekday (0 is Sunday) and date", 0, 3, {}, runSetTime},
+    {"reset", "", "reset the board", 0, 0, {}, runReset},
+    {"activate-alarm", "1|2", "switch on alarm output 1 or 2", 1, 1, {}, runActivateAlarm},
+    {"test-clock", "[FILE]", "send each line of a script file (default test.txt in the data folder), "
+                             "500 ms apart", 0, 1, {}, runTestClock},
 };
 
 std::span<const Command> commandTable()

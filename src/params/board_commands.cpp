@@ -33,27 +33,6 @@ const AlarmCommand &alarmCommand(AlarmOutput alarm)
     return AlarmCommands[0];
 }
 
-// Passes everything on, but can hold the status lines as they are: once the script file
-// failed to open, the envelope's completion text must not claim an upload.
-class HoldingReporter final : public Reporter {
-public:
-    explicit HoldingReporter(Reporter &inner) : m_inner(inner) {}
-    void hold() { m_holding = true; }
-
-    void setLine(int index, const QString &text) override
-    {
-        if (!m_holding)
-            m_inner.setLine(index, text);
-    }
-    void messageBox(const QString &text, MessageIcon icon) override { m_inner.messageBox(text, icon); }
-    void progress(int done, int total) override { m_inner.progress(done, total); }
-    bool cancelled() const override { return m_inner.cancelled(); }
-
-private:
-    Reporter &m_inner;
-    bool m_holding = false;
-};
-
 // The lines of a file without their line ends (LF or CR LF); nothing when it cannot be read.
 std::optional<std::vector<std::string>> scriptLines(const QString &path)
 {
@@ -77,9 +56,8 @@ std::optional<std::vector<std::string>> scriptLines(const QString &path)
 
 } // namespace
 
-Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+Outcome resetBoard(Operation &operation)
 {
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
     const EnvelopeTexts texts{Text::Resetting, Text::ResetDone, false};
     return operation.run(texts, [](Exchange &exchange) {
         exchange.setTotalSteps(1);
@@ -88,10 +66,9 @@ Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper
     });
 }
 
-Outcome activateAlarm(AlarmOutput alarm, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+Outcome activateAlarm(AlarmOutput alarm, Operation &operation)
 {
     const AlarmCommand &row = alarmCommand(alarm);
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
     const Outcome outcome = operation.run({row.text, row.text}, [&row](Exchange &exchange) {
         exchange.setTotalSteps(1);
         exchange.command(row.command, Pause::Command);
@@ -109,18 +86,17 @@ QString defaultScriptPath()
     return dataFilePath(QStringLiteral("test.txt"));
 }
 
-ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+ScriptUpload uploadScript(const QString &path, Operation &operation)
 {
-    HoldingReporter holding(reporter);
-    Operation operation(settings, holding, StatusForm::mainWindow(), sleeper);
+    // Read before the envelope, so that a file that cannot be read keeps the progress text in
+    // place of the completion text; the message box still comes once the channel is open.
+    const auto lines = scriptLines(path);
     ScriptUpload result;
-    const EnvelopeTexts texts{Text::ByteMapUploading, Text::ByteMapUploaded};
+    result.fileUnreadable = !lines;
+    const EnvelopeTexts texts{Text::ByteMapUploading, lines ? Text::ByteMapUploaded : Text::ByteMapUploading};
     result.outcome = operation.run(texts, [&](Exchange &exchange) {
-        const auto lines = scriptLines(path);
         if (!lines) {
-            result.fileUnreadable = true;
-            holding.hold();
-            holding.messageBox(LookupText(Text::FileOpenError), MessageIcon::Warning);
+            operation.status().reporter().messageBox(LookupText(Text::FileOpenError), MessageIcon::Warning);
             return;
         }
         exchange.setTotalSteps(int(lines->size()));
@@ -134,6 +110,24 @@ ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter
         }
     });
     return result;
+}
+
+Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
+    return resetBoard(operation);
+}
+
+Outcome activateAlarm(AlarmOutput alarm, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
+    return activateAlarm(alarm, operation);
+}
+
+ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
+    return uploadScript(path, operation);
 }
 
 } // namespace kestrix

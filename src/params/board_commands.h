@@ -12,18 +12,23 @@ namespace kestrix {
 // Which alarm output "Activate Alarm" switches on: 1 sends "AL0", 2 sends "AL1".
 enum class AlarmOutput { First = 1, Second = 2 };
 
+// Each operation runs in the given operation's envelope, or in one of its own on the main
+// window's status lines.
+
 // ESC "RST" CR, without a preamble of its own beyond the check's.
+Outcome resetBoard(Operation &operation);
 Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
 
 // "AL0" or "AL1"; ends with the alarm's text and "Done" in the first two lines.
+Outcome activateAlarm(AlarmOutput alarm, Operation &operation);
 Outcome activateAlarm(AlarmOutput alarm, SerialSettings settings, Reporter &reporter,
                       Sleeper &sleeper = realSleeper());
 
-// The envelope's outcome; a file that could not be opened ends an otherwise completed envelope
-// early and is told by fileUnreadable.
 struct ScriptUpload {
-    Outcome outcome = Outcome::Completed;
-    bool fileUnreadable = false;   // the script could not be opened: a message box said so, nothing was sent
+    Outcome outcome = Outcome::Completed;   // the envelope's
+    // The file could not be read: a message box said so once the channel was open, nothing was
+    // sent, and the progress text stays in the first line.
+    bool fileUnreadable = false;
     int linesSent = 0;
 };
 
@@ -32,6 +37,7 @@ QString defaultScriptPath();
 
 // Sends each line of the file at `path` (line ends LF or CR LF taken off, the bytes as they are)
 // followed by CR, 500 ms after each; an empty line sends CR alone.
+ScriptUpload uploadScript(const QString &path, Operation &operation);
 ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter &reporter,
                           Sleeper &sleeper = realSleeper());
 
