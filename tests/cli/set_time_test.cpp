@@ -1,0 +1,114 @@
+// kestrix-cli set-time against the simulated board: the PC's time with "DLS", given fields
+// without, and malformed operands.
+#include "support/process_support.h"
+#include "support/test_support.h"
+
+#include "time/time_upload.h"
+
+#include <QDateTime>
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::CliRun;
+using kt::runCli;
+
+namespace {
+
+using Frames = std::vector<std::string>;
+
+const QStringList OnBoard{"--port", "3", "--speed", "9600"};
+
+// The time the register frames W000..W006 (frames 3-9) carry.
+QDateTime timeOfFrames(const Frames &frames)
+{
+    ClockValues values;
+    for (int field = 0; field < ClockFieldCount; ++field) {
+        const std::string &frame = frames[size_t(3 + field)];
+        const std::string prefix = field == Weekday ? "W0030" : "W00" + std::to_string(field);
+        if (frame.rfind(prefix, 0) != 0 || frame.back() != '\r')
+            return {};
+        values[size_t(field)] = QString::fromStdString(frame.substr(prefix.size(), frame.size() - prefix.size() - 1));
+    }
+    const QDateTime time(QDate(2000 + values[Year].toInt(), values[Month].toInt(), values[Day].toInt()),
+                         QTime(values[Hours].toInt(), values[Minutes].toInt(), values[Seconds].toInt()));
+    return clockFieldsOf(time) == values ? time : QDateTime();
+}
+
+TEST(CliSetTime, WithoutOperandsSendsThePcTimeAndDls)
+{
+    kt::ScratchDataDir data;
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    const CliRun run = runCli(data, QStringList{"set-time"} + OnBoard);
+    const QDateTime after = QDateTime::currentDateTime().addSecs(1);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.err.contains("Time & Date Uploaded.")) << run;
+    const Frames frames = kt::received(*board, 11);
+    ASSERT_EQ(frames.size(), 11u);
+    EXPECT_EQ(frames[10], "DLS\r");
+    const QDateTime sent = timeOfFrames(frames);
+    ASSERT_TRUE(sent.isValid());
+    EXPECT_GE(sent, before.addMSecs(-before.time().msec()));
+    EXPECT_LE(sent, after);
+}
+
+TEST(CliSetTime, WithoutABoardThePcTimeStillGoesOutAndExits1)
+{
+    kt::ScratchDataDir data;
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    board->setFaults({.silent = true});
+    const CliRun run = runCli(data, QStringList{"set-time"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("sent all the same")) << run;
+    EXPECT_EQ(kt::received(*board, 11).size(), 11u);
+}
+
+TEST(CliSetTime, GivenFieldsArePaddedAndSentWithoutDls)
+{
+    kt::ScratchDataDir data;
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    const CliRun run = runCli(data, QStringList{"set-time", "9:05:7", "0", "6.12.26"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    const Frames expected{kt::Sm7,    kt::TestFrame, kt::Sm7,    "W00007\r", "W00105\r",
+                          "W00209\r", "W00300\r",    "W00406\r", "W00512\r", "W00626\r"};
+    EXPECT_EQ(kt::received(*board, expected.size() + 1), expected);
+}
+
+TEST(CliSetTime, GivenFieldsWithoutABoardSendNothingAndExit1)
+{
+    kt::ScratchDataDir data;
+    auto board = kt::startBoardOn(3, 9600);
+    ASSERT_TRUE(board);
+    board->setFaults({.silent = true});
+    const CliRun run = runCli(data, QStringList{"set-time", "09:05:07", "0", "06.12.26"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("Check COM port and Speed.")) << run;
+    EXPECT_EQ(kt::received(*board, 3), (Frames{kt::Sm7, kt::TestFrame}));
+}
+
+TEST(CliSetTime, MalformedOperandsAreUsageErrors)
+{
+    kt::ScratchDataDir data;
+    const QStringList wrong[] = {
+        {"set-time", "12:00:00"},
+        {"set-time", "12:00", "1", "01.01.26"},
+        {"set-time", "24:00:00", "1", "01.01.26"},
+        {"set-time", "12:60:00", "1", "01.01.26"},
+        {"set-time", "12:00:00", "7", "01.01.26"},
+        {"set-time", "12:00:00", "1", "32.01.26"},
+        {"set-time", "12:00:00", "1", "01.13.26"},
+        {"set-time", "12:00:00", "1", "1.1.2026"},
+        {"set-time", "a:b:c", "1", "01.01.26"},
+    };
+    for (const QStringList &arguments : wrong) {
+        const CliRun run = runCli(data, arguments);
+        EXPECT_EQ(run.exitCode, 3) << arguments.join(' ').toStdString() << "\n" << run;
+        EXPECT_TRUE(run.err.contains("set-time")) << run;
+    }
+}
+
+} // namespace

@@ -1,0 +1,146 @@
+// Uploading the PC's time and a manually entered time, against the simulated board.
+#include "support/test_support.h"
+
+#include "comm/reporter.h"
+#include "comm/sleeper.h"
+#include "time/time_upload.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::received;
+using kt::Sm7;
+using kt::TestFrame;
+
+namespace {
+
+using Frames = std::vector<std::string>;
+
+// 09:05:07 on Sunday 6 December 2026.
+QDateTime sundayMorning()
+{
+    return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7));
+}
+
+// The check (preamble, test, close), the status step, the preamble again.
+const std::vector<int> EnvelopePauses{150, 50, 150, 150, 50, 50, 150, 50};
+
+std::vector<int> withEnvelope(const std::vector<int> &framePauses)
+{
+    std::vector<int> pauses = EnvelopePauses;
+    pauses.insert(pauses.end(), framePauses.begin(), framePauses.end());
+    return pauses;
+}
+
+Frames withPreambles(const Frames &frames)
+{
+    Frames all{Sm7, TestFrame, Sm7};
+    all.insert(all.end(), frames.begin(), frames.end());
+    return all;
+}
+
+const Frames SundayFrames{"W00007\r", "W00105\r", "W00209\r", "W00300\r", "W00406\r", "W00512\r", "W00626\r", "DLS\r"};
+
+class TimeUploadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+    }
+
+    Outcome uploadPc()
+    {
+        return uploadPcTime({3, 9600}, reporter, sleeper, [this] {
+            ++clockReads;
+            return sundayMorning();
+        });
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+    RecordingSleeper sleeper;
+    RecordingReporter reporter;
+    int clockReads = 0;
+};
+
+TEST(ClockFields, FormatOneInstantAsTheBoardTakesIt)
+{
+    EXPECT_EQ(clockFieldsOf(sundayMorning()), (ClockValues{"07", "05", "09", "0", "06", "12", "26"}));
+    // Saturday is 6; the year 2000 is 00.
+    EXPECT_EQ(clockFieldsOf(QDateTime(QDate(2000, 1, 1), QTime(23, 59, 58))),
+              (ClockValues{"58", "59", "23", "6", "01", "01", "00"}));
+}
+
+TEST(ClockFields, ManualTextsArePaddedExceptTheWeekdayAndEmptyOnes)
+{
+    EXPECT_EQ(paddedManualFields({"7", "05", "9", "3", "", "1", "26"}),
+              (ClockValues{"07", "05", "09", "3", "", "01", "26"}));
+}
+
+TEST_F(TimeUploadTest, PcUploadSendsTheRegistersThenDlsWithTheirPauses)
+{
+    EXPECT_EQ(uploadPc(), Outcome::Completed);
+    EXPECT_EQ(clockReads, 1);
+    EXPECT_EQ(received(*board, 11), withPreambles(SundayFrames));
+    EXPECT_EQ(sleeper.pauses(),
+              withEnvelope({150, 20, 150, 20, 150, 20, 150, 30, 150, 30, 150, 30, 150, 30, 150, 30}));
+    EXPECT_EQ(reporter.history,
+              (std::vector<QString>{"0: Checking communication ...", "1: ", "2: ", "0: Communication OK.",
+                                    "0: Uploading Time & Date ...", "1: ", "0: Time & Date Uploaded.", "1: "}));
+    EXPECT_EQ(reporter.progressDone, 8);
+    EXPECT_EQ(reporter.progressTotal, 8);
+    EXPECT_TRUE(reporter.boxes.empty());
+}
+
+TEST_F(TimeUploadTest, PcUploadAfterAFailedCheckStillSendsItsFramesAndKeepsTheError)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(uploadPc(), Outcome::CommunicationFailed);
+    EXPECT_EQ(received(*board, 11), withPreambles(SundayFrames));
+    EXPECT_EQ(reporter.lines[0], "Communication Error!");
+    EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
+    EXPECT_EQ(reporter.history.back(), "1: Check COM port and Speed.");
+}
+
+TEST_F(TimeUploadTest, PcUploadOnAPortThatDoesNotOpenSaysSoAndSendsNothing)
+{
+    EXPECT_EQ(uploadPcTime({4, 9600}, reporter, sleeper, sundayMorning), Outcome::PortError);
+    ASSERT_EQ(reporter.boxes.size(), 1u);
+    EXPECT_EQ(reporter.boxes[0].text, "Error Opening Communication Port!");
+    EXPECT_EQ(reporter.boxes[0].icon, MessageIcon::Error);
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(TimeUploadTest, ManualUploadPadsTheFieldsAndSendsNoDls)
+{
+    const ClockValues typed{"7", "05", "9", "3", "6", "", "26"};
+    EXPECT_EQ(uploadManualTime({3, 9600}, typed, reporter, sleeper), Outcome::Completed);
+    const Frames expected{"W00007\r", "W00105\r", "W00209\r", "W00303\r", "W00406\r", "W005\r", "W00626\r"};
+    EXPECT_EQ(received(*board, 10), withPreambles(expected));
+    EXPECT_EQ(sleeper.pauses(), withEnvelope({150, 20, 150, 20, 150, 20, 150, 20, 150, 20, 150, 20, 150, 20}));
+    EXPECT_EQ(reporter.history,
+              (std::vector<QString>{"0: Status: Checking communication ...", "0: Status: Communication OK.",
+                                    "0: Status: Uploading Time & Date ...", "0: Status: Time & Date Uploaded."}));
+}
+
+TEST_F(TimeUploadTest, ManualUploadAfterAFailedCheckSendsNothingAndShowsTheCombinedError)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(uploadManualTime({3, 9600}, clockFieldsOf(sundayMorning()), reporter, sleeper),
+              Outcome::CommunicationFailed);
+    EXPECT_EQ(received(*board, 3), (Frames{Sm7, TestFrame}));
+    EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed.");
+    EXPECT_TRUE(reporter.boxes.empty());
+}
+
+TEST_F(TimeUploadTest, CancelStopsBeforeTheNextFrame)
+{
+    reporter.cancelAtStep = 2;
+    EXPECT_EQ(uploadPc(), Outcome::Cancelled);
+    EXPECT_EQ(received(*board, 6), withPreambles({"W00007\r", "W00105\r"}));
+    EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
+}
+
+} // namespace
