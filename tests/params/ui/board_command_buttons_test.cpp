@@ -1,0 +1,99 @@
+// The main window's Reset, Activate Alarm and hidden Test Clock buttons against a simulated
+// board: what goes out, the status lines, the "Test info" box and the Display Mode list.
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include "app/velmora_dlg.h"
+#include "app/status_panel.h"
+#include "params/ui/parameter_area.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+namespace kt = kestrix::testing;
+using kt::Sm7;
+using kt::TestFrame;
+
+class BoardCommandButtons : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+        window = std::make_unique<CVelmoraDlg>();
+        window->clockTimer().stop();
+        window->show();
+    }
+
+    void clickAndWait(QPushButton *button)
+    {
+        button->click();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+    }
+
+    QString line(int index) const { return window->messageLine(index)->text(); }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+    std::unique_ptr<CVelmoraDlg> window;
+};
+
+TEST_F(BoardCommandButtons, ResetSendsRstAndSaysSo)
+{
+    clickAndWait(window->button(1058));
+    const std::vector<std::string> expected{Sm7, TestFrame, "\x1bRST\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(line(0), "Device reseted.");
+}
+
+TEST_F(BoardCommandButtons, ActivateAlarm1SendsAl0)
+{
+    clickAndWait(window->button(1140));
+    const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "AL0\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(line(0), "Alarm 1 activation ...");
+    EXPECT_EQ(line(1), "Done");
+}
+
+TEST_F(BoardCommandButtons, TestClockShowsTheInfoBoxSelectsConfigurableAndSendsTheScript)
+{
+    QFile script(data.file("test.txt"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("W01701\r\n\n");
+    script.close();
+    QComboBox *displayMode = window->parameters()->list(ParamId::DisplayMode);
+    displayMode->setCurrentIndex(1);
+    ASSERT_EQ(window->digits().digit(StoredDigit::Se1), "1");
+
+    QPushButton *testClock = window->button(1174);
+    EXPECT_FALSE(testClock->isVisible());
+    QString boxText;
+    int indexWhileBoxOpen = -1;
+    kt::whenModalOpens([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        boxText = box->text();
+        indexWhileBoxOpen = displayMode->currentIndex();
+        box->accept();
+    });
+    clickAndWait(testClock);
+    EXPECT_EQ(boxText, "Test info");
+    EXPECT_EQ(indexWhileBoxOpen, 1) << "the list changes after the box";
+    EXPECT_EQ(displayMode->currentIndex(), 4);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "1") << "the selection only";
+    const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "W01701\r", "\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(line(0), "Parameters A5-C0 uploaded.");
+}
+
+} // namespace
+} // namespace kestrix
