@@ -1,0 +1,63 @@
+// The main window's time buttons: "Adjust" of "PC Time / Date" uploads the PC's time on the
+// window's worker, "Adjust Time && Date Manual" opens the manual time dialog.
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include "app/velmora_dlg.h"
+#include "time/ui/manual_dlg.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+
+namespace {
+
+class TimeButtons : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+        window = std::make_unique<CVelmoraDlg>();
+        window->clockTimer().stop();
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+    std::unique_ptr<CVelmoraDlg> window;
+};
+
+TEST_F(TimeButtons, AdjustUploadsThePcTimeWithDlsOnTheWindowsWorker)
+{
+    QTest::mouseClick(window->button(MainButton::AdjustPcTime), Qt::LeftButton);
+    EXPECT_TRUE(window->runner().busy());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 10000));
+    const std::vector<std::string> frames = kt::received(*board, 11);
+    ASSERT_EQ(frames.size(), 11u);
+    EXPECT_EQ(frames[2], kt::Sm7);
+    for (int reg = 0; reg < 7; ++reg)
+        EXPECT_EQ(frames[size_t(3 + reg)].substr(0, 4), "W00" + std::to_string(reg));
+    EXPECT_EQ(frames[10], "DLS\r");
+    EXPECT_EQ(window->messageLine(0)->text(), "Time & Date Uploaded.");
+}
+
+TEST_F(TimeButtons, ManualOpensTheManualDialogOnTheConfiguredPort)
+{
+    SerialSettings settings;
+    kt::whenModalOpens([&settings](QWidget *modal) {
+        auto *dialog = qobject_cast<CManualDlg *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        settings = dialog->settings();
+        dialog->accept();
+    });
+    QTest::mouseClick(window->button(MainButton::ManualTime), Qt::LeftButton);
+    EXPECT_EQ(settings, (SerialSettings{3, 9600}));
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+} // namespace
