@@ -42,6 +42,15 @@ protected:
     std::unique_ptr<sim::BoardSim> board;
 };
 
+TEST(CliBoardCommandsUsage, HelpListsTheCommandsWithTheirOperands)
+{
+    kt::ScratchDataDir data;
+    const CliRun run = runCli(data, {"--help"});
+    EXPECT_EQ(run.exitCode, 0) << run;
+    for (const char *synopsis : {"  reset\n", "  activate-alarm 1|2\n", "  test-clock [FILE]\n"})
+        EXPECT_TRUE(run.out.contains(synopsis)) << synopsis << "\n" << run;
+}
+
 TEST_F(CliBoardCommands, ResetSendsRstAndExits0)
 {
     const CliRun run = runCli(data, QStringList{"reset"} + OnBoard);
