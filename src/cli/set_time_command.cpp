@@ -10,13 +10,13 @@ namespace {
 
 // One group of "HH:MM:SS" or "DD.MM.YY": one or two digits within its range.
 struct Part {
-    ClockField field;
+    Clock::Field field;
     int low;
     int high;
 };
 
-constexpr Part TimeParts[] = {{Hours, 0, 23}, {Minutes, 0, 59}, {Seconds, 0, 59}};
-constexpr Part DateParts[] = {{Day, 1, 31}, {Month, 1, 12}, {Year, 0, 99}};
+constexpr Part TimeParts[] = {{Clock::Hours, 0, 23}, {Clock::Minutes, 0, 59}, {Clock::Seconds, 0, 59}};
+constexpr Part DateParts[] = {{Clock::Day, 1, 31}, {Clock::Month, 1, 12}, {Clock::Year, 0, 99}};
 
 // Fills the parts' fields from `text` ("9:05:07" with ':'); false when it is malformed.
 bool parseParts(const QString &text, QChar separator, const Part (&parts)[3], ClockValues &fields)
@@ -50,7 +50,7 @@ bool parseClockOperands(const QStringList &operands, ClockValues &fields, QStrin
         *error = QStringLiteral("set-time: \"%1\" is not a weekday 0-6 (0 is Sunday)").arg(operands[1]);
         return false;
     }
-    fields[Weekday] = operands[1];
+    fields[Clock::Weekday] = operands[1];
     if (!parseParts(operands[2], QLatin1Char('.'), DateParts, fields)) {
         *error = QStringLiteral("set-time: \"%1\" is not a date DD.MM.YY (01-31.01-12.00-99)").arg(operands[2]);
         return false;

@@ -7,7 +7,7 @@ namespace kestrix {
 namespace {
 
 // The pause after each clock register of the PC upload, 000 to 006.
-constexpr Milliseconds PcTimePauses[ClockFieldCount] = {
+constexpr Milliseconds PcTimePauses[Clock::FieldCount] = {
     Pause::PcTimeClock,    Pause::PcTimeClock,    Pause::PcTimeClock,    Pause::PcTimeCalendar,
     Pause::PcTimeCalendar, Pause::PcTimeCalendar, Pause::PcTimeCalendar,
 };
@@ -21,16 +21,16 @@ constexpr EnvelopeTexts ManualTimeTexts{Text::TimeUploading, Text::TimeUploaded,
 // as it is, also when the digit is missing.
 void writeClockRegister(Exchange &exchange, int field, const QString &value, Milliseconds pauseAfter)
 {
-    if (field == Weekday)
+    if (field == Clock::Weekday)
         exchange.send("W0030" + value.toStdString() + Frame::Cr, pauseAfter);
     else
         exchange.writeRegister(field, value.toStdString(), pauseAfter);
 }
 
 // Sends the seven registers, each followed by its pause; false once cancelled.
-bool sendClockRegisters(Exchange &exchange, const ClockValues &values, const Milliseconds (&pauses)[ClockFieldCount])
+bool sendClockRegisters(Exchange &exchange, const ClockValues &values, const Milliseconds (&pauses)[Clock::FieldCount])
 {
-    for (int field = 0; field < ClockFieldCount; ++field) {
+    for (int field = 0; field < Clock::FieldCount; ++field) {
         writeClockRegister(exchange, field, values[size_t(field)], pauses[field]);
         if (!exchange.step())
             return false;
@@ -66,8 +66,8 @@ ClockValues clockFieldsOf(const QDateTime &local)
 ClockValues paddedManualFields(const ClockValues &typed)
 {
     ClockValues padded = typed;
-    for (int field = 0; field < ClockFieldCount; ++field) {
-        if (field != Weekday && padded[size_t(field)].size() == 1)
+    for (int field = 0; field < Clock::FieldCount; ++field) {
+        if (field != Clock::Weekday && padded[size_t(field)].size() == 1)
             padded[size_t(field)].prepend(QLatin1Char('0'));
     }
     return padded;
@@ -77,7 +77,7 @@ Outcome uploadPcTime(Operation &operation, const LocalClock &clock)
 {
     return operation.run(PcTimeTexts, [&clock](Exchange &exchange) {
         const ClockValues values = clockFieldsOf(clock());
-        exchange.setTotalSteps(ClockFieldCount + 1);
+        exchange.setTotalSteps(Clock::FieldCount + 1);
         if (!sendClockRegisters(exchange, values, PcTimePauses))
             return;
         exchange.command("DLS", DlsPause);
@@ -93,13 +93,13 @@ Outcome uploadPcTime(SerialSettings settings, Reporter &reporter, Sleeper &sleep
 
 Outcome uploadManualTime(Operation &operation, const ClockValues &typed)
 {
-    static constexpr Milliseconds ManualPauses[ClockFieldCount] = {
+    static constexpr Milliseconds ManualPauses[Clock::FieldCount] = {
         Pause::ManualTime, Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
         Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
     };
     const ClockValues values = paddedManualFields(typed);
     return operation.run(ManualTimeTexts, [&values](Exchange &exchange) {
-        exchange.setTotalSteps(ClockFieldCount);
+        exchange.setTotalSteps(Clock::FieldCount);
         sendClockRegisters(exchange, values, ManualPauses);
     });
 }

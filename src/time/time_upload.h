@@ -15,8 +15,10 @@ namespace kestrix {
 
 // The clock registers' texts in register order: seconds, minutes, hours, weekday (one digit,
 // 0 is Sunday), day of the month, month, year within the century.
-enum ClockField { Seconds, Minutes, Hours, Weekday, Day, Month, Year, ClockFieldCount };
-using ClockValues = std::array<QString, ClockFieldCount>;
+namespace Clock {
+enum Field : int { Seconds, Minutes, Hours, Weekday, Day, Month, Year, FieldCount };
+} // namespace Clock
+using ClockValues = std::array<QString, Clock::FieldCount>;
 
 // The PC's local time; asked once per upload, after the communication check.
 using LocalClock = std::function<QDateTime()>;

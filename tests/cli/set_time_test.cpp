@@ -23,15 +23,15 @@ const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 QDateTime timeOfFrames(const Frames &frames)
 {
     ClockValues values;
-    for (int field = 0; field < ClockFieldCount; ++field) {
+    for (int field = 0; field < Clock::FieldCount; ++field) {
         const std::string &frame = frames[size_t(3 + field)];
-        const std::string prefix = field == Weekday ? "W0030" : "W00" + std::to_string(field);
+        const std::string prefix = field == Clock::Weekday ? "W0030" : "W00" + std::to_string(field);
         if (frame.rfind(prefix, 0) != 0 || frame.back() != '\r')
             return {};
         values[size_t(field)] = QString::fromStdString(frame.substr(prefix.size(), frame.size() - prefix.size() - 1));
     }
-    const QDateTime time(QDate(2000 + values[Year].toInt(), values[Month].toInt(), values[Day].toInt()),
-                         QTime(values[Hours].toInt(), values[Minutes].toInt(), values[Seconds].toInt()));
+    const QDateTime time(QDate(2000 + values[Clock::Year].toInt(), values[Clock::Month].toInt(), values[Clock::Day].toInt()),
+                         QTime(values[Clock::Hours].toInt(), values[Clock::Minutes].toInt(), values[Clock::Seconds].toInt()));
     return clockFieldsOf(time) == values ? time : QDateTime();
 }
 

@@ -19,7 +19,7 @@ namespace {
 // One field: its register, control, caption (number and English text), and character limit, in
 // the order the dialog shows them.
 struct FieldRow {
-    ClockField field;
+    Clock::Field field;
     int control;
     int caption;
     const char *text;
@@ -27,13 +27,13 @@ struct FieldRow {
 };
 
 constexpr FieldRow FieldRows[] = {
-    {Hours, CManualDlg::HourEdit, 1420, "Hour", 2},
-    {Minutes, CManualDlg::MinuteEdit, 1421, "Minute", 2},
-    {Seconds, CManualDlg::SecondEdit, 1422, "Second", 2},
-    {Weekday, CManualDlg::WeekdayEdit, 1423, "Weekday", 1},
-    {Day, CManualDlg::DayEdit, 1424, "Day", 2},
-    {Month, CManualDlg::MonthEdit, 1425, "Month", 2},
-    {Year, CManualDlg::YearEdit, 1426, "Year", 2},
+    {Clock::Hours, CManualDlg::HourEdit, 1420, "Hour", 2},
+    {Clock::Minutes, CManualDlg::MinuteEdit, 1421, "Minute", 2},
+    {Clock::Seconds, CManualDlg::SecondEdit, 1422, "Second", 2},
+    {Clock::Weekday, CManualDlg::WeekdayEdit, 1423, "Weekday", 1},
+    {Clock::Day, CManualDlg::DayEdit, 1424, "Day", 2},
+    {Clock::Month, CManualDlg::MonthEdit, 1425, "Month", 2},
+    {Clock::Year, CManualDlg::YearEdit, 1426, "Year", 2},
 };
 
 QLineEdit *digitsEdit(int control, int limit, const QString &text, QWidget *parent)
@@ -127,7 +127,7 @@ void CManualDlg::setButtonsEnabled(bool enabled)
 ClockValues CManualDlg::typedFields() const
 {
     ClockValues typed;
-    for (int field = 0; field < ClockFieldCount; ++field)
+    for (int field = 0; field < Clock::FieldCount; ++field)
         typed[size_t(field)] = m_fields[size_t(field)]->text();
     return typed;
 }

@@ -37,7 +37,7 @@ public:
     // `now` presets the fields (the PC's local time when the dialog opens).
     explicit CManualDlg(QWidget *parent = nullptr, const QDateTime &now = currentLocalTime());
 
-    QLineEdit *field(ClockField which) const { return m_fields[size_t(which)]; }
+    QLineEdit *field(Clock::Field which) const { return m_fields[size_t(which)]; }
     QLabel *statusLine() const { return m_status; }
     OperationRunner &runner() { return m_runner; }
     const SerialSettings &settings() const { return m_settings; }
@@ -52,7 +52,7 @@ private:
     void setButtonsEnabled(bool enabled);
 
     SerialSettings m_settings;
-    std::array<QLineEdit *, ClockFieldCount> m_fields{};
+    std::array<QLineEdit *, Clock::FieldCount> m_fields{};
     QLabel *m_status = nullptr;
     QPushButton *m_upload = nullptr;
     QPushButton *m_close = nullptr;

@@ -23,16 +23,16 @@ QDateTime sundayMorning()
 
 struct FieldCase {
     int control;
-    ClockField field;
+    Clock::Field field;
     int limit;
     const char *preset;
 };
 
 constexpr FieldCase Fields[] = {
-    {CManualDlg::HourEdit, Hours, 2, "09"},   {CManualDlg::MinuteEdit, Minutes, 2, "05"},
-    {CManualDlg::SecondEdit, Seconds, 2, "07"}, {CManualDlg::WeekdayEdit, Weekday, 1, "0"},
-    {CManualDlg::DayEdit, Day, 2, "06"},      {CManualDlg::MonthEdit, Month, 2, "12"},
-    {CManualDlg::YearEdit, Year, 2, "26"},
+    {CManualDlg::HourEdit, Clock::Hours, 2, "09"},   {CManualDlg::MinuteEdit, Clock::Minutes, 2, "05"},
+    {CManualDlg::SecondEdit, Clock::Seconds, 2, "07"}, {CManualDlg::WeekdayEdit, Clock::Weekday, 1, "0"},
+    {CManualDlg::DayEdit, Clock::Day, 2, "06"},      {CManualDlg::MonthEdit, Clock::Month, 2, "12"},
+    {CManualDlg::YearEdit, Clock::Year, 2, "26"},
 };
 
 TEST(ManualDlg, SevenCentredDigitFieldsPresetFromTheClock)
@@ -71,7 +71,7 @@ TEST(ManualDlg, SpeaksGermanAndKeepsTheFieldsValues)
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1426)->text(), "Jahr");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, CManualDlg::StatusLine)->text(), "Status:");
     // Localising by number leaves the fields' own texts alone.
-    EXPECT_EQ(dialog.field(Hours)->text(), "09");
+    EXPECT_EQ(dialog.field(Clock::Hours)->text(), "09");
 }
 
 TEST(ManualDlg, UploadButtonSendsTheTypedFieldsOnTheConfiguredPort)
@@ -82,9 +82,9 @@ TEST(ManualDlg, UploadButtonSendsTheTypedFieldsOnTheConfiguredPort)
     ASSERT_TRUE(board);
     CManualDlg dialog(nullptr, sundayMorning());
     EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
-    dialog.field(Seconds)->setText("7");
-    dialog.field(Weekday)->setText("3");
-    dialog.field(Month)->clear();
+    dialog.field(Clock::Seconds)->setText("7");
+    dialog.field(Clock::Weekday)->setText("3");
+    dialog.field(Clock::Month)->clear();
 
     auto *upload = childByNumber<QPushButton>(&dialog, CManualDlg::UploadButton);
     auto *close = childByNumber<QPushButton>(&dialog, CManualDlg::CloseButton);
