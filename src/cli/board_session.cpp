@@ -2,6 +2,8 @@
 #include "cli/console_reporter.h"
 
 #include "base/config_file.h"
+#include "base/language.h"
+#include "base/texts.h"
 #include "comm/serial_channel.h"
 
 namespace kestrix::cli {
@@ -21,7 +23,9 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
     Operation operation(settings, reporter, StatusForm::mainWindow());
     const int status = exchange(operation, settings);
     if (operation.cancelled()) {
-        operation.status().showCancelled();
+        // An envelope has said so already; a bare check or query has not.
+        if (reporter.line(0) != LookupText(Text::OperationCancelled))
+            operation.status().showCancelled();
         return Cancelled;
     }
     // The reason the port could not be opened, naming the device.

@@ -15,11 +15,6 @@ using namespace kestrix::cli;
 
 namespace kestrix::cli {
 
-int runSetTime(const Options &options);   // set_time_command.cpp
-int runReset(const Options &options);         // board_commands_command.cpp
-int runActivateAlarm(const Options &options);
-int runTestClock(const Options &options);
-
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},

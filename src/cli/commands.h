@@ -13,6 +13,10 @@ int runVersions(const Options &options);
 int runScan(const Options &options);
 int runMapPort(const Options &options);
 int runConfigPath(const Options &options);
+int runSetTime(const Options &options);
+int runReset(const Options &options);
+int runActivateAlarm(const Options &options);
+int runTestClock(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
