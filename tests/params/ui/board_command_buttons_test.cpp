@@ -1,6 +1,7 @@
 // The main window's Reset, Activate Alarm and hidden Test Clock buttons against a simulated
 // board: what goes out, the status lines, the "Test info" box and the Display Mode list.
 #include "support/test_support.h"
+#include "support/window_support.h"
 #include "support/ui_support.h"
 
 #include "app/velmora_dlg.h"
@@ -22,29 +23,15 @@ namespace kt = kestrix::testing;
 using kt::Sm7;
 using kt::TestFrame;
 
-class BoardCommandButtons : public ::testing::Test {
+class BoardCommandButtons : public kt::WindowWithBoard {
 protected:
     void SetUp() override
     {
-        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-        window = std::make_unique<CVelmoraDlg>();
-        window->clockTimer().stop();
+        WindowWithBoard::SetUp();
         window->show();
     }
 
-    void clickAndWait(QPushButton *button)
-    {
-        button->click();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
-    }
-
     QString line(int index) const { return window->messageLine(index)->text(); }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
-    std::unique_ptr<CVelmoraDlg> window;
 };
 
 TEST_F(BoardCommandButtons, ResetSendsRstAndSaysSo)

@@ -1,6 +1,7 @@
 // The main window's time buttons: "Adjust" of "PC Time / Date" uploads the PC's time on the
 // window's worker, "Adjust Time && Date Manual" opens the manual time dialog.
 #include "support/test_support.h"
+#include "support/window_support.h"
 #include "support/ui_support.h"
 
 #include "app/velmora_dlg.h"
@@ -16,21 +17,7 @@ namespace kt = kestrix::testing;
 
 namespace {
 
-class TimeButtons : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-        window = std::make_unique<CVelmoraDlg>();
-        window->clockTimer().stop();
-    }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
-    std::unique_ptr<CVelmoraDlg> window;
-};
+using TimeButtons = kt::WindowWithBoard;
 
 TEST_F(TimeButtons, AdjustUploadsThePcTimeWithDlsOnTheWindowsWorker)
 {

@@ -1,0 +1,38 @@
+#pragma once
+// The main window with a simulated board on COM3 at 9600 bps, the port config.ini names; the
+// clock timer stopped, so tests drive the window alone.
+
+#include "app/velmora_dlg.h"
+#include "support/test_support.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace kestrix::testing {
+
+class WindowWithBoard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+        board = startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+        window = std::make_unique<CVelmoraDlg>();
+        window->clockTimer().stop();
+    }
+
+    // Clicks a button of the window and waits until the operation it started has ended.
+    void clickAndWait(QPushButton *button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+    }
+
+    ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+    std::unique_ptr<CVelmoraDlg> window;
+};
+
+} // namespace kestrix::testing
