@@ -403,16 +403,17 @@ void CVelmoraDlg::initialise()
     m_params->fillLists();
     m_params->resetToStart();
     m_status->clearLines();
-    presetViewDurations();
+    presetStartParameters();
     m_cycle.restart();
 }
 
-// The display cycle's time-view and date-view seconds come from P6 and P7 of [Parameters]
-// in config.ini when present; the fields th and td show them.
-void CVelmoraDlg::presetViewDurations()
+// The parameter controls take the [Parameters] keys of config.ini; the display cycle takes its
+// time-view and date-view seconds from the th and td fields (P6 and P7).
+void CVelmoraDlg::presetStartParameters()
 {
-    for (const StartValue &value : readViewDurations()) {
-        m_params->setFieldText(value.field, value.text);
+    const StartParameters parameters = readStartParameters();
+    m_params->apply(parameters);
+    for (const StartValue &value : parameters.fields) {
         const std::optional<int> seconds = viewSeconds(value.text);
         if (seconds && value.field == ParamId::Th)
             m_cycle.setTimeViewSeconds(*seconds);

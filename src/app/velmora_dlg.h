@@ -90,7 +90,7 @@ private:
     QWidget *buildContent();
     void createButtons();
     void initialise();
-    void presetViewDurations();
+    void presetStartParameters();
     void connectRunner();
     void wireButtons();
     void wireNotAvailable(int number);

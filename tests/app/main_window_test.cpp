@@ -743,6 +743,49 @@ TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)
     EXPECT_EQ(window.display()->text(), "09:05:03");
 }
 
+TEST(MainWindowStart, EveryParameterKeyOfTheConfigurationPresetsItsControls)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Parameters]\nP8=07\nP9=21\nA0=0A\nA1=a2\nA2=00\nA3=12\nA4=13\nA5=1a\nC0=7\n"
+                     "TP=05\nPC=-30\n");
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    ParameterArea *area = window.parameters();
+    EXPECT_EQ(area->controlText(ParamId::Tt), "7");
+    EXPECT_EQ(area->list(ParamId::DaylightSaving)->currentText(), "2 USA");
+    EXPECT_EQ(area->list(ParamId::HourMode)->currentIndex(), 1);
+    EXPECT_FALSE(area->checkBox(ParamId::Fade)->isChecked());
+    EXPECT_TRUE(area->dayTimeBox()->isChecked());
+    EXPECT_FALSE(area->spinEdit(ParamId::Brightness)->isEnabled());
+    EXPECT_EQ(area->list(ParamId::DisplayMode)->currentText(), "A  Points");
+    EXPECT_EQ(area->list(ParamId::SerialProtocol)->currentText(), "2 Torvel-9600bps");
+    EXPECT_EQ(area->controlText(ParamId::InactivityPeriod), "0");
+    EXPECT_EQ(area->controlText(ParamId::DeviceAddress), "12");
+    EXPECT_EQ(area->list(ParamId::ActiveAlarmProgram)->currentIndex(), 1);
+    EXPECT_EQ(area->list(ParamId::AlarmActivation)->currentIndex(), 3);
+    EXPECT_EQ(area->controlText(ParamId::ByteMapFirst), "1a");
+    EXPECT_EQ(area->controlText(ParamId::ByteMapLast), "7");
+    // config.ini does not preset TP, PC and AC.
+    EXPECT_EQ(area->controlText(ParamId::Tp), "");
+    EXPECT_EQ(area->controlText(ParamId::Pc), "");
+}
+
+TEST(MainWindowStart, AKeyForTwoListsChangesOnlyThoseTwo)
+{
+    ScratchDataDir data;
+    data.writeConfig("[Parameters]\nP9=21\nA0=\n");
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    ParameterArea *area = window.parameters();
+    EXPECT_EQ(area->list(ParamId::DaylightSaving)->currentIndex(), 2);
+    EXPECT_EQ(area->list(ParamId::HourMode)->currentIndex(), 1);
+    for (ParamId list : {ParamId::DisplayMode, ParamId::SerialProtocol, ParamId::ActiveAlarmProgram})
+        EXPECT_EQ(area->list(list)->currentIndex(), 0) << int(list);
+    EXPECT_FALSE(area->dayTimeBox()->isChecked());
+    EXPECT_EQ(area->controlText(ParamId::ByteMapFirst), "00");
+    EXPECT_EQ(window.digits().digit(StoredDigit::Br2), "0") << "an empty value leaves its digits";
+}
+
 TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
 {
     ScratchDataDir data;

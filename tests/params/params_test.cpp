@@ -2,9 +2,11 @@
 // the brightness boxes.
 #include "params/parameter_map.h"
 #include "params/parameter_digits.h"
+#include "params/start_parameters.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <vector>
 
@@ -317,4 +319,30 @@ TEST(BrightnessStateTest, A0ValueFollowsFadeAndBoxes)
     digits.reset();
     EXPECT_FALSE(digits.brightness().dependent());
     EXPECT_EQ(digits.digit(StoredDigit::Br2), "0");
+}
+
+TEST(StartParameters, KeysFollowTheStripPairAndUnchangedRules)
+{
+    const IniSnapshot file(QStringList{"[Parameters]", "P6=05", "P7=12", "P8=0", "A2=07", "P9=21", "A0=0A",
+                                       "A1=a", "A5=1a", "B0=", "TP=05", "PC=-30", "AC=20", "[Other]", "A3=9"});
+    const StartParameters parameters = startParametersOf(file);
+    std::map<ParamId, QString> fields;
+    for (const StartValue &value : parameters.fields)
+        fields[value.field] = value.text;
+    EXPECT_EQ(fields, (std::map<ParamId, QString>{{ParamId::Th, "5"},
+                                                  {ParamId::Td, "12"},
+                                                  {ParamId::Tt, "0"},
+                                                  {ParamId::InactivityPeriod, "7"},
+                                                  {ParamId::ByteMapFirst, "1a"}}))
+        << "TP, PC and AC are not preset; an empty key and another section's key count as absent";
+    std::map<StoredDigit, QString> digits;
+    for (const StartDigit &digit : parameters.digits)
+        digits[digit.digit] = digit.value;
+    EXPECT_EQ(digits, (std::map<StoredDigit, QString>{{StoredDigit::Ar1, "2"},
+                                                      {StoredDigit::Ar2, "1"},
+                                                      {StoredDigit::Br1, "0"},
+                                                      {StoredDigit::Br2, "A"},
+                                                      {StoredDigit::Se1, "a"},
+                                                      {StoredDigit::Se2, "a"}}))
+        << "a one-character pair gives both digits that character";
 }

@@ -412,6 +412,15 @@ void ParameterArea::showStoredDigits()
     showBrightness();
 }
 
+void ParameterArea::apply(const StartParameters &parameters)
+{
+    for (const StartValue &value : parameters.fields)
+        setFieldText(value.field, value.text);
+    for (const StartDigit &digit : parameters.digits)
+        m_digits.setDigit(digit.digit, digit.value);
+    showStoredDigits();
+}
+
 void ParameterArea::setOperationsEnabled(bool enabled)
 {
     for (QPushButton *button : m_adjust)

@@ -4,6 +4,7 @@
 // with the lists and check boxes and reports the view-duration spins to the window.
 
 #include "params/parameter_map.h"
+#include "params/start_parameters.h"
 #include "params/parameter_digits.h"
 
 #include <QList>
@@ -64,6 +65,8 @@ public:
     // Makes the lists, boxes and the Brightness field show the stored digits, without counting
     // that as the user's pick.
     void showStoredDigits();
+    // Puts supplied values into the fields and stored digits; the controls follow the digits.
+    void apply(const StartParameters &parameters);
 
     // The controls of a group in the order the Tab key visits them: as the screen shows them
     // (rows top to bottom, each left to right), with the group's Adjust button last. A spin edit
