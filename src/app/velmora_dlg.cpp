@@ -6,7 +6,7 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "comm/ui/connection_buttons.h"
-#include "params/start_parameters.h"
+#include "params/parameter_file.h"
 #include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
 #include "time/ui/time_buttons.h"
@@ -411,15 +411,7 @@ void CVelmoraDlg::initialise()
 // time-view and date-view seconds from the th and td fields (P6 and P7).
 void CVelmoraDlg::presetStartParameters()
 {
-    const StartParameters parameters = readStartParameters();
-    m_params->apply(parameters);
-    for (const StartValue &value : parameters.fields) {
-        const std::optional<int> seconds = viewSeconds(value.text);
-        if (seconds && value.field == ParamId::Th)
-            m_cycle.setTimeViewSeconds(*seconds);
-        if (seconds && value.field == ParamId::Td)
-            m_cycle.setDateViewSeconds(*seconds);
-    }
+    m_params->apply(readStartParameters(), ParameterArea::Preview::Follow);
 }
 
 void CVelmoraDlg::connectRunner()

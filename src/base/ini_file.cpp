@@ -377,4 +377,18 @@ bool IniFile::write(const QString &section, const QList<std::pair<QString, QStri
     return writeFileAtomically(m_path, joinLines(document.file), error);
 }
 
+bool IniFile::replaceWith(const QString &section, const QList<std::pair<QString, QString>> &entries,
+                          QString *error) const
+{
+    if (const auto problem = entriesProblem(section, entries))
+        return fail(error, *problem);
+    const FileWriteLock lock(m_path);
+    if (!lock.locked())
+        return fail(error, lock.error());
+    Document document = documentOf(QByteArray());
+    for (const auto &[key, value] : entries)
+        setKey(document, section, key, value);
+    return writeFileAtomically(m_path, joinLines(document.file), error);
+}
+
 } // namespace kestrix

@@ -59,6 +59,11 @@ public:
     bool write(const QString &section, const QList<std::pair<QString, QString>> &entries,
                QString *error = nullptr) const;
 
+    // Replaces the whole file by one section holding `entries`, in order, with the checks and
+    // the atomic replacement of write(); nothing is written when any entry is refused.
+    bool replaceWith(const QString &section, const QList<std::pair<QString, QString>> &entries,
+                     QString *error = nullptr) const;
+
 private:
     QString m_path;
 };

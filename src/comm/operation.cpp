@@ -104,23 +104,33 @@ Outcome Operation::cancelledOutcome()
     return Outcome::Cancelled;
 }
 
-Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames)
+CheckResult Operation::announce(int progressText)
 {
     const CheckResult check = CheckCommunication();
-    if (check == CheckResult::Cancelled)
-        return cancelledOutcome();
-    const bool answered = check == CheckResult::Answered;
-    if (answered) {
+    if (check == CheckResult::Cancelled) {
+        m_status.showCancelled();
+        return check;
+    }
+    if (check == CheckResult::Answered) {
         m_status.show(0, Text::CommunicationOk);
         m_sleeper.pause(Pause::StatusStep);
-        m_status.show(0, texts.progress);
+        m_status.show(0, progressText);
         m_status.clear(1);
     } else {
         m_status.showCheckFailure();
         m_sleeper.pause(Pause::StatusStep);
-        if (!texts.goOnAfterFailedCheck)
-            return Outcome::CommunicationFailed;
     }
+    return check;
+}
+
+Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames)
+{
+    const CheckResult check = announce(texts.progress);
+    if (check == CheckResult::Cancelled)
+        return Outcome::Cancelled;
+    const bool answered = check == CheckResult::Answered;
+    if (!answered && !texts.goOnAfterFailedCheck)
+        return Outcome::CommunicationFailed;
     if (texts.preambleAgain)
         SendSM7();
     if (cancelled())

@@ -59,6 +59,10 @@ public:
     // characters spelled out (<ESC>, <07>), so that a board's answer cannot act on a terminal.
     VersionTexts ReadVersions();
 
+    // The envelope's opening: the check, then "Communication OK." and, 50 ms later, the
+    // progress text; or the failure lines and 50 ms. A cancel shows "Operation cancelled.".
+    CheckResult announce(int progressText);
+
     // Runs `frames` inside the envelope on the open channel.
     Outcome run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames);
 

@@ -26,9 +26,10 @@ enum class Group {
     ViewTimes, A0, P9, A1, A2, A3, A4, ByteMap, SimpleTiming, SelfTimer, TimeZone,
 };
 
-// The one-character settings the window keeps for two-part registers and the direction box.
-enum class StoredDigit { Ar1, Ar2, Br1, Br2, Se1, Se2, Al1, Al2, Direction, None };
-inline constexpr int StoredDigitCount = 9;
+// The one-character settings the window keeps for two-part registers and the direction box,
+// and the auxiliary digits of the two corrections, which only parameter files carry.
+enum class StoredDigit { Ar1, Ar2, Br1, Br2, Se1, Se2, Al1, Al2, Direction, PcAuxiliary, AcAuxiliary, None };
+inline constexpr int StoredDigitCount = 11;
 
 // Rows of the parameter table. Within a group the rows stand in the order its upload sends
 // them; a two-digit register has its first digit's row before its second's.

@@ -2,7 +2,7 @@
 // the brightness boxes.
 #include "params/parameter_map.h"
 #include "params/parameter_digits.h"
-#include "params/start_parameters.h"
+#include "params/parameter_file.h"
 
 #include <gtest/gtest.h>
 
@@ -325,9 +325,9 @@ TEST(StartParameters, KeysFollowTheStripPairAndUnchangedRules)
 {
     const IniSnapshot file(QStringList{"[Parameters]", "P6=05", "P7=12", "P8=0", "A2=07", "P9=21", "A0=0A",
                                        "A1=a", "A5=1a", "B0=", "TP=05", "PC=-30", "AC=20", "[Other]", "A3=9"});
-    const StartParameters parameters = startParametersOf(file);
+    const ParameterUpdate parameters = parametersOf(file, ParameterKeys::StartUp);
     std::map<ParamId, QString> fields;
-    for (const StartValue &value : parameters.fields)
+    for (const FieldValue &value : parameters.fields)
         fields[value.field] = value.text;
     EXPECT_EQ(fields, (std::map<ParamId, QString>{{ParamId::Th, "5"},
                                                   {ParamId::Td, "12"},
@@ -336,7 +336,7 @@ TEST(StartParameters, KeysFollowTheStripPairAndUnchangedRules)
                                                   {ParamId::ByteMapFirst, "1a"}}))
         << "TP, PC and AC are not preset; an empty key and another section's key count as absent";
     std::map<StoredDigit, QString> digits;
-    for (const StartDigit &digit : parameters.digits)
+    for (const DigitValue &digit : parameters.digits)
         digits[digit.digit] = digit.value;
     EXPECT_EQ(digits, (std::map<StoredDigit, QString>{{StoredDigit::Ar1, "2"},
                                                       {StoredDigit::Ar2, "1"},

@@ -1,6 +1,7 @@
 #include "params/ui/parameter_area.h"
 
 #include "base/language.h"
+#include "params/parameter_file.h"
 #include "widgets/focused_wheel.h"
 #include "widgets/localize.h"
 #include "widgets/spin_edit.h"
@@ -346,8 +347,14 @@ QString ParameterArea::controlText(ParamId id) const
 
 void ParameterArea::setFieldText(ParamId id, const QString &text)
 {
-    if (QLineEdit *field = edit(id))
-        field->setText(text);
+    const Control &c = control(id);
+    if (c.edit)
+        c.edit->setText(text);
+    if (c.list) {
+        bool isIndex = false;
+        const int index = text.toInt(&isIndex);
+        c.list->setCurrentIndex(isIndex && index < c.list->count() ? index : -1);
+    }
 }
 
 void ParameterArea::wrapCaptions()
@@ -412,13 +419,34 @@ void ParameterArea::showStoredDigits()
     showBrightness();
 }
 
-void ParameterArea::apply(const StartParameters &parameters)
+void ParameterArea::apply(const ParameterUpdate &update, Preview preview)
 {
-    for (const StartValue &value : parameters.fields)
+    for (const FieldValue &value : update.fields)
         setFieldText(value.field, value.text);
-    for (const StartDigit &digit : parameters.digits)
+    applyDigits(update.digits);
+    if (preview == Preview::Keep)
+        return;
+    const ViewDurations durations = viewDurationsOf(update);
+    if (durations.time)
+        Q_EMIT timeViewChanged(*durations.time);
+    if (durations.date)
+        Q_EMIT dateViewChanged(*durations.date);
+}
+
+void ParameterArea::applyDigits(const std::vector<DigitValue> &digits)
+{
+    for (const DigitValue &digit : digits)
         m_digits.setDigit(digit.digit, digit.value);
     showStoredDigits();
+}
+
+ParameterValues ParameterArea::values() const
+{
+    ParameterValues values;
+    for (const Parameter &row : parameterTable())
+        values.setText(row.id, controlText(row.id));
+    values.digits() = m_digits;
+    return values;
 }
 
 void ParameterArea::setOperationsEnabled(bool enabled)

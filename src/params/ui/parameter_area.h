@@ -4,8 +4,8 @@
 // with the lists and check boxes and reports the view-duration spins to the window.
 
 #include "params/parameter_map.h"
-#include "params/start_parameters.h"
 #include "params/parameter_digits.h"
+#include "params/parameter_values.h"
 
 #include <QList>
 #include <QObject>
@@ -50,6 +50,7 @@ public:
     // What a row's encoding works on, as the control shows it now: an edit's text or a list's
     // selected index in decimal (a box gives "1" or "0").
     QString controlText(ParamId id) const;
+    // An edit's text, or a list's entry by its index in decimal (none for anything else).
     void setFieldText(ParamId id, const QString &text);
 
     ParameterDigits &digits() { return m_digits; }
@@ -66,7 +67,14 @@ public:
     // that as the user's pick.
     void showStoredDigits();
     // Puts supplied values into the fields and stored digits; the controls follow the digits.
-    void apply(const StartParameters &parameters);
+    // A loaded th or td also sets the preview's duration (timeViewChanged, dateViewChanged).
+    enum class Preview { Keep, Follow };
+    void apply(const ParameterUpdate &update, Preview preview = Preview::Keep);
+    // Takes back stored digits that an operation changed on its copy of the values.
+    void applyDigits(const std::vector<DigitValue> &digits);
+
+    // Every control's value and the stored digits, for an operation or a file to work on.
+    ParameterValues values() const;
 
     // The controls of a group in the order the Tab key visits them: as the screen shows them
     // (rows top to bottom, each left to right), with the group's Adjust button last. A spin edit

@@ -1,0 +1,116 @@
+#include "params/parameter_download.h"
+
+#include "base/language.h"
+#include "base/texts.h"
+#include "comm/protocol.h"
+
+#include <optional>
+
+namespace kestrix {
+
+namespace {
+
+// Parameter registers in the order they are read.
+constexpr int ReadOrder[] = {
+    8, 9, 10, 11, 98, 491, 873, 874,   // view durations and corrections
+    12, 13, 17, 18, 19,                // P9, A0, A1 pairs; t0, Ad
+    21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36,   // byte map
+    95, 96,                            // time zone
+    107, 91, 92, 93, 94,               // simple timing
+    849, 850, 851, 852, 853, 854, 855, 856, 857,   // self timer
+};
+
+constexpr int ClockRegisterCount = 7;
+const QString Unanswered = QStringLiteral("--");
+
+// The two hexadecimal digits of a read, or nothing.
+std::optional<QString> readText(Exchange &exchange, int reg)
+{
+    const std::optional<std::uint8_t> byte = exchange.readRegister(reg, Pause::DownloadRead);
+    if (!byte)
+        return std::nullopt;
+    return QStringLiteral("%1").arg(*byte, 2, 16, QLatin1Char('0'));
+}
+
+// R000 seconds, R001 minutes, R002 hours, R003 weekday, R004 day, R005 month, R006 year.
+ClockLines clockLinesOf(const std::array<QString, ClockRegisterCount> &r)
+{
+    QString weekday = r[3];
+    if (weekday.size() == 2 && weekday.startsWith(u'0'))
+        weekday.remove(0, 1);
+    return {r[2] + u':' + r[1] + u':' + r[0], r[4] + u'.' + r[5] + u'.' + r[6] + u'.', weekday};
+}
+
+void readClock(Exchange &exchange, Download &download)
+{
+    std::array<QString, ClockRegisterCount> texts;
+    for (int reg = 0; reg < ClockRegisterCount && !exchange.cancelled(); ++reg) {
+        const std::optional<QString> text = readText(exchange, reg);
+        texts[std::size_t(reg)] = text.value_or(Unanswered);
+        download.unanswered += text ? 0 : 1;
+        exchange.step();
+    }
+    download.clock = clockLinesOf(texts);
+}
+
+void readParameters(Exchange &exchange, Download &download)
+{
+    for (int reg : ReadOrder) {
+        if (exchange.cancelled())
+            return;
+        if (const std::optional<QString> text = readText(exchange, reg))
+            takeReadText(reg, *text, download.update);
+        else
+            ++download.unanswered;
+        exchange.step();
+    }
+}
+
+} // namespace
+
+std::span<const int> downloadRegisters()
+{
+    return ReadOrder;
+}
+
+void takeReadText(int reg, const QString &readText, ParameterUpdate &update)
+{
+    for (const Parameter &row : parameterTable()) {
+        if (row.readRegister != reg)
+            continue;
+        const QString shown = decodeField(row.encoding, readText);
+        if (row.digit != StoredDigit::None)
+            update.digits.push_back({row.digit, shown});
+        else
+            update.fields.push_back({row.id, shown});
+    }
+}
+
+QString clockBoxText(const ClockLines &lines)
+{
+    return lines[0] + QStringLiteral("\r\n") + lines[1] + QStringLiteral("\r\n") + lines[2];
+}
+
+Download downloadConfiguration(Operation &operation)
+{
+    Download download;
+    const EnvelopeTexts texts{Text::ParametersDownloading, Text::ParametersDownloaded};
+    download.outcome = operation.run(texts, [&download](Exchange &exchange) {
+        exchange.setTotalSteps(ClockRegisterCount + int(std::size(ReadOrder)));
+        readClock(exchange, download);
+        readParameters(exchange, download);
+    });
+    if (download.outcome == Outcome::Completed && download.unanswered > 0)
+        operation.status().showText(0, LookupText(Text::DownloadUnanswered).arg(download.unanswered));
+    if (download.outcome != Outcome::Completed)
+        download.update = {};
+    return download;
+}
+
+Download downloadConfiguration(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
+    return downloadConfiguration(operation);
+}
+
+} // namespace kestrix
