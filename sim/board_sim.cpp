@@ -113,6 +113,7 @@ struct BoardSim::Impl {
     void takeByte(char c, Clock::time_point now);
     void completeFrame(bool endedByCr, Clock::time_point now);
     std::string answerFor(const std::string &frame, int lineSpeed);
+    bool readGoesUnanswered(const std::string &frame) const;
     int lineSpeed() const;
     void sendDueAnswers(Clock::time_point now);
 };
@@ -264,6 +265,17 @@ void BoardSim::Impl::completeFrame(bool endedByCr, Clock::time_point now)
     pending.clear();
 }
 
+// Called with the mutex held. True for an "R" read of a register the faults keep silent.
+bool BoardSim::Impl::readGoesUnanswered(const std::string &frame) const
+{
+    if (frame.size() < 4 || frame.front() != 'R')
+        return false;
+    const std::string digits = frame.substr(1, 3);
+    if (digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    return std::ranges::find(faults.unansweredReads, std::stoi(digits)) != faults.unansweredReads.end();
+}
+
 // Called with the mutex held. A frame at the wrong speed is garbage to the board: no effect,
 // no answer. Otherwise the board executes it and the faults decide what goes back.
 std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
@@ -271,7 +283,7 @@ std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
     if (requiredSpeed != 0 && speed != requiredSpeed)
         return {};
     Reply reply = board.respond(frame);
-    if (reply.kind == ReplyKind::None || faults.silent || answersLeft == 0)
+    if (reply.kind == ReplyKind::None || faults.silent || answersLeft == 0 || readGoesUnanswered(frame))
         return {};
     std::string bytes = faults.wrongAnswers ? garbled(reply) : reply.bytes;
     if (reply.kind == ReplyKind::Display && displayRejectsLeft > 0) {
