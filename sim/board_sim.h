@@ -34,7 +34,7 @@ struct Faults {
                                 // get no answer anyway, such as the preamble, do not count); -1 = unlimited
     int rejectDisplayLines = 0; // answers the next N display lines with '?' instead of '>'
     std::chrono::milliseconds answerDelay{0};  // every answer goes out this late
-    std::vector<int> unansweredReads;   // registers whose "R" reads get no answer
+    std::vector<int> unansweredReads{};   // registers whose "R" reads get no answer
 };
 
 class BoardSim {
