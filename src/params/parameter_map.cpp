@@ -80,15 +80,8 @@ constexpr Parameter Rows[] = {
 };
 
 // Row i describes ParamId i, so parameter() is an index.
-constexpr bool rowsFollowIds()
-{
-    for (int i = 0; i < int(std::size(Rows)); ++i) {
-        if (int(Rows[i].id) != i)
-            return false;
-    }
-    return std::size(Rows) == std::size_t(P::Count);
-}
-static_assert(rowsFollowIds(), "parameter rows must stand in ParamId order");
+static_assert(rowsInEnumOrder(Rows, &Parameter::id) && std::size(Rows) == std::size_t(P::Count),
+              "parameter rows must stand in ParamId order");
 
 constexpr GroupInfo Groups[] = {
     {G::ViewTimes, 1012, "view-times"},
@@ -104,15 +97,7 @@ constexpr GroupInfo Groups[] = {
     {G::TimeZone, 1090, "time-zone"},
 };
 
-constexpr bool groupsFollowEnum()
-{
-    for (int i = 0; i < int(std::size(Groups)); ++i) {
-        if (int(Groups[i].group) != i)
-            return false;
-    }
-    return true;
-}
-static_assert(groupsFollowEnum(), "group rows must stand in Group order");
+static_assert(rowsInEnumOrder(Groups, &GroupInfo::group), "group rows must stand in Group order");
 
 constexpr int DaylightSavingTexts[] = {5000, 5001, 5002, 5003};
 constexpr int HourModeTexts[] = {5004, 5005, 5006, 5007};

@@ -48,6 +48,17 @@ enum class ParamId {
     Count,
 };
 
+// True when row i of a table describes enum value i, so that a lookup by value is an index.
+template <class Row, class Enum, std::size_t N>
+constexpr bool rowsInEnumOrder(const Row (&rows)[N], Enum Row::*member)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (int(rows[i].*member) != int(i))
+            return false;
+    }
+    return true;
+}
+
 inline constexpr int NoRegister = -1;
 inline constexpr int NoControl = 0;
 

@@ -47,15 +47,7 @@ const GroupUpload &uploadOf(Group group)
     return Uploads[int(group)];
 }
 
-constexpr bool uploadsFollowGroups()
-{
-    for (int i = 0; i < int(std::size(Uploads)); ++i) {
-        if (int(Uploads[i].group) != i)
-            return false;
-    }
-    return true;
-}
-static_assert(uploadsFollowGroups(), "upload rows must stand in Group order");
+static_assert(rowsInEnumOrder(Uploads, &GroupUpload::group), "upload rows must stand in Group order");
 
 // One frame per register: a digit pair's two rows make one value.
 struct RegisterValue {
