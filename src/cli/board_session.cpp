@@ -36,4 +36,21 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
     return status;
 }
 
+int exitStatusOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Completed: return Success;
+    case Outcome::CommunicationFailed: return NoBoard;
+    case Outcome::PortError: return PortFailure;
+    case Outcome::Cancelled: return Cancelled;
+    }
+    return NoBoard;
+}
+
+QString firstStatusLine(Operation &operation)
+{
+    const auto *reporter = dynamic_cast<const ConsoleReporter *>(&operation.status().reporter());
+    return reporter ? reporter->line(0) : QString();
+}
+
 } // namespace kestrix::cli

@@ -15,6 +15,16 @@ using namespace kestrix::cli;
 
 namespace kestrix::cli {
 
+constexpr CommandOption UploadOptions[] = {
+    {"file", "FILE", "start from the values of a parameter file, as Load takes them"},
+    {"set", "KEY=VALUE", "then set one value (repeatable): a parameter-file key (P6 ... C0) or "
+                         "humidity-view, timing-hour, ... (see README)"},
+};
+
+constexpr CommandOption DownloadOptions[] = {
+    {"save", "FILE", "also write the values as a parameter file (\".ini\" added unless given)"},
+};
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -29,6 +39,10 @@ constexpr Command Commands[] = {
     {"activate-alarm", "1|2", "switch on alarm output 1 or 2", 1, 1, {}, runActivateAlarm},
     {"test-clock", "[FILE]", "send each line of a script file (default test.txt in the data folder), "
                              "500 ms apart", 0, 1, {}, runTestClock},
+    {"upload", "GROUP...", "upload groups one after the other: view-times, A0, P9, A1, A2, A3, A4, A5-C0, "
+                           "simple-timing, self-timer, time-zone, or all (Adjust All)", 1, 32, UploadOptions, runUpload},
+    {"download", "", "read the board's clock and parameters; prints the clock's three lines, then "
+                     "KEY=value lines", 0, 0, DownloadOptions, runDownload},
 };
 
 std::span<const Command> commandTable()

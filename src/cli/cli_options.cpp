@@ -115,8 +115,12 @@ bool takeCommandOptions(const QCommandLineParser &parser, const Command &command
             *error = QStringLiteral("--%1 is not an option of %2").arg(name, QLatin1String(command.name));
             return false;
         }
-        options.flags << name;
-        options.values << parser.value(name);
+        // optionNames() lists a repeated option once per use; values() holds all of them.
+        const QStringList given = parser.values(name);
+        for (const QString &value : given.isEmpty() ? QStringList{QString()} : given) {
+            options.flags << name;
+            options.values << value;
+        }
     }
     return true;
 }
@@ -137,8 +141,18 @@ bool checkOperandCount(const Command &command, const Options &options, QString *
 
 QString Options::value(const QString &flag) const
 {
-    const qsizetype at = flags.indexOf(flag);
+    const qsizetype at = flags.lastIndexOf(flag);
     return at < 0 ? QString() : values.value(at);
+}
+
+QStringList Options::valuesOf(const QString &flag) const
+{
+    QStringList found;
+    for (qsizetype i = 0; i < flags.size(); ++i) {
+        if (flags[i] == flag)
+            found << values.value(i);
+    }
+    return found;
 }
 
 bool parsePortNumber(const QString &text, int &port, QString *error)

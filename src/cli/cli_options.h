@@ -25,11 +25,14 @@ struct Options {
     QString device;        // a device name instead of a port number
     int speed = 0;         // 0: from config.ini
     QString traceFile;
-    QStringList flags;     // the command's own options that were given, by name
+    QStringList flags;     // the command's own options that were given, by name, once per use
     QStringList values;    // their values, in the same order ("" for a flag without one)
 
     bool has(const QString &flag) const { return flags.contains(flag); }
+    // The value of an option given once; the last one when it was repeated.
     QString value(const QString &flag) const;
+    // Every value of a repeatable option, in command-line order.
+    QStringList valuesOf(const QString &flag) const;
 };
 
 // An option of one command, e.g. {"save", "", "also write the files"}.

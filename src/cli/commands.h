@@ -17,6 +17,8 @@ int runSetTime(const Options &options);
 int runReset(const Options &options);
 int runActivateAlarm(const Options &options);
 int runTestClock(const Options &options);
+int runUpload(const Options &options);
+int runDownload(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
@@ -24,5 +26,11 @@ int usageErrorOf(const QString &message);
 // Runs `exchange` on the port and speed of the options. A port that could not be opened is
 // reported with its device and the reason (PortFailure); Ctrl-C gives Cancelled.
 int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange);
+
+// The exit status of an operation's outcome.
+int exitStatusOf(Outcome outcome);
+
+// The first status line an operation inside withBoard shows now, e.g. its completion text.
+QString firstStatusLine(Operation &operation);
 
 } // namespace kestrix::cli

@@ -1,0 +1,171 @@
+// kestrix-cli upload GROUP... and download: the main window's Adjust buttons, Adjust All and
+// Download Configuration, on values given as a parameter file and --set KEY=VALUE.
+
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+#include "cli/parameter_settings.h"
+
+#include "params/parameter_download.h"
+#include "params/parameter_file.h"
+#include "params/parameter_upload.h"
+#include "time/time_upload.h"
+
+#include <algorithm>
+
+namespace kestrix::cli {
+
+namespace {
+
+// An operand of upload: one group, or nothing for all (Adjust All).
+using Target = std::optional<Group>;
+const QString AllName = QStringLiteral("all");
+
+QString targetName(const Target &target)
+{
+    return target ? QString::fromLatin1(groupInfo(*target).name) : AllName;
+}
+
+QString targetNames()
+{
+    QStringList names;
+    for (const GroupInfo &info : groupTable())
+        names << QString::fromLatin1(info.name);
+    return (names << AllName).join(QStringLiteral(", "));
+}
+
+bool parseTargets(const QStringList &operands, std::vector<Target> &targets, QString *error)
+{
+    for (const QString &operand : operands) {
+        const auto groups = groupTable();
+        const auto found = std::ranges::find_if(groups, [&operand](const GroupInfo &info) {
+            return operand.compare(QLatin1String(info.name), Qt::CaseInsensitive) == 0;
+        });
+        if (found != groups.end()) {
+            targets.push_back(found->group);
+        } else if (operand.compare(AllName, Qt::CaseInsensitive) == 0) {
+            targets.push_back(std::nullopt);
+        } else {
+            *error = QStringLiteral("upload: unknown group %1; the groups are %2").arg(operand, targetNames());
+            return false;
+        }
+    }
+    return true;
+}
+
+// One group's Adjust, or Adjust All with the PC time first.
+int uploadTarget(const Target &target, ParameterValues &values, Operation &operation)
+{
+    if (target)
+        return exitStatusOf(uploadGroup(*target, values, operation));
+    const AllUpload all = uploadAll(values, operation, [](Operation &inner) { return uploadPcTime(inner); });
+    if (all.outcome == Outcome::Cancelled)
+        return Cancelled;
+    return all.allDone() ? Success : NoBoard;
+}
+
+// The targets one after the other, each in its own envelope; a failed one does not stop the
+// others. Each completed one prints its completion text.
+int uploadTargets(const std::vector<Target> &targets, ParameterValues &values, Operation &operation)
+{
+    int status = Success;
+    QStringList failed;
+    for (const Target &target : targets) {
+        const int result = uploadTarget(target, values, operation);
+        if (result == Cancelled)
+            return Cancelled;
+        if (result == Success)
+            printResult(firstStatusLine(operation));
+        else
+            failed << targetName(target);
+        status = std::max(status, result);
+    }
+    if (targets.size() > 1 && !failed.isEmpty())
+        printStatus(QStringLiteral("Not uploaded: %1.").arg(failed.join(QStringLiteral(", "))));
+    return status;
+}
+
+// The values the upload sends: the window's starting values, the --file, then each --set.
+std::optional<ParameterValues> valuesToSend(const Options &options, int &status)
+{
+    QString error;
+    const auto settings = parseSettings(options.valuesOf(QStringLiteral("set")), &error);
+    if (!settings) {
+        status = usageErrorOf(error);
+        return std::nullopt;
+    }
+    std::optional<ParameterValues> values = startingValues(options.value(QStringLiteral("file")), &error);
+    if (!values) {
+        printStatus(QStringLiteral("The parameter file cannot be read (%1); nothing was sent.").arg(error));
+        status = PortFailure;
+        return std::nullopt;
+    }
+    for (const ParameterUpdate &setting : *settings)
+        values->apply(setting);
+    return values;
+}
+
+// Writes the values as Save does; PortFailure, the old file intact, when it cannot be written.
+int saveValues(const QString &chosen, const ParameterValues &values)
+{
+    const QString path = parameterFilePath(chosen);
+    QString error;
+    if (!saveParameterFile(path, values, &error)) {
+        printStatus(QStringLiteral("The parameter file %1 was not saved: %2").arg(path, error));
+        return PortFailure;
+    }
+    printStatus(QStringLiteral("Saved %1.").arg(path));
+    return Success;
+}
+
+} // namespace
+
+int runUpload(const Options &options)
+{
+    std::vector<Target> targets;
+    QString error;
+    if (!parseTargets(options.operands, targets, &error))
+        return usageErrorOf(error);
+    if (options.has(QStringLiteral("file")) && options.value(QStringLiteral("file")).isEmpty())
+        return usageErrorOf(QStringLiteral("upload: --file needs a file name"));
+    int status = Success;
+    std::optional<ParameterValues> values = valuesToSend(options, status);
+    if (!values)
+        return status;
+    return withBoard(options, [&](Operation &operation, const SerialSettings &) {
+        return uploadTargets(targets, *values, operation);
+    });
+}
+
+// Prints the clock box's lines and the values read. A register that did not answer is left out
+// and makes the status NoBoard; --save then writes nothing.
+int runDownload(const Options &options)
+{
+    const QString savePath = options.value(QStringLiteral("save"));
+    if (options.has(QStringLiteral("save")) && savePath.isEmpty())
+        return usageErrorOf(QStringLiteral("download: --save needs a file name"));
+    ParameterUpdate update;
+    const int status = withBoard(options, [&update](Operation &operation, const SerialSettings &) {
+        const Download download = downloadConfiguration(operation);
+        if (download.outcome != Outcome::Completed)
+            return exitStatusOf(download.outcome);
+        for (const QString &line : download.clock)
+            printResult(line);
+        for (const QString &line : downloadedLines(download.update))
+            printResult(line);
+        update = download.update;
+        return download.unanswered > 0 ? int(NoBoard) : int(Success);
+    });
+    if (!options.has(QStringLiteral("save")))
+        return status;
+    if (status != Success) {
+        printStatus(QStringLiteral("The parameter file %1 was not saved: the download was incomplete.")
+                        .arg(parameterFilePath(savePath)));
+        return status;
+    }
+    QString error;
+    std::optional<ParameterValues> values = startingValues(QString(), &error);
+    values->apply(update);
+    return saveValues(savePath, *values);
+}
+
+} // namespace kestrix::cli
