@@ -12,29 +12,12 @@ namespace kestrix::cli {
 
 namespace {
 
-struct OutcomeStatus {
-    Outcome outcome;
-    ExitCode status;
-};
-
-// withBoard then names the device when the port itself failed, and reports a cancel.
-constexpr OutcomeStatus OutcomeStatuses[] = {
-    {Outcome::Completed, Success},
-    {Outcome::CommunicationFailed, NoBoard},
-    {Outcome::PortError, PortFailure},
-    {Outcome::Cancelled, Cancelled},
-};
-
 // The exit status of an outcome; a completed operation prints `result` on standard output.
 int statusOf(Outcome outcome, const QString &result)
 {
     if (outcome == Outcome::Completed)
         printResult(result);
-    for (const OutcomeStatus &row : OutcomeStatuses) {
-        if (row.outcome == outcome)
-            return row.status;
-    }
-    return NoBoard;
+    return exitStatusOf(outcome);
 }
 
 } // namespace

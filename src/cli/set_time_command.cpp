@@ -58,24 +58,13 @@ bool parseClockOperands(const QStringList &operands, ClockValues &fields, QStrin
     return true;
 }
 
-int exitOf(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Completed: return Success;
-    case Outcome::CommunicationFailed: return NoBoard;
-    case Outcome::PortError: return PortFailure;
-    case Outcome::Cancelled: return Cancelled;
-    }
-    return NoBoard;
-}
-
 int uploadPcClock(const Options &options)
 {
     return withBoard(options, [](Operation &operation, const SerialSettings &) {
         const Outcome outcome = uploadPcTime(operation);
         if (outcome == Outcome::CommunicationFailed)
             printStatus(QStringLiteral("No board answered the communication test; the time frames were sent all the same."));
-        return exitOf(outcome);
+        return exitStatusOf(outcome);
     });
 }
 
@@ -92,7 +81,7 @@ int runSetTime(const Options &options)
     if (!parseClockOperands(options.operands, fields, &error))
         return usageErrorOf(error);
     return withBoard(options, [&fields](Operation &operation, const SerialSettings &) {
-        return exitOf(uploadManualTime(operation, fields));
+        return exitStatusOf(uploadManualTime(operation, fields));
     });
 }
 
