@@ -1,6 +1,7 @@
 // kestrix-board-sim: serves a simulated board on a pseudo-terminal and prints every frame it
 // receives, so that a person can use the utility without a board.
 
+#include "board_preset.h"
 #include "board_sim.h"
 
 #include <algorithm>
@@ -28,6 +29,7 @@ struct Options {
     std::optional<std::string> software;
     std::optional<std::string> hardware;
     bool silent = false;
+    bool blank = false;
     std::string deviceFile;
     bool help = false;
 };
@@ -41,6 +43,10 @@ const char Usage[] =
     "  --software TEXT      answer to the software version query\n"
     "  --hardware TEXT      answer to the hardware version query\n"
     "  --silent             the board never answers\n"
+    "  --blank              start with every register 0xFF, as a board never set up;\n"
+    "                       otherwise the board starts set up: th 5, td 3, tt 2, P9 10, A0 15,\n"
+    "                       A1 02, t0 30, Ad 01, byte map 01 00 02 00 ... 08 00, every other\n"
+    "                       register a download reads 00, the clock on the local time at start\n"
     "  --device-file PATH   write the device path into PATH once serving\n"
     "  --help               show this text\n";
 
@@ -55,6 +61,8 @@ std::optional<Options> parseOptions(int argc, char **argv)
             options.help = true;
         } else if (arg == "--silent") {
             options.silent = true;
+        } else if (arg == "--blank") {
+            options.blank = true;
         } else if (arg == "--speed" && hasValue) {
             std::string value = argv[++i];
             auto found = std::find_if(SupportedSpeeds.begin(), SupportedSpeeds.end(),
@@ -175,7 +183,15 @@ int main(int argc, char **argv)
         board.setVersions(options->software.value_or(std::string(DefaultSoftwareVersion)),
                           options->hardware.value_or(std::string(DefaultHardwareVersion)));
     }
-    board.setFaults(Faults{.silent = options->silent});
+    Faults faults;
+    faults.silent = options->silent;
+    board.setFaults(faults);
+    if (!options->blank) {
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        presetConfiguredBoard(board, local);
+    }
 
     const sigset_t quitSignals = blockQuitSignals();
 

@@ -1,11 +1,13 @@
 // The simulated board, driven through its pseudo-terminal with plain POSIX calls.
 
+#include "board_preset.h"
 #include "board_sim.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <ctime>
 #include <fcntl.h>
 #include <future>
 #include <poll.h>
@@ -359,6 +361,62 @@ TEST(BoardSimProgram, SleepsWhileItWaits)
     EXPECT_GE(wall, milliseconds(200));
     EXPECT_LT(ending.processorTime * 4, wall)
         << "processor " << ending.processorTime.count() << " us in " << wall.count() << " us";
+}
+
+TEST(BoardPreset, ClockRegistersHoldLocalTimeAsDecimalDigits)
+{
+    EXPECT_EQ(clockByte(45), 0x45);
+    EXPECT_EQ(clockByte(7), 0x07);
+    std::tm local{};
+    local.tm_sec = 9;
+    local.tm_min = 5;
+    local.tm_hour = 14;
+    local.tm_wday = 0;
+    local.tm_mday = 6;
+    local.tm_mon = 11;
+    local.tm_year = 126;
+    std::vector<std::pair<int, int>> registers;
+    for (const RegisterValue &entry : clockRegisters(local))
+        registers.emplace_back(entry.reg, entry.value);
+    EXPECT_EQ(registers, (std::vector<std::pair<int, int>>{
+                             {0, 0x09}, {1, 0x05}, {2, 0x14}, {3, 0x00}, {4, 0x06}, {5, 0x12}, {6, 0x26}}));
+}
+
+TEST_F(BoardSimTest, ConfiguredBoardAnswersItsSettings)
+{
+    std::tm local{};
+    local.tm_hour = 23;
+    local.tm_wday = 6;
+    presetConfiguredBoard(board, local);
+    const std::vector<std::pair<std::string, std::string>> reads = {
+        {"R002\r", "\x23"}, {"R003\r", "\x06"}, {"R008\r", "\x05"}, {"R009\r", "\x03"},
+        {"R010\r", "\x02"}, {"R012\r", "\x10"}, {"R013\r", "\x15"}, {"R017\r", "\x02"},
+        {"R018\r", "\x30"}, {"R019\r", "\x01"}, {"R021\r", "\x01"}, {"R022\r", "\0"s},
+        {"R023\r", "\x02"}, {"R035\r", "\x08"}, {"R857\r", "\0"s}, {"R110\r", "\xff"}};
+    for (const auto &[frame, answer] : reads)
+        EXPECT_EQ(line->query(frame, 1), answer) << printable(frame);
+}
+
+// The program starts configured, its clock on local time, unless told to start blank.
+TEST(BoardSimProgram, StartsConfiguredOrBlank)
+{
+    for (const bool blank : {false, true}) {
+        const std::time_t before = std::time(nullptr);
+        BoardProgram program(blank ? std::vector<std::string>{"--blank"} : std::vector<std::string>{});
+        ASSERT_TRUE(program.started());
+        const std::string banner = program.readLine();
+        const std::string prefix = "Simulated Kestrix board on ";
+        ASSERT_EQ(banner.rfind(prefix, 0), 0u) << banner;
+        Line line(banner.substr(prefix.size(), banner.find(" at ") - prefix.size()));
+        ASSERT_TRUE(line.isOpen());
+        ASSERT_TRUE(line.setSpeed(B9600));
+        EXPECT_EQ(line.query("R013\r", 1), blank ? "\xff" : "\x15");
+        const std::string year = line.query("R006\r", 1);
+        std::tm local{};
+        localtime_r(&before, &local);
+        const bool thisYear = year == std::string(1, char(clockByte(local.tm_year % 100)));
+        EXPECT_EQ(thisYear, !blank) << printable(year);
+    }
 }
 
 } // namespace
