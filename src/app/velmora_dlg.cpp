@@ -9,6 +9,8 @@
 #include "params/parameter_file.h"
 #include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
+#include "params/ui/parameter_buttons.h"
+#include "time/time_upload.h"
 #include "time/ui/time_buttons.h"
 #include "widgets/digital_edit.h"
 #include "widgets/localize.h"
@@ -21,10 +23,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <memory>
 #include <span>
@@ -48,6 +52,7 @@ enum Control {
     FootnoteLabel = 1331,
     DownloadedClockLabel = 1332,
     DownloadedClockNote = 1333,
+    ResetNoteLabel = 1334,
 };
 
 using namespace MainButton;
@@ -120,6 +125,34 @@ QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
     field->setReadOnly(true);
     field->setFocusPolicy(Qt::NoFocus);
     return field;
+}
+
+// The clock box: the board's time, date and weekday on three lines, as the download read them.
+QPlainTextEdit *clockBox(int number, QWidget *parent)
+{
+    constexpr int Lines = 3;
+    auto *box = new QPlainTextEdit(parent);
+    setControlNumber(box, number);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int margins = 2 * (box->frameWidth() + int(box->document()->documentMargin()));
+    box->setFixedHeight(Lines * box->fontMetrics().lineSpacing() + margins);
+    box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00 00.00.00 0")) + margins);
+    return box;
+}
+
+// "(some changes are valid only after reset)" under the Reset button: the message text, unless
+// the language tables give the label a text of its own.
+QLabel *resetNote(QWidget *parent)
+{
+    const QString text = textOr(Text::ResetNote, QStringLiteral("(some changes are valid only after reset)"));
+    QLabel *note = numberedLabel(ResetNoteLabel, text, parent);
+    note->setWordWrap(true);
+    note->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    return note;
 }
 
 // The window's vertical scroll bar: a line is a hundredth and a page a tenth of the range, at
@@ -327,7 +360,7 @@ QWidget *CVelmoraDlg::buildPcTimeGroup()
 QWidget *CVelmoraDlg::buildDownloadedClock()
 {
     auto *frame = new QGroupBox(m_content);
-    m_downloadedClock = readOnlyField(DownloadedClock, QStringLiteral("00:00:00 00.00.00 0"), frame);
+    m_downloadedClock = clockBox(DownloadedClock, frame);
     auto *grid = new QGridLayout(frame);
     grid->addWidget(button(Download), 0, 0, 1, 2);
     grid->addWidget(numberedLabel(DownloadedClockLabel, QStringLiteral("Time Date Weekday"), frame), 1, 0);
@@ -350,6 +383,8 @@ QWidget *CVelmoraDlg::buildCommandButtons()
             grid->addWidget(button(pair[1]), row, 1);
         }
         ++row;
+        if (pair[1] == Reset)
+            grid->addWidget(resetNote(box), row++, 0, 1, 2);
     }
     return box;
 }
@@ -525,6 +560,7 @@ void CVelmoraDlg::wireButtons()
     wireConnectionButtons(*this);
     wireBoardCommandButtons(*this, *m_params);
     wireTimeButtons(*this);
+    wireParameterButtons(*this, *m_params, [](Operation &operation) { return uploadPcTime(operation); });
     for (const Command &command : Commands)
         wireNotAvailable(command.number);
     for (const GroupInfo &group : groupTable())
@@ -538,6 +574,11 @@ void CVelmoraDlg::wire(int number, std::function<void()> handler)
         return;
     m_wired.insert(number);
     connect(target, &QPushButton::clicked, this, std::move(handler));
+}
+
+void CVelmoraDlg::showDownloadedClock(const QString &text)
+{
+    m_downloadedClock->setPlainText(text);
 }
 
 void CVelmoraDlg::wireNotAvailable(int number)

@@ -16,6 +16,7 @@
 QT_BEGIN_NAMESPACE
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
 QT_END_NAMESPACE
@@ -50,6 +51,7 @@ public:
     SerialSettings settings() const override { return m_settings; }
     void setSettings(const SerialSettings &settings) override { m_settings = settings; }
     void wire(int button, std::function<void()> handler) override;
+    void showDownloadedClock(const QString &text) override;
 
     // The one-second clock timer; tests stop it and drive tick() themselves.
     QTimer &clockTimer() { return m_timer; }
@@ -110,7 +112,7 @@ private:
     QLineEdit *m_pcTime = nullptr;
     QLineEdit *m_pcWeekday = nullptr;
     QLineEdit *m_pcDate = nullptr;
-    QLineEdit *m_downloadedClock = nullptr;
+    QPlainTextEdit *m_downloadedClock = nullptr;
     QScrollArea *m_scroll = nullptr;
     QWidget *m_content = nullptr;
     std::map<int, QPushButton *> m_buttons;

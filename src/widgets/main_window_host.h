@@ -9,6 +9,7 @@
 #include <functional>
 
 QT_BEGIN_NAMESPACE
+class QString;
 class QWidget;
 QT_END_NAMESPACE
 
@@ -53,6 +54,8 @@ public:
     // Makes `handler` the action of a button (by control number). A button nobody wires says
     // that its operation is not available yet.
     virtual void wire(int button, std::function<void()> handler) = 0;
+    // Puts the board's time, date and weekday, as last downloaded, into the clock box (1084).
+    virtual void showDownloadedClock(const QString &text) = 0;
 };
 
 } // namespace kestrix

@@ -83,6 +83,7 @@ TEST_F(MainWindow, OpensWithSettingsFromTheFileStatusCaptionAndEmptyMessageLines
     for (int line = 0; line < 3; ++line)
         EXPECT_TRUE(window->messageLine(line)->text().isEmpty());
     EXPECT_EQ(control<QLabel>(1331)->text(), "(1) - Not included in standard KESTRIXs");
+    EXPECT_EQ(control<QLabel>(1334)->text(), "(some changes are valid only after reset)");
     EXPECT_EQ(control<QLineEdit>(1085), window->display());
 }
 
@@ -349,10 +350,10 @@ TEST_F(MainWindow, PortDialogClosedWithoutOkChangesNothing)
 
 TEST_F(MainWindow, AButtonWhoseOperationIsNotBuiltYetSaysSo)
 {
-    QTest::mouseClick(window->button(1005), Qt::LeftButton);   // Adjust All
+    QTest::mouseClick(window->button(1092), Qt::LeftButton);   // Alarm Configuration
     EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
     window->messageLine(0)->clear();
-    QTest::mouseClick(window->parameters()->adjustButton(Group::A0), Qt::LeftButton);
+    QTest::mouseClick(window->button(1128), Qt::LeftButton);   // Clock Information
     EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
 }
 
@@ -596,7 +597,7 @@ void expectNotAvailableShowsWhole(const char *language)
     window.clockTimer().stop();
     window.show();
     waitForSettledLayout(&window);
-    QTest::mouseClick(window.button(1005), Qt::LeftButton);   // Adjust All: not built yet
+    QTest::mouseClick(window.button(1128), Qt::LeftButton);   // Clock Information: not built yet
     const QString text = LookupText(5203);
     EXPECT_EQ(window.messageLine(0)->text(), text);
     EXPECT_EQ(window.statusPanel()->shownText(0), text);
@@ -796,6 +797,7 @@ TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
     EXPECT_EQ(window.button(1137)->text(), "Verbindung testen");
     EXPECT_EQ(window.button(1)->text(), "Schließen");
     EXPECT_EQ(window.control<QLabel>(1331)->text(), "(1) - Nicht in Standard-KESTRIX enthalten");
+    EXPECT_EQ(window.control<QLabel>(1334)->text(), "(einige Änderungen gelten erst nach einem Reset)");
     EXPECT_EQ(window.control<QGroupBox>(1342)->title(), "Anzeigedauer (Sekunden 0-99)");
     LoadLanguage("english");
 }

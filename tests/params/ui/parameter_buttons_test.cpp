@@ -1,0 +1,332 @@
+// The main window's parameter buttons against a simulated board: the Adjust buttons and Adjust
+// All upload what the controls show, Download Configuration fills the controls and the clock
+// box, Save and Load go through the file dialogs.
+#include "support/process_support.h"
+#include "support/test_support.h"
+#include "support/ui_support.h"
+#include "support/window_support.h"
+
+#include "app/velmora_dlg.h"
+#include "params/ui/parameter_area.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace kestrix {
+namespace {
+
+namespace kt = kestrix::testing;
+using kt::Sm7;
+using kt::TestFrame;
+
+constexpr int APointsEntry = 10;   // "A  Points" in the Display Mode list
+
+// Types `path` into a file dialog's name field, as a user would, and accepts the dialog.
+void typeAndAccept(QFileDialog *dialog, const QString &path)
+{
+    auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(name, nullptr);
+    name->setText(path);
+    static_cast<QDialog *>(dialog)->accept();   // QFileDialog::accept checks the choice
+}
+
+class ParameterButtons : public kt::WindowWithBoard {
+protected:
+    void SetUp() override
+    {
+        WindowWithBoard::SetUp();
+        window->show();
+    }
+
+    ParameterArea &params() const { return *window->parameters(); }
+    QString line(int index) const { return window->messageLine(index)->text(); }
+    QString text(ParamId id) const { return params().edit(id)->text(); }
+    int entry(ParamId id) const { return params().list(id)->currentIndex(); }
+
+    // Display Mode "A  Points" and serial protocol entry 2: the A1 register's "a2".
+    void pickAPointsAndProtocol2()
+    {
+        params().list(ParamId::DisplayMode)->setCurrentIndex(APointsEntry);
+        params().list(ParamId::SerialProtocol)->setCurrentIndex(2);
+    }
+
+    bool sent(const std::string &frame) const
+    {
+        const std::vector<std::string> frames = board->frameTexts();
+        return std::ranges::find(frames, frame) != frames.end();
+    }
+
+    QString clockBox() const { return window->control<QPlainTextEdit>(1084)->toPlainText(); }
+
+    // Clicks Save or Load and, in its file dialog, picks `path` (or cancels).
+    void chooseFile(int button, const QString &path, bool accept = true)
+    {
+        kt::whenModalOpens([path, accept](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            ASSERT_NE(dialog, nullptr);
+            if (accept)
+                typeAndAccept(dialog, path);
+            else
+                dialog->reject();
+        });
+        QTest::mouseClick(window->button(button), Qt::LeftButton);
+    }
+
+    // Clicks Save or Load, picks `path` and records the message box that follows.
+    void chooseFileExpectingBox(int button, const QString &path, QString *boxText, QString *reason)
+    {
+        kt::whenModalOpens([path, boxText, reason](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            ASSERT_NE(dialog, nullptr);
+            recordNextBox(boxText, reason);
+            typeAndAccept(dialog, path);
+        });
+        QTest::mouseClick(window->button(button), Qt::LeftButton);
+    }
+
+    // Says Yes to the question before replacing a file, then records the text of the next box.
+    static void recordNextBox(QString *boxText, QString *reason)
+    {
+        kt::whenModalOpens([boxText, reason](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            ASSERT_NE(box, nullptr);
+            if (QAbstractButton *yes = box->button(QMessageBox::Yes)) {
+                recordNextBox(boxText, reason);
+                yes->click();
+                return;
+            }
+            *boxText = box->text();
+            *reason = box->informativeText();
+            box->accept();
+        });
+    }
+};
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Adjust and Adjust All
+
+TEST_F(ParameterButtons, AdjustSendsItsGroupsFramesFromWhatTheControlsShow)
+{
+    pickAPointsAndProtocol2();
+    clickAndWait(window->button(1016));
+    const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "W017a2\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(line(0), "Parameter A1 uploaded.");
+}
+
+TEST_F(ParameterButtons, AdjustKeepsWhatWasTypedWhileItRan)
+{
+    params().edit(ParamId::Brightness)->setText("7");
+    QTest::mouseClick(window->button(1013), Qt::LeftButton);
+    ASSERT_TRUE(window->runner().busy());
+    EXPECT_FALSE(window->button(1013)->isEnabled()) << "no second upload while one runs";
+    params().edit(ParamId::Th)->setText("42");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+
+    EXPECT_TRUE(sent("W01307\r"));
+    EXPECT_EQ(text(ParamId::Th), "42") << "typed while the upload ran";
+    EXPECT_EQ(line(0), "Parameter A0 uploaded.");
+}
+
+TEST_F(ParameterButtons, AdjustAllUploadsTheTimeThenEveryStandardGroupAndTakesBackTheListDigits)
+{
+    params().list(ParamId::SerialProtocol)->setCurrentIndex(2);
+    {
+        // The list shows an entry its digit does not hold, as after Test Clock.
+        const QSignalBlocker quiet(params().list(ParamId::DisplayMode));
+        params().list(ParamId::DisplayMode)->setCurrentIndex(APointsEntry);
+    }
+    ASSERT_EQ(window->digits().digit(StoredDigit::Se1), "0");
+    params().edit(ParamId::Th)->setText("7");
+    QTest::mouseClick(window->button(MainButton::AdjustAll), Qt::LeftButton);
+    params().edit(ParamId::Td)->setText("42");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 60000));
+
+    const std::vector<std::string> frames = board->frameTexts();
+    const auto at = [&frames](const std::string &frame) { return std::ranges::find(frames, frame) - frames.begin(); };
+    EXPECT_LT(at("DLS\r"), at("W00807\r")) << "the time first";
+    EXPECT_LT(at("W00807\r"), at("W017a2\r"));
+    EXPECT_LT(at("W017a2\r"), std::ptrdiff_t(frames.size()));
+    EXPECT_EQ(frames.back().substr(0, 4), "W036") << "the byte map last";
+    EXPECT_TRUE(std::ranges::none_of(frames, [](const std::string &frame) { return frame.starts_with("W095"); }))
+        << "no time zone";
+    EXPECT_EQ(line(0), "All parameters uploaded.");
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a") << "taken from the list";
+    EXPECT_EQ(text(ParamId::Td), "42") << "typed while the upload ran";
+}
+
+TEST_F(ParameterButtons, AdjustAllAgainstABoardFallenSilentNamesWhatFailed)
+{
+    pickAPointsAndProtocol2();
+    board->setFaults(sim::Faults{.answerOnlyFirst = 1});   // Adjust All's own check only
+    clickAndWait(window->button(MainButton::AdjustAll));
+    EXPECT_FALSE(sent("W017a2\r"));
+    EXPECT_EQ(line(0), "Parameters uploaded, except: Time & Date, View times, A0, P9, A1, A2, A3, A4, A5-C0.");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Download Configuration
+
+TEST_F(ParameterButtons, DownloadFillsTheControlsAndTheClockBoxAndKeepsWhatDidNotAnswer)
+{
+    const std::pair<int, uint8_t> registers[] = {
+        {0, 0x09}, {1, 0x05}, {2, 0x14}, {3, 0x07}, {4, 0x06}, {5, 0x12}, {6, 0x26},   // clock
+        {8, 0x05}, {98, 0x13}, {12, 0x12}, {17, 0xA2}, {21, 0x1a}};
+    for (const auto &[reg, value] : registers)
+        board->setRegister(reg, value);
+    sim::Faults faults;
+    faults.unansweredReads = {9};   // td
+    board->setFaults(faults);
+    params().edit(ParamId::Td)->setText("4");
+    const int timeView = window->cycle().timeViewSeconds();
+
+    QTest::mouseClick(window->button(MainButton::Download), Qt::LeftButton);
+    EXPECT_FALSE(window->button(MainButton::AdjustAll)->isEnabled());
+    EXPECT_FALSE(window->button(1016)->isEnabled());
+    EXPECT_TRUE(window->button(MainButton::Save)->isEnabled()) << "files need no board";
+    EXPECT_TRUE(window->button(MainButton::Load)->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 60000));
+
+    EXPECT_EQ(clockBox().split(u'\n'), (QStringList{"14:05:09", "06.12.26.", "7"}));
+    EXPECT_EQ(text(ParamId::Th), "5");
+    EXPECT_EQ(text(ParamId::Pc), "-3");
+    EXPECT_EQ(text(ParamId::Td), "4") << "its register did not answer";
+    EXPECT_EQ(entry(ParamId::DaylightSaving), 1);
+    EXPECT_EQ(entry(ParamId::HourMode), 2);
+    EXPECT_EQ(entry(ParamId::DisplayMode), APointsEntry);
+    EXPECT_EQ(entry(ParamId::SerialProtocol), 2);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
+    EXPECT_EQ(text(ParamId::ByteMapFirst), "1a");
+    EXPECT_EQ(window->cycle().timeViewSeconds(), timeView) << "a download leaves the preview alone";
+    EXPECT_EQ(line(0), "Parameters downloaded; 1 registers did not answer.");
+}
+
+TEST_F(ParameterButtons, DownloadFromASilentBoardChangesNothing)
+{
+    board->setFaults(sim::Faults{.silent = true});
+    params().edit(ParamId::Th)->setText("7");
+    clickAndWait(window->button(MainButton::Download));
+    EXPECT_EQ(text(ParamId::Th), "7");
+    EXPECT_TRUE(clockBox().isEmpty());
+    EXPECT_EQ(line(0), "Communication Error!");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Save and Load
+
+TEST_F(ParameterButtons, SaveAndLoadRoundTripThroughTheFileDialogs)
+{
+    QTemporaryDir dir;
+    params().edit(ParamId::Th)->setText("5");
+    params().edit(ParamId::Pc)->setText("-3");
+    pickAPointsAndProtocol2();
+
+    QStringList filters;
+    QString suffix = QStringLiteral("unset");
+    kt::whenModalOpens([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(dialog, nullptr);
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        typeAndAccept(dialog, dir.filePath("plant"));
+    });
+    QTest::mouseClick(window->button(MainButton::Save), Qt::LeftButton);
+    // The dialog shows the filter's blanks simplified.
+    EXPECT_EQ(filters, QStringList{"Configuration File (*.ini)"});
+    EXPECT_TRUE(suffix.isEmpty());
+    const QByteArray saved = contentsOf(dir.filePath("plant.ini"));
+    EXPECT_TRUE(saved.contains("P6=05")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("PC=-30")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("A1=a2")) << saved.toStdString();
+
+    chooseFile(MainButton::Save, dir.filePath("old.ini"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("old.ini")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("old.ini.ini"))) << "\".ini\" only when missing";
+
+    params().resetToStart();
+    ASSERT_NE(text(ParamId::Th), "5");
+    chooseFile(MainButton::Load, dir.filePath("plant.ini"));
+    EXPECT_EQ(text(ParamId::Th), "5");
+    EXPECT_EQ(text(ParamId::Pc), "-3");
+    EXPECT_EQ(entry(ParamId::DisplayMode), APointsEntry);
+    EXPECT_EQ(entry(ParamId::SerialProtocol), 2);
+    EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
+    EXPECT_EQ(window->cycle().timeViewSeconds(), 5) << "P6 sets the preview's time view";
+    EXPECT_TRUE(board->frameTexts().empty()) << "files need no board";
+}
+
+TEST_F(ParameterButtons, CancellingEitherDialogChangesNothing)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("night.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Parameters]\r\nP6=09\r\n");
+    file.close();
+    params().edit(ParamId::Th)->setText("7");
+
+    chooseFile(MainButton::Save, dir.filePath("plant"), false);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"night.ini"});
+    chooseFile(MainButton::Load, dir.filePath("night.ini"), false);
+    EXPECT_EQ(text(ParamId::Th), "7");
+}
+
+TEST_F(ParameterButtons, ASaveThatCannotWriteShowsTheFileErrorAndCreatesNothing)
+{
+    QTemporaryDir dir;
+    QString boxText;
+    QString reason;
+    chooseFileExpectingBox(MainButton::Save, dir.filePath("missing/plant"), &boxText, &reason);
+    EXPECT_EQ(boxText, "File Opening Error!");
+    EXPECT_FALSE(reason.isEmpty()) << "says why";
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing/plant.ini")));
+}
+
+TEST_F(ParameterButtons, InAReadOnlyFolderSaveKeepsTheOldFileAndAnUnreadableFileDoesNotLoad)
+{
+    if (kt::isRoot())
+        GTEST_SKIP() << "root writes into read-only folders; run as an ordinary user";
+    QTemporaryDir dir;
+    const QString old = dir.filePath("old.ini");
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Parameters]\nP6=09\n");
+    file.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+
+    QString boxText;
+    QString reason;
+    chooseFileExpectingBox(MainButton::Save, old, &boxText, &reason);
+    EXPECT_EQ(boxText, "File Opening Error!");
+    EXPECT_EQ(contentsOf(old), "[Parameters]\nP6=09\n");
+
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(old).constData(), 0), 0);
+    params().edit(ParamId::Th)->setText("7");
+    boxText.clear();
+    chooseFileExpectingBox(MainButton::Load, old, &boxText, &reason);
+    EXPECT_EQ(boxText, "File Opening Error!");
+    EXPECT_EQ(text(ParamId::Th), "7");
+}
+
+} // namespace
+} // namespace kestrix
