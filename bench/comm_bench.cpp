@@ -9,15 +9,19 @@
 // once whatever speed is set. (On a real line each byte costs ten bit times, 5.2 ms for a frame
 // of five bytes at 9600 bps; the answers arrive within the pause after the write.)
 //
-//   comm_bench [runs]      runs per check (default 5); the scans run half as often, at least once
+//   comm_bench [runs]      runs per check and upload (default 5); the scans and the download
+//                          run half as often, at least once
 //
-// Exit status 1 when a case ran faster than its floor: a pause the protocol requires is missing.
+// Exit status 1 when a case ran faster than its floor (a pause the protocol requires is missing)
+// or an upload or download did not complete.
 
 #include "base/config_file.h"
 #include "base/language.h"
 #include "comm/operation.h"
 #include "comm/port_scan.h"
 #include "comm/serial_settings.h"
+#include "params/parameter_download.h"
+#include "params/parameter_upload.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -105,6 +109,39 @@ double scan(int boardPort, const std::function<bool(int speed)> &answersAt)
 }
 
 static_assert(check(true) == 550 && check(false) == 1050 && readVersions(true) == 900);
+
+constexpr double AfterCheckOk = 50;         // "Communication OK." shown, then the progress text
+constexpr double AfterRegisterWrite = 30;   // a register write that reads its answer byte
+constexpr double AfterDownloadRead = 10;    // each register read of the download
+
+// An operation's envelope around its frames: the check, 50 ms, the preamble again, then open;
+// after the frames, close.
+constexpr double envelope(double frames)
+{
+    return check(true) + AfterCheckOk + preamble() + frames;
+}
+
+// View times: W008 th, then W009, W010, W098, W011, W491, W873, W874; 20 ms after the first
+// write, 30 ms after each of the seven others.
+constexpr double viewTimesUpload()
+{
+    return envelope((send() + 20) + 7 * (send() + 30));
+}
+
+// Byte map: W021 to W036, each waiting for its one answer byte and then 30 ms.
+constexpr double byteMapUpload()
+{
+    return envelope(16 * (query(true) + AfterRegisterWrite));
+}
+
+// Download: R000-R006 for the clock box, then the 45 parameter registers, each read a query of
+// one byte followed by 10 ms.
+constexpr double download()
+{
+    return envelope((7 + 45) * (query(true) + AfterDownloadRead));
+}
+
+static_assert(viewTimesUpload() == 2230 && byteMapUpload() == 6080 && download() == 16920);
 } // namespace Floor
 
 double processorMs()
@@ -243,12 +280,30 @@ int main(int argc, char **argv)
     };
     auto scan = [&] { scanPorts(SerialSettings{}, reporter, realSleeper()); };
     const int scanRuns = std::max(1, (runs + 1) / 2);
+    // The uploads send a freshly opened window's values. An operation that does not complete, or
+    // a download with a register unanswered, would measure something else: counted as a failure.
+    ParameterValues values;
+    int incomplete = 0;
+    auto upload = [&](Group group) {
+        if (uploadGroup(group, values, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+            ++incomplete;
+    };
+    auto viewTimes = [&] { upload(Group::ViewTimes); };
+    auto byteMap = [&] { upload(Group::ByteMap); };
+    auto download = [&] {
+        const Download read = downloadConfiguration(SerialSettings{BoardPort, 9600}, reporter);
+        if (read.outcome != Outcome::Completed || read.unanswered > 0)
+            ++incomplete;
+    };
     const Case cases[] = {
         {"communication check", {"--speed", "0"}, Floor::check(true), runs, checkAt9600},
         {"scan, any speed", {"--speed", "0"}, Floor::scan(BoardPort, [](int) { return true; }), scanRuns, scan},
         {"silent check", {"--speed", "0", "--silent"}, Floor::check(false), runs, checkAt9600},
         {"scan, 9600 only", {"--speed", "9600"}, Floor::scan(BoardPort, [](int speed) { return speed == 9600; }),
          scanRuns, scan},
+        {"view-times upload", {"--speed", "0"}, Floor::viewTimesUpload(), runs, viewTimes},
+        {"byte-map upload", {"--speed", "0"}, Floor::byteMapUpload(), runs, byteMap},
+        {"download", {"--speed", "0"}, Floor::download(), scanRuns, download},
     };
 
     constexpr double Goal = 1.01;
@@ -274,5 +329,7 @@ int main(int argc, char **argv)
                 "board: processor time of the simulated board per run\n", Goal);
     if (failures)
         std::fprintf(stderr, "comm_bench: %d case(s) ran faster than the protocol's floor\n", failures);
-    return failures ? 1 : 0;
+    if (incomplete)
+        std::fprintf(stderr, "comm_bench: %d upload or download run(s) did not complete\n", incomplete);
+    return failures || incomplete ? 1 : 0;
 }
