@@ -1,9 +1,11 @@
 // kestrix: the configuration utility's window. Loads the configured language, shows the main
 // window and ends when it closes.
 //
-//   kestrix [--data-dir DIR] [--screenshot FILE] [--exit-after-first-paint]
+//   kestrix [--data-dir DIR] [--screenshot FILE [--download-first]] [--exit-after-first-paint]
 //
 // --screenshot FILE renders the whole window into an image file once it is shown, then exits.
+// With --download-first it runs Download Configuration first and renders the window as the
+// download left it (the README's picture, taken against the simulated board).
 // --exit-after-first-paint prints "painted after N ms" (N counted from the start of main) as
 // soon as the window has been painted for the first time, then exits: the start-up benchmark
 // measures with it.
@@ -11,6 +13,7 @@
 #include "base/config_file.h"
 #include "base/language.h"
 #include "app/velmora_dlg.h"
+#include "widgets/main_window_host.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +22,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -106,22 +110,45 @@ void failUnlessPainted(CVelmoraDlg &window, const bool *painted, bool *failed)
     });
 }
 
-// Once the window has been painted: resizes it to the size that needs no scrolling, lets the
-// layout settle at that size on the next paint, renders it into `file` and closes it.
-void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool *saved, bool *painted)
+// Resizes the window to the size that needs no scrolling, lets the layout settle at that size
+// on the next paint, renders it into `file` and closes it.
+void takeScreenshot(CVelmoraDlg &window, const QString &file, bool *saved)
 {
-    new NextPaint(window, [&window, file, saved, painted] {
+    window.resize(window.fullSize());
+    window.tick(QDateTime::currentDateTime());
+    new NextPaint(window, [&window, file, saved] {
+        *saved = window.grab().save(file);
+        if (!*saved)
+            std::fprintf(stderr, "kestrix: cannot write %s\n", qPrintable(file));
+        window.reject();
+    });
+    // The size may already be the full one: ask for the paint either way.
+    window.update();
+}
+
+// Clicks Download Configuration and calls `then` once the download has ended and the window
+// shows what it read.
+void downloadThen(CVelmoraDlg &window, std::function<void()> then)
+{
+    auto *waiting = new QObject(&window);
+    QObject::connect(&window.runner(), &OperationRunner::busyChanged, waiting, [waiting, then](bool busy) {
+        if (busy)
+            return;
+        waiting->deleteLater();
+        then();
+    });
+    window.button(MainButton::Download)->click();
+}
+
+// Once the window has been painted, takes the screenshot, after a download when asked.
+void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool downloadFirst, bool *saved, bool *painted)
+{
+    new NextPaint(window, [&window, file, downloadFirst, saved, painted] {
         *painted = true;
-        window.resize(window.fullSize());
-        window.tick(QDateTime::currentDateTime());
-        new NextPaint(window, [&window, file, saved] {
-            *saved = window.grab().save(file);
-            if (!*saved)
-                std::fprintf(stderr, "kestrix: cannot write %s\n", qPrintable(file));
-            window.reject();
-        });
-        // The size may already be the full one: ask for the paint either way.
-        window.update();
+        if (downloadFirst)
+            downloadThen(window, [&window, file, saved] { takeScreenshot(window, file, saved); });
+        else
+            takeScreenshot(window, file, saved);
     });
 }
 
@@ -157,6 +184,11 @@ int main(int argc, char **argv)
         return UsageError;
     }
     const bool exitAfterPaint = takeFlag(arguments, QStringLiteral("--exit-after-first-paint"));
+    const bool downloadFirst = takeFlag(arguments, QStringLiteral("--download-first"));
+    if (downloadFirst && screenshot.isEmpty()) {
+        std::fprintf(stderr, "kestrix: --download-first goes with --screenshot\n");
+        return UsageError;
+    }
     if (exitAfterPaint && !screenshot.isEmpty()) {
         std::fprintf(stderr, "kestrix: --screenshot and --exit-after-first-paint exclude each other\n");
         return UsageError;
@@ -170,7 +202,7 @@ int main(int argc, char **argv)
     bool painted = false;
     bool neverPainted = false;
     if (!screenshot.isEmpty())
-        scheduleScreenshot(window, screenshot, &saved, &painted);
+        scheduleScreenshot(window, screenshot, downloadFirst, &saved, &painted);
     else if (exitAfterPaint)
         exitAfterFirstPaint(window, sinceStart, &painted);
     if (!screenshot.isEmpty() || exitAfterPaint)
