@@ -84,5 +84,6 @@ constexpr int TimeZoneUploaded = 5235;       // "Time Zone uploaded."
 constexpr int AllUploadedExcept = 5236;      // "Parameters uploaded, except: %1."
 constexpr int DownloadUnanswered = 5237;     // "Parameters downloaded; %1 registers did not answer."
 constexpr int ResetNote = 5238;              // "(some changes are valid only after reset)"
+constexpr int ReplaceFileQuestion = 5239;    // "%1 already exists.\nDo you want to replace it?"
 
 } // namespace kestrix::Text

@@ -7,7 +7,9 @@
 #include "params/ui/parameter_area.h"
 #include "widgets/main_window_host.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QWidget>
 #include <optional>
@@ -87,13 +89,26 @@ void showFileError(QWidget *window, const QString &reason)
     box.exec();
 }
 
+// The file dialog asked about the name as typed; with ".ini" appended it names another file,
+// which may hold another plant's parameters.
+bool mayReplace(QWidget *window, const QString &chosen, const QString &path)
+{
+    if (path == chosen || !QFileInfo::exists(path))
+        return true;
+    const QString question = LookupText(Text::ReplaceFileQuestion).arg(QDir::toNativeSeparators(path));
+    return QMessageBox::question(window, window->windowTitle(), question) == QMessageBox::Yes;
+}
+
 void save(MainWindowHost &host, const ParameterArea &parameters)
 {
     const std::optional<QString> chosen = chooseFile(host.hostWidget(), QFileDialog::AcceptSave);
     if (!chosen)
         return;
+    const QString path = parameterFilePath(*chosen);
+    if (!mayReplace(host.hostWidget(), *chosen, path))
+        return;
     QString error;
-    if (!saveParameterFile(parameterFilePath(*chosen), parameters.values(), &error))
+    if (!saveParameterFile(path, parameters.values(), &error))
         showFileError(host.hostWidget(), error);
 }
 

@@ -275,6 +275,32 @@ TEST_F(ParameterButtons, SaveAndLoadRoundTripThroughTheFileDialogs)
     EXPECT_TRUE(board->frameTexts().empty()) << "files need no board";
 }
 
+TEST_F(ParameterButtons, ATypedNameWhoseIniFileExistsAsksBeforeReplacingIt)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("plant.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Parameters]\r\nP6=09\r\n");
+    file.close();
+    params().edit(ParamId::Th)->setText("7");
+
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        QString question;
+        kt::whenModalOpens([&](QWidget *modal) {
+            kt::whenModalOpens([&](QWidget *box) {
+                auto *message = qobject_cast<QMessageBox *>(box);
+                ASSERT_NE(message, nullptr);
+                question = message->text();
+                message->button(answer)->click();
+            });
+            typeAndAccept(qobject_cast<QFileDialog *>(modal), dir.filePath("plant"));
+        });
+        QTest::mouseClick(window->button(MainButton::Save), Qt::LeftButton);
+        EXPECT_TRUE(question.contains("plant.ini")) << question.toStdString();
+        EXPECT_EQ(contentsOf(dir.filePath("plant.ini")).contains("P6=07"), answer == QMessageBox::Yes);
+    }
+}
+
 TEST_F(ParameterButtons, CancellingEitherDialogChangesNothing)
 {
     QTemporaryDir dir;
