@@ -6,6 +6,7 @@
 #include "time/time_upload.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
@@ -36,6 +37,16 @@ std::vector<int> withEnvelope(const std::vector<int> &framePauses)
     return pauses;
 }
 
+// Sleeps a few milliseconds for every pause: enough for the board's answers to the writes of one
+// group to arrive before the next group opens the port, without the whole prescribed time.
+class BriefSleeper final : public Sleeper {
+public:
+    void pause(Milliseconds duration) override
+    {
+        std::this_thread::sleep_for(std::min(duration, Milliseconds{5}));
+    }
+};
+
 class ParameterUpload : public ::testing::Test {
 protected:
     void SetUp() override
@@ -55,11 +66,12 @@ protected:
         const TimeUpload time = [](Operation &operation) {
             return uploadPcTime(operation, [] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); });
         };
-        return uploadAll(values, time, Board, reporter, sleeper);
+        return uploadAll(values, time, Board, reporter, briefSleeper);
     }
 
     kt::ScratchDataDir data;
     RecordingSleeper sleeper;
+    BriefSleeper briefSleeper;
     RecordingReporter reporter;
     ParameterValues values;
     std::unique_ptr<sim::BoardSim> board;
