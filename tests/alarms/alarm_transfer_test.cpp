@@ -1,0 +1,176 @@
+// Update Alarms' upload, Download Alarm Times and Clear Alarm Times against the simulated board:
+// frames byte for byte and in order, pauses, markers, the type digit, and a board that stops
+// answering.
+#include "support/test_support.h"
+
+#include "alarms/alarm_transfer.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::received;
+using kt::Sm7;
+using kt::TestFrame;
+
+namespace {
+
+using Frames = std::vector<std::string>;
+const SerialSettings Board{3, 9600};
+
+Frames withPreambles(const Frames &frames)
+{
+    Frames all{Sm7, TestFrame, Sm7};
+    all.insert(all.end(), frames.begin(), frames.end());
+    return all;
+}
+
+const Frames EmptyParameters{"W101\r", "W102\r", "W103\r", "W104\r", "W105\r", "W106\r"};
+
+Frames withEmptyParameters(const Frames &frames)
+{
+    Frames all = EmptyParameters;
+    all.insert(all.end(), frames.begin(), frames.end());
+    return withPreambles(all);
+}
+
+class AlarmTransfer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        board = kt::startBoardOn(Board.port, Board.speed);
+        ASSERT_TRUE(board);
+    }
+
+    Frames upload(size_t expectedFrames)
+    {
+        EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::Completed);
+        return received(*board, expectedFrames + 3);
+    }
+
+    void setRegisters(std::initializer_list<std::pair<int, uint8_t>> values)
+    {
+        for (auto [reg, value] : values)
+            board->setRegister(reg, value);
+    }
+
+    kt::ScratchDataDir data;
+    RecordingSleeper sleeper;
+    RecordingReporter reporter;
+    Alarms alarms;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(AlarmTransfer, UploadSendsParametersByRegisterThenEachFilledSlot)
+{
+    alarms.parameters = {"7", "15", "3", "2", "", "9"};   // C1, A1, P1, C2, A2, P2
+    alarms.programs[0][0] = {"6", "30", "1"};
+    alarms.programs[0][2] = {" 25 ", "10", "1"};           // a gap above it; an hour-only entry
+    alarms.programs[1][0] = {"07", "29", "0"};
+    alarms.programs[1][1] = {"29", "", ""};
+    const Frames frames = upload(14);
+    EXPECT_EQ(frames, withPreambles({"W10107\r", "W10202\r", "W10315\r", "W104\r", "W10503\r", "W10609\r",
+                                     "W11006\r", "W11130\r", "W11210\r", "W11325\r",
+                                     "W26007\r", "W26129\r", "W26200\r", "W26329\r"}));
+    std::vector<int> framePauses;
+    for (int i = 0; i < 6; ++i)
+        framePauses.insert(framePauses.end(), {150, 10});
+    for (int i = 0; i < 8; ++i)
+        framePauses.insert(framePauses.end(), {150, 30});
+    const std::vector<int> pauses = sleeper.pauses();
+    EXPECT_EQ(std::vector<int>(pauses.end() - long(framePauses.size()), pauses.end()), framePauses);
+    EXPECT_EQ(reporter.lines[0], "Status: Times Uploaded.");
+}
+
+TEST_F(AlarmTransfer, EmptyParametersSendBareFramesAndEmptyProgramsNothing)
+{
+    EXPECT_EQ(upload(6), withEmptyParameters({}));
+    EXPECT_EQ(board->frameTexts().size(), 9u);
+}
+
+TEST_F(AlarmTransfer, DownloadStopsAtTheEndMarkerAndReadsTypesFromTheUpperDigit)
+{
+    setRegisters({{101, 0x05}, {102, 0xff}, {103, 0x12}, {104, 0x00}, {105, 0x03}, {106, 0x04},
+                  {110, 0x06}, {111, 0x30}, {112, 0x10}, {113, 0x29},
+                  {260, 0x25}, {263, 0x08}, {264, 0x15}, {265, 0x00}, {266, 0x07}, {267, 0x45}, {268, 0xff},
+                  {269, 0x29}});
+    alarms.programs[0][1] = {"11", "11", "1"};
+    alarms.programs[0][2] = {"22", "22", "0"};
+    alarms.programs[1][3] = {"33", "33", "1"};
+    const AlarmDownload download = downloadAlarms(Board, reporter, sleeper);
+    ASSERT_TRUE(download.complete());
+    applyDownload(download, alarms);
+    EXPECT_EQ(alarms.parameters, (AlarmParameters{"05", "12", "03", "", "00", "04"}));
+    EXPECT_EQ(alarms.programs[0][0], (AlarmEntry{"06", "30", "1"}));
+    EXPECT_EQ(alarms.programs[0][1], (AlarmEntry{"29", "", ""}));
+    EXPECT_EQ(alarms.programs[0][2], (AlarmEntry{"22", "22", "0"})) << "slots after the marker keep their texts";
+    EXPECT_EQ(alarms.programs[1][0], (AlarmEntry{"25", "", ""})) << "an hour-only entry reads its hour alone";
+    EXPECT_EQ(alarms.programs[1][1], (AlarmEntry{"08", "15", "0"}));
+    EXPECT_EQ(alarms.programs[1][2], (AlarmEntry{"07", "45", ""}));
+    EXPECT_EQ(alarms.programs[1][3], (AlarmEntry{"29", "", ""}));
+
+    Frames expected{"R101\r", "R102\r", "R103\r", "R104\r", "R105\r", "R106\r", "R110\r", "R111\r", "R112\r",
+                    "R113\r", "R260\r", "R263\r", "R264\r", "R265\r", "R266\r", "R267\r", "R268\r", "R269\r"};
+    EXPECT_EQ(board->frameTexts(), withPreambles(expected));
+    EXPECT_EQ(reporter.lines[0], "Status: Times Downloaded.");
+}
+
+TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
+{
+    setRegisters({{101, 0x05}, {110, 0x06}, {111, 0x30}, {112, 0x10}, {113, 0x07}, {114, 0x00},
+                  {116, 0x08}, {260, 0x29}});
+    board->setFaults({.unansweredReads = {102, 114, 116}});
+    alarms.parameters[3] = "9";                     // C2, register 102
+    alarms.programs[0][1] = {"11", "11", "1"};
+    alarms.programs[0][2] = {"22", "22", "0"};
+    const AlarmDownload download = downloadAlarms(Board, reporter, sleeper);
+    EXPECT_EQ(download.outcome, Outcome::Completed);
+    EXPECT_FALSE(download.complete());
+    EXPECT_EQ(download.unanswered, 3);
+    applyDownload(download, alarms);
+    EXPECT_EQ(alarms.parameters[0], "05");
+    EXPECT_EQ(alarms.parameters[3], "9") << "no answer is not \"00\"";
+    EXPECT_EQ(alarms.programs[0][1], (AlarmEntry{"07", "11", ""})) << "the minute that did not answer stays";
+    EXPECT_EQ(alarms.programs[0][2], (AlarmEntry{"22", "22", "0"})) << "the program stops at an unanswered hour";
+    const Frames frames = board->frameTexts();
+    EXPECT_EQ(std::ranges::find(frames, "R117\r"), frames.end());
+    EXPECT_NE(std::ranges::find(frames, "R260\r"), frames.end()) << "program 2 is still read";
+    EXPECT_EQ(reporter.lines[0], "Status: Download incomplete: 3 registers did not answer.");
+}
+
+TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
+{
+    EXPECT_EQ(clearAlarms(Board, reporter, sleeper), Outcome::Completed);
+    EXPECT_EQ(received(*board, 11), withPreambles({"W101FF\r", "W102FF\r", "W103FF\r", "W104FF\r", "W105FF\r",
+                                                   "W106FF\r", "W11029\r", "W26029\r"}));
+    const std::vector<int> pauses = sleeper.pauses();
+    EXPECT_EQ(std::vector<int>(pauses.end() - 16, pauses.end()),
+              (std::vector<int>{150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10}));
+    EXPECT_EQ(reporter.lines[0], "Status: Alarm Times Cleared.");
+    alarms.parameters[0] = "5";
+    alarms.programs[1][49] = {"06", "00", "1"};
+    applyClear(alarms);
+    EXPECT_EQ(alarms.parameters, AlarmParameters{});
+    EXPECT_EQ(alarms.programs, AlarmPrograms{});
+}
+
+TEST_F(AlarmTransfer, NoBoardSaysCheckPortAndSpeedAlone)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
+    EXPECT_TRUE(reporter.boxes.empty());
+    EXPECT_EQ(board->frameTexts(), (Frames{Sm7, TestFrame}));
+}
+
+TEST_F(AlarmTransfer, CancelStopsTheUploadBeforeItsNextFrame)
+{
+    for (int slot = 0; slot < AlarmSlots; ++slot)
+        alarms.programs[0][slot] = {"06", "30", "1"};
+    reporter.cancelAtStep = 8;
+    EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::Cancelled);
+    EXPECT_EQ(received(*board, 3 + 8).size(), 11u);
+    EXPECT_EQ(reporter.lines[0], "Status: Operation cancelled.");
+}
+
+} // namespace
