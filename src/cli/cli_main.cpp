@@ -25,6 +25,10 @@ constexpr CommandOption DownloadOptions[] = {
     {"save", "FILE", "also write the values as a parameter file (\".ini\" added unless given)"},
 };
 
+constexpr CommandOption AlarmsOptions[] = {
+    {"save", nullptr, "download only: also write C1-C6 into config.ini and the programs into alarms.txt"},
+};
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -43,6 +47,9 @@ constexpr Command Commands[] = {
                            "simple-timing, self-timer, time-zone, or all (Adjust All)", 1, 32, UploadOptions, runUpload},
     {"download", "", "read the board's clock and parameters; prints the clock's three lines, then "
                      "KEY=value lines", 0, 0, DownloadOptions, runDownload},
+    {"alarms", "upload|download|clear", "send C1-C6 of config.ini and the programs of alarms.txt; read them "
+                                        "from the board and print them as the files hold them; or clear them "
+                                        "on the board", 1, 1, AlarmsOptions, runAlarms},
 };
 
 std::span<const Command> commandTable()

@@ -75,22 +75,39 @@ bool isGlobal(const QString &name)
     return name == QLatin1String("help") || name == QLatin1String("h");
 }
 
-// Every option any command takes, so one parse finds them all; each is then checked against
-// the command that was given.
-void addAllOptions(QCommandLineParser &parser)
+void addCommandOptions(QCommandLineParser &parser, const Command &command, QStringList &added)
 {
+    for (const CommandOption &option : command.options) {
+        if (added.contains(QLatin1String(option.name)))
+            continue;
+        added << QLatin1String(option.name);
+        parser.addOption(optionOf(option.name, option.valueName, option.description));
+    }
+}
+
+// Every option any command takes, so one parse finds them all; each is then checked against
+// the command that was given. Two commands may give one name different forms (download's
+// "--save FILE", alarms' "--save"): the given command's own form comes first.
+void addAllOptions(QCommandLineParser &parser, const Command *given)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this text")));
     for (const GlobalOption &option : GlobalOptions)
         parser.addOption(optionOf(option.name, option.valueName, option.description));
     QStringList added;
-    for (const Command &command : commandTable()) {
-        for (const CommandOption &option : command.options) {
-            if (added.contains(QLatin1String(option.name)))
-                continue;
-            added << QLatin1String(option.name);
-            parser.addOption(optionOf(option.name, option.valueName, option.description));
-        }
-    }
+    if (given)
+        addCommandOptions(parser, *given, added);
+    for (const Command &command : commandTable())
+        addCommandOptions(parser, command, added);
+}
+
+// The command a command line names: its first operand, whatever the forms of the options.
+const Command *namedCommand(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    addAllOptions(parser, nullptr);
+    parser.parse(arguments);
+    return findCommand(parser.positionalArguments().value(0));
 }
 
 bool takeGlobalOptions(const QCommandLineParser &parser, Options &options, QString *error)
@@ -169,8 +186,7 @@ bool parsePortNumber(const QString &text, int &port, QString *error)
 const Command *parseCommandLine(const QStringList &arguments, Options &options, bool &help, QString *error)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    addAllOptions(parser);
+    addAllOptions(parser, namedCommand(arguments));
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return nullptr;

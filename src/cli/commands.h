@@ -19,6 +19,7 @@ int runActivateAlarm(const Options &options);
 int runTestClock(const Options &options);
 int runUpload(const Options &options);
 int runDownload(const Options &options);
+int runAlarms(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);

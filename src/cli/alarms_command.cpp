@@ -1,0 +1,140 @@
+// kestrix-cli alarms upload | download [--save] | clear: the alarm dialog's Update Alarms,
+// Download Alarm Times (and Save Alarm Times To File) and Clear Alarm Times, on the alarm data
+// of config.ini (C1-C6) and alarms.txt in the data folder.
+
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+
+#include "alarms/alarm_file.h"
+#include "alarms/alarm_transfer.h"
+#include "base/config_file.h"
+#include "base/language.h"
+#include "base/text_encoding.h"
+#include "base/texts.h"
+
+namespace kestrix::cli {
+
+namespace {
+
+const QString SaveFlag = QStringLiteral("save");
+
+// Says how many lines beyond a program's 50 slots were left out.
+void warnDropped(const AlarmFileRead &read)
+{
+    if (read.dropped() > 0)
+        printStatus(QStringLiteral("Warning: ") + LookupText(Text::AlarmLinesNotLoaded).arg(read.dropped()));
+}
+
+// The alarm data as the dialog opens with it: C1-C6 of config.ini and the programs of
+// alarms.txt. Nothing, with the reason in *error, when alarms.txt cannot be read.
+std::optional<Alarms> storedAlarms(QString *error)
+{
+    const std::optional<AlarmFileRead> read = loadAlarmFile(alarmFilePath(), error);
+    if (!read)
+        return std::nullopt;
+    warnDropped(*read);
+    return Alarms{readAlarmParameters(), read->programs};
+}
+
+// The alarm data on the terminal: C1=.. to C6=.. as config.ini holds them, then the lines of
+// alarms.txt, each with a plain line end.
+void printAlarms(const Alarms &alarms)
+{
+    for (const auto &[key, value] : alarmParameterEntries(alarms.parameters))
+        printResult(key + u'=' + value);
+    for (const QByteArray &line : formatAlarmFile(alarms.programs).split('\n')) {
+        if (!line.isEmpty())
+            printResult(decodeLine(line.chopped(2), TextForm::EightBit));
+    }
+}
+
+int upload(const Options &options)
+{
+    QString error;
+    const std::optional<Alarms> alarms = storedAlarms(&error);
+    if (!alarms) {
+        // Uploading no programs would leave the board's programs as they are only by chance.
+        printStatus(QStringLiteral("The alarm file cannot be read (%1); nothing was sent.").arg(error));
+        return PortFailure;
+    }
+    return withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
+        const Outcome outcome = uploadAlarms(*alarms, operation);
+        if (outcome == Outcome::Completed)
+            printResult(firstStatusLine(operation));
+        return exitStatusOf(outcome);
+    });
+}
+
+// Writes both files as Save does; PortFailure when a part was not written.
+int save(Alarms &alarms)
+{
+    const AlarmSave saved = saveAlarms(alarms);
+    if (!saved.ok()) {
+        printStatus(QStringLiteral("The alarm data was not saved: %1").arg(saved.error));
+        return PortFailure;
+    }
+    printStatus(QStringLiteral("Saved C1-C6 in %1 and %2.").arg(configFilePath(), alarmFilePath()));
+    return Success;
+}
+
+// The files' data with the download on top; an incomplete download is printed, exits NoBoard
+// and is not saved.
+int download(const Options &options)
+{
+    std::optional<Alarms> alarms = storedAlarms(nullptr);
+    if (!alarms)
+        alarms = Alarms{readAlarmParameters(), {}};
+    const int status = withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
+        const AlarmDownload download = downloadAlarms(operation);
+        if (download.outcome != Outcome::Completed)
+            return exitStatusOf(download.outcome);
+        applyDownload(download, *alarms);
+        printAlarms(*alarms);
+        return download.complete() ? int(Success) : int(NoBoard);
+    });
+    if (!options.has(SaveFlag))
+        return status;
+    if (status != Success) {
+        printStatus(QStringLiteral("The alarm data was not saved: the download was incomplete."));
+        return status;
+    }
+    return save(*alarms);
+}
+
+int clear(const Options &options)
+{
+    return withBoard(options, [](Operation &operation, const SerialSettings &) {
+        const Outcome outcome = clearAlarms(operation);
+        if (outcome == Outcome::Completed)
+            printResult(firstStatusLine(operation));
+        return exitStatusOf(outcome);
+    });
+}
+
+struct AlarmAction {
+    const char *name;
+    int (*run)(const Options &);
+};
+
+constexpr AlarmAction Actions[] = {
+    {"upload", upload},
+    {"download", download},
+    {"clear", clear},
+};
+
+} // namespace
+
+int runAlarms(const Options &options)
+{
+    const QString name = options.operands.value(0);
+    for (const AlarmAction &action : Actions) {
+        if (name != QLatin1String(action.name))
+            continue;
+        if (options.has(SaveFlag) && action.run != download)
+            return usageErrorOf(QStringLiteral("alarms: --save goes only with download"));
+        return action.run(options);
+    }
+    return usageErrorOf(QStringLiteral("alarms: the operation is upload, download or clear, not \"%1\"").arg(name));
+}
+
+} // namespace kestrix::cli
