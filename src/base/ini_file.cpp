@@ -360,8 +360,22 @@ bool IniFile::write(const QString &section, const QString &key, const QString &v
 
 bool IniFile::write(const QString &section, const QList<std::pair<QString, QString>> &entries, QString *error) const
 {
-    if (const auto problem = entriesProblem(section, entries))
-        return fail(error, *problem);
+    if (entries.isEmpty()) {
+        const auto problem = entriesProblem(section, entries);
+        return problem ? fail(error, *problem) : true;
+    }
+    QList<IniEntry> all;
+    for (const auto &[key, value] : entries)
+        all.append({section, key, value});
+    return write(all, error);
+}
+
+bool IniFile::write(const QList<IniEntry> &entries, QString *error) const
+{
+    for (const IniEntry &entry : entries) {
+        if (const auto problem = entriesProblem(entry.section, {{entry.key, entry.value}}))
+            return fail(error, *problem);
+    }
     const FileWriteLock lock(m_path);
     if (!lock.locked())
         return fail(error, lock.error());
@@ -372,8 +386,8 @@ bool IniFile::write(const QString &section, const QList<std::pair<QString, QStri
     Document document = documentOf(*bytes);
     if (endsInHalfCharacter(*bytes, document.file))
         return fail(error, QStringLiteral("%1 ends in the middle of a UTF-16 character").arg(m_path));
-    for (const auto &[key, value] : entries)
-        setKey(document, section, key, value);
+    for (const IniEntry &entry : entries)
+        setKey(document, entry.section, entry.key, entry.value);
     return writeFileAtomically(m_path, joinLines(document.file), error);
 }
 

@@ -27,6 +27,13 @@ private:
     QStringList m_lines;
 };
 
+// One key of one section, for writes that span several sections.
+struct IniEntry {
+    QString section;
+    QString key;
+    QString value;
+};
+
 class IniFile {
 public:
     static constexpr int MaxValueLength = 199;
@@ -58,6 +65,10 @@ public:
     // when any of them is refused.
     bool write(const QString &section, const QList<std::pair<QString, QString>> &entries,
                QString *error = nullptr) const;
+
+    // Writes keys of several sections, in order, in one replacement of the file; nothing is
+    // written when any of them is refused.
+    bool write(const QList<IniEntry> &entries, QString *error = nullptr) const;
 
     // Replaces the whole file by one section holding `entries`, in order, with the checks and
     // the atomic replacement of write(); nothing is written when any entry is refused.
