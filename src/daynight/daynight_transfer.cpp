@@ -1,0 +1,172 @@
+#include "daynight/daynight_transfer.h"
+
+#include "base/language.h"
+#include "base/text_encoding.h"
+#include "base/texts.h"
+#include "comm/protocol.h"
+
+namespace kestrix {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr Milliseconds RegisterPause = 10ms;
+constexpr int BrightnessRegister = 893;
+constexpr int FirstNameRegister = 894;
+constexpr int NameLength = 9;
+constexpr int FirstTimeRegister = 903;
+constexpr int RegistersPerMonth = 8;
+
+// A month's registers: hours and minutes of Rise, Begin, End and Set.
+constexpr DayTime MonthOrder[] = {DayTime::Rise, DayTime::Begin, DayTime::End, DayTime::Set};
+
+const QString UnsetTime = QStringLiteral("255255");
+
+QString hex(int value)
+{
+    return QStringLiteral("%1").arg(value & 0xff, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+int decimal(const QString &text)
+{
+    return leadingNumber(text).value_or(0);
+}
+
+// Hours are the first two characters of "hhmm", minutes the last two; a shorter text is used
+// whole for both.
+int timePart(const QString &time, bool minutes)
+{
+    if (time.size() < 2)
+        return decimal(time);
+    return decimal(minutes ? time.right(2) : time.left(2));
+}
+
+struct TimeRegister {
+    DayTime time;
+    int month;
+    bool minutes;
+};
+
+TimeRegister timeRegister(int reg)
+{
+    const int offset = reg - FirstTimeRegister;
+    return {MonthOrder[(offset % RegistersPerMonth) / 2], offset / RegistersPerMonth, offset % 2 == 1};
+}
+
+std::optional<QString> readText(Exchange &exchange, int reg, int &unanswered)
+{
+    const std::optional<std::string> answer =
+        exchange.query(Frame::registerRead(Frame::registerNumber(reg)), 1, RegisterPause);
+    exchange.step();
+    if (!answer) {
+        ++unanswered;
+        return std::nullopt;
+    }
+    return QString::fromStdString(*answer);
+}
+
+void readName(Exchange &exchange, DayNightDownload &download)
+{
+    QByteArray codes;
+    bool answered = true;
+    for (int reg = FirstNameRegister; reg < FirstNameRegister + NameLength; ++reg) {
+        const std::optional<QString> text = readText(exchange, reg, download.unanswered);
+        answered = answered && text;
+        if (text && decimal(*text) != 0)
+            codes += char(decimal(*text));
+    }
+    if (answered)
+        download.name = fromWindows1252(codes);
+}
+
+void readTimes(Exchange &exchange, DayNightDownload &download)
+{
+    for (int reg = FirstTimeRegister; reg <= LastScheduleRegister && !exchange.cancelled(); reg += 2) {
+        const TimeRegister at = timeRegister(reg);
+        const std::optional<QString> hours = readText(exchange, reg, download.unanswered);
+        const std::optional<QString> minutes = readText(exchange, reg + 1, download.unanswered);
+        if (hours && minutes) {
+            const QString time = *hours + *minutes;
+            download.times[std::size_t(at.time)][std::size_t(at.month)] = time == UnsetTime ? QString() : time;
+        }
+    }
+}
+
+} // namespace
+
+StatusForm dayNightStatusForm()
+{
+    return StatusForm::dialog({Text::CheckPortAndSpeed});
+}
+
+QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg)
+{
+    if (reg == BrightnessRegister)
+        return hex(decimal(schedule.brightness));
+    if (reg < FirstTimeRegister) {
+        const QByteArray name = toWindows1252(schedule.name);
+        const int position = reg - FirstNameRegister;
+        return hex(position < name.size() ? static_cast<unsigned char>(name[position]) : 0);
+    }
+    const TimeRegister at = timeRegister(reg);
+    return hex(timePart(schedule.times[std::size_t(at.time)][std::size_t(at.month)], at.minutes));
+}
+
+Outcome uploadSchedule(const DayNightSchedule &schedule, Operation &operation)
+{
+    return operation.run({Text::TimesUploading, Text::TimesUploaded}, [&schedule](Exchange &exchange) {
+        exchange.setTotalSteps(LastScheduleRegister - FirstScheduleRegister + 1);
+        for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg) {
+            exchange.writeRegister(reg, scheduleRegisterValue(schedule, reg).toStdString(), RegisterPause);
+            if (!exchange.step())
+                return;
+        }
+    });
+}
+
+DayNightDownload downloadSchedule(Operation &operation)
+{
+    DayNightDownload download;
+    download.outcome = operation.run({Text::TimesDownloading, Text::TimesDownloaded}, [&download](Exchange &exchange) {
+        exchange.setTotalSteps(LastScheduleRegister - FirstScheduleRegister + 1);
+        download.brightness = readText(exchange, BrightnessRegister, download.unanswered);
+        readName(exchange, download);
+        readTimes(exchange, download);
+    });
+    if (download.outcome == Outcome::Completed && download.unanswered > 0)
+        operation.status().showText(0, LookupText(Text::TimesDownloadIncomplete).arg(download.unanswered));
+    if (download.outcome != Outcome::Completed) {
+        const Outcome outcome = download.outcome;
+        download = DayNightDownload();
+        download.outcome = outcome;
+    }
+    return download;
+}
+
+void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule)
+{
+    schedule.brightness = download.brightness.value_or(schedule.brightness);
+    schedule.name = download.name.value_or(schedule.name);
+    for (int time = 0; time < DayTimeCount; ++time) {
+        for (int month = 0; month < MonthCount; ++month) {
+            const std::optional<QString> &read = download.times[std::size_t(time)][std::size_t(month)];
+            if (read)
+                schedule.times[std::size_t(time)][std::size_t(month)] = *read;
+        }
+    }
+}
+
+Outcome uploadSchedule(const DayNightSchedule &schedule, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, dayNightStatusForm(), sleeper);
+    return uploadSchedule(schedule, operation);
+}
+
+DayNightDownload downloadSchedule(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
+{
+    Operation operation(settings, reporter, dayNightStatusForm(), sleeper);
+    return downloadSchedule(operation);
+}
+
+} // namespace kestrix

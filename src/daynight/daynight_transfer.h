@@ -1,0 +1,53 @@
+#pragma once
+// The day and night dialog's board operations: Upload writes the minimal brightness, the place's
+// name and the 48 times into registers 893-998; Download reads them back. Both run in the
+// operation envelope with the dialog's single status line.
+
+#include "comm/operation.h"
+#include "daynight/location_file.h"
+
+#include <optional>
+
+namespace kestrix {
+
+StatusForm dayNightStatusForm();
+
+// What Upload sends: the brightness, the name and the times of a record.
+struct DayNightSchedule {
+    QString brightness;
+    QString name;
+    std::array<MonthTimes, DayTimeCount> times;   // by DayTime
+};
+
+// The value a register of the schedule gets: 893 the brightness, 894-902 the name's characters
+// (Windows-1252 codes, 0 past its end), 903-998 hours and minutes of each month's Rise, Begin,
+// End and Set. Each as two upper-case hexadecimal digits.
+QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg);
+
+inline constexpr int FirstScheduleRegister = 893;
+inline constexpr int LastScheduleRegister = 998;
+
+// W893 ... W998 in register order, each followed by 10 ms.
+Outcome uploadSchedule(const DayNightSchedule &schedule, Operation &operation);
+Outcome uploadSchedule(const DayNightSchedule &schedule, SerialSettings settings, Reporter &reporter,
+                       Sleeper &sleeper = realSleeper());
+
+// What Download read. A field is left out when one of its registers did not answer.
+struct DayNightDownload {
+    Outcome outcome = Outcome::Completed;
+    std::optional<QString> brightness;   // the answer text as it came ("50", "05")
+    std::optional<QString> name;         // codes 0 left out
+    std::array<std::array<std::optional<QString>, MonthCount>, DayTimeCount> times;   // "0645"; empty for 255/255
+    int unanswered = 0;
+    bool complete() const { return outcome == Outcome::Completed && unanswered == 0; }
+};
+
+// R893 ... R998 in register order, each followed by 10 ms. Ends "Times Downloaded.", or says
+// that the download is incomplete.
+DayNightDownload downloadSchedule(Operation &operation);
+DayNightDownload downloadSchedule(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+
+// Puts what was read into a schedule; what did not answer stays as it was.
+void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule);
+
+} // namespace kestrix

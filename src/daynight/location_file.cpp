@@ -1,0 +1,147 @@
+#include "daynight/location_file.h"
+
+#include "base/config_file.h"
+
+#include <QFile>
+
+namespace kestrix {
+
+namespace {
+
+const QString SettingsSection = QStringLiteral("Location Settings");
+const QString CountKey = QStringLiteral("Locations");
+const QString BrightnessSection = QStringLiteral("Minimal Brightness");
+const QString BrightnessKey = QStringLiteral("Brightness");
+const QString LatitudeKey = QStringLiteral("Latitude");
+const QString LongitudeKey = QStringLiteral("Longitude");
+const QString TimeZoneKey = QStringLiteral("Timezone");
+
+constexpr const char *MonthNames[MonthCount] = {"January", "February", "March",     "April",   "May",      "June",
+                                                "July",    "August",   "September", "October", "November", "December"};
+constexpr const char *TimeNames[DayTimeCount] = {"Rise", "Set", "Begin", "End"};
+
+// The file's order of the times: Rise and Set of every month, then Begin and End of every month.
+constexpr std::pair<DayTime, DayTime> TimePairs[] = {{DayTime::Rise, DayTime::Set}, {DayTime::Begin, DayTime::End}};
+
+QString slotKey(int slot)
+{
+    return QStringLiteral("Location%1").arg(slot);
+}
+
+// Every field of a record with its key, in the file's order.
+template <class Record, class Visit>
+void forEachField(Record &record, Visit visit)
+{
+    visit(LatitudeKey, record.latitude);
+    visit(LongitudeKey, record.longitude);
+    visit(TimeZoneKey, record.timeZone);
+    for (const auto &[first, second] : TimePairs) {
+        for (int month = 0; month < MonthCount; ++month) {
+            visit(timeKey(month, first), record[first][std::size_t(month)]);
+            visit(timeKey(month, second), record[second][std::size_t(month)]);
+        }
+    }
+}
+
+// Lets Save write a file delivered read-only, as the operator expects.
+void makeWritable(const QString &path)
+{
+    QFile file(path);
+    if (file.exists() && !(file.permissions() & QFileDevice::WriteOwner))
+        file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
+}
+
+} // namespace
+
+QString locationFilePath()
+{
+    return dataFilePath(QStringLiteral("Daynight.txt"));
+}
+
+QString timeKey(int month, DayTime time)
+{
+    return QString::fromLatin1(MonthNames[month]) + u' ' + QString::fromLatin1(TimeNames[int(time)]);
+}
+
+QStringList placeKeys()
+{
+    QStringList keys;
+    LocationRecord record;
+    forEachField(record, [&keys](const QString &key, QString &) { keys << key; });
+    return keys;
+}
+
+LocationList locationListOf(const IniSnapshot &file)
+{
+    LocationList list;
+    const int count = leadingNumber(file.read(SettingsSection, CountKey)).value_or(0);
+    for (int slot = 1; slot <= count; ++slot)
+        list.names << file.read(SettingsSection, slotKey(slot));
+    list.brightness = file.read(BrightnessSection, BrightnessKey);
+    return list;
+}
+
+LocationList loadLocationList(const QString &path)
+{
+    return locationListOf(IniFile(path).snapshot());
+}
+
+LocationRecord locationRecordOf(const IniSnapshot &file, int slot)
+{
+    LocationRecord record;
+    record.name = file.read(SettingsSection, slotKey(slot));
+    if (record.name.isEmpty())
+        return record;
+    forEachField(record, [&](const QString &key, QString &field) { field = file.read(record.name, key); });
+    return record;
+}
+
+LocationRecord loadLocation(int slot, const QString &path)
+{
+    return locationRecordOf(IniFile(path).snapshot(), slot);
+}
+
+int slotOfName(const LocationList &list, const QString &name)
+{
+    for (int i = 0; i < list.names.size(); ++i) {
+        if (list.names[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i + 1;
+    }
+    return 0;
+}
+
+QString nameProblem(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("The place needs a name.");
+    if (name.contains(u']') || name.contains(u'\n') || name.contains(u'\r'))
+        return QStringLiteral("A place's name cannot hold \"]\" or a line break: \"%1\".").arg(name);
+    if (name.startsWith(u'=') || name.front().isSpace() || name.back().isSpace())
+        return QStringLiteral("A place's name cannot start with \"=\" or begin or end with a blank: \"%1\".").arg(name);
+    return {};
+}
+
+bool saveLocation(const LocationRecord &record, const QString &brightness, QString *error, const QString &path)
+{
+    if (const QString problem = nameProblem(record.name); !problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
+    const LocationList list = loadLocationList(path);
+    QList<IniEntry> entries;
+    const int slot = slotOfName(list, record.name);
+    if (slot > 0) {
+        entries.append({SettingsSection, slotKey(slot), record.name});
+    } else {
+        const int count = int(list.names.size()) + 1;
+        entries.append({SettingsSection, slotKey(count), record.name});
+        entries.append({SettingsSection, CountKey, QString::number(count)});
+    }
+    entries.append({BrightnessSection, BrightnessKey, brightness});
+    forEachField(record, [&](const QString &key, const QString &field) { entries.append({record.name, key, field}); });
+    makeWritable(path);
+    return IniFile(path).write(entries, error);
+}
+
+} // namespace kestrix

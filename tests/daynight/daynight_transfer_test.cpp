@@ -1,0 +1,123 @@
+// The day and night schedule's upload and download against the simulated board: the 106
+// registers, their encodings, and registers that do not answer.
+#include "support/test_support.h"
+
+#include "daynight/daynight_transfer.h"
+
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::received;
+using kt::Sm7;
+using kt::TestFrame;
+
+namespace {
+
+const SerialSettings Board{3, 9600};
+
+class DayNightTransfer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        board = kt::startBoardOn(Board.port, Board.speed);
+        ASSERT_TRUE(board);
+    }
+
+    std::vector<std::string> upload()
+    {
+        EXPECT_EQ(uploadSchedule(schedule, Board, reporter, sleeper), Outcome::Completed);
+        std::vector<std::string> frames = received(*board, 3 + 106);
+        return {frames.begin() + 3, frames.end()};
+    }
+
+    kt::ScratchDataDir data;
+    RecordingSleeper sleeper;
+    RecordingReporter reporter;
+    DayNightSchedule schedule;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
+{
+    schedule.brightness = "100";
+    schedule.name = "Wien";
+    schedule.times[int(DayTime::Rise)][0] = "730";
+    schedule.times[int(DayTime::Begin)][0] = "0600";
+    schedule.times[int(DayTime::End)][0] = "2200";
+    schedule.times[int(DayTime::Set)][0] = "2359";
+    schedule.times[int(DayTime::Set)][11] = "5";
+    const std::vector<std::string> frames = upload();
+    ASSERT_EQ(frames.size(), 106u);
+    EXPECT_EQ(frames[0], "W89364\r");
+    EXPECT_EQ(std::vector<std::string>(frames.begin() + 1, frames.begin() + 10),
+              (std::vector<std::string>{"W89457\r", "W89569\r", "W89665\r", "W8976E\r", "W89800\r", "W89900\r",
+                                        "W90000\r", "W90100\r", "W90200\r"}));
+    EXPECT_EQ(std::vector<std::string>(frames.begin() + 10, frames.begin() + 18),
+              (std::vector<std::string>{"W90349\r", "W9041E\r", "W90506\r", "W90600\r", "W90716\r", "W90800\r",
+                                        "W90917\r", "W9103B\r"}))
+        << "January: Rise 730 (hours 73), Begin, End, Set";
+    EXPECT_EQ(frames[104], "W99705\r") << "a one-character time is both hours and minutes";
+    EXPECT_EQ(frames[105], "W99805\r");
+    const std::vector<int> pauses = sleeper.pauses();
+    EXPECT_EQ(std::vector<int>(pauses.end() - 4, pauses.end()), (std::vector<int>{150, 10, 150, 10}));
+    EXPECT_EQ(reporter.lines[0], "Status: Times Uploaded.");
+}
+
+TEST_F(DayNightTransfer, AnEmptyNameWritesNineZeros)
+{
+    const std::vector<std::string> frames = upload();
+    for (int i = 1; i <= 9; ++i)
+        EXPECT_EQ(frames[std::size_t(i)], "W" + std::to_string(893 + i) + "00\r");
+    EXPECT_EQ(frames[0], "W89300\r");
+}
+
+TEST_F(DayNightTransfer, DownloadJoinsAnswerTextsAndReadsTheName)
+{
+    for (int reg = 893; reg <= 998; ++reg)
+        board->setRegister(reg, 0);
+    const std::pair<int, uint8_t> registers[] = {{893, 50}, {894, 'G'}, {895, 'r'}, {896, 'a'}, {897, 'z'},
+                                                 {903, 6},  {904, 45},  {905, 255}, {906, 255}, {907, 255}, {908, 0}};
+    for (auto [reg, value] : registers)
+        board->setRegister(reg, value);
+    const DayNightDownload download = downloadSchedule(Board, reporter, sleeper);
+    ASSERT_TRUE(download.complete());
+    applyDownload(download, schedule);
+    EXPECT_EQ(schedule.brightness, "50");
+    EXPECT_EQ(schedule.name, "Graz");
+    EXPECT_EQ(schedule.times[int(DayTime::Rise)][0], "0645");
+    EXPECT_EQ(schedule.times[int(DayTime::Begin)][0], "") << "255 and 255 is no time";
+    EXPECT_EQ(schedule.times[int(DayTime::End)][0], "25500");
+    EXPECT_EQ(schedule.times[int(DayTime::Set)][11], "0000");
+    EXPECT_EQ(board->frameTexts().size(), 3u + 106u);
+    EXPECT_EQ(board->frameTexts()[3], "R893\r");
+    EXPECT_EQ(reporter.lines[0], "Status: Times Downloaded.");
+}
+
+TEST_F(DayNightTransfer, DownloadKeepsFieldsWhoseRegistersDidNotAnswer)
+{
+    for (int reg = 893; reg <= 998; ++reg)
+        board->setRegister(reg, 1);
+    board->setFaults({.unansweredReads = {893, 896, 904}});
+    schedule.brightness = "40";
+    schedule.name = "Oslo";
+    schedule.times[int(DayTime::Rise)][0] = "0900";
+    const DayNightDownload download = downloadSchedule(Board, reporter, sleeper);
+    EXPECT_FALSE(download.complete());
+    applyDownload(download, schedule);
+    EXPECT_EQ(schedule.brightness, "40") << "not \"notconnected\"";
+    EXPECT_EQ(schedule.name, "Oslo");
+    EXPECT_EQ(schedule.times[int(DayTime::Rise)][0], "0900");
+    EXPECT_EQ(schedule.times[int(DayTime::Begin)][0], "0101");
+    EXPECT_EQ(reporter.lines[0], "Status: Download incomplete: 3 registers did not answer.");
+}
+
+TEST_F(DayNightTransfer, NoBoardSaysCheckPortAndSpeedAlone)
+{
+    board->setFaults({.silent = true});
+    EXPECT_EQ(downloadSchedule(Board, reporter, sleeper).outcome, Outcome::CommunicationFailed);
+    EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
+    EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
+}
+
+} // namespace
