@@ -1,5 +1,6 @@
 #include "app/velmora_dlg.h"
 
+#include "alarms/ui/alarm_buttons.h"
 #include "app/about_dlg.h"
 #include "app/status_panel.h"
 #include "base/config_file.h"
@@ -560,6 +561,7 @@ void CVelmoraDlg::wireButtons()
     wireConnectionButtons(*this);
     wireBoardCommandButtons(*this, *m_params);
     wireTimeButtons(*this);
+    wireAlarmButtons(*this);
     wireParameterButtons(*this, *m_params, [](Operation &operation) { return uploadPcTime(operation); });
     for (const Command &command : Commands)
         wireNotAvailable(command.number);

@@ -1,0 +1,16 @@
+#include "alarms/ui/alarm_buttons.h"
+
+#include "alarms/ui/alarm_dlg.h"
+#include "widgets/main_window_host.h"
+
+namespace kestrix {
+
+void wireAlarmButtons(MainWindowHost &host)
+{
+    host.wire(MainButton::AlarmConfiguration, [&host] {
+        CAlarmDlg dialog(host.hostWidget());
+        dialog.exec();
+    });
+}
+
+} // namespace kestrix

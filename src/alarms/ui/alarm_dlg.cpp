@@ -1,0 +1,429 @@
+#include "alarms/ui/alarm_dlg.h"
+
+#include "alarms/alarm_file.h"
+#include "alarms/alarm_transfer.h"
+#include "base/config_file.h"
+#include "base/language.h"
+#include "base/texts.h"
+#include "widgets/localize.h"
+#include "widgets/operation_progress.h"
+#include "widgets/spin_edit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kestrix {
+namespace {
+
+// Texts without a number in the dialog's template; numbered here so the language tables reach
+// them. Each program's group repeats the labels of its edits.
+namespace Label {
+enum : int {
+    ParametersGroup = 1450,
+    AlarmType0 = 1451,
+    AlarmType1 = 1452,
+    Pulses = 1453,
+    Duration = 1454,
+    Pause = 1455,
+    Program1Group = 1456,
+    Program2Group = 1457,
+    EditAlarmTime = 1458,
+    Hour = 1459,
+    Minute = 1460,
+    Type = 1461,
+};
+} // namespace Label
+
+// The main window's third message line carries 1136 too, so the Clear button takes its text by
+// a number of its own.
+constexpr int ClearButtonText = 5250;
+
+struct ProgramControls {
+    int list;
+    std::array<int, CAlarmDlg::TimeFieldCount> edits;
+    int group;
+    const char *title;
+};
+
+constexpr ProgramControls ProgramRows[AlarmProgramCount] = {
+    {CAlarmDlg::Program1List, {CAlarmDlg::Hour1Edit, CAlarmDlg::Minute1Edit, CAlarmDlg::Type1Edit},
+     Label::Program1Group, "Alarm Times - Alarm Programm 1"},
+    {CAlarmDlg::Program2List, {CAlarmDlg::Hour2Edit, CAlarmDlg::Minute2Edit, CAlarmDlg::Type2Edit},
+     Label::Program2Group, "Alarm Times - Alarm Programm 2"},
+};
+
+// The parameter grid: a row per quantity, a column per alarm type.
+struct NumberedText {
+    int number;
+    const char *text;
+};
+
+constexpr NumberedText ParameterRows[] = {
+    {Label::Pulses, "Number of pulses"},
+    {Label::Duration, "Duration of impulse in 1/10 sec."},
+    {Label::Pause, "Pause between 2 impulses in 1/10 sec."},
+};
+constexpr NumberedText ParameterColumns[] = {{Label::AlarmType0, "Alarm Type 0"}, {Label::AlarmType1, "Alarm Type 1"}};
+constexpr int ParameterLimit = 2;
+
+// The edits under a list, left to right, with their captions.
+constexpr NumberedText TimeCaptions[CAlarmDlg::TimeFieldCount] = {
+    {Label::Hour, "Hour"}, {Label::Minute, "Minute"}, {Label::Type, "Type"}};
+constexpr QString AlarmEntry::*EntryFields[CAlarmDlg::TimeFieldCount] = {&AlarmEntry::hour, &AlarmEntry::minute,
+                                                                       &AlarmEntry::type};
+
+// The list columns: the row label, then the three fields of the slot.
+constexpr int ColumnWidths[] = {60, 40, 40, 40};
+constexpr int ColumnTexts[] = {Text::HourColumn, Text::MinuteColumn, Text::TypeColumn};
+constexpr const char *ColumnEnglish[] = {"Hour", "Min", "Type"};
+constexpr int VisibleRows = 8;
+
+QLabel *label(const NumberedText &text, QWidget *parent)
+{
+    return numberedLabel(text.number, QString::fromUtf8(text.text), parent);
+}
+
+QTreeWidget *alarmList(int control, QWidget *parent)
+{
+    auto *list = new QTreeWidget(parent);
+    setControlNumber(list, control);
+    list->setColumnCount(int(std::size(ColumnWidths)));
+    QStringList heads{QString()};
+    for (size_t column = 0; column < std::size(ColumnTexts); ++column)
+        heads << textOr(ColumnTexts[column], QString::fromUtf8(ColumnEnglish[column]));
+    list->setHeaderLabels(heads);
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionsMovable(false);
+    for (int column = 0; column < int(std::size(ColumnWidths)); ++column)
+        list->setColumnWidth(column, ColumnWidths[column]);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    const QString alarm = textOr(Text::AlarmColumn, QStringLiteral("Alarm"));
+    for (int row = 0; row < AlarmSlots; ++row)
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList{alarm + u' ' + QString::number(row + 1)}));
+    const int rowHeight = list->sizeHintForRow(0);
+    list->setMinimumHeight(list->header()->sizeHint().height() + VisibleRows * rowHeight + 2 * list->frameWidth());
+    int width = 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
+    for (int column : ColumnWidths)
+        width += column;
+    list->setMinimumWidth(width);
+    return list;
+}
+
+QLineEdit *newTimeEdit(int control, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    setControlNumber(edit, control);
+    edit->setAlignment(Qt::AlignCenter);
+    edit->setMaximumWidth(48);
+    return edit;
+}
+
+SpinEdit *newParameterEdit(const AlarmParameterInfo &row, QWidget *parent)
+{
+    auto *spin = new SpinEdit(parent);
+    setControlNumber(spin->edit(), row.edit);
+    setControlNumber(spin->upDown(), row.spin);
+    spin->setRange(0, 99);
+    spin->edit()->setMaxLength(ParameterLimit);
+    spin->edit()->setAlignment(Qt::AlignCenter);
+    spin->edit()->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), spin->edit()));
+    spin->edit()->setMaximumWidth(40);
+    return spin;
+}
+
+} // namespace
+
+CAlarmDlg::CAlarmDlg(QWidget *parent) : QDialog(parent)
+{
+    setDialogNumber(this, DialogNumber);
+    setWindowTitle(QStringLiteral("Alarm Configuration Dialog"));
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(createParameters());
+    top->addLayout(createButtons(), 1);
+    auto *programs = new QHBoxLayout;
+    for (int program = 0; program < AlarmProgramCount; ++program)
+        programs->addWidget(createProgram(program));
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(programs, 1);
+
+    connectRunner();
+    // Localised before the fields are filled: some of their numbers name main-window texts.
+    LocalizeDialog(this, DialogNumber);
+    readSerialSettings(m_settings);
+    loadAlarms();
+}
+
+CAlarmDlg::~CAlarmDlg()
+{
+    // The runner waits for a running operation; what it still reports goes nowhere.
+    disconnect(&m_runner, nullptr, this, nullptr);
+}
+
+QWidget *CAlarmDlg::createParameters()
+{
+    auto *group = new QGroupBox(QStringLiteral("Alarm Type Parameters"), this);
+    setControlNumber(group, Label::ParametersGroup);
+    auto *grid = new QGridLayout(group);
+    for (int column = 0; column < int(std::size(ParameterColumns)); ++column)
+        grid->addWidget(label(ParameterColumns[column], group), 0, 1 + 2 * column, 1, 2, Qt::AlignCenter);
+    for (int row = 0; row < int(std::size(ParameterRows)); ++row)
+        grid->addWidget(label(ParameterRows[row], group), 1 + row, 0);
+    const auto table = alarmParameterTable();
+    for (int index = 0; index < AlarmParameterCount; ++index) {
+        const AlarmParameterInfo &info = table[size_t(index)];
+        const int row = 1 + index % 3;
+        const int column = 1 + 2 * (index / 3);
+        grid->addWidget(new QLabel(QString::fromLatin1(info.label), group), row, column, Qt::AlignRight);
+        m_parameters[size_t(index)] = newParameterEdit(info, group);
+        grid->addWidget(m_parameters[size_t(index)], row, column + 1);
+        connect(m_parameters[size_t(index)]->edit(), &QLineEdit::textChanged, this,
+                [this, index](const QString &text) { m_alarms.parameters[size_t(index)] = text; });
+    }
+    return group;
+}
+
+QWidget *CAlarmDlg::createProgram(int program)
+{
+    const ProgramControls &controls = ProgramRows[program];
+    ProgramView &view = m_programs[size_t(program)];
+    auto *group = new QGroupBox(QString::fromUtf8(controls.title), this);
+    setControlNumber(group, controls.group);
+    view.list = alarmList(controls.list, group);
+    connect(view.list, &QTreeWidget::currentItemChanged, this, [this, program](QTreeWidgetItem *item) {
+        if (item)
+            selectRow(program, list(program)->indexOfTopLevelItem(item));
+    });
+
+    auto *edits = new QGridLayout;
+    edits->addWidget(label({Label::EditAlarmTime, "Edit Alarm Time"}, group), 1, 0);
+    constexpr int EditColumns[TimeFieldCount] = {1, 3, 4};
+    for (int field = 0; field < TimeFieldCount; ++field) {
+        edits->addWidget(label(TimeCaptions[field], group), 0, EditColumns[field], Qt::AlignCenter);
+        view.edits[field] = newTimeEdit(controls.edits[size_t(field)], group);
+        edits->addWidget(view.edits[field], 1, EditColumns[field]);
+        connect(view.edits[field], &QLineEdit::textEdited, this,
+                [this, program, field](const QString &text) { typed(program, TimeField(field), text); });
+    }
+    edits->addWidget(new QLabel(QStringLiteral(":"), group), 1, 2, Qt::AlignCenter);
+    edits->setColumnStretch(5, 1);
+
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(view.list, 1);
+    layout->addLayout(edits);
+    return group;
+}
+
+QLayout *CAlarmDlg::createButtons()
+{
+    struct ButtonRow {
+        int control;
+        QString text;
+        void (CAlarmDlg::*action)();
+    };
+    const ButtonRow rows[] = {
+        {DownloadButton, QStringLiteral("Download Alarm Times"), &CAlarmDlg::OnDownload},
+        {SaveButton, QStringLiteral("Save Alarm Times To File"), &CAlarmDlg::OnSave},
+        {ClearButton, textOr(ClearButtonText, QStringLiteral("Clear Alarm Times")), &CAlarmDlg::OnClear},
+        {UpdateButton, QStringLiteral("Update Alarms"), &CAlarmDlg::OnUpdate},
+    };
+    auto *column = new QVBoxLayout;
+    m_status = numberedLabel(StatusLine, textOr(Text::Status, QStringLiteral("Status:")), this);
+    m_status->setWordWrap(true);
+    m_status->setMinimumWidth(220);
+    column->addWidget(m_status);
+    for (size_t index = 0; index < std::size(rows); ++index) {
+        auto *button = new QPushButton(rows[index].text, this);
+        setControlNumber(button, rows[index].control);
+        button->setAutoDefault(false);
+        connect(button, &QPushButton::clicked, this, rows[index].action);
+        column->addWidget(button);
+        m_operationButtons[index] = button;
+    }
+    m_progress = new OperationProgress(m_runner, this);
+    column->addWidget(m_progress);
+    column->addStretch();
+
+    auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
+    setControlNumber(close, CloseButton);
+    close->setAutoDefault(false);
+    const QIcon closeIcon(dataFilePath(QStringLiteral("close.png")));
+    if (!closeIcon.isNull())
+        close->setIcon(closeIcon);
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    column->addWidget(close);
+    return column;
+}
+
+void CAlarmDlg::connectRunner()
+{
+    connect(&m_runner, &OperationRunner::lineChanged, this, [this](int index, const QString &text) {
+        if (index == 0)
+            m_status->setText(text);
+    });
+    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
+    showMessageBoxesOver(this, m_runner);
+}
+
+// The parameters of config.ini and the alarm times of alarms.txt; without the file the lists
+// stay empty.
+void CAlarmDlg::loadAlarms()
+{
+    m_alarms.parameters = readAlarmParameters();
+    QString error;
+    const std::optional<AlarmFileRead> read = loadAlarmFile(alarmFilePath(), &error);
+    if (read)
+        m_alarms.programs = read->programs;
+    showAlarms();
+    if (!read)
+        fileBox(error);
+    else if (read->dropped() > 0)
+        showStatus(textOr(Text::AlarmLinesNotLoaded, QStringLiteral("%1")).arg(read->dropped()));
+}
+
+void CAlarmDlg::showAlarms()
+{
+    const AlarmParameters parameters = m_alarms.parameters;
+    for (int index = 0; index < AlarmParameterCount; ++index)
+        m_parameters[size_t(index)]->setText(parameters[size_t(index)]);
+    refreshLists();
+    for (int program = 0; program < AlarmProgramCount; ++program)
+        showSelected(program);
+}
+
+void CAlarmDlg::refreshLists()
+{
+    for (int program = 0; program < AlarmProgramCount; ++program) {
+        for (int row = 0; row < AlarmSlots; ++row) {
+            QTreeWidgetItem *item = list(program)->topLevelItem(row);
+            const AlarmEntry &entry = m_alarms.programs[size_t(program)][size_t(row)];
+            for (int field = 0; field < TimeFieldCount; ++field)
+                item->setText(1 + field, entry.*EntryFields[field]);
+        }
+    }
+}
+
+void CAlarmDlg::showSelected(int program)
+{
+    const ProgramView &view = m_programs[size_t(program)];
+    const AlarmEntry &entry = m_alarms.programs[size_t(program)][size_t(view.selected)];
+    for (int field = 0; field < TimeFieldCount; ++field)
+        view.edits[field]->setText(entry.*EntryFields[field]);
+}
+
+void CAlarmDlg::selectRow(int program, int row)
+{
+    if (row < 0 || row >= AlarmSlots)
+        return;
+    m_programs[size_t(program)].selected = row;
+    showSelected(program);
+}
+
+void CAlarmDlg::typed(int program, TimeField field, const QString &text)
+{
+    AlarmEntry &entry = m_alarms.programs[size_t(program)][size_t(m_programs[size_t(program)].selected)];
+    entry.*EntryFields[field] = text;
+    refreshLists();
+}
+
+void CAlarmDlg::setButtonsEnabled(bool enabled)
+{
+    for (QPushButton *button : m_operationButtons)
+        button->setEnabled(enabled);
+}
+
+void CAlarmDlg::showStatus(const QString &message)
+{
+    m_status->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
+}
+
+// "File Opening Error!" without an icon, the reason beneath.
+void CAlarmDlg::fileBox(const QString &reason)
+{
+    QMessageBox box(QMessageBox::NoIcon, windowTitle(), textOr(Text::FileOpenError, QStringLiteral("File Opening Error!")),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(reason);
+    box.exec();
+}
+
+// config.ini's C1-C6 and alarms.txt; after a written file the lists show the programs packed
+// as the file holds them.
+bool CAlarmDlg::save()
+{
+    const AlarmSave saved = saveAlarms(m_alarms, alarmFilePath());
+    showAlarms();
+    if (!saved.ok())
+        fileBox(saved.error);
+    return saved.ok();
+}
+
+void CAlarmDlg::OnSave()
+{
+    if (!m_runner.busy())
+        save();
+}
+
+void CAlarmDlg::OnUpdate()
+{
+    if (m_runner.busy())
+        return;
+    save();   // the upload goes on when the files could not be written
+    m_runner.start([settings = m_settings, alarms = m_alarms](Reporter &reporter) {
+        uploadAlarms(alarms, settings, reporter);
+    }, this);
+}
+
+void CAlarmDlg::OnDownload()
+{
+    if (m_runner.busy())
+        return;
+    m_runner.run(
+        this, [settings = m_settings](Reporter &reporter) { return downloadAlarms(settings, reporter); },
+        [this](const AlarmDownload &download) { downloaded(download); });
+}
+
+// Only a download that ran to its end changes the dialog; slots that did not answer keep
+// their texts.
+void CAlarmDlg::downloaded(const AlarmDownload &download)
+{
+    if (download.outcome != Outcome::Completed)
+        return;
+    applyDownload(download, m_alarms);
+    showAlarms();
+}
+
+void CAlarmDlg::OnClear()
+{
+    if (m_runner.busy())
+        return;
+    m_runner.run(
+        this, [settings = m_settings](Reporter &reporter) { return clearAlarms(settings, reporter); },
+        [this](Outcome outcome) {
+            if (outcome != Outcome::Completed)
+                return;
+            applyClear(m_alarms);
+            showAlarms();
+        });
+}
+
+void CAlarmDlg::done(int result)
+{
+    m_runner.cancel();
+    QDialog::done(result);
+}
+
+} // namespace kestrix

@@ -1,0 +1,329 @@
+// The alarm dialog: what it shows when it opens, editing the alarm times, Save, and the board
+// operations behind its buttons against the simulated board.
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include "alarms/ui/alarm_dlg.h"
+#include "base/language.h"
+#include "widgets/operation_progress.h"
+#include "widgets/spin_edit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+namespace kt = kestrix::testing;
+using kt::childByNumber;
+
+constexpr char AlarmsFile[] = "p1;06;30;1\r\r\np1;07;00;0\r\r\np2;12;15;1\r\r\n";
+
+// A data folder naming the simulated board's port (COM3, 9600 bps), with C1=07 and C2=05 in
+// config.ini and three alarm times in alarms.txt.
+class AlarmDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\n[Parameters]\nC1=07\nC2=05\n");
+        writeAlarms(AlarmsFile);
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+    }
+
+    void writeAlarms(const QByteArray &bytes) const
+    {
+        QFile file(data.file("alarms.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QByteArray readAlarms() const
+    {
+        QFile file(data.file("alarms.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+    }
+
+    static QString cell(CAlarmDlg &dialog, int program, int row, int column)
+    {
+        return dialog.list(program)->topLevelItem(row)->text(column);
+    }
+
+    static QPushButton *button(CAlarmDlg &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
+
+    static void clickAndWait(CAlarmDlg &dialog, int control)
+    {
+        QTest::mouseClick(button(dialog, control), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 60000));
+    }
+
+    bool receivedFrame(const std::string &frame) const
+    {
+        const std::vector<std::string> frames = board->frameTexts();
+        return std::ranges::find(frames, frame) != frames.end();
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
+{
+    CAlarmDlg dialog;
+    EXPECT_EQ(dialogNumber(&dialog), 172);
+    EXPECT_EQ(dialog.windowTitle(), "Alarm Configuration Dialog");
+    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    EXPECT_EQ(dialog.parameterEdit(0)->text(), "7");   // C1=07
+    EXPECT_EQ(dialog.parameterEdit(1)->text(), "5");   // C2=05, the edit numbered 1095
+    EXPECT_EQ(dialog.parameterEdit(2)->text(), "");
+    EXPECT_EQ(controlNumber(dialog.parameterEdit(0)->edit()), 1093);
+    EXPECT_EQ(controlNumber(dialog.parameterEdit(5)->upDown()), 1104);
+
+    QTreeWidget *list = childByNumber<QTreeWidget>(&dialog, CAlarmDlg::Program1List);
+    ASSERT_EQ(list, dialog.list(0));
+    EXPECT_EQ(list->topLevelItemCount(), 50);
+    EXPECT_EQ(list->columnCount(), 4);
+    EXPECT_EQ(list->headerItem()->text(0), "");
+    EXPECT_EQ(list->headerItem()->text(1), "Hour");
+    EXPECT_EQ(list->headerItem()->text(2), "Min");
+    EXPECT_EQ(list->headerItem()->text(3), "Type");
+    EXPECT_EQ(list->columnWidth(0), 60);
+    EXPECT_EQ(list->columnWidth(3), 40);
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(cell(dialog, 0, 49, 0), "Alarm 50");
+    EXPECT_EQ(cell(dialog, 0, 0, 1), "06");
+    EXPECT_EQ(cell(dialog, 0, 0, 2), "30");
+    EXPECT_EQ(cell(dialog, 0, 0, 3), "1");
+    EXPECT_EQ(cell(dialog, 0, 1, 1), "07");
+    EXPECT_EQ(cell(dialog, 0, 2, 1), "");
+    EXPECT_EQ(cell(dialog, 1, 0, 1), "12");
+    EXPECT_EQ(dialog.timeEdit(0, CAlarmDlg::Hour)->text(), "06");   // slot 1 is the one edited
+
+    EXPECT_EQ(button(dialog, CAlarmDlg::DownloadButton)->text(), "Download Alarm Times");
+    EXPECT_EQ(button(dialog, CAlarmDlg::SaveButton)->text(), "Save Alarm Times To File");
+    EXPECT_EQ(button(dialog, CAlarmDlg::ClearButton)->text(), "Clear Alarm Times");
+    EXPECT_EQ(button(dialog, CAlarmDlg::UpdateButton)->text(), "Update Alarms");
+    EXPECT_EQ(button(dialog, CAlarmDlg::CloseButton)->text(), "Close");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status:");
+    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+}
+
+TEST_F(AlarmDialog, SpeaksGerman)
+{
+    LoadLanguage("german", data.path());
+    CAlarmDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Alarmkonfiguration");
+    EXPECT_EQ(button(dialog, CAlarmDlg::DownloadButton)->text(), "Alarmzeiten herunterladen");
+    EXPECT_EQ(button(dialog, CAlarmDlg::ClearButton)->text(), "Alarmzeiten löschen");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1453)->text(), "Anzahl der Impulse");
+    EXPECT_EQ(childByNumber<QGroupBox>(&dialog, 1456)->title(), "Alarmzeiten - Alarmprogramm 1");
+    EXPECT_EQ(dialog.list(1)->headerItem()->text(1), "Stunde");
+    EXPECT_EQ(cell(dialog, 1, 0, 0), "Alarm 1");
+    EXPECT_EQ(dialog.parameterEdit(1)->text(), "5");
+    LoadLanguage("english", data.path());
+}
+
+TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
+{
+    QFile::remove(data.file("alarms.txt"));
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    kt::whenModalOpens([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_TRUE(box);
+        text = box->text();
+        icon = box->icon();
+    });
+    {
+        CAlarmDlg dialog;
+        EXPECT_EQ(text, "File Opening Error!");
+        EXPECT_EQ(icon, QMessageBox::NoIcon);
+        EXPECT_EQ(dialog.list(0)->topLevelItemCount(), 50);
+        EXPECT_EQ(cell(dialog, 0, 0, 1), "");
+    }
+
+    QByteArray lines;
+    for (int line = 0; line < 52; ++line)
+        lines += "p1;08;" + QByteArray::number(line % 60) + ";0\r\r\n";
+    writeAlarms(lines);
+    CAlarmDlg dialog;
+    EXPECT_EQ(dialog.statusLine()->text(),
+              "Status: 2 lines of alarms.txt beyond the 50 alarms of a program were not loaded.");
+    EXPECT_EQ(cell(dialog, 0, 49, 2), "49");
+}
+
+TEST_F(AlarmDialog, TypingWritesIntoTheSelectedSlot)
+{
+    writeAlarms("");
+    CAlarmDlg dialog;
+    // No row selected: slot 1.
+    QTest::keyClicks(dialog.timeEdit(0, CAlarmDlg::Hour), "6");
+    EXPECT_EQ(dialog.alarms().programs[0][0].hour, "6");
+    EXPECT_EQ(cell(dialog, 0, 0, 1), "6");
+
+    dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(2));
+    QTest::keyClicks(dialog.timeEdit(1, CAlarmDlg::Minute), "4x5");
+    QTest::keyClicks(dialog.timeEdit(1, CAlarmDlg::Type), "1");
+    EXPECT_EQ(dialog.alarms().programs[1][2], (AlarmEntry{"", "4x5", "1"}));
+    EXPECT_EQ(cell(dialog, 1, 2, 2), "4x5");
+
+    // Selecting another row shows its slot; coming back shows the typed one.
+    dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(0));
+    EXPECT_EQ(dialog.timeEdit(1, CAlarmDlg::Minute)->text(), "");
+    dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(2));
+    EXPECT_EQ(dialog.timeEdit(1, CAlarmDlg::Minute)->text(), "4x5");
+
+    // The parameter fields take two digits.
+    QLineEdit *pulses = dialog.parameterEdit(3)->edit();
+    pulses->clear();
+    QTest::keyClicks(pulses, "a123");
+    EXPECT_EQ(pulses->text(), "12");
+    EXPECT_EQ(dialog.alarms().parameters[3], "12");
+}
+
+TEST_F(AlarmDialog, SaveWritesThePackedProgramsAndTheParameters)
+{
+    CAlarmDlg dialog;
+    dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(4));
+    QTest::keyClicks(dialog.timeEdit(0, CAlarmDlg::Hour), "9");
+    dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(1));
+    dialog.timeEdit(0, CAlarmDlg::Hour)->selectAll();
+    QTest::keyClick(dialog.timeEdit(0, CAlarmDlg::Hour), Qt::Key_Delete);   // slot 2 is free now
+    dialog.parameterEdit(2)->setText("3");
+
+    QTest::mouseClick(button(dialog, CAlarmDlg::SaveButton), Qt::LeftButton);
+    EXPECT_EQ(readAlarms(), "p1;06;30;1\r\r\np1;9;;\r\r\np2;12;15;1\r\r\n");
+    EXPECT_TRUE(data.readConfig().contains("C1=07"));
+    EXPECT_TRUE(data.readConfig().contains("C3=03"));
+    EXPECT_EQ(cell(dialog, 0, 1, 1), "9");   // packed as saved
+    EXPECT_EQ(cell(dialog, 0, 4, 1), "");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status:");
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(AlarmDialog, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
+{
+    CAlarmDlg dialog;
+    QFile::remove(data.file("alarms.txt"));
+    ASSERT_TRUE(QDir(data.path()).mkdir("alarms.txt"));
+    QString text;
+    kt::whenModalOpens([&](QWidget *modal) { text = qobject_cast<QMessageBox *>(modal)->text(); });
+    clickAndWait(dialog, CAlarmDlg::UpdateButton);
+    EXPECT_EQ(text, "File Opening Error!");
+
+    const std::vector<std::string> expected{kt::Sm7,     kt::TestFrame, kt::Sm7,     "W10107\r",
+                                            "W102\r",    "W10305\r",    "W104\r",    "W105\r",
+                                            "W106\r",    "W11006\r",    "W11130\r",  "W11210\r",
+                                            "W11307\r",  "W11400\r",    "W11500\r",  "W26012\r",
+                                            "W26115\r",  "W26210\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Uploaded.");
+    EXPECT_TRUE(button(dialog, CAlarmDlg::UpdateButton)->isEnabled());
+}
+
+TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
+{
+    board->setRegister(101, 0x12);
+    board->setRegister(103, 0xff);
+    board->setRegister(110, 0x08);
+    board->setRegister(111, 0x45);
+    board->setRegister(112, 0x10);
+    board->setRegister(113, 0x29);   // ends program 1 after its first slot
+    board->setRegister(260, 0x25);   // an hour-only entry
+    board->setRegister(263, 0x29);
+    CAlarmDlg dialog;
+    clickAndWait(dialog, CAlarmDlg::DownloadButton);
+
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Downloaded.");
+    EXPECT_EQ(dialog.parameterEdit(0)->text(), "12");
+    EXPECT_EQ(dialog.parameterEdit(1)->text(), "");
+    EXPECT_EQ(cell(dialog, 0, 0, 1), "08");
+    EXPECT_EQ(cell(dialog, 0, 0, 2), "45");
+    EXPECT_EQ(cell(dialog, 0, 0, 3), "1");
+    EXPECT_EQ(cell(dialog, 0, 1, 1), "29");
+    EXPECT_EQ(cell(dialog, 0, 1, 2), "");
+    EXPECT_EQ(cell(dialog, 1, 0, 1), "25");
+    EXPECT_EQ(cell(dialog, 1, 0, 2), "");
+    EXPECT_EQ(cell(dialog, 1, 1, 1), "29");
+    EXPECT_TRUE(receivedFrame("R113\r"));
+    EXPECT_FALSE(receivedFrame("R114\r"));
+    EXPECT_FALSE(receivedFrame("R116\r"));
+    EXPECT_FALSE(receivedFrame("R261\r"));
+    EXPECT_FALSE(receivedFrame("R266\r"));
+}
+
+TEST_F(AlarmDialog, ClearEmptiesTheFieldsAndKeepsTheRows)
+{
+    CAlarmDlg dialog;
+    clickAndWait(dialog, CAlarmDlg::ClearButton);
+    const std::vector<std::string> expected{kt::Sm7,     kt::TestFrame, kt::Sm7,     "W101FF\r", "W102FF\r",
+                                            "W103FF\r",  "W104FF\r",    "W105FF\r",  "W106FF\r", "W11029\r",
+                                            "W26029\r"};
+    EXPECT_EQ(kt::received(*board, expected.size()), expected);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Alarm Times Cleared.");
+    for (int index = 0; index < AlarmParameterCount; ++index)
+        EXPECT_EQ(dialog.parameterEdit(index)->text(), "");
+    for (int program = 0; program < AlarmProgramCount; ++program) {
+        EXPECT_EQ(dialog.list(program)->topLevelItemCount(), 50);
+        EXPECT_EQ(cell(dialog, program, 0, 0), "Alarm 1");
+        EXPECT_EQ(cell(dialog, program, 0, 1), "");
+        EXPECT_EQ(dialog.timeEdit(program, CAlarmDlg::Hour)->text(), "");
+    }
+}
+
+// Fifty alarm times in program 1: an upload of 156 frames.
+QByteArray fullProgram()
+{
+    QByteArray lines;
+    for (int slot = 0; slot < AlarmSlots; ++slot)
+        lines += "p1;10;" + QByteArray::number(10 + slot % 50) + ";0\r\r\n";
+    return lines;
+}
+
+TEST_F(AlarmDialog, CancelAndCloseStopARunningUpload)
+{
+    writeAlarms(fullProgram());
+    {
+        CAlarmDlg dialog;
+        dialog.show();
+        QTest::mouseClick(button(dialog, CAlarmDlg::UpdateButton), Qt::LeftButton);
+        EXPECT_FALSE(button(dialog, CAlarmDlg::DownloadButton)->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+        EXPECT_TRUE(dialog.progress()->isVisible());
+        EXPECT_EQ(dialog.progress()->progressBar()->maximum(), 6 + 3 * 50);
+        QTest::mouseClick(dialog.progress()->cancelButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 30000));
+        EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
+        EXPECT_FALSE(dialog.progress()->isVisible());
+        EXPECT_TRUE(button(dialog, CAlarmDlg::DownloadButton)->isEnabled());
+    }
+    const size_t afterCancel = board->frameTexts().size();
+    EXPECT_LT(afterCancel, size_t(3 + 6 + 3 * 50));
+
+    // Close in the middle of an upload: the dialog goes, the upload stops.
+    board->clearFrames();
+    {
+        CAlarmDlg dialog;
+        QTest::mouseClick(button(dialog, CAlarmDlg::UpdateButton), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+        QTest::mouseClick(button(dialog, CAlarmDlg::CloseButton), Qt::LeftButton);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    }
+    const size_t afterClose = board->frameTexts().size();
+    EXPECT_LT(afterClose, size_t(3 + 6 + 3 * 50));
+    QTest::qWait(500);
+    EXPECT_EQ(board->frameTexts().size(), afterClose);
+}
+
+} // namespace
+} // namespace kestrix
