@@ -48,6 +48,20 @@ protected:
     kt::ScratchDataDir data;
 };
 
+TEST_F(LocationFile, TheShippedSampleHoldsTwoCompletePlaces)
+{
+    const LocationList list = loadLocationList();
+    EXPECT_EQ(list.names, (QStringList{"Vienna", "Oslo"}));
+    EXPECT_EQ(list.brightness, "20");
+    for (int slot : {1, 2}) {
+        const LocationRecord place = loadLocation(slot);
+        for (const MonthTimes &times : place.times) {
+            for (const QString &time : times)
+                EXPECT_EQ(time.size(), 4) << place.name.toStdString();
+        }
+    }
+}
+
 TEST_F(LocationFile, ListAndPlacesReadAsTheFileHoldsThem)
 {
     write("[Location Settings]\nLocation1=Vienna\n");
