@@ -1,0 +1,195 @@
+// kestrix-cli alarms against simulated boards: the frames an upload of config.ini's C1-C6 and
+// alarms.txt sends, a missing alarms.txt, the lines a download prints and what --save writes,
+// an incomplete download, clear, and options and operations that are refused.
+
+#include "support/process_support.h"
+#include "support/test_support.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <algorithm>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::CliRun;
+using kt::runCli;
+
+namespace {
+
+const QStringList OnBoard{"--port", "3", "--speed", "9600"};
+// The check, and the preamble before the operation opens the port.
+constexpr size_t EnvelopeFrames = 3;
+
+// Program 1: 06:30 type 1, then the end marker. Program 2: an hour-only 25, 07:45 type 0, the
+// end marker. The registers behind the markers hold values a download must not read.
+constexpr std::pair<int, uint8_t> BoardAlarms[] = {
+    {101, 0x05}, {110, 0x06}, {111, 0x30}, {112, 0x10}, {113, 0x29}, {114, 0x12},
+    {260, 0x25}, {261, 0x11}, {263, 0x07}, {264, 0x45}, {265, 0x00}, {266, 0x29}, {267, 0x08},
+};
+
+const QString BoardLines = "p1;06;30;1\np1;29;;\np2;25;;\np2;07;45;0\np2;29;;\n";
+
+class AlarmsCli : public ::testing::Test {
+protected:
+    void SetUp() override { startBoard(); }
+
+    void startBoard()
+    {
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+        for (const auto &[reg, value] : BoardAlarms)
+            board->setRegister(reg, value);
+    }
+
+    // config.ini with `parameters`, and the board mapped again over it.
+    void writeConfig(const QString &parameters)
+    {
+        data.writeConfig(parameters);
+        startBoard();
+    }
+
+    void writeAlarmFile(const QByteArray &bytes) const
+    {
+        QFile file(data.file("alarms.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    QByteArray alarmFile() const
+    {
+        QFile file(data.file("alarms.txt"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(none)");
+    }
+
+    // The register writes, once the board has read `count` of them.
+    std::vector<std::string> writes(size_t count) const
+    {
+        std::vector<std::string> frames = kt::received(*board, EnvelopeFrames + count);
+        std::erase_if(frames, [](const std::string &frame) { return !frame.starts_with('W'); });
+        return frames;
+    }
+
+    bool read(int reg) const
+    {
+        const std::vector<std::string> frames = board->frameTexts();
+        return std::ranges::find(frames, "R" + std::to_string(reg) + "\r") != frames.end();
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(AlarmsCli, UploadSendsTheParametersThenEachProgramsFilledSlotsPacked)
+{
+    writeConfig("[Parameters]\nC1=07\nC5=3\n");
+    // Program 2's lines stand around program 1's and fill slots 1 and 2 of their program.
+    writeAlarmFile("p2;7;00;0\r\r\np1;6;30;1\r\r\np1;25;;\r\np2 ; 8 ; 5 ; 1 \nP1;09;00;0\nx;1;2;3\n");
+    const CliRun run = runCli(data, QStringList{"alarms", "upload"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "Times Uploaded.\n") << run;
+    const std::vector<std::string> expected{
+        "W10107\r", "W102\r", "W103\r", "W10403\r", "W105\r", "W106\r",
+        "W11006\r", "W11130\r", "W11210\r", "W11325\r",
+        "W26007\r", "W26100\r", "W26200\r", "W26308\r", "W26405\r", "W26510\r"};
+    EXPECT_EQ(writes(expected.size()), expected);
+}
+
+TEST_F(AlarmsCli, UploadWithoutAnAlarmFileSendsNothing)
+{
+    const CliRun run = runCli(data, QStringList{"alarms", "upload"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_TRUE(run.err.contains(data.file("alarms.txt"))) << run;
+    EXPECT_TRUE(run.err.contains("nothing was sent")) << run;
+    EXPECT_TRUE(run.out.isEmpty()) << run;
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(AlarmsCli, DownloadPrintsTheParametersAndProgramsUpToTheirMarkers)
+{
+    const CliRun run = runCli(data, QStringList{"alarms", "download"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "C1=05\nC2=\nC3=\nC4=\nC5=\nC6=\n" + BoardLines) << run;
+    EXPECT_FALSE(read(114)) << "read past program 1's end marker";
+    EXPECT_FALSE(read(261)) << "read the minute of an hour-only entry";
+    EXPECT_FALSE(read(267)) << "read past program 2's end marker";
+    EXPECT_FALSE(QFile::exists(data.file("alarms.txt")));
+    EXPECT_FALSE(data.readConfig().contains("C1=")) << data.readConfig().toStdString();
+}
+
+TEST_F(AlarmsCli, DownloadStartsFromTheFilesAndWarnsOfLinesBeyondFifty)
+{
+    QByteArray file;
+    for (int line = 0; line < 52; ++line)
+        file += QStringLiteral("p1;%1;00;0\r\r\n").arg(line % 24, 2, 10, QLatin1Char('0')).toLatin1();
+    writeAlarmFile(file);
+    const CliRun run = runCli(data, QStringList{"alarms", "download"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.err.contains("2 lines of alarms.txt beyond the 50 alarms")) << run;
+    const QStringList out = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(out.size(), 6 + 50 + 3) << run;
+    EXPECT_EQ(out[0], "C1=05");
+    // The board's two slots of program 1 over the file's first two; slot 3 on as the file has them.
+    EXPECT_EQ(out.mid(6, 3), (QStringList{"p1;06;30;1", "p1;29;;", "p1;02;00;0"}));
+    EXPECT_EQ(out[55], "p1;01;00;0");
+    EXPECT_EQ(out.mid(56), (QStringList{"p2;25;;", "p2;07;45;0", "p2;29;;"}));
+    EXPECT_EQ(alarmFile(), file) << "changed without --save";
+}
+
+TEST_F(AlarmsCli, AnIncompleteDownloadExitsOneAndSavesNothing)
+{
+    writeConfig("[Parameters]\nC2=4\n");
+    board->setFaults({.unansweredReads = {103, 264}});
+    writeAlarmFile("p1;12;00;1\r\r\n");
+    const QString config = data.readConfig();
+    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("2 registers did not answer")) << run;
+    EXPECT_TRUE(run.err.contains("not saved")) << run;
+    EXPECT_TRUE(run.out.startsWith("C1=05\nC2=04\n")) << "the unanswered C2 stays as config.ini has it\n" << run;
+    EXPECT_TRUE(run.out.contains("p2;07;;0")) << "the unanswered minute stays as it was\n" << run;
+    EXPECT_EQ(alarmFile(), "p1;12;00;1\r\r\n");
+    EXPECT_EQ(data.readConfig(), config);
+}
+
+TEST_F(AlarmsCli, DownloadSaveWritesAlarmsTxtAndConfigIni)
+{
+    writeAlarmFile("p2;01;02;1\r\r\np2;03;04;0\r\r\np2;05;06;1\r\r\np2;07;08;0\r\r\n");
+    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.err.contains("Saved")) << run;
+    EXPECT_EQ(alarmFile(), "p1;06;30;1\r\r\np1;29;;\r\r\np2;25;;\r\r\np2;07;45;0\r\r\np2;29;;\r\r\np2;07;08;0\r\r\n");
+    const QString config = data.readConfig();
+    for (const char *line : {"C1=05\n", "C2=\n", "C3=\n", "C4=\n", "C5=\n", "C6=\n"})
+        EXPECT_TRUE(config.contains(line)) << line << "\n" << config.toStdString();
+    EXPECT_TRUE(config.contains("[Ports]")) << "the rest of config.ini stays";
+}
+
+TEST_F(AlarmsCli, ClearSendsTheEightFramesAndLeavesTheFiles)
+{
+    writeAlarmFile("p1;06;30;1\r\r\n");
+    const CliRun run = runCli(data, QStringList{"alarms", "clear"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "Alarm Times Cleared.\n") << run;
+    const std::vector<std::string> expected{"W101FF\r", "W102FF\r", "W103FF\r", "W104FF\r",
+                                            "W105FF\r", "W106FF\r", "W11029\r", "W26029\r"};
+    EXPECT_EQ(writes(expected.size()), expected);
+    EXPECT_EQ(alarmFile(), "p1;06;30;1\r\r\n");
+}
+
+TEST_F(AlarmsCli, SaveBesideAnotherOperationAndUnknownOperationsAreUsageErrors)
+{
+    writeAlarmFile("p1;06;30;1\r\r\n");
+    const QList<QStringList> refused{
+        {"alarms", "upload", "--save"}, {"alarms", "--save", "clear"}, {"alarms", "erase"},
+        {"alarms"}, {"alarms", "upload", "clear"}, {"alarms", "download", "--save", "x.txt"}};
+    for (const QStringList &arguments : refused) {
+        const CliRun run = runCli(data, arguments + OnBoard);
+        EXPECT_EQ(run.exitCode, 3) << arguments.join(u' ').toStdString() << "\n" << run;
+    }
+    EXPECT_TRUE(runCli(data, QStringList{"alarms", "clear", "--save"} + OnBoard).err.contains("--save goes only with download"));
+    // download's own --save still takes its file name.
+    EXPECT_EQ(runCli(data, QStringList{"download", "--save"} + OnBoard).exitCode, 3);
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+} // namespace
