@@ -14,8 +14,10 @@
 #include <iostream>
 #include <optional>
 #include <pthread.h>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -30,6 +32,7 @@ struct Options {
     std::optional<std::string> hardware;
     bool silent = false;
     bool blank = false;
+    std::string presetFile;
     std::string deviceFile;
     bool help = false;
 };
@@ -47,6 +50,9 @@ const char Usage[] =
     "                       otherwise the board starts set up: th 5, td 3, tt 2, P9 10, A0 15,\n"
     "                       A1 02, t0 30, Ad 01, byte map 01 00 02 00 ... 08 00, every other\n"
     "                       register a download reads 00, the clock on the local time at start\n"
+    "  --preset-file PATH   then set the registers PATH names, one \"register=hexbyte\" line each\n"
+    "                       (110=06 sets register 110 to 0x06); empty lines and lines starting\n"
+    "                       with # are skipped\n"
     "  --device-file PATH   write the device path into PATH once serving\n"
     "  --help               show this text\n";
 
@@ -76,6 +82,8 @@ std::optional<Options> parseOptions(int argc, char **argv)
             options.software = argv[++i];
         } else if (arg == "--hardware" && hasValue) {
             options.hardware = argv[++i];
+        } else if (arg == "--preset-file" && hasValue) {
+            options.presetFile = argv[++i];
         } else if (arg == "--device-file" && hasValue) {
             options.deviceFile = argv[++i];
         } else {
@@ -84,6 +92,46 @@ std::optional<Options> parseOptions(int argc, char **argv)
         }
     }
     return options;
+}
+
+// "register=hexbyte", the register 0-999 in decimal and the byte as one or two hexadecimal
+// digits; nothing when the line is not of that form.
+std::optional<RegisterValue> presetOf(const std::string &line)
+{
+    std::istringstream in(line);
+    int reg = -1;
+    char equals = 0;
+    std::string byte;
+    if (!(in >> reg >> equals >> byte) || equals != '=' || reg < 0 || reg > 999 || byte.empty() || byte.size() > 2
+        || byte.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos || !(in >> std::ws).eof())
+        return std::nullopt;
+    return RegisterValue{reg, static_cast<uint8_t>(std::stoi(byte, nullptr, 16))};
+}
+
+// The registers of a preset file; nothing (after a message on standard error) when the file
+// cannot be read or a line is not of the form, so that no board starts half preset.
+std::optional<std::vector<RegisterValue>> readPresetFile(const std::string &path)
+{
+    std::ifstream in(path);
+    if (!in) {
+        std::cerr << "kestrix-board-sim: cannot read " << path << "\n";
+        return std::nullopt;
+    }
+    std::vector<RegisterValue> registers;
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos || line[line.find_first_not_of(" \t")] == '#')
+            continue;
+        const std::optional<RegisterValue> preset = presetOf(line);
+        if (!preset) {
+            std::cerr << "kestrix-board-sim: " << path << ":" << number << ": not register=hexbyte: " << line << "\n";
+            return std::nullopt;
+        }
+        registers.push_back(*preset);
+    }
+    return registers;
 }
 
 // Written beside and renamed, so that a script waiting for the file never reads half of it.
@@ -191,6 +239,13 @@ int main(int argc, char **argv)
         std::tm local{};
         localtime_r(&now, &local);
         presetConfiguredBoard(board, local);
+    }
+    if (!options->presetFile.empty()) {
+        const std::optional<std::vector<RegisterValue>> registers = readPresetFile(options->presetFile);
+        if (!registers)
+            return 2;
+        for (const RegisterValue &entry : *registers)
+            board.setRegister(entry.reg, entry.value);
     }
 
     const sigset_t quitSignals = blockQuitSignals();

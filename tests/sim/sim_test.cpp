@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <ctime>
 #include <fcntl.h>
 #include <future>
@@ -417,6 +419,38 @@ TEST(BoardSimProgram, StartsConfiguredOrBlank)
         const bool thisYear = year == std::string(1, char(clockByte(local.tm_year % 100)));
         EXPECT_EQ(thisYear, !blank) << printable(year);
     }
+}
+
+// --preset-file sets the registers it names on top of the start-up state; a file with a line
+// that is not "register=hexbyte" stops the program before it serves.
+TEST(BoardSimProgram, PresetFileSetsRegisters)
+{
+    QTemporaryDir folder;
+    const QString good = folder.filePath(QStringLiteral("good.preset"));
+    const QString bad = folder.filePath(QStringLiteral("bad.preset"));
+    for (const auto &[path, text] : {std::pair{good, "# alarm 1\n110=06\r\n111=3\n\n  262 = 10\n999=aB\n"},
+                                     std::pair{bad, "110=06\n111=123\n"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) > 0);
+    }
+
+    BoardProgram program({"--blank", "--preset-file", good.toStdString()});
+    ASSERT_TRUE(program.started());
+    const std::string banner = program.readLine();
+    const std::string prefix = "Simulated Kestrix board on ";
+    ASSERT_EQ(banner.rfind(prefix, 0), 0u) << banner;
+    Line line(banner.substr(prefix.size(), banner.find(" at ") - prefix.size()));
+    ASSERT_TRUE(line.isOpen());
+    ASSERT_TRUE(line.setSpeed(B9600));
+    const std::vector<std::pair<std::string, std::string>> reads = {
+        {"R110\r", "\x06"}, {"R111\r", "\x03"}, {"R262\r", "\x10"}, {"R999\r", "\xab"}, {"R112\r", "\xff"}};
+    for (const auto &[frame, answer] : reads)
+        EXPECT_EQ(line.query(frame, 1), answer) << printable(frame);
+
+    BoardProgram refused({"--preset-file", bad.toStdString()});
+    ASSERT_TRUE(refused.started());
+    EXPECT_EQ(refused.readLine(), "");
+    EXPECT_EQ(refused.stop().exitStatus, 2);
 }
 
 } // namespace
