@@ -2,6 +2,7 @@
 // window and ends when it closes.
 //
 //   kestrix [--data-dir DIR] [--screenshot FILE [--download-first]] [--exit-after-first-paint]
+//   kestrix [--data-dir DIR] --screenshot-dialog NAME FILE
 //
 // --screenshot FILE renders the whole window into an image file once it is shown, then exits.
 // With --download-first it runs Download Configuration first and renders the window as the
@@ -9,7 +10,10 @@
 // --exit-after-first-paint prints "painted after N ms" (N counted from the start of main) as
 // soon as the window has been painted for the first time, then exits: the start-up benchmark
 // measures with it.
+// --screenshot-dialog NAME FILE renders a dialog alone as it opens (NAME "alarms": the alarm
+// dialog), then exits.
 
+#include "alarms/ui/alarm_dlg.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "app/velmora_dlg.h"
@@ -24,8 +28,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -99,7 +105,7 @@ void setApplicationIcon()
 
 // Ends the window with an error when it has not been painted in time, so that a platform that
 // never shows it cannot keep the program waiting for ever.
-void failUnlessPainted(CVelmoraDlg &window, const bool *painted, bool *failed)
+void failUnlessPainted(QDialog &window, const bool *painted, bool *failed)
 {
     QTimer::singleShot(PaintTimeoutMilliseconds, &window, [&window, painted, failed] {
         if (*painted)
@@ -152,6 +158,63 @@ void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool downloadF
     });
 }
 
+// Takes "--screenshot-dialog NAME FILE" out of the arguments. Returns false when the option
+// lacks its name or file.
+bool takeDialogScreenshotOption(QStringList &arguments, QString *name, QString *file)
+{
+    const int at = arguments.indexOf(QStringLiteral("--screenshot-dialog"));
+    if (at < 1)
+        return true;
+    if (at + 2 >= arguments.size())
+        return false;
+    *name = arguments[at + 1];
+    *file = arguments[at + 2];
+    arguments.remove(at, 3);
+    return !name->isEmpty() && !file->isEmpty();
+}
+
+// The dialogs --screenshot-dialog renders, by name.
+struct DialogShot {
+    const char *name;
+    std::unique_ptr<QDialog> (*make)();
+};
+
+constexpr DialogShot DialogShots[] = {
+    {"alarms", [] { return std::unique_ptr<QDialog>(std::make_unique<CAlarmDlg>()); }},
+};
+
+// Shows the dialog, renders it into `file` once it has been painted at its own size, and closes
+// it.
+int screenshotDialog(const QString &name, const QString &file)
+{
+    const auto shot = std::ranges::find_if(DialogShots, [&name](const DialogShot &row) { return name == QLatin1String(row.name); });
+    if (shot == std::end(DialogShots)) {
+        std::fprintf(stderr, "kestrix: --screenshot-dialog knows no dialog \"%s\"\n", qPrintable(name));
+        return UsageError;
+    }
+    const std::unique_ptr<QDialog> dialog = shot->make();
+    QDialog &window = *dialog;
+    bool saved = false;
+    bool painted = false;
+    bool neverPainted = false;
+    new NextPaint(window, [&window, &file, &saved, &painted] {
+        painted = true;
+        window.adjustSize();
+        new NextPaint(window, [&window, &file, &saved] {
+            saved = window.grab().save(file);
+            if (!saved)
+                std::fprintf(stderr, "kestrix: cannot write %s\n", qPrintable(file));
+            window.reject();
+        });
+        window.update();
+    });
+    failUnlessPainted(window, &painted, &neverPainted);
+    window.exec();
+    if (neverPainted)
+        return NeverPainted;
+    return saved ? 0 : ScreenshotFailed;
+}
+
 // Prints how long after the start of main the window was first painted, and closes it.
 void exitAfterFirstPaint(CVelmoraDlg &window, const QElapsedTimer &sinceStart, bool *painted)
 {
@@ -183,6 +246,12 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrix: --screenshot needs a file name\n");
         return UsageError;
     }
+    QString dialogName;
+    QString dialogShot;
+    if (!takeDialogScreenshotOption(arguments, &dialogName, &dialogShot)) {
+        std::fprintf(stderr, "kestrix: --screenshot-dialog needs a dialog name and a file name\n");
+        return UsageError;
+    }
     const bool exitAfterPaint = takeFlag(arguments, QStringLiteral("--exit-after-first-paint"));
     const bool downloadFirst = takeFlag(arguments, QStringLiteral("--download-first"));
     if (downloadFirst && screenshot.isEmpty()) {
@@ -193,9 +262,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrix: --screenshot and --exit-after-first-paint exclude each other\n");
         return UsageError;
     }
+    if (!dialogShot.isEmpty() && (!screenshot.isEmpty() || exitAfterPaint)) {
+        std::fprintf(stderr, "kestrix: --screenshot-dialog goes alone\n");
+        return UsageError;
+    }
 
     LoadLanguageOrShipped(configuredLanguage());
     setApplicationIcon();
+    if (!dialogShot.isEmpty())
+        return screenshotDialog(dialogName, dialogShot);
 
     CVelmoraDlg window;
     bool saved = true;

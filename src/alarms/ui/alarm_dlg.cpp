@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kestrix {
 namespace {
@@ -82,8 +83,10 @@ constexpr NumberedText TimeCaptions[CAlarmDlg::TimeFieldCount] = {
 constexpr QString AlarmEntry::*EntryFields[CAlarmDlg::TimeFieldCount] = {&AlarmEntry::hour, &AlarmEntry::minute,
                                                                        &AlarmEntry::type};
 
-// The list columns: the row label, then the three fields of the slot.
+// The list columns: the row label, then the three fields of the slot. A column is wider when
+// its head or its row labels need more in the font at hand.
 constexpr int ColumnWidths[] = {60, 40, 40, 40};
+constexpr int ColumnPadding = 16;
 constexpr int ColumnTexts[] = {Text::HourColumn, Text::MinuteColumn, Text::TypeColumn};
 constexpr const char *ColumnEnglish[] = {"Hour", "Min", "Type"};
 constexpr int VisibleRows = 8;
@@ -104,20 +107,23 @@ QTreeWidget *alarmList(int control, QWidget *parent)
     list->setHeaderLabels(heads);
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
-    for (int column = 0; column < int(std::size(ColumnWidths)); ++column)
-        list->setColumnWidth(column, ColumnWidths[column]);
+    const QString alarm = textOr(Text::AlarmColumn, QStringLiteral("Alarm"));
+    const QString widestRow = alarm + QStringLiteral(" 50");
+    int width = 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < int(std::size(ColumnWidths)); ++column) {
+        const QString widest = column == 0 ? widestRow : heads[column];
+        const int needed = list->fontMetrics().horizontalAdvance(widest) + ColumnPadding;
+        list->setColumnWidth(column, std::max(ColumnWidths[column], needed));
+        width += list->columnWidth(column);
+    }
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    const QString alarm = textOr(Text::AlarmColumn, QStringLiteral("Alarm"));
     for (int row = 0; row < AlarmSlots; ++row)
         list->addTopLevelItem(new QTreeWidgetItem(QStringList{alarm + u' ' + QString::number(row + 1)}));
     const int rowHeight = list->sizeHintForRow(0);
     list->setMinimumHeight(list->header()->sizeHint().height() + VisibleRows * rowHeight + 2 * list->frameWidth());
-    int width = 2 * list->frameWidth() + list->verticalScrollBar()->sizeHint().width();
-    for (int column : ColumnWidths)
-        width += column;
     list->setMinimumWidth(width);
     return list;
 }
