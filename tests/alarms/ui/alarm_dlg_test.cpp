@@ -4,6 +4,7 @@
 #include "support/ui_support.h"
 
 #include "alarms/ui/alarm_dlg.h"
+#include "app/velmora_dlg.h"
 #include "base/language.h"
 #include "widgets/operation_progress.h"
 #include "widgets/spin_edit.h"
@@ -121,6 +122,20 @@ TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
     EXPECT_EQ(button(dialog, CAlarmDlg::CloseButton)->text(), "Close");
     EXPECT_EQ(dialog.statusLine()->text(), "Status:");
     EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+}
+
+TEST_F(AlarmDialog, TheMainWindowsAlarmConfigurationButtonOpensIt)
+{
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    QString opened;
+    kt::whenModalOpens([&opened](QWidget *modal) {
+        if (auto *dialog = qobject_cast<CAlarmDlg *>(modal))
+            opened = dialog->list(0)->topLevelItem(0)->text(1);
+    });
+    QTest::mouseClick(window.button(1092), Qt::LeftButton);
+    EXPECT_EQ(opened, "06");
+    EXPECT_TRUE(window.messageLine(0)->text().isEmpty());
 }
 
 TEST_F(AlarmDialog, SpeaksGerman)
