@@ -84,8 +84,10 @@ constexpr int TimeZoneUploaded = 5235;       // "Time Zone uploaded."
 constexpr int AllUploadedExcept = 5236;      // "Parameters uploaded, except: %1."
 constexpr int DownloadUnanswered = 5237;     // "Parameters downloaded; %1 registers did not answer."
 constexpr int ResetNote = 5238;              // "(some changes are valid only after reset)"
+constexpr int ReplaceFileQuestion = 5239;    // "%1 already exists.\nDo you want to replace it?"
 constexpr int AlarmLinesNotLoaded = 5240;    // "%1 lines of alarms.txt beyond the 50 alarms of a program were not loaded."
 constexpr int TimesDownloadIncomplete = 5241; // "Download incomplete: %1 registers did not answer."
-constexpr int ReplaceFileQuestion = 5239;    // "%1 already exists.\nDo you want to replace it?"
+// The alarm dialog's Clear button: the main window's third message line carries its number 1136.
+constexpr int ClearAlarmsButton = 5250;      // "Clear Alarm Times"
 
 } // namespace kestrix::Text

@@ -45,10 +45,6 @@ enum : int {
 };
 } // namespace Label
 
-// The main window's third message line carries 1136 too, so the Clear button takes its text by
-// a number of its own.
-constexpr int ClearButtonText = 5250;
-
 struct ProgramControls {
     int list;
     std::array<int, CAlarmDlg::TimeFieldCount> edits;
@@ -244,7 +240,7 @@ QLayout *CAlarmDlg::createButtons()
     const ButtonRow rows[] = {
         {DownloadButton, QStringLiteral("Download Alarm Times"), &CAlarmDlg::OnDownload},
         {SaveButton, QStringLiteral("Save Alarm Times To File"), &CAlarmDlg::OnSave},
-        {ClearButton, textOr(ClearButtonText, QStringLiteral("Clear Alarm Times")), &CAlarmDlg::OnClear},
+        {ClearButton, textOr(Text::ClearAlarmsButton, QStringLiteral("Clear Alarm Times")), &CAlarmDlg::OnClear},
         {UpdateButton, QStringLiteral("Update Alarms"), &CAlarmDlg::OnUpdate},
     };
     auto *column = new QVBoxLayout;
