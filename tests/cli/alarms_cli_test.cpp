@@ -164,6 +164,22 @@ TEST_F(AlarmsCli, DownloadSaveWritesAlarmsTxtAndConfigIni)
     EXPECT_TRUE(config.contains("[Ports]")) << "the rest of config.ini stays";
 }
 
+TEST_F(AlarmsCli, ASaveThatCannotWriteAlarmsTxtExitsTwoAndKeepsTheOldFile)
+{
+    // alarms.txt is longer than the files the program may write now; config.ini is shorter.
+    QByteArray file;
+    for (int line = 0; line < 100; ++line)
+        file += QStringLiteral("p%1;10;%2;1\r\r\n").arg(line % 2 + 1).arg(line % 60, 2, 10, QLatin1Char('0')).toLatin1();
+    writeAlarmFile(file);
+    const qsizetype limit = data.readConfig().size() + 200;
+    ASSERT_GT(file.size(), limit);
+    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard, kt::fileSizeLimit(limit));
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_TRUE(run.err.contains("The alarm data was not saved")) << run;
+    EXPECT_TRUE(run.err.contains("alarms.txt")) << run;
+    EXPECT_EQ(alarmFile(), file);
+}
+
 TEST_F(AlarmsCli, ClearSendsTheEightFramesAndLeavesTheFiles)
 {
     writeAlarmFile("p1;06;30;1\r\r\n");
