@@ -29,6 +29,10 @@ constexpr CommandOption AlarmsOptions[] = {
     {"save", nullptr, "download only: also write C1-C6 into config.ini and the programs into alarms.txt"},
 };
 
+constexpr CommandOption DayNightOptions[] = {
+    {"save", nullptr, "download only: also store the schedule in Daynight.txt under the name read"},
+};
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -50,6 +54,9 @@ constexpr Command Commands[] = {
     {"alarms", "upload|download|clear", "send C1-C6 of config.ini and the programs of alarms.txt; read them "
                                         "from the board and print them as the files hold them; or clear them "
                                         "on the board", 1, 1, AlarmsOptions, runAlarms},
+    {"daynight", "places|show PLACE|upload PLACE|download", "list the places of Daynight.txt; print a place's "
+                 "record; send its schedule; read the board's schedule and print it", 1, 2, DayNightOptions,
+     runDayNight},
 };
 
 std::span<const Command> commandTable()

@@ -20,6 +20,7 @@ int runTestClock(const Options &options);
 int runUpload(const Options &options);
 int runDownload(const Options &options);
 int runAlarms(const Options &options);
+int runDayNight(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
