@@ -10,11 +10,14 @@
 // of five bytes at 9600 bps; the answers arrive within the pause after the write.)
 //
 //   comm_bench [runs]      runs per check and upload (default 5); the scans and the download
-//                          run half as often, at least once
+//                          run half as often, the alarm upload and download (about 56 s and
+//                          96 s each) a fifth as often, each at least once
 //
 // Exit status 1 when a case ran faster than its floor (a pause the protocol requires is missing)
-// or an upload or download did not complete.
+// or an upload or download did not complete (the alarm download: or read other alarms than the
+// board was preset with).
 
+#include "alarms/alarm_transfer.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "comm/operation.h"
@@ -29,6 +32,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -142,6 +146,25 @@ constexpr double download()
 }
 
 static_assert(viewTimesUpload() == 2230 && byteMapUpload() == 6080 && download() == 16920);
+
+constexpr double AfterAlarmParameter = 10;   // each of W101-W106
+constexpr double AfterAlarmEntry = 30;       // each hour, minute and type write
+
+// Alarm upload of two full programs without markers: the six parameters, then hour, minute
+// and type of each of the 2 x 50 entries, every one a Send without an answer.
+constexpr double alarmUpload()
+{
+    return envelope(6 * (send() + AfterAlarmParameter) + 2 * 50 * 3 * (send() + AfterAlarmEntry));
+}
+
+// Alarm download from a board holding two full programs: R101-R106, then three reads for each
+// of the 2 x 50 entries (no end marker stops it early), each a query of one byte and 10 ms.
+constexpr double alarmDownload()
+{
+    return envelope((6 + 2 * 50 * 3) * (query(true) + AfterDownloadRead));
+}
+
+static_assert(alarmUpload() == 55760 && alarmDownload() == 95660);
 } // namespace Floor
 
 double processorMs()
@@ -220,6 +243,45 @@ private:
     QString m_device;
 };
 
+// Two full alarm programs: hours 00-23 over and over, minutes and types varied, no markers;
+// the parameters 10 to 15, two digits each as a download gives them back.
+Alarms fullAlarms()
+{
+    Alarms alarms;
+    for (int i = 0; i < AlarmParameterCount; ++i)
+        alarms.parameters[std::size_t(i)] = QString::number(10 + i);
+    for (int program = 0; program < AlarmProgramCount; ++program) {
+        for (int slot = 0; slot < AlarmSlots; ++slot) {
+            const int n = program * AlarmSlots + slot;
+            alarms.programs[program][slot] = {QStringLiteral("%1").arg(n % 24, 2, 10, QLatin1Char('0')),
+                                              QStringLiteral("%1").arg(n * 7 % 60, 2, 10, QLatin1Char('0')),
+                                              QString::number(n % 2)};
+        }
+    }
+    return alarms;
+}
+
+// The registers of a board that holds `alarms`, as kestrix-board-sim --preset-file reads them.
+// The board keeps the decimal digits of a time or parameter as the byte's two hexadecimal
+// digits (23 is 0x23) and a type in the upper digit (1 is 0x10).
+QByteArray alarmRegisters(const Alarms &alarms)
+{
+    QByteArray lines;
+    QTextStream out(&lines);
+    for (int i = 0; i < AlarmParameterCount; ++i)
+        out << alarmParameterTable()[std::size_t(i)].reg << '=' << alarms.parameters[std::size_t(i)] << '\n';
+    for (int program = 0; program < AlarmProgramCount; ++program) {
+        for (int slot = 0; slot < AlarmSlots; ++slot) {
+            const AlarmEntry &entry = alarms.programs[program][slot];
+            const int base = alarmEntryRegister(program, slot);
+            out << base << '=' << entry.hour << '\n' << base + 1 << '=' << entry.minute << '\n'
+                << base + 2 << '=' << entry.type << "0\n";
+        }
+    }
+    out.flush();
+    return lines;
+}
+
 struct Case {
     const char *name;
     QStringList boardArguments;
@@ -295,6 +357,28 @@ int main(int argc, char **argv)
         if (read.outcome != Outcome::Completed || read.unanswered > 0)
             ++incomplete;
     };
+    // The alarm download must give back every time the board was preset with.
+    const Alarms alarms = fullAlarms();
+    const QString alarmPreset = QDir(folder.path()).filePath(QStringLiteral("alarms.preset"));
+    {
+        QFile preset(alarmPreset);
+        if (!preset.open(QIODevice::WriteOnly) || preset.write(alarmRegisters(alarms)) < 0) {
+            std::fprintf(stderr, "comm_bench: cannot write %s\n", qPrintable(alarmPreset));
+            return 1;
+        }
+    }
+    auto alarmUpload = [&] {
+        if (uploadAlarms(alarms, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+            ++incomplete;
+    };
+    auto alarmDownload = [&] {
+        const AlarmDownload read = downloadAlarms(SerialSettings{BoardPort, 9600}, reporter);
+        Alarms readBack;
+        applyDownload(read, readBack);
+        if (!read.complete() || readBack.parameters != alarms.parameters || readBack.programs != alarms.programs)
+            ++incomplete;
+    };
+    const int alarmRuns = std::max(1, runs / 5);
     const Case cases[] = {
         {"communication check", {"--speed", "0"}, Floor::check(true), runs, checkAt9600},
         {"scan, any speed", {"--speed", "0"}, Floor::scan(BoardPort, [](int) { return true; }), scanRuns, scan},
@@ -304,6 +388,9 @@ int main(int argc, char **argv)
         {"view-times upload", {"--speed", "0"}, Floor::viewTimesUpload(), runs, viewTimes},
         {"byte-map upload", {"--speed", "0"}, Floor::byteMapUpload(), runs, byteMap},
         {"download", {"--speed", "0"}, Floor::download(), scanRuns, download},
+        {"alarm upload", {"--speed", "0"}, Floor::alarmUpload(), alarmRuns, alarmUpload},
+        {"alarm download", {"--speed", "0", "--preset-file", alarmPreset}, Floor::alarmDownload(), alarmRuns,
+         alarmDownload},
     };
 
     constexpr double Goal = 1.01;
