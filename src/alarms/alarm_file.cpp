@@ -57,7 +57,9 @@ AlarmFileRead parseAlarmFile(const QByteArray &bytes)
 {
     AlarmFileRead read;
     std::array<int, AlarmProgramCount> next{};
-    for (const QByteArray &content : bytes.split('\n')) {
+    // An editor's UTF-8 byte order mark would hide the first line's tag.
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    for (const QByteArray &content : text.split('\n')) {
         const QString line = decodeLine(content, TextForm::EightBit);
         const int program = programOfTag(line.section(u';', 0, 0).trimmed());
         if (program < 0 || !line.contains(u';'))

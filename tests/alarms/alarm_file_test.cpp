@@ -61,6 +61,8 @@ TEST(AlarmFile, LoadTakesLinesAsPeopleWriteThem)
     const QByteArray lf = "p2;08;15;1\np1;06;30;0\n";
     const QByteArray crlf = "p2;08;15;1\r\np1;06;30;0\r\n";
     EXPECT_EQ(parseAlarmFile(lf).programs, parseAlarmFile(crlf).programs);
+    EXPECT_EQ(parseAlarmFile("\xEF\xBB\xBF" + lf).programs, parseAlarmFile(lf).programs)
+        << "a byte order mark does not hide the first line";
     const AlarmFileRead read = parseAlarmFile(lf);
     EXPECT_EQ(read.programs[0][0], entry("06", "30", "0")) << "p2 lines before p1 lines";
     EXPECT_EQ(read.programs[1][0], entry("08", "15", "1"));
