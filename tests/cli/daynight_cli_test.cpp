@@ -1,0 +1,218 @@
+// kestrix-cli daynight against the shipped Daynight.txt (Vienna, Oslo, brightness 20) and
+// simulated boards: the place list, a place's record, the frames of an upload, a download printed
+// and stored under the name read, an incomplete download, a name the file cannot take, and
+// refused places and options.
+
+#include "support/process_support.h"
+#include "support/test_support.h"
+
+#include "daynight/location_file.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace kestrix;
+namespace kt = kestrix::testing;
+using kt::CliRun;
+using kt::runCli;
+
+namespace {
+
+const QStringList OnBoard{"--port", "3", "--speed", "9600"};
+// The check, and the preamble before the operation opens the port.
+constexpr size_t EnvelopeFrames = 3;
+
+const char *const Months[] = {"January", "February", "March",     "April",   "May",      "June",
+                              "July",    "August",   "September", "October", "November", "December"};
+
+// The board's schedule: hours by time (Rise, Begin, End, Set, as a month's registers hold them),
+// minutes the month's number. December's Set holds 255 twice: no time.
+constexpr int BoardHours[] = {6, 7, 18, 19};
+
+class DayNightCli : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+    }
+
+    // Brightness 35, the name, and the times of BoardHours in every register from 893 to 998.
+    void presetBoard(const QByteArray &name) const
+    {
+        board->setRegister(893, 35);
+        for (int position = 0; position < 9; ++position)
+            board->setRegister(894 + position, position < name.size() ? uint8_t(name[position]) : 0);
+        for (int reg = 903; reg <= 998; reg += 2) {
+            const int month = (reg - 903) / 8;
+            board->setRegister(reg, uint8_t(BoardHours[(reg - 903) % 8 / 2]));
+            board->setRegister(reg + 1, uint8_t(month + 1));
+        }
+        board->setRegister(997, 255);
+        board->setRegister(998, 255);
+    }
+
+    QString locationFile() const
+    {
+        QFile file(data.file("Daynight.txt"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QStringLiteral("(none)");
+    }
+
+    void writeLocationFile(const QByteArray &bytes) const
+    {
+        QFile file(data.file("Daynight.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    // The lines of the file's section of a place, up to the next section.
+    QStringList sectionLines(const QString &place) const
+    {
+        QStringList lines = locationFile().split(u'\n');
+        for (QString &line : lines)
+            line = line.trimmed();
+        const qsizetype start = lines.indexOf("[" + place + "]");
+        if (start < 0)
+            return {};
+        QStringList section;
+        for (qsizetype i = start + 1; i < lines.size() && !lines[i].startsWith(u'['); ++i) {
+            if (!lines[i].isEmpty())
+                section << lines[i];
+        }
+        return section;
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+// The 48 time lines a download of presetBoard prints, in the file's order.
+QStringList boardTimeLines()
+{
+    auto time = [](int hours, int month) { return QStringLiteral("%1%2").arg(hours, 2, 10, QLatin1Char('0')).arg(month, 2, 10, QLatin1Char('0')); };
+    QStringList lines;
+    for (int month = 0; month < 12; ++month) {
+        lines << QStringLiteral("%1 Rise=%2").arg(Months[month], time(BoardHours[0], month + 1));
+        lines << QStringLiteral("%1 Set=%2").arg(Months[month], month == 11 ? QString() : time(BoardHours[3], month + 1));
+    }
+    for (int month = 0; month < 12; ++month) {
+        lines << QStringLiteral("%1 Begin=%2").arg(Months[month], time(BoardHours[1], month + 1));
+        lines << QStringLiteral("%1 End=%2").arg(Months[month], time(BoardHours[2], month + 1));
+    }
+    return lines;
+}
+
+TEST_F(DayNightCli, PlacesListsTheNamesInFileOrderThenTheBrightness)
+{
+    CliRun run = runCli(data, {"daynight", "places"});
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "Vienna\nOslo\nMinimal brightness: 20\n") << run;
+
+    writeLocationFile("[Location Settings]\nLocations=3\nLocation1=Graz\nLocation3=Linz\n[Minimal Brightness]\nBrightness=7\n");
+    run = runCli(data, {"daynight", "places"});
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "Graz\n(empty slot 2)\nLinz\nMinimal brightness: 7\n") << run;
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(DayNightCli, ShowPrintsThePlacesFiftyOneKeysInTheFilesOrder)
+{
+    const QStringList oslo = sectionLines("Oslo");
+    ASSERT_EQ(oslo.size(), 51);
+    for (const char *name : {"Oslo", "oSLO"}) {
+        const CliRun run = runCli(data, {"daynight", "show", name});
+        EXPECT_EQ(run.exitCode, 0) << run;
+        EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts), oslo) << run;
+    }
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(DayNightCli, AnUnknownPlaceIsAUsageErrorNamingThePlaces)
+{
+    for (const char *operation : {"show", "upload"}) {
+        const CliRun run = runCli(data, QStringList{"daynight", operation, "Vie"} + OnBoard);
+        EXPECT_EQ(run.exitCode, 3) << run;
+        EXPECT_TRUE(run.err.contains("no place \"Vie\"")) << run;
+        EXPECT_TRUE(run.err.contains("Vienna, Oslo")) << run;
+        EXPECT_TRUE(run.out.isEmpty()) << run;
+    }
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(DayNightCli, UploadSendsTheBrightnessTheNameAndTheTimesOfThePlace)
+{
+    const CliRun run = runCli(data, QStringList{"daynight", "upload", "vienna"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out, "Times Uploaded.\n") << run;
+    std::vector<std::string> frames = kt::received(*board, EnvelopeFrames + 106);
+    std::erase_if(frames, [](const std::string &frame) { return !frame.starts_with('W'); });
+    ASSERT_EQ(frames.size(), 106u);
+    const std::vector<std::string> head{
+        "W89314\r", "W89456\r", "W89569\r", "W89665\r", "W8976E\r", "W8986E\r", "W89961\r", "W90000\r",
+        "W90100\r", "W90200\r",
+        // January: Rise 0745, Begin 0715, End 1640, Set 1610.
+        "W90307\r", "W9042D\r", "W90507\r", "W9060F\r", "W90710\r", "W90828\r", "W90910\r", "W9100A\r"};
+    EXPECT_EQ(std::vector<std::string>(frames.begin(), frames.begin() + std::ssize(head)), head);
+    // December's Set 1600 last.
+    EXPECT_EQ(frames[104], "W99710\r");
+    EXPECT_EQ(frames[105], "W99800\r");
+}
+
+TEST_F(DayNightCli, DownloadSavePrintsTheScheduleAndAddsTheNewPlace)
+{
+    presetBoard("Graz");
+    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts), QStringList({"Name=Graz", "Brightness=35"}) + boardTimeLines()) << run;
+    EXPECT_TRUE(run.err.contains("Saved Graz")) << run;
+
+    const LocationList list = loadLocationList(data.file("Daynight.txt"));
+    EXPECT_EQ(list.names, QStringList({"Vienna", "Oslo", "Graz"}));
+    EXPECT_EQ(list.brightness, "35");
+    EXPECT_EQ(sectionLines("Graz"), QStringList({"Latitude=", "Longitude=", "Timezone="}) + boardTimeLines());
+    EXPECT_EQ(sectionLines("Oslo").value(0), "Latitude=59.91 N");
+}
+
+TEST_F(DayNightCli, AnIncompleteDownloadKeepsTheFilesValuesExitsOneAndSavesNothing)
+{
+    presetBoard("OSLO");
+    // The brightness and January's Rise hours do not answer.
+    board->setFaults({.unansweredReads = {893, 903}});
+    const QString file = locationFile();
+    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("2 registers did not answer")) << run;
+    EXPECT_TRUE(run.err.contains("not saved")) << run;
+    QStringList expected = QStringList({"Name=OSLO", "Brightness=20"}) + boardTimeLines();
+    expected[2] = "January Rise=0918";   // Oslo's in the file
+    EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts), expected) << run;
+    EXPECT_EQ(locationFile(), file);
+}
+
+TEST_F(DayNightCli, ASaveOfANameTheFileCannotTakeExitsTwoAndKeepsTheFile)
+{
+    presetBoard("Gr]z");
+    const QString file = locationFile();
+    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_TRUE(run.out.startsWith("Name=Gr]z\nBrightness=35\n")) << run;
+    EXPECT_TRUE(run.err.contains("The place was not saved")) << run;
+    EXPECT_TRUE(run.err.contains("\"]\"")) << run;
+    EXPECT_EQ(locationFile(), file);
+}
+
+TEST_F(DayNightCli, SaveBesideAnotherOperationAndWrongOperandsAreUsageErrors)
+{
+    const QList<QStringList> refused{
+        {"daynight", "places", "--save"}, {"daynight", "--save", "show", "Oslo"}, {"daynight", "upload", "Oslo", "--save"},
+        {"daynight"}, {"daynight", "list"}, {"daynight", "show"}, {"daynight", "places", "Oslo"},
+        {"daynight", "download", "Oslo"}, {"daynight", "upload"}};
+    for (const QStringList &arguments : refused) {
+        const CliRun run = runCli(data, arguments + OnBoard);
+        EXPECT_EQ(run.exitCode, 3) << arguments.join(u' ').toStdString() << "\n" << run;
+    }
+    EXPECT_TRUE(runCli(data, {"daynight", "places", "--save"}).err.contains("--save goes only with download"));
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+} // namespace
