@@ -1,0 +1,48 @@
+#pragma once
+// Setting the board's clock from a time server: the Time Protocol's answer (seconds since
+// 1900-01-01 00:00 UTC, 32 bits) turned into the clock registers' texts, and their upload.
+
+#include "comm/operation.h"
+#include "time/time_upload.h"
+
+#include <QDateTime>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace kestrix {
+
+inline constexpr std::uint16_t TimeProtocolPort = 37;
+inline constexpr int MinTimeZoneOffset = -12;
+inline constexpr int MaxTimeZoneOffset = 12;
+
+// A server as the configuration names it: "host", "host:port", "[v6address]:port" or a bare IPv6
+// address; without a port the Time Protocol's 37.
+struct ServerAddress {
+    QString host;
+    std::uint16_t port = TimeProtocolPort;
+};
+// Nothing for an empty host or a port that is not 1-65535.
+std::optional<ServerAddress> parseServerAddress(const QString &text);
+
+// The instant a 32-bit answer stands for. The 32 bits wrap on 2036-02-07 06:28:16 UTC: a value
+// below 2^31 counts from there (the next era), as servers of our time answer.
+QDateTime serverTimeUtc(std::uint32_t seconds);
+
+// The clock registers' texts of that instant shifted by whole hours: seconds, minutes, hours,
+// weekday (Monday 1 to Sunday 7, two digits), day, month, year of the century, two digits each.
+// The date and weekday follow the shifted time.
+ClockValues serverClockFields(std::uint32_t seconds, int offsetHours);
+
+// Writes W000-W006 (10 ms after each, no "DLS") after the envelope's check and preamble. The
+// dialog's status form; without a board nothing is sent.
+Outcome uploadServerTime(const ClockValues &fields, Operation &operation);
+Outcome uploadServerTime(const ClockValues &fields, SerialSettings settings, Reporter &reporter,
+                         Sleeper &sleeper = realSleeper());
+
+// The time zone offset of config.ini [Settings] TimeZone (0 when absent or not a number,
+// limited to -12..+12), and storing it.
+int configuredTimeZone();
+bool storeTimeZone(int offsetHours, QString *error = nullptr);
+
+} // namespace kestrix
