@@ -11,15 +11,18 @@
 // soon as the window has been painted for the first time, then exits: the start-up benchmark
 // measures with it.
 // --screenshot-dialog NAME FILE renders a dialog alone as it opens (NAME "alarms": the alarm
-// dialog), then exits.
+// dialog; "daynight": the day and night dialog with the last place of its list picked), then
+// exits.
 
 #include "alarms/ui/alarm_dlg.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "app/velmora_dlg.h"
+#include "daynight/ui/daynight_dlg.h"
 #include "widgets/main_window_host.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -181,6 +184,11 @@ struct DialogShot {
 
 constexpr DialogShot DialogShots[] = {
     {"alarms", [] { return std::unique_ptr<QDialog>(std::make_unique<CAlarmDlg>()); }},
+    {"daynight", [] {
+         auto dialog = std::make_unique<CDayNight>();
+         dialog->placeList()->setCurrentIndex(dialog->placeList()->count() - 1);
+         return std::unique_ptr<QDialog>(std::move(dialog));
+     }},
 };
 
 // Shows the dialog, renders it into `file` once it has been painted at its own size, and closes
