@@ -33,6 +33,12 @@ constexpr CommandOption DayNightOptions[] = {
     {"save", nullptr, "download only: also store the schedule in Daynight.txt under the name read"},
 };
 
+constexpr CommandOption TimeServerOptions[] = {
+    {"server", "ADDRESS", "the server: HOST, HOST:PORT or [IPV6]:PORT (default NTPServer1 of config.ini, port 37)"},
+    {"timezone", "N", "the board's time zone in whole hours, -12 to 12 (default TimeZone of config.ini)"},
+    {"print", nullptr, "only print the times; send nothing to the board"},
+};
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -57,6 +63,8 @@ constexpr Command Commands[] = {
     {"daynight", "places|show PLACE|upload PLACE|download", "list the places of Daynight.txt; print a place's "
                  "record; send its schedule; read the board's schedule and print it", 1, 2, DayNightOptions,
      runDayNight},
+    {"time-server", "", "ask a time server (RFC 868, UDP) for the time, print it and set the board's clock to it "
+                        "in the time zone", 0, 0, TimeServerOptions, runTimeServer},
 };
 
 std::span<const Command> commandTable()

@@ -21,6 +21,7 @@ int runUpload(const Options &options);
 int runDownload(const Options &options);
 int runAlarms(const Options &options);
 int runDayNight(const Options &options);
+int runTimeServer(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
