@@ -1,0 +1,320 @@
+// The day and night dialog: what it shows when it opens, picking and saving places in
+// Daynight.txt, and Upload and Download against the simulated board.
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include "app/velmora_dlg.h"
+#include "base/language.h"
+#include "daynight/ui/daynight_dlg.h"
+#include "widgets/operation_progress.h"
+#include "widgets/spin_edit.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+namespace kt = kestrix::testing;
+using kt::childByNumber;
+
+constexpr int Oslo = 1;   // list index of the shipped file's second place
+
+// A data folder with the shipped Daynight.txt (Vienna, Oslo, brightness 20) naming the
+// simulated board's port (COM3, 9600 bps).
+class DayNightDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+    }
+
+    QString locationFile() const { return data.file("Daynight.txt"); }
+
+    QByteArray readLocations() const
+    {
+        QFile file(locationFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+    }
+
+    static QStringList places(CDayNight &dialog)
+    {
+        QStringList names;
+        for (int index = 0; index < dialog.placeList()->count(); ++index)
+            names << dialog.placeList()->itemText(index);
+        return names;
+    }
+
+    static QPushButton *button(CDayNight &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
+
+    static void clickAndWait(CDayNight &dialog, int control)
+    {
+        QTest::mouseClick(button(dialog, control), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 90000));
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
+{
+    CDayNight dialog;
+    EXPECT_EQ(dialogNumber(&dialog), 182);
+    EXPECT_EQ(dialog.windowTitle(), "Day and Night Settings");
+    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo"}));
+    EXPECT_EQ(dialog.placeList()->currentIndex(), -1);
+    EXPECT_EQ(dialog.brightness()->text(), "20");
+    EXPECT_EQ(dialog.nameEdit()->text(), "");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "");
+    EXPECT_EQ(controlNumber(dialog.brightness()->upDown()), 1327);
+    EXPECT_EQ(controlNumber(dialog.timeEdit(DayTime::Set, 11)), 1289);
+    EXPECT_EQ(controlNumber(dialog.timeEdit(DayTime::End, 0)), 1314);
+
+    // 1334 is also the main window's reset note; the dialog shows its own caption.
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1334)->text(), "Choose Location:");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1125)->text(), "Time zone:");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1277)->text(), "Dec.");
+    EXPECT_EQ(button(dialog, CDayNight::UploadButton)->text(), "Upload");
+    EXPECT_TRUE(button(dialog, CDayNight::UploadButton)->isDefault());
+    EXPECT_EQ(button(dialog, CDayNight::SaveButton)->text(), "Save Settings");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status:");
+    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+
+    // Typing: digits only and at most 4 in a time, 2 in the brightness, 9 in the name.
+    QLineEdit *rise = dialog.timeEdit(DayTime::Rise, 3);
+    QTest::keyClicks(rise, "07a3055");
+    EXPECT_EQ(rise->text(), "0730");
+    dialog.brightness()->edit()->clear();
+    QTest::keyClicks(dialog.brightness()->edit(), "1x23");
+    EXPECT_EQ(dialog.brightness()->text(), "12");
+    QTest::keyClicks(dialog.nameEdit(), "Reykjavik-Nord");
+    EXPECT_EQ(dialog.nameEdit()->text(), "Reykjavik");
+}
+
+TEST_F(DayNightDialog, SpeaksGerman)
+{
+    LoadLanguage("german", data.path());
+    CDayNight dialog;
+    EXPECT_EQ(dialog.windowTitle(), "Tag- und Nachteinstellungen");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1334)->text(), "Ort wählen:");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1268)->text(), "März");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1337)->text(), "Sonnenaufgang");
+    EXPECT_EQ(button(dialog, CDayNight::UploadButton)->text(), "Hochladen");
+    EXPECT_EQ(button(dialog, CDayNight::DownloadButton)->text(), "Herunterladen");
+    EXPECT_EQ(button(dialog, CDayNight::SaveButton)->text(), "Einstellungen speichern");
+    EXPECT_EQ(dialog.brightness()->text(), "20");
+    LoadLanguage("english", data.path());
+}
+
+TEST_F(DayNightDialog, TheMainWindowsDayNightButtonOpensIt)
+{
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    QStringList opened;
+    kt::whenModalOpens([&opened](QWidget *modal) {
+        if (auto *dialog = qobject_cast<CDayNight *>(modal))
+            opened = places(*dialog);
+    });
+    QTest::mouseClick(window.button(1238), Qt::LeftButton);
+    EXPECT_EQ(opened, (QStringList{"Vienna", "Oslo"}));
+    EXPECT_TRUE(window.messageLine(0)->text().isEmpty());
+}
+
+TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
+{
+    CDayNight dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    EXPECT_EQ(dialog.nameEdit()->text(), "Oslo");
+    EXPECT_EQ(dialog.latitudeEdit()->text(), "59.91 N");
+    EXPECT_EQ(dialog.longitudeEdit()->text(), "10.75 E");
+    EXPECT_EQ(dialog.timeZoneEdit()->text(), "+1");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0918");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Set, 5)->text(), "2240");
+    EXPECT_EQ(dialog.timeEdit(DayTime::End, 11)->text(), "1550");
+    EXPECT_EQ(dialog.record(), loadLocation(2, locationFile()));
+
+    // The up-down writes its number, up to 100.
+    dialog.brightness()->setText("99");
+    QTest::mouseClick(dialog.brightness()->upButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog.brightness()->upButton(), Qt::LeftButton);
+    EXPECT_EQ(dialog.brightness()->text(), "100");
+    dialog.timeEdit(DayTime::Set, 11)->setText("2359");   // typed, not saved
+
+    clickAndWait(dialog, CDayNight::UploadButton);
+    const std::vector<std::string> frames = kt::received(*board, 3 + 106);
+    ASSERT_EQ(frames.size(), size_t(3 + 106));
+    EXPECT_EQ(frames[3], "W89364\r");
+    EXPECT_EQ(frames[4], "W8944F\r");   // 'O'
+    EXPECT_EQ(frames[8], "W89800\r");   // past the name's end
+    EXPECT_EQ(frames[13], "W90309\r");  // January Rise 0918
+    EXPECT_EQ(frames[14], "W90412\r");
+    EXPECT_EQ(frames[107], "W99717\r"); // December Set 2359
+    EXPECT_EQ(frames[108], "W9983B\r");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Uploaded.");
+    EXPECT_TRUE(button(dialog, CDayNight::DownloadButton)->isEnabled());
+}
+
+TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
+{
+    CDayNight dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    dialog.nameEdit()->setText("Bergen");
+    dialog.timeEdit(DayTime::Begin, 2)->setText("0655");
+    dialog.brightness()->setText("35");
+    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+
+    EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo", "Bergen"}));
+    EXPECT_EQ(dialog.placeList()->currentIndex(), -1);
+    EXPECT_EQ(dialog.nameEdit()->text(), "Bergen");   // the fields keep their text
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0918");
+    EXPECT_EQ(dialog.brightness()->text(), "35");
+    const LocationRecord saved = loadLocation(3, locationFile());
+    EXPECT_EQ(saved, dialog.record());
+    EXPECT_EQ(saved[DayTime::Begin][2], "0655");
+    EXPECT_EQ(loadLocation(2, locationFile())[DayTime::Begin][2], "0700");   // Oslo as it was
+    EXPECT_EQ(loadLocationList(locationFile()).brightness, "35");
+
+    const QByteArray before = readLocations();
+    dialog.nameEdit()->setText("Wi]en");
+    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    EXPECT_TRUE(dialog.statusLine()->text().startsWith("Status: "));
+    EXPECT_TRUE(dialog.statusLine()->text().contains("Wi]en"));
+    EXPECT_EQ(readLocations(), before);
+    EXPECT_EQ(dialog.nameEdit()->text(), "Wi]en");
+    EXPECT_EQ(places(dialog).size(), 3);
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(DayNightDialog, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
+{
+    CDayNight dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    dialog.nameEdit()->setText("Tromso");
+    QFile::remove(locationFile());
+    ASSERT_TRUE(QDir(data.path()).mkdir("Daynight.txt"));
+    QString text;
+    QString reason;
+    kt::whenModalOpens([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_TRUE(box);
+        text = box->text();
+        reason = box->informativeText();
+    });
+    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    EXPECT_EQ(text, "File Opening Error!");
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_EQ(dialog.nameEdit()->text(), "Tromso");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0918");
+    EXPECT_EQ(dialog.placeList()->currentIndex(), Oslo);
+    EXPECT_TRUE(QFileInfo(locationFile()).isDir());
+}
+
+TEST_F(DayNightDialog, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnderTheBoardsName)
+{
+    const char graz[] = "Graz";
+    for (int position = 0; position < 9; ++position)
+        board->setRegister(894 + position, position < 4 ? uint8_t(graz[position]) : 0);
+    board->setRegister(893, 45);
+    board->setRegister(903, 7);    // January Rise 0730
+    board->setRegister(904, 30);
+    board->setRegister(997, 16);   // December Set 1605
+    board->setRegister(998, 5);
+
+    CDayNight dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    clickAndWait(dialog, CDayNight::DownloadButton);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Downloaded.");
+    EXPECT_EQ(dialog.brightness()->text(), "45");
+    EXPECT_EQ(dialog.nameEdit()->text(), "Graz");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0730");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Set, 11)->text(), "1605");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Begin, 0)->text(), "");   // 255 and 255: unset
+    EXPECT_EQ(dialog.latitudeEdit()->text(), "59.91 N");        // not on the board
+    EXPECT_EQ(dialog.timeZoneEdit()->text(), "+1");
+    EXPECT_EQ(dialog.placeList()->currentIndex(), Oslo);
+    EXPECT_EQ(loadLocationList(locationFile()).names, (QStringList{"Vienna", "Oslo"}));
+
+    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo", "Graz"}));
+    const LocationRecord saved = loadLocation(3, locationFile());
+    EXPECT_EQ(saved.name, "Graz");
+    EXPECT_EQ(saved.latitude, "59.91 N");
+    EXPECT_EQ(saved[DayTime::Rise][0], "0730");
+    EXPECT_EQ(loadLocation(2, locationFile())[DayTime::Rise][0], "0918");
+    EXPECT_EQ(loadLocationList(locationFile()).brightness, "45");
+}
+
+TEST_F(DayNightDialog, AnIncompleteDownloadKeepsWhatDidNotAnswer)
+{
+    board->setFaults({.unansweredReads = {893}});
+    board->setRegister(903, 6);
+    board->setRegister(904, 15);
+    CDayNight dialog;
+    clickAndWait(dialog, CDayNight::DownloadButton);
+    EXPECT_EQ(dialog.brightness()->text(), "20");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Download incomplete: 1 registers did not answer.");
+    EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0615");
+}
+
+// Without Port and Baud in config.ini the dialog has no port: nothing reaches the board.
+TEST_F(DayNightDialog, NoPortInTheConfigurationSaysCheckPortAndSpeed)
+{
+    data.writeConfig("[System]\nLanguage=english\n");
+    CDayNight dialog;
+    EXPECT_EQ(dialog.settings(), SerialSettings{});
+    clickAndWait(dialog, CDayNight::UploadButton);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Check COM port and Speed.");
+    clickAndWait(dialog, CDayNight::DownloadButton);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Check COM port and Speed.");
+    EXPECT_EQ(dialog.brightness()->text(), "20");
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(DayNightDialog, CancelAndCloseStopARunningUpload)
+{
+    {
+        CDayNight dialog;
+        dialog.show();
+        QTest::mouseClick(button(dialog, CDayNight::UploadButton), Qt::LeftButton);
+        EXPECT_FALSE(button(dialog, CDayNight::DownloadButton)->isEnabled());
+        EXPECT_FALSE(button(dialog, CDayNight::SaveButton)->isEnabled());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+        EXPECT_TRUE(dialog.progress()->isVisible());
+        QTest::mouseClick(dialog.progress()->cancelButton(), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 30000));
+        EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
+        EXPECT_TRUE(button(dialog, CDayNight::UploadButton)->isEnabled());
+    }
+    EXPECT_LT(board->frameTexts().size(), size_t(3 + 106));
+
+    // Closed in the middle of an upload: the dialog goes, the upload stops.
+    board->clearFrames();
+    {
+        CDayNight dialog;
+        dialog.show();
+        QTest::mouseClick(button(dialog, CDayNight::UploadButton), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+        dialog.close();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    }
+    const size_t afterClose = board->frameTexts().size();
+    EXPECT_LT(afterClose, size_t(3 + 106));
+    QTest::qWait(500);
+    EXPECT_EQ(board->frameTexts().size(), afterClose);
+}
+
+} // namespace
+} // namespace kestrix
