@@ -7,6 +7,7 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "comm/ui/connection_buttons.h"
+#include "daynight/ui/daynight_buttons.h"
 #include "params/parameter_file.h"
 #include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
@@ -562,6 +563,7 @@ void CVelmoraDlg::wireButtons()
     wireBoardCommandButtons(*this, *m_params);
     wireTimeButtons(*this);
     wireAlarmButtons(*this);
+    wireDayNightButtons(*this);
     wireParameterButtons(*this, *m_params, [](Operation &operation) { return uploadPcTime(operation); });
     for (const Command &command : Commands)
         wireNotAvailable(command.number);

@@ -89,5 +89,8 @@ constexpr int AlarmLinesNotLoaded = 5240;    // "%1 lines of alarms.txt beyond t
 constexpr int TimesDownloadIncomplete = 5241; // "Download incomplete: %1 registers did not answer."
 // The alarm dialog's Clear button: the main window's third message line carries its number 1136.
 constexpr int ClearAlarmsButton = 5250;      // "Clear Alarm Times"
+// The day and night dialog's place list caption: its control number 1334 names the main
+// window's reset note.
+constexpr int ChooseLocation = 5251;         // "Choose Location:"
 
 } // namespace kestrix::Text
