@@ -9,13 +9,14 @@
 // once whatever speed is set. (On a real line each byte costs ten bit times, 5.2 ms for a frame
 // of five bytes at 9600 bps; the answers arrive within the pause after the write.)
 //
-//   comm_bench [runs]      runs per check and upload (default 5); the scans and the download
-//                          run half as often, the alarm upload and download (about 56 s and
-//                          96 s each) a fifth as often, each at least once
+//   comm_bench [runs]      runs per check and upload (default 5); the scans, the download and
+//                          the day and night upload (about 18 s) run half as often, the alarm
+//                          upload and download (about 56 s and 96 s each) and the day and night
+//                          download (about 34 s) a fifth as often, each at least once
 //
 // Exit status 1 when a case ran faster than its floor (a pause the protocol requires is missing)
-// or an upload or download did not complete (the alarm download: or read other alarms than the
-// board was preset with).
+// or an upload or download did not complete (the alarm and day and night downloads: or read
+// other values than the board was preset with).
 
 #include "alarms/alarm_transfer.h"
 #include "base/config_file.h"
@@ -23,6 +24,7 @@
 #include "comm/operation.h"
 #include "comm/port_scan.h"
 #include "comm/serial_settings.h"
+#include "daynight/daynight_transfer.h"
 #include "params/parameter_download.h"
 #include "params/parameter_upload.h"
 
@@ -165,6 +167,24 @@ constexpr double alarmDownload()
 }
 
 static_assert(alarmUpload() == 55760 && alarmDownload() == 95660);
+
+constexpr int ScheduleRegisters = 106;      // W893-W998: brightness, 9 name characters, 96 times
+constexpr double AfterScheduleWrite = 10;   // each write of the day and night upload
+constexpr double AfterScheduleRead = 10;    // each read of the day and night download
+
+// Day and night upload: the 106 registers, each a Send without an answer and 10 ms.
+constexpr double dayNightUpload()
+{
+    return envelope(ScheduleRegisters * (send() + AfterScheduleWrite));
+}
+
+// Day and night download: R893-R998, each a query of one byte and 10 ms.
+constexpr double dayNightDownload()
+{
+    return envelope(ScheduleRegisters * (query(true) + AfterScheduleRead));
+}
+
+static_assert(dayNightUpload() == 17760 && dayNightDownload() == 33660);
 } // namespace Floor
 
 double processorMs()
@@ -282,6 +302,43 @@ QByteArray alarmRegisters(const Alarms &alarms)
     return lines;
 }
 
+// A full day and night schedule: brightness 50, a name of nine characters and 48 times, hours
+// 00-23 and minutes 00-59 varied over the months, none unset.
+DayNightSchedule fullSchedule()
+{
+    DayNightSchedule schedule{QStringLiteral("50"), QStringLiteral("Innsbruck"), {}};
+    for (int time = 0; time < DayTimeCount; ++time) {
+        for (int month = 0; month < MonthCount; ++month) {
+            schedule.times[std::size_t(time)][std::size_t(month)] =
+                QStringLiteral("%1%2")
+                    .arg((5 + month + 3 * time) % 24, 2, 10, QLatin1Char('0'))
+                    .arg((7 * month + 13 * time) % 60, 2, 10, QLatin1Char('0'));
+        }
+    }
+    return schedule;
+}
+
+// The registers of a board that holds `schedule`: what an upload of it leaves there.
+QByteArray scheduleRegisters(const DayNightSchedule &schedule)
+{
+    QByteArray lines;
+    QTextStream out(&lines);
+    for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg)
+        out << reg << '=' << scheduleRegisterValue(schedule, reg) << '\n';
+    out.flush();
+    return lines;
+}
+
+// Writes a preset file for kestrix-board-sim --preset-file.
+bool writePreset(const QString &path, const QByteArray &registers)
+{
+    QFile preset(path);
+    if (preset.open(QIODevice::WriteOnly) && preset.write(registers) == registers.size())
+        return true;
+    std::fprintf(stderr, "comm_bench: cannot write %s\n", qPrintable(path));
+    return false;
+}
+
 struct Case {
     const char *name;
     QStringList boardArguments;
@@ -360,13 +417,8 @@ int main(int argc, char **argv)
     // The alarm download must give back every time the board was preset with.
     const Alarms alarms = fullAlarms();
     const QString alarmPreset = QDir(folder.path()).filePath(QStringLiteral("alarms.preset"));
-    {
-        QFile preset(alarmPreset);
-        if (!preset.open(QIODevice::WriteOnly) || preset.write(alarmRegisters(alarms)) < 0) {
-            std::fprintf(stderr, "comm_bench: cannot write %s\n", qPrintable(alarmPreset));
-            return 1;
-        }
-    }
+    if (!writePreset(alarmPreset, alarmRegisters(alarms)))
+        return 1;
     auto alarmUpload = [&] {
         if (uploadAlarms(alarms, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
             ++incomplete;
@@ -376,6 +428,23 @@ int main(int argc, char **argv)
         Alarms readBack;
         applyDownload(read, readBack);
         if (!read.complete() || readBack.parameters != alarms.parameters || readBack.programs != alarms.programs)
+            ++incomplete;
+    };
+    // Likewise the day and night download gives back the brightness, the name and every time.
+    const DayNightSchedule schedule = fullSchedule();
+    const QString schedulePreset = QDir(folder.path()).filePath(QStringLiteral("daynight.preset"));
+    if (!writePreset(schedulePreset, scheduleRegisters(schedule)))
+        return 1;
+    auto dayNightUpload = [&] {
+        if (uploadSchedule(schedule, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+            ++incomplete;
+    };
+    auto dayNightDownload = [&] {
+        const DayNightDownload read = downloadSchedule(SerialSettings{BoardPort, 9600}, reporter);
+        DayNightSchedule readBack;
+        applyDownload(read, readBack);
+        if (!read.complete() || readBack.brightness != schedule.brightness || readBack.name != schedule.name
+            || readBack.times != schedule.times)
             ++incomplete;
     };
     const int alarmRuns = std::max(1, runs / 5);
@@ -391,6 +460,9 @@ int main(int argc, char **argv)
         {"alarm upload", {"--speed", "0"}, Floor::alarmUpload(), alarmRuns, alarmUpload},
         {"alarm download", {"--speed", "0", "--preset-file", alarmPreset}, Floor::alarmDownload(), alarmRuns,
          alarmDownload},
+        {"day-night upload", {"--speed", "0"}, Floor::dayNightUpload(), scanRuns, dayNightUpload},
+        {"day-night download", {"--speed", "0", "--preset-file", schedulePreset}, Floor::dayNightDownload(),
+         alarmRuns, dayNightDownload},
     };
 
     constexpr double Goal = 1.01;
