@@ -13,6 +13,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev
+  xinetd rdate   # a real Time Protocol server and client for the time-server tests
   fonts-dseg fonts-dejavu-core
 )
 packages_only=false
