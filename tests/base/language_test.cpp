@@ -192,16 +192,19 @@ TEST_F(LanguageTablesTest, LookupWhileLoadingFromOtherThreads)
     std::vector<std::thread> readers;
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&] {
-            while (loading.load()) {
+            do {
                 const QString error = LookupText(5034);
                 const QString ok = LookupText(5036);
                 if ((error != "Communication Error!" && error != "Verbindungsfehler!")
                     || (ok != "Communication OK." && ok != "Verbindung OK."))
                     ++unexpected;
                 ++lookups;
-            }
+            } while (loading.load());
         });
     }
+    // Every reader is looking up before the loads begin, however busy the machine is.
+    while (lookups.load() < 4)
+        std::this_thread::yield();
     for (int i = 0; i < 200; ++i)
         load(i % 2 ? "old" : "new");
     loading = false;
