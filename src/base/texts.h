@@ -92,5 +92,9 @@ constexpr int ClearAlarmsButton = 5250;      // "Clear Alarm Times"
 // The day and night dialog's place list caption: its control number 1334 names the main
 // window's reset note.
 constexpr int ChooseLocation = 5251;         // "Choose Location:"
+constexpr int InformationUnanswered = 5270;  // "Informations read; %1 variables did not answer."
+constexpr int ClearingUnanswered = 5271;     // "Clearing incomplete: %1 variables did not answer."
+constexpr int InfoLinesNotLoaded = 5272;     // "%1 lines of vars.txt beyond 50 variables were not used."
+constexpr int NoAnswer = 5273;               // "no answer"
 
 } // namespace kestrix::Text
