@@ -11,14 +11,15 @@
 // soon as the window has been painted for the first time, then exits: the start-up benchmark
 // measures with it.
 // --screenshot-dialog NAME FILE renders a dialog alone as it opens (NAME "alarms": the alarm
-// dialog; "daynight": the day and night dialog with the last place of its list picked), then
-// exits.
+// dialog; "daynight": the day and night dialog with the last place of its list picked; "ntp":
+// the time-server dialog), then exits.
 
 #include "alarms/ui/alarm_dlg.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "app/velmora_dlg.h"
 #include "daynight/ui/daynight_dlg.h"
+#include "time/ui/ntp_server_dlg.h"
 #include "widgets/main_window_host.h"
 
 #include <QApplication>
@@ -189,6 +190,7 @@ constexpr DialogShot DialogShots[] = {
          dialog->placeList()->setCurrentIndex(dialog->placeList()->count() - 1);
          return std::unique_ptr<QDialog>(std::move(dialog));
      }},
+    {"ntp", [] { return std::unique_ptr<QDialog>(std::make_unique<CNTPServerDlg>()); }},
 };
 
 // Shows the dialog, renders it into `file` once it has been painted at its own size, and closes

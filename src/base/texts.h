@@ -92,6 +92,10 @@ constexpr int ClearAlarmsButton = 5250;      // "Clear Alarm Times"
 // The day and night dialog's place list caption: its control number 1334 names the main
 // window's reset note.
 constexpr int ChooseLocation = 5251;         // "Choose Location:"
+// The time-server dialog's status line after a reply: %1 the time set ("17:00:00 29.01.14"),
+// %2 the server's address.
+constexpr int ServerTimeUploaded = 5252;     // "Time %1 uploaded from %2."
+constexpr int ServerTimeNotSet = 5253;       // "The board did not answer; the time was not set."
 constexpr int InformationUnanswered = 5270;  // "Informations read; %1 variables did not answer."
 constexpr int ClearingUnanswered = 5271;     // "Clearing incomplete: %1 variables did not answer."
 constexpr int InfoLinesNotLoaded = 5272;     // "%1 lines of vars.txt beyond 50 variables were not used."
