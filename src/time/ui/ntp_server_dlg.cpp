@@ -88,13 +88,15 @@ int TimeServerRequests::request(const QString &address, SerialSettings settings,
         return number;
     }
     // A client per request, so that each reply is uploaded with its own request's settings.
+    // Queued, so that a failure the client finds at once reaches the caller after it has the
+    // request's number.
     auto *client = new TimeServerClient(this);
     ++m_waiting;
     connect(client, &TimeServerClient::replied, this, [=, this](std::uint32_t seconds) {
         --m_waiting;
         client->deleteLater();
         upload(number, seconds, address, settings, offsetHours);
-    });
+    }, Qt::QueuedConnection);
     connect(client, &TimeServerClient::failed, this, [=, this](TimeServerClient::Failure failure) {
         --m_waiting;
         client->deleteLater();
@@ -102,7 +104,7 @@ int TimeServerRequests::request(const QString &address, SerialSettings settings,
             Q_EMIT ended(number, LookupText(Text::NtpUnavailable));
         else
             Q_EMIT notSent(number, TimeServerClient::textOf(failure));
-    });
+    }, Qt::QueuedConnection);
     client->request(*server, m_timeoutMs);
     return number;
 }
