@@ -39,6 +39,12 @@ constexpr CommandOption TimeServerOptions[] = {
     {"print", nullptr, "only print the times; send nothing to the board"},
 };
 
+constexpr CommandOption InfoOptions[] = {
+    {"clear", nullptr, "first set every variable to zero, after the password of config.ini [Settings] admin "
+                       "(asked on the terminal without echo), and print the board's answers"},
+    {"password-stdin", nullptr, "with --clear: read the password as one line of standard input"},
+};
+
 // The commands: name, operands, what it does, how many operands, its own options, its function.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
@@ -65,6 +71,9 @@ constexpr Command Commands[] = {
      runDayNight},
     {"time-server", "", "ask a time server (RFC 868, UDP) for the time, print it and set the board's clock to it "
                         "in the time zone", 0, 0, TimeServerOptions, runTimeServer},
+    {"info", "", "read the board's information variables named in vars.txt and print them as "
+                 "name<TAB>value lines (\"(no answer)\" for a variable that did not answer)", 0, 0, InfoOptions,
+     runInfo},
 };
 
 std::span<const Command> commandTable()

@@ -22,6 +22,7 @@ int runDownload(const Options &options);
 int runAlarms(const Options &options);
 int runDayNight(const Options &options);
 int runTimeServer(const Options &options);
+int runInfo(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);
