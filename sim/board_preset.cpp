@@ -21,6 +21,24 @@ constexpr RegisterValue ConfiguredParameters[] = {
     {856, 0x00}, {857, 0x00},
 };
 
+// The operating information vars.txt names, in parameter registers: hours of operation 12345,
+// 321 power-ups, 17 resets, 3 watchdog resets, the last power failure 23:15:07 02.11.26 and the
+// last reset 08:30:00 15.11.26 (two decimal digits a byte), temperatures -12 and 38, water 4 and
+// 24 (signed, high byte first), a correction of -2 applied.
+constexpr RegisterValue InformationRegisters[] = {
+    {410, 0x30}, {411, 0x39}, {412, 0x01}, {413, 0x41}, {414, 0x00}, {415, 0x11}, {416, 0x03},
+    {420, 0x23}, {421, 0x15}, {422, 0x07}, {423, 0x02}, {424, 0x11}, {425, 0x26},
+    {426, 0x08}, {427, 0x30}, {428, 0x00}, {429, 0x15}, {430, 0x11}, {431, 0x26},
+    {432, 0xFF}, {433, 0xF4}, {434, 0x00}, {435, 0x26}, {436, 0x00}, {437, 0x04}, {438, 0x00}, {439, 0x18},
+    {440, 0xFE},
+};
+
+// And in working memory: 2 display segment faults, 5 communication errors, 42 alarm outputs
+// fired, light sensor level 140.
+constexpr RegisterValue InformationVariables[] = {
+    {20, 0x00}, {21, 0x02}, {22, 0x00}, {23, 0x05}, {24, 0x00}, {25, 0x2A}, {30, 0x8C},
+};
+
 } // namespace
 
 uint8_t clockByte(int value)
@@ -43,12 +61,26 @@ std::span<const RegisterValue> configuredParameters()
     return ConfiguredParameters;
 }
 
+std::span<const RegisterValue> informationRegisters()
+{
+    return InformationRegisters;
+}
+
+std::span<const RegisterValue> informationVariables()
+{
+    return InformationVariables;
+}
+
 void presetConfiguredBoard(BoardSim &board, const std::tm &local)
 {
     for (const RegisterValue &entry : clockRegisters(local))
         board.setRegister(entry.reg, entry.value);
     for (const RegisterValue &entry : configuredParameters())
         board.setRegister(entry.reg, entry.value);
+    for (const RegisterValue &entry : informationRegisters())
+        board.setRegister(entry.reg, entry.value);
+    for (const RegisterValue &entry : informationVariables())
+        board.setVariable(entry.reg, entry.value);
 }
 
 } // namespace kestrix::sim

@@ -27,7 +27,14 @@ std::array<RegisterValue, 7> clockRegisters(const std::tm &local);
 // Every register a download reads after the clock, and the alarm output pair, as set up.
 std::span<const RegisterValue> configuredParameters();
 
-// The clock of `local` and the configured parameters, into the board's registers.
+// The operating information of a board that has run for a while: counters, time stamps and
+// temperatures in parameter registers 410-440, and counters in working-memory variables 20-30
+// (`reg` is then the variable's number).
+std::span<const RegisterValue> informationRegisters();
+std::span<const RegisterValue> informationVariables();
+
+// The clock of `local`, the configured parameters and the information, into the board's
+// registers and variables.
 void presetConfiguredBoard(BoardSim &board, const std::tm &local);
 
 } // namespace kestrix::sim

@@ -399,6 +399,17 @@ TEST_F(BoardSimTest, ConfiguredBoardAnswersItsSettings)
         EXPECT_EQ(line->query(frame, 1), answer) << printable(frame);
 }
 
+// The information of vars.txt: parameter registers through "R", working memory through "r".
+TEST_F(BoardSimTest, ConfiguredBoardAnswersItsInformation)
+{
+    presetConfiguredBoard(board, std::tm{});
+    const std::vector<std::pair<std::string, std::string>> reads = {
+        {"R410\r", "\x30"}, {"R411\r", "\x39"}, {"R420\r", "\x23"}, {"R425\r", "\x26"}, {"R432\r", "\xff"},
+        {"R433\r", "\xf4"}, {"R440\r", "\xfe"}, {"r021\r", "\x02"}, {"r030\r", "\x8c"}, {"R417\r", "\xff"}};
+    for (const auto &[frame, answer] : reads)
+        EXPECT_EQ(line->query(frame, 1), answer) << printable(frame);
+}
+
 // The program starts configured, its clock on local time, unless told to start blank.
 TEST(BoardSimProgram, StartsConfiguredOrBlank)
 {
