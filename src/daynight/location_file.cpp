@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace kestrix {
 
@@ -22,6 +23,9 @@ constexpr const char *TimeNames[DayTimeCount] = {"Rise", "Set", "Begin", "End"};
 
 // The file's order of the times: Rise and Set of every month, then Begin and End of every month.
 constexpr std::pair<DayTime, DayTime> TimePairs[] = {{DayTime::Rise, DayTime::Set}, {DayTime::Begin, DayTime::End}};
+
+// More places than anyone keeps; a hand-edited count beyond it is not followed into the billions.
+constexpr int MaxPlaces = 999;
 
 QString slotKey(int slot)
 {
@@ -74,7 +78,7 @@ QStringList placeKeys()
 LocationList locationListOf(const IniSnapshot &file)
 {
     LocationList list;
-    const int count = leadingNumber(file.read(SettingsSection, CountKey)).value_or(0);
+    const int count = std::min(leadingNumber(file.read(SettingsSection, CountKey)).value_or(0), MaxPlaces);
     for (int slot = 1; slot <= count; ++slot)
         list.names << file.read(SettingsSection, slotKey(slot));
     list.brightness = file.read(BrightnessSection, BrightnessKey);
@@ -118,6 +122,12 @@ QString nameProblem(const QString &name)
         return QStringLiteral("A place's name cannot hold \"]\" or a line break: \"%1\".").arg(name);
     if (name.startsWith(u'=') || name.front().isSpace() || name.back().isSpace())
         return QStringLiteral("A place's name cannot start with \"=\" or begin or end with a blank: \"%1\".").arg(name);
+    // The file's reader takes one pair of enclosing quotes off a value and cuts it to 199
+    // characters: such a name would not find its own section again.
+    const bool quoted = name.size() >= 2 && (name.front() == u'"' || name.front() == u'\'') && name.back() == name.front();
+    if (quoted || name.size() > IniFile::MaxValueLength)
+        return QStringLiteral("A place's name cannot be enclosed in quotes or longer than %1 characters.")
+            .arg(IniFile::MaxValueLength);
     return {};
 }
 

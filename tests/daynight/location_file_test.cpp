@@ -80,6 +80,9 @@ TEST_F(LocationFile, ListAndPlacesReadAsTheFileHoldsThem)
     EXPECT_EQ(slotOfName(list, "vienna"), 1);
     EXPECT_EQ(slotOfName(list, "Vie"), 0);
 
+    write("[Location Settings]\nLocations=2000000000\n");
+    EXPECT_EQ(loadLocationList().names.size(), 999) << "a hand-edited count is not followed into the billions";
+
     QFile::remove(locationFilePath());
     EXPECT_TRUE(loadLocationList().names.isEmpty());
     EXPECT_EQ(loadLocation(1), LocationRecord{});
@@ -124,7 +127,7 @@ TEST_F(LocationFile, ANameMatchesItsSlotExactlyIgnoringCase)
 TEST_F(LocationFile, NamesThatWouldBreakTheFileAreRefused)
 {
     write(TwoPlaces);
-    for (const char *name : {"Wi]en", "Linz\nX", "=Graz", "", " Graz"}) {
+    for (const char *name : {"Wi]en", "Linz\nX", "=Graz", "", " Graz", "\"Graz\"", "'Linz'"}) {
         LocationRecord record = paris();
         record.name = name;
         QString error;
