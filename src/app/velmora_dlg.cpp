@@ -8,6 +8,7 @@
 #include "base/texts.h"
 #include "comm/ui/connection_buttons.h"
 #include "daynight/ui/daynight_buttons.h"
+#include "info/ui/info_buttons.h"
 #include "params/parameter_file.h"
 #include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
@@ -564,6 +565,7 @@ void CVelmoraDlg::wireButtons()
     wireTimeButtons(*this);
     wireAlarmButtons(*this);
     wireDayNightButtons(*this);
+    wireInfoButtons(*this);
     wireParameterButtons(*this, *m_params, [](Operation &operation) { return uploadPcTime(operation); });
     for (const Command &command : Commands)
         wireNotAvailable(command.number);

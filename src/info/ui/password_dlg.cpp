@@ -1,0 +1,75 @@
+#include "info/ui/password_dlg.h"
+
+#include "base/config_file.h"
+#include "base/language.h"
+#include "base/texts.h"
+#include "info/info_variables.h"
+#include "widgets/localize.h"
+
+#include <QDialogButtonBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kestrix {
+
+CPasswordDlg::CPasswordDlg(QWidget *parent) : QDialog(parent), m_stored(storedClearingPassword())
+{
+    setDialogNumber(this, DialogNumber);
+    setWindowTitle(QStringLiteral("Clear Informations"));
+
+    // The labels start empty: only the language tables give them a text.
+    auto *prompt = numberedLabel(PromptLabel, QString(), this);
+    auto *note = numberedLabel(NoteLabel, QString(), this);
+    note->setWordWrap(true);
+    m_edit = new QLineEdit(this);
+    setControlNumber(m_edit, PasswordEdit);
+    m_edit->setEchoMode(QLineEdit::Password);
+
+    auto *buttons = new QDialogButtonBox(this);
+    QPushButton *ok = buttons->addButton(textOr(Text::OkButton, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
+    setControlNumber(ok, OkButton);
+    ok->setDefault(true);
+    QPushButton *cancel = buttons->addButton(textOr(Text::CancelButton, QStringLiteral("Cancel")),
+                                             QDialogButtonBox::RejectRole);
+    setControlNumber(cancel, CancelButton);
+    const QIcon cancelIcon(dataFilePath(QStringLiteral("close.png")));
+    if (!cancelIcon.isNull())
+        cancel->setIcon(cancelIcon);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(prompt);
+    layout->addWidget(m_edit);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    setMinimumWidth(320);
+
+    LocalizeDialog(this, DialogNumber);
+    m_edit->setFocus();
+}
+
+bool CPasswordDlg::passwordAllowed() const
+{
+    return passwordAllowsClearing(m_stored, m_entered);
+}
+
+// A password other than the stored one is reported here; the prompt closes as accepted
+// either way.
+void CPasswordDlg::accept()
+{
+    m_entered = m_edit->text();
+    if (m_entered != m_stored) {
+        QMessageBox box(QMessageBox::NoIcon, windowTitle(),
+                        textOr(Text::WrongPassword, QStringLiteral("Wrong Password! Can't clear parameters.")),
+                        QMessageBox::Ok, this);
+        box.exec();
+    }
+    QDialog::accept();
+}
+
+} // namespace kestrix

@@ -1,0 +1,243 @@
+// The clock information dialog: the variables of vars.txt it lists, Download and Clear
+// Information against the simulated board, the password prompt, and a missing vars.txt.
+#include "support/test_support.h"
+#include "support/ui_support.h"
+
+#include "app/velmora_dlg.h"
+#include "base/language.h"
+#include "info/ui/parameters_dlg.h"
+#include "info/ui/password_dlg.h"
+#include "widgets/operation_progress.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace kestrix {
+namespace {
+
+namespace kt = kestrix::testing;
+using kt::childByNumber;
+
+constexpr int ShippedVariables = 15;
+constexpr int HoursOfOperation = 0;   // row of "Hours of operation" (Int, registers 410-411)
+constexpr int WatchdogResets = 3;     // row of "Watchdog resets" (Char, register 416)
+
+// A data folder with the shipped vars.txt naming the simulated board's port (COM3, 9600 bps).
+class InfoDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        data.writeConfig("[Settings]\nPort=2\nBaud=2\nadmin=Secret\n");
+        board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+    }
+
+    static QPushButton *button(QWidget &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
+
+    static QString value(CParametersDlg &dialog, int row)
+    {
+        return dialog.list()->topLevelItem(row)->text(CParametersDlg::ValueColumn);
+    }
+
+    static void clickAndWait(CParametersDlg &dialog, int control)
+    {
+        QTest::mouseClick(button(dialog, control), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 90000));
+    }
+
+    // Clear Information with `typed` entered in the prompt and OK pressed (or Cancel when
+    // `cancel`); returns the text of a message box the prompt showed.
+    QString clearWith(CParametersDlg &dialog, const QString &typed, bool cancel = false)
+    {
+        QString message;
+        // A message box the prompt shows is read and closed; the watch ends with this call.
+        QTimer boxWatch;
+        boxWatch.setInterval(20);
+        QObject::connect(&boxWatch, &QTimer::timeout, [&message] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                message = box->text();
+                box->accept();
+            }
+        });
+        boxWatch.start();
+        kt::whenModalOpens([&](QWidget *modal) {
+            auto *prompt = qobject_cast<CPasswordDlg *>(modal);
+            ASSERT_TRUE(prompt);
+            EXPECT_EQ(prompt->passwordEdit()->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(prompt->passwordEdit(), typed);
+            QTest::mouseClick(button(*prompt, cancel ? CPasswordDlg::CancelButton : CPasswordDlg::OkButton),
+                              Qt::LeftButton);
+        });
+        clickAndWait(dialog, CParametersDlg::ClearButton);
+        return message;
+    }
+
+    bool boardReceived(const std::string &frame) const
+    {
+        const std::vector<std::string> frames = board->frameTexts();
+        return std::ranges::find(frames, frame) != frames.end();
+    }
+
+    kt::ScratchDataDir data;
+    std::unique_ptr<sim::BoardSim> board;
+};
+
+TEST_F(InfoDialog, OpensWithTheShippedVariablesNamedAndNoValues)
+{
+    CParametersDlg dialog;
+    EXPECT_EQ(dialogNumber(&dialog), 175);
+    EXPECT_EQ(dialog.windowTitle(), "Clock Information");
+    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    QTreeWidget *list = dialog.list();
+    EXPECT_EQ(controlNumber(list), 1054);
+    ASSERT_EQ(list->topLevelItemCount(), ShippedVariables);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), "Hours of operation");
+    EXPECT_EQ(list->topLevelItem(4)->text(0), "Last power failure");
+    EXPECT_EQ(list->topLevelItem(14)->text(0), "Light sensor level");
+    EXPECT_EQ(value(dialog, 0), "");
+    EXPECT_EQ(list->headerItem()->text(0), "Parameter");
+    EXPECT_EQ(list->headerItem()->text(1), "Value");
+    EXPECT_EQ(list->columnWidth(0), 260);
+    EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(button(dialog, 1208)->text(), "Download Information");
+    EXPECT_EQ(button(dialog, 1129)->text(), "Clear Information");
+    EXPECT_EQ(button(dialog, 1)->text(), "Close");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status:");
+    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+    EXPECT_TRUE(board->frameTexts().empty());
+
+    LoadLanguage("german", data.path());
+    CParametersDlg german;
+    EXPECT_EQ(german.windowTitle(), "Uhrinformationen");
+    EXPECT_EQ(button(german, 1208)->text(), "Informationen herunterladen");
+    EXPECT_EQ(button(german, 1129)->text(), "Informationen löschen");
+    CPasswordDlg prompt;
+    EXPECT_EQ(childByNumber<QLabel>(&prompt, 1205)->text(), "Passwort eingeben:");
+    LoadLanguage("english", data.path());
+}
+
+TEST_F(InfoDialog, TheMainWindowsClockInformationButtonOpensIt)
+{
+    CVelmoraDlg window;
+    window.clockTimer().stop();
+    int rows = -1;
+    kt::whenModalOpens([&rows](QWidget *modal) {
+        if (auto *dialog = qobject_cast<CParametersDlg *>(modal))
+            rows = dialog->list()->topLevelItemCount();
+    });
+    QTest::mouseClick(window.button(1128), Qt::LeftButton);
+    EXPECT_EQ(rows, ShippedVariables);
+    EXPECT_TRUE(window.messageLine(0)->text().isEmpty());
+}
+
+TEST_F(InfoDialog, DownloadShowsTheBoardsValues)
+{
+    board->setRegister(410, 0x30);
+    board->setRegister(411, 0x39);
+    CParametersDlg dialog;
+    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    EXPECT_EQ(value(dialog, HoursOfOperation), "12345");
+    EXPECT_EQ(value(dialog, 1), "65535");   // registers the board never had set read 0xFF
+    EXPECT_EQ(value(dialog, WatchdogResets), "-1");
+    EXPECT_TRUE(dialog.list()->topLevelItem(HoursOfOperation)->toolTip(1).isEmpty());
+    EXPECT_TRUE(boardReceived("R410\r"));
+    EXPECT_TRUE(boardReceived("r030\r"));
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Informations readed from clock.");
+    EXPECT_TRUE(button(dialog, CParametersDlg::DownloadButton)->isEnabled());
+}
+
+TEST_F(InfoDialog, ClosingDuringADownloadCancelsIt)
+{
+    auto dialog = std::make_unique<CParametersDlg>();
+    QTest::mouseClick(button(*dialog, CParametersDlg::DownloadButton), Qt::LeftButton);
+    EXPECT_TRUE(dialog->runner().busy());
+    dialog->reject();
+    dialog.reset();   // waits for the cancelled download
+    EXPECT_FALSE(boardReceived("R440\r")) << "the download went on after the dialog closed";
+}
+
+TEST_F(InfoDialog, AVariableThatDoesNotAnswerShowsNoValue)
+{
+    board->setFaults({.unansweredReads = {410}});
+    CParametersDlg dialog;
+    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    QTreeWidgetItem *hours = dialog.list()->topLevelItem(HoursOfOperation);
+    EXPECT_EQ(hours->text(1), "");
+    EXPECT_EQ(hours->toolTip(1), "no answer");
+    EXPECT_EQ(value(dialog, WatchdogResets), "-1");
+    EXPECT_TRUE(dialog.statusLine()->text().contains("1 variables did not answer")) << dialog.statusLine()->text().toStdString();
+}
+
+TEST_F(InfoDialog, ClearingWithTheStoredPasswordZeroesTheBoardsVariables)
+{
+    board->setRegister(410, 0x30);
+    CParametersDlg dialog;
+    EXPECT_EQ(clearWith(dialog, "Secret"), "");
+    EXPECT_TRUE(boardReceived("W41000\r"));
+    EXPECT_TRUE(boardReceived("w03000\r"));
+    EXPECT_EQ(board->registerValue(410), 0);
+    EXPECT_EQ(value(dialog, HoursOfOperation), "0");
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: All informations deleted.");
+}
+
+TEST_F(InfoDialog, AWrongPasswordOrCancelClearsNothing)
+{
+    board->setRegister(410, 0x30);
+    CParametersDlg dialog;
+    EXPECT_EQ(clearWith(dialog, "secret"), "Wrong Password! Can't clear parameters.");
+    EXPECT_EQ(clearWith(dialog, "Secret", true), "");
+    EXPECT_TRUE(board->frameTexts().empty());
+    EXPECT_EQ(board->registerValue(410), 0x30);
+
+    // Without a stored password nothing clears, and an empty entry says nothing.
+    data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
+    EXPECT_EQ(clearWith(dialog, ""), "");
+    EXPECT_EQ(clearWith(dialog, "Secret"), "Wrong Password! Can't clear parameters.");
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(InfoDialog, WithoutVarsTxtTheListIsEmptyAndEachDownloadSaysSo)
+{
+    QFile::remove(data.file("vars.txt"));
+    int boxes = 0;
+    const auto expectFileBox = [&boxes] {
+        kt::whenModalOpens([&boxes](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box->text(), "File Opening Error!");
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            ++boxes;
+        });
+    };
+    expectFileBox();
+    CParametersDlg dialog;
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(dialog.list()->topLevelItemCount(), 0);
+    expectFileBox();
+    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    EXPECT_EQ(boxes, 2);
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+TEST_F(InfoDialog, LinesBeyondFiftyVariablesAreCountedInTheStatusLine)
+{
+    QFile file(data.file("vars.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    for (int line = 0; line < 53; ++line)
+        file.write(QStringLiteral("Counter %1;%2;Char;Par\n").arg(line).arg(100 + line).toUtf8());
+    file.close();
+    CParametersDlg dialog;
+    EXPECT_EQ(dialog.list()->topLevelItemCount(), 50);
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: 3 lines of vars.txt beyond 50 variables were not used.");
+}
+
+} // namespace
+} // namespace kestrix
