@@ -12,13 +12,15 @@
 // measures with it.
 // --screenshot-dialog NAME FILE renders a dialog alone as it opens (NAME "alarms": the alarm
 // dialog; "daynight": the day and night dialog with the last place of its list picked; "ntp":
-// the time-server dialog), then exits.
+// the time-server dialog; "info": the clock information dialog after a download from the board
+// of config.ini), then exits.
 
 #include "alarms/ui/alarm_dlg.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "app/velmora_dlg.h"
 #include "daynight/ui/daynight_dlg.h"
+#include "info/ui/parameters_dlg.h"
 #include "time/ui/ntp_server_dlg.h"
 #include "widgets/main_window_host.h"
 
@@ -26,6 +28,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
@@ -191,6 +194,19 @@ constexpr DialogShot DialogShots[] = {
          return std::unique_ptr<QDialog>(std::move(dialog));
      }},
     {"ntp", [] { return std::unique_ptr<QDialog>(std::make_unique<CNTPServerDlg>()); }},
+    {"info", [] {
+         auto dialog = std::make_unique<CParametersDlg>();
+         QEventLoop downloading;
+         QObject::connect(&dialog->runner(), &OperationRunner::busyChanged, &downloading,
+                          [&downloading](bool busy) {
+                              if (!busy)
+                                  downloading.quit();
+                          });
+         dialog->OnDownload();
+         if (dialog->runner().busy())
+             downloading.exec();
+         return std::unique_ptr<QDialog>(std::move(dialog));
+     }},
 };
 
 // Shows the dialog, renders it into `file` once it has been painted at its own size, and closes
