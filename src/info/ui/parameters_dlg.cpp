@@ -76,10 +76,8 @@ CParametersDlg::CParametersDlg(QWidget *parent) : QDialog(parent)
     // tables; the list and status line take theirs by text number.
     LocalizeDialog(this, DialogNumber);
     readSerialSettings(m_settings);
-    if (loadVariables()) {
-        for (const InfoVariable &variable : m_variables)
-            m_list->addTopLevelItem(new QTreeWidgetItem(QStringList{variable.name, QString()}));
-    }
+    if (loadVariables())
+        showNames();
 }
 
 CParametersDlg::~CParametersDlg()
@@ -143,10 +141,28 @@ bool CParametersDlg::loadVariables()
     return true;
 }
 
+// One row per variable. The rows stay, values and all, while vars.txt names the same
+// variables; a changed file gets new rows.
+void CParametersDlg::showNames()
+{
+    QStringList names;
+    for (const InfoVariable &variable : m_variables)
+        names << variable.name;
+    QStringList shown;
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row)
+        shown << m_list->topLevelItem(row)->text(NameColumn);
+    if (names == shown)
+        return;
+    m_list->clear();
+    for (const QString &name : names)
+        m_list->addTopLevelItem(new QTreeWidgetItem(QStringList{name, QString()}));
+}
+
 void CParametersDlg::OnDownload()
 {
     if (m_runner.busy() || !loadVariables())
         return;
+    showNames();
     m_runner.run(
         this,
         [settings = m_settings, variables = m_variables](Reporter &reporter) {
@@ -165,6 +181,7 @@ void CParametersDlg::OnClear()
     prompt.exec();
     if (!prompt.passwordAllowed() || !loadVariables())
         return;
+    showNames();
     m_runner.run(
         this,
         [settings = m_settings, variables = m_variables](Reporter &reporter) {

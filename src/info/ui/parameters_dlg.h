@@ -55,6 +55,7 @@ private:
     QLayout *createButtons();
     void connectRunner();
     bool loadVariables();
+    void showNames();
     void showValues(const InfoValues &values);
     void setButtonsEnabled(bool enabled);
     void showStatus(const QString &message);

@@ -10,7 +10,6 @@
 #include "widgets/operation_progress.h"
 
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -225,6 +224,17 @@ TEST_F(InfoDialog, WithoutVarsTxtTheListIsEmptyAndEachDownloadSaysSo)
     clickAndWait(dialog, CParametersDlg::DownloadButton);
     EXPECT_EQ(boxes, 2);
     EXPECT_TRUE(board->frameTexts().empty());
+
+    // Once the file is back, a download lists its variables and reads them.
+    QFile vars(data.file("vars.txt"));
+    ASSERT_TRUE(vars.open(QIODevice::WriteOnly));
+    vars.write("Hours of operation;410;Int;Par\n");
+    vars.close();
+    board->setRegister(410, 0x30);
+    board->setRegister(411, 0x39);
+    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    ASSERT_EQ(dialog.list()->topLevelItemCount(), 1);
+    EXPECT_EQ(value(dialog, HoursOfOperation), "12345");
 }
 
 TEST_F(InfoDialog, LinesBeyondFiftyVariablesAreCountedInTheStatusLine)
