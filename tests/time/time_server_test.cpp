@@ -137,6 +137,19 @@ TEST_F(TimeServerClientTest, RepliesFromOtherPortsAreIgnoredAndSilenceTimesOut)
     EXPECT_EQ(failures[0][0].value<TimeServerClient::Failure>(), TimeServerClient::Failure::Unavailable);
 }
 
+TEST_F(TimeServerClientTest, RepliesFromAnotherAddressAreIgnored)
+{
+    Responder responder;
+    QUdpSocket stranger;
+    if (!stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), responder.server().port))
+        GTEST_SKIP() << "127.0.0.2 cannot be bound here";
+    responder.answerFrom = &stranger;   // same port, another address
+    client.request(responder.server(), 500);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(replies.size(), 0);
+    EXPECT_EQ(failures.size(), 1);
+}
+
 TEST_F(TimeServerClientTest, WorksOverIpv6)
 {
     Responder responder(QHostAddress::LocalHostIPv6);
