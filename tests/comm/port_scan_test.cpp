@@ -190,13 +190,25 @@ private:
     const sim::BoardSim &m_board;
 };
 
+// Each pause lasts until the board has the first frame, so that the cancel it causes is seen
+// before the next frame however busy the machine is.
+class WaitForFirstFrame final : public Sleeper {
+public:
+    explicit WaitForFirstFrame(const sim::BoardSim &board) : m_board(board) {}
+    void pause(Milliseconds) override { m_board.waitForFrames(1, 2000ms); }
+
+private:
+    const sim::BoardSim &m_board;
+};
+
 TEST_F(ScanTest, CancelInsideATryStopsBeforeTheNextFrameAndReleasesThePort)
 {
     auto board = kt::startBoardOn(1, 9600);
     ASSERT_TRUE(board);
     const QString before = data.readConfig();
     CancelAfterFirstFrame cancelling(*board);
-    const ScanResult result = scanPorts({}, cancelling, sleeper);
+    WaitForFirstFrame waiting(*board);
+    const ScanResult result = scanPorts({}, cancelling, waiting);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(cancelling.lines[0], "Operation cancelled.");
     EXPECT_EQ(cancelling.lines[1], "");
