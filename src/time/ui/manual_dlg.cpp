@@ -4,12 +4,12 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "widgets/localize.h"
+#include "widgets/operation_progress.h"
 
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 
@@ -45,17 +45,6 @@ QLineEdit *digitsEdit(int control, int limit, const QString &text, QWidget *pare
     edit->setText(text.left(limit));
     setControlNumber(edit, control);
     return edit;
-}
-
-QMessageBox::Icon boxIcon(MessageIcon icon)
-{
-    switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Warning: return QMessageBox::Warning;
-    case MessageIcon::Error: return QMessageBox::Critical;
-    case MessageIcon::None: break;
-    }
-    return QMessageBox::NoIcon;
 }
 
 } // namespace
@@ -112,10 +101,7 @@ void CManualDlg::connectRunner()
             m_status->setText(text);
     });
     connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
-    m_runner.setMessageBoxHandler([this](const QString &text, MessageIcon icon) {
-        QMessageBox box(boxIcon(icon), windowTitle(), text, QMessageBox::Ok, this);
-        box.exec();
-    });
+    showMessageBoxesOver(this, m_runner);
 }
 
 void CManualDlg::setButtonsEnabled(bool enabled)
