@@ -15,6 +15,7 @@
 //   written is read as x), so such a value shrinks with each write until it has none left.
 //   A value holding a line break or NUL is refused by the write, with a reason.
 
+#include "fuzz_support.h"
 #include "alarms/alarm_file.h"
 #include "base/ini_file.h"
 #include "base/text_encoding.h"
@@ -26,17 +27,12 @@
 #include <cstdlib>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
 
 const QString Section = QStringLiteral("Parameters");
 const QString Tags[AlarmProgramCount] = {QStringLiteral("p1"), QStringLiteral("p2")};
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // The lines of `bytes` that name program `program`: a ";" and, before the first one, the tag
 // with nothing but white space around it.
@@ -76,12 +72,6 @@ void checkAlarmFile(const QByteArray &bytes)
     for (int program = 0; program < AlarmProgramCount; ++program)
         check(again.programs[program] == packed(read.programs[program]));
     check(formatAlarmFile(again.programs) == written);
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
 }
 
 // Every entry reads back from `file` as written (an empty one as empty).

@@ -3,6 +3,7 @@
 // byte back; board text is printable once escaped; Windows-1252 text survives the round trip
 // byte for byte.
 
+#include "fuzz_support.h"
 #include "base/text_encoding.h"
 #include "comm/protocol.h"
 #include "comm/serial_channel.h"
@@ -14,14 +15,9 @@
 #include <string>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void checkHexText(const std::string &answer)
 {

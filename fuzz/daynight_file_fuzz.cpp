@@ -17,6 +17,7 @@
 // - every key of the file the save did not write reads as before.
 // A count of places beyond MostPlaces is not read: the list would hold that many entries.
 
+#include "fuzz_support.h"
 #include "base/ini_file.h"
 #include "base/text_encoding.h"
 #include "daynight/location_file.h"
@@ -28,6 +29,7 @@
 #include <optional>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
 
@@ -37,24 +39,6 @@ const QString BrightnessSection = QStringLiteral("Minimal Brightness");
 const QString BrightnessKey = QStringLiteral("Brightness");
 
 constexpr int MostPlaces = 1000;
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-}
 
 // What the reader gives back for a written value.
 QString asRead(const QString &written)

@@ -8,6 +8,7 @@
 // - the first bytes, taken as a variable's type, kind and register bytes, decode (download) and
 //   sum (clearing answers) as computed here: Char of Par as a signed char, of Ram in two decimal
 //   digits at least, Int and SInt big-endian 16 bits, Time as "b0:b1:b2 b3.b4.b5.".
+#include "fuzz_support.h"
 #include "info/info_variables.h"
 
 #include <cstddef>
@@ -18,14 +19,9 @@
 #include <vector>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 bool isBlank(QChar c)
 {

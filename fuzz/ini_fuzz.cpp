@@ -5,6 +5,7 @@
 // - the written key reads back as the reading rules give it;
 // - writing the same key again changes nothing.
 
+#include "fuzz_support.h"
 #include "base/ini_file.h"
 
 #include <QDir>
@@ -15,27 +16,9 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        std::abort();
-}
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 bool isUtf16(const QByteArray &bytes)
 {

@@ -11,6 +11,7 @@
 // change round by round (a value nested in quotes loses one pair each time). And A0 saved
 // from an empty Brightness field is one character, which loads as both digits and saves as two.
 
+#include "fuzz_support.h"
 #include "base/config_file.h"
 #include "params/parameter_file.h"
 
@@ -21,29 +22,12 @@
 #include <optional>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
 
 // A value loses at most one pair of quotes a round, so 199 characters settle within this many.
 constexpr int MostRounds = IniFile::MaxValueLength / 2 + 3;
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    check(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-}
 
 // A fresh window's values with the file at `path` loaded into them.
 ParameterValues loaded(const QString &path)

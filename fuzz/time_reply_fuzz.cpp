@@ -1,6 +1,7 @@
 // Time server replies: the first four bytes are the answer (seconds since 1900, big-endian), the
 // fifth picks the time zone offset. The clock fields the board would get are compared with a
 // calendar computed here independently (days to civil date by eras of 400 years).
+#include "fuzz_support.h"
 #include "time/time_server.h"
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 using namespace kestrix;
+using namespace kestrix::fuzz;
 
 namespace {
 
@@ -34,12 +36,6 @@ Civil civilFromDays(long long z)
 QString two(long long value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
 }
 
 } // namespace

@@ -118,8 +118,10 @@ QString nameProblem(const QString &name)
 {
     if (name.trimmed().isEmpty())
         return QStringLiteral("The place needs a name.");
-    if (name.contains(u']') || name.contains(u'\n') || name.contains(u'\r'))
-        return QStringLiteral("A place's name cannot hold \"]\" or a line break: \"%1\".").arg(name);
+    const bool control = std::ranges::any_of(name, [](QChar c) { return c.category() == QChar::Other_Control; });
+    if (name.contains(u']') || control)
+        return QStringLiteral("A place's name cannot hold \"]\", a line break or another control character: \"%1\".")
+            .arg(name);
     if (name.startsWith(u'=') || name.front().isSpace() || name.back().isSpace())
         return QStringLiteral("A place's name cannot start with \"=\" or begin or end with a blank: \"%1\".").arg(name);
     // The file's reader takes one pair of enclosing quotes off a value and cuts it to 199

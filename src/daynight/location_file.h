@@ -53,8 +53,9 @@ LocationRecord loadLocation(int slot, const QString &path = locationFilePath());
 // The place whose name matches `name` exactly, ignoring case; its slot, or 0 when none.
 int slotOfName(const LocationList &list, const QString &name);
 
-// Why a name cannot be a place's section ("]", a line break, "=" or blanks at its start, an
-// empty name); empty when it can.
+// Why a name cannot be a place's section ("]", a line break or another control character, "="
+// or blanks at its start, enclosing quotes, more than 199 characters, an empty name); empty when
+// it can.
 QString nameProblem(const QString &name);
 
 // Stores the record under its name (a name already in the list, ignoring case, keeps its slot;

@@ -127,7 +127,7 @@ TEST_F(LocationFile, ANameMatchesItsSlotExactlyIgnoringCase)
 TEST_F(LocationFile, NamesThatWouldBreakTheFileAreRefused)
 {
     write(TwoPlaces);
-    for (const char *name : {"Wi]en", "Linz\nX", "=Graz", "", " Graz", "\"Graz\"", "'Linz'"}) {
+    for (const char *name : {"Wi]en", "Linz\nX", "=Graz", "", " Graz", "\"Graz\"", "'Linz'", "Gr\tz"}) {
         LocationRecord record = paris();
         record.name = name;
         QString error;
