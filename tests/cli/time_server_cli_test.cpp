@@ -101,7 +101,7 @@ TEST_F(TimeServerCli, PrintShowsTheServersTimeAndTheZonesFieldsAndSendsNothing)
     EXPECT_EQ(responder.requests, 1);
     EXPECT_TRUE(board->frameTexts().empty());
 
-    Responder ipv6(QHostAddress(QHostAddress::LocalHostIPv6));
+    Responder ipv6{QHostAddress(QHostAddress::LocalHostIPv6)};
     if (!ipv6.bound)
         GTEST_SKIP() << "no IPv6 loopback here";
     const CliRun overIpv6 = runServed(data, {"time-server", "--server", ipv6.address(), "--timezone", "-12", "--print"});
