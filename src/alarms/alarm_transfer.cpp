@@ -2,6 +2,7 @@
 
 #include "base/language.h"
 #include "base/texts.h"
+#include "comm/protocol.h"
 
 #include <algorithm>
 
@@ -80,7 +81,7 @@ std::optional<QString> readValue(Exchange &exchange, int reg, int &unanswered)
         ++unanswered;
         return std::nullopt;
     }
-    return *byte == 0xff ? QString() : QStringLiteral("%1").arg(*byte, 2, 16, QLatin1Char('0'));
+    return *byte == 0xff ? QString() : hexByte(*byte);
 }
 
 // The type sits in the upper digit; "f" is an unset byte.

@@ -68,4 +68,9 @@ std::string ToHexText(const std::string &decimal)
     return text;
 }
 
+QString hexByte(std::uint8_t byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0'));
+}
+
 } // namespace kestrix

@@ -3,6 +3,8 @@
 
 #include "comm/sleeper.h"
 
+#include <QString>
+#include <cstdint>
 #include <string>
 
 namespace kestrix {
@@ -38,6 +40,8 @@ inline const std::string HelloAnswer = "Hello";
 // A one-byte answer in decimal ("69") as two lower-case hexadecimal digits ("45"). Text that
 // is not a number gives "00".
 std::string ToHexText(const std::string &decimal);
+// A byte as two lower-case hexadecimal digits ("0a"), as a read register is shown.
+QString hexByte(std::uint8_t byte);
 
 // Pauses after frames, on top of those inside every Send and Query.
 namespace Pause {

@@ -25,7 +25,7 @@ const QString UnsetTime = QStringLiteral("255255");
 
 QString hex(int value)
 {
-    return QStringLiteral("%1").arg(value & 0xff, 2, 16, QLatin1Char('0')).toUpper();
+    return hexByte(std::uint8_t(value & 0xff)).toUpper();
 }
 
 int decimal(const QString &text)

@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 #include "base/ini_file.h"
 #include "base/text_encoding.h"
+#include "comm/protocol.h"
 
 #include <QFile>
 
@@ -132,7 +133,7 @@ QString decodeInfoValue(const InfoVariable &variable, const std::vector<unsigned
     case InfoType::Time: {
         std::vector<QString> pairs;
         for (unsigned char byte : bytes)
-            pairs.push_back(QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')));
+            pairs.push_back(hexByte(byte));
         return timeText(pairs);
     }
     case InfoType::Unknown:

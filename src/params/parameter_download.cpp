@@ -29,7 +29,7 @@ std::optional<QString> readText(Exchange &exchange, int reg)
     const std::optional<std::uint8_t> byte = exchange.readRegister(reg, Pause::DownloadRead);
     if (!byte)
         return std::nullopt;
-    return QStringLiteral("%1").arg(*byte, 2, 16, QLatin1Char('0'));
+    return hexByte(*byte);
 }
 
 // R000 seconds, R001 minutes, R002 hours, R003 weekday, R004 day, R005 month, R006 year.
