@@ -290,6 +290,8 @@ std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
         --displayRejectsLeft;
         bytes = "?";
     }
+    if (reply.kind == ReplyKind::Display && faults.rejectOperationLines && frame != "as" && frame != "sa")
+        bytes = "?";
     if (answersLeft > 0)
         --answersLeft;
     return bytes;

@@ -33,6 +33,7 @@ struct Faults {
     int answerOnlyFirst = -1;   // gives the next N answers after setFaults, then is silent (frames that
                                 // get no answer anyway, such as the preamble, do not count); -1 = unlimited
     int rejectDisplayLines = 0; // answers the next N display lines with '?' instead of '>'
+    bool rejectOperationLines = false;  // answers every display line but "as" and "sa" with '?'
     std::chrono::milliseconds answerDelay{0};  // every answer goes out this late
     std::vector<int> unansweredReads{};   // registers whose "R" reads get no answer
 };

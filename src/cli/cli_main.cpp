@@ -74,6 +74,10 @@ constexpr Command Commands[] = {
     {"info", "", "read the board's information variables named in vars.txt and print them as "
                  "name<TAB>value lines (\"(no answer)\" for a variable that did not answer)", 0, 0, InfoOptions,
      runInfo},
+    {"display", "currency|currency-code|intensity|test|time ...",
+     "drive a display board as other programs do through the library: \"currency LINE KIND VALUE1 VALUE2\", "
+     "\"currency-code CODE KIND VALUE1 VALUE2\", \"intensity ADDRESS TYPE [HH:MM HH:MM]\", \"test\", "
+     "\"time [YYYY-MM-DDTHH:MM:SS]\" (default now); exit 0 when the board accepted", 1, 5, {}, runDisplay},
 };
 
 std::span<const Command> commandTable()

@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace kestrix::cli {
 namespace {
@@ -101,6 +102,34 @@ void addAllOptions(QCommandLineParser &parser, const Command *given)
         addCommandOptions(parser, command, added);
 }
 
+// A negative number ("-1.5", "-5") is an operand or an option's value, never an option: it is
+// marked for the parser and unmarked after.
+const QChar NegativeNumberMark(0x1f);
+
+QStringList markNegativeNumbers(QStringList arguments)
+{
+    static const QRegularExpression negativeNumber(QStringLiteral("^-(\\d|\\.\\d)"));
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (negativeNumber.match(arguments[i]).hasMatch())
+            arguments[i].prepend(NegativeNumberMark);
+    }
+    return arguments;
+}
+
+QString unmarked(QString text)
+{
+    if (text.startsWith(NegativeNumberMark))
+        text.remove(0, 1);
+    return text;
+}
+
+QStringList unmarked(QStringList texts)
+{
+    for (QString &text : texts)
+        text = unmarked(text);
+    return texts;
+}
+
 // The command a command line names: its first operand, whatever the forms of the options.
 const Command *namedCommand(const QStringList &arguments)
 {
@@ -112,11 +141,13 @@ const Command *namedCommand(const QStringList &arguments)
 
 bool takeGlobalOptions(const QCommandLineParser &parser, Options &options, QString *error)
 {
-    if (parser.isSet(QStringLiteral("port")) && !parsePortNumber(parser.value(QStringLiteral("port")), options.port, error)) {
+    if (parser.isSet(QStringLiteral("port"))
+        && !parsePortNumber(unmarked(parser.value(QStringLiteral("port"))), options.port, error)) {
         *error = QStringLiteral("--port: ") + *error;
         return false;
     }
-    if (parser.isSet(QStringLiteral("speed")) && !lineSpeed(parser.value(QStringLiteral("speed")), options.speed, error))
+    if (parser.isSet(QStringLiteral("speed"))
+        && !lineSpeed(unmarked(parser.value(QStringLiteral("speed"))), options.speed, error))
         return false;
     options.device = parser.value(QStringLiteral("device"));
     options.traceFile = parser.value(QStringLiteral("trace"));
@@ -133,7 +164,7 @@ bool takeCommandOptions(const QCommandLineParser &parser, const Command &command
             return false;
         }
         // optionNames() lists a repeated option once per use; values() holds all of them.
-        const QStringList given = parser.values(name);
+        const QStringList given = unmarked(parser.values(name));
         for (const QString &value : given.isEmpty() ? QStringList{QString()} : given) {
             options.flags << name;
             options.values << value;
@@ -183,8 +214,9 @@ bool parsePortNumber(const QString &text, int &port, QString *error)
     return false;
 }
 
-const Command *parseCommandLine(const QStringList &arguments, Options &options, bool &help, QString *error)
+const Command *parseCommandLine(const QStringList &givenArguments, Options &options, bool &help, QString *error)
 {
+    const QStringList arguments = markNegativeNumbers(givenArguments);
     QCommandLineParser parser;
     addAllOptions(parser, namedCommand(arguments));
     if (!parser.parse(arguments)) {
@@ -194,7 +226,7 @@ const Command *parseCommandLine(const QStringList &arguments, Options &options, 
     help = parser.isSet(QStringLiteral("help"));
     if (help)
         return nullptr;
-    QStringList positional = parser.positionalArguments();
+    QStringList positional = unmarked(parser.positionalArguments());
     if (positional.isEmpty()) {
         *error = QStringLiteral("no command given");
         return nullptr;

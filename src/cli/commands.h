@@ -23,6 +23,7 @@ int runAlarms(const Options &options);
 int runDayNight(const Options &options);
 int runTimeServer(const Options &options);
 int runInfo(const Options &options);
+int runDisplay(const Options &options);
 
 // Prints a usage error and returns UsageError.
 int usageErrorOf(const QString &message);

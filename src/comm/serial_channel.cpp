@@ -234,11 +234,29 @@ void CComm::reopenAfterFailedWrite()
 
 char CComm::Send(const std::string &frame)
 {
-    if (writeFrame(frame))
-        m_sleeper.pause(PauseAfterWrite);
-    else
-        reopenAfterFailedWrite();
+    sendFrame(frame);
     return 0;
+}
+
+bool CComm::sendFrame(const std::string &frame)
+{
+    if (!writeFrame(frame)) {
+        reopenAfterFailedWrite();
+        return false;
+    }
+    m_sleeper.pause(PauseAfterWrite);
+    return true;
+}
+
+int CComm::readAnswerByte()
+{
+    if (!isOpen())
+        return -1;
+    char byte = 0;
+    if (readAnswer(&byte, 1) != 1)
+        return -1;
+    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(&byte, 1));
+    return static_cast<unsigned char>(byte);
 }
 
 int CComm::readAnswer(char *buffer, int count)

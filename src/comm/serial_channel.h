@@ -62,6 +62,11 @@ public:
 
     // Writes a frame, reads nothing; always 0. A failed write closes and reopens the port.
     char Send(const std::string &frame);
+    // Send, telling whether the frame was written.
+    bool sendFrame(const std::string &frame);
+    // The first byte the board sends back, waiting at most 500 ms; -1 when none comes (or the
+    // channel is closed). Used after sendFrame by the display lines, answered by one character.
+    int readAnswerByte();
 
     // Writes a frame and reads an answer of `count` bytes (1, 5, 10 or 24); "notconnected"
     // when no byte arrives within 500 ms.

@@ -1,0 +1,194 @@
+// kestrix-cli display currency|currency-code|intensity|test|time: the display operations that
+// other programs use through the exported library, on the configured port. Each opens the
+// channel, runs one operation and closes it; exit 0 when the board accepted (">"), 1 otherwise.
+
+#include "cli/commands.h"
+#include "cli/console_reporter.h"
+
+#include "export/display_exchange.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <optional>
+
+namespace kestrix::cli {
+
+namespace {
+
+using display::DisplayExchange;
+
+// Operands as given after the action's name.
+using Operands = QStringList;
+// The operation on the open channel: the board's answer, or whether it accepted.
+using DisplayCall = std::function<int(DisplayExchange &)>;
+
+std::optional<int> integerOf(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+std::optional<double> numberOf(const QString &text)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+
+// "06:30" as hours and minutes of a day.
+std::optional<std::pair<int, int>> timeOfDayOf(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,2}):(\\d{2})$"));
+    const QRegularExpressionMatch match = form.match(text);
+    if (!match.hasMatch() || match.captured(1).toInt() > 23 || match.captured(2).toInt() > 59)
+        return std::nullopt;
+    return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
+}
+
+// The answer character as the result line: ">", "?" ... or "(no answer)".
+QString answerText(int answer)
+{
+    if (answer == 0)
+        return QStringLiteral("(no answer)");
+    if (answer < 0x20 || answer > 0x7e)
+        return QStringLiteral("<%1>").arg(answer, 2, 16, QLatin1Char('0'));
+    return QString(QChar(answer));
+}
+
+// Input the operation would refuse without sending anything: said, and nothing is opened.
+int refused(const QString &message)
+{
+    printStatus(message + QStringLiteral(" Nothing was sent."));
+    return NoBoard;
+}
+
+// Opens the channel, runs `call`, closes; prints the answer and gives the exit status.
+int runOnBoard(const Options &options, const DisplayCall &call)
+{
+    return withBoard(options, [&call](Operation &operation, const SerialSettings &settings) {
+        CComm &channel = operation.channel();
+        if (channel.Open(settings.port, settings.speed) != CComm::Opened)
+            return int(PortFailure);
+        DisplayExchange exchange(channel);
+        exchange.setCancelCheck([&operation] { return operation.cancelled(); });
+        exchange.setTimeConfirmation([](const std::string &text) { printResult(QString::fromStdString(text)); });
+        const int answer = call(exchange);
+        channel.Close();
+        printResult(answerText(answer));
+        if (answer != display::Accepted)
+            printStatus(answer == 0 ? QStringLiteral("The board did not answer.")
+                                    : QStringLiteral("The board did not accept the line."));
+        return answer == display::Accepted ? int(Success) : int(NoBoard);
+    });
+}
+
+int currency(const Options &options, const Operands &operands)
+{
+    const auto line = integerOf(operands[0]);
+    const auto kind = integerOf(operands[1]);
+    const auto first = numberOf(operands[2]);
+    const auto second = numberOf(operands[3]);
+    if (!line || !kind || !first || !second)
+        return usageErrorOf(QStringLiteral("display currency: LINE and KIND are whole numbers, VALUE1 and VALUE2 numbers"));
+    if (!display::kindLetter(*kind))
+        return refused(QStringLiteral("Kind %1 is not 0 (U), 1 (I) or 2 (B).").arg(*kind));
+    return runOnBoard(options, [=](DisplayExchange &exchange) {
+        return int(static_cast<unsigned char>(exchange.setCurrency(*line, *kind, *first, *second)));
+    });
+}
+
+int currencyCode(const Options &options, const Operands &operands)
+{
+    const std::string code = operands[0].toStdString();
+    const std::string kind = operands[1].toStdString();
+    const auto first = numberOf(operands[2]);
+    const auto second = numberOf(operands[3]);
+    if (!first || !second)
+        return usageErrorOf(QStringLiteral("display currency-code: VALUE1 and VALUE2 are numbers"));
+    if (!display::currencyLine(code))
+        return refused(QStringLiteral("\"%1\" is not one of EUR, ATS, FRF, DEM, ITL, CAD, CHF, GBR, USD.").arg(operands[0]));
+    if (!display::kindOfText(kind))
+        return refused(QStringLiteral("\"%1\" is not U, I or B.").arg(operands[1]));
+    return runOnBoard(options, [=](DisplayExchange &exchange) {
+        return exchange.setCurrency(code, kind, *first, *second) ? int(display::Accepted) : 0;
+    });
+}
+
+int intensity(const Options &options, const Operands &operands)
+{
+    const auto address = integerOf(operands[0]);
+    const auto type = integerOf(operands[1]);
+    if (!address || !type)
+        return usageErrorOf(QStringLiteral("display intensity: ADDRESS and TYPE are whole numbers"));
+    display::BrightnessTimes times;
+    if (operands.size() == 4) {
+        const auto from = timeOfDayOf(operands[2]);
+        const auto to = timeOfDayOf(operands[3]);
+        if (!from || !to)
+            return usageErrorOf(QStringLiteral("display intensity: the times are HH:MM, 00:00 to 23:59"));
+        times = {from->first, from->second, to->first, to->second};
+    } else if (operands.size() != 2 || *type == 2) {
+        return usageErrorOf(QStringLiteral("display intensity: type 2 takes two times, HH:MM HH:MM"));
+    }
+    if (!display::typeLetter(*type))
+        return refused(QStringLiteral("Type %1 is not 0 (U), 1 (I) or 2 (A).").arg(*type));
+    return runOnBoard(options, [=](DisplayExchange &exchange) {
+        return int(static_cast<unsigned char>(exchange.setIntensity(*address, *type, times)));
+    });
+}
+
+int test(const Options &options, const Operands &)
+{
+    return runOnBoard(options, [](DisplayExchange &exchange) { return int(static_cast<unsigned char>(exchange.test())); });
+}
+
+int time(const Options &options, const Operands &operands)
+{
+    const QDateTime when = operands.isEmpty() ? QDateTime::currentDateTime()
+                                              : QDateTime::fromString(operands[0], Qt::ISODate);
+    if (!when.isValid())
+        return usageErrorOf(QStringLiteral("display time: the time is YYYY-MM-DDTHH:MM:SS, not \"%1\"").arg(operands[0]));
+    const QDate date = when.date();
+    const QTime clock = when.time();
+    const display::TimeFields fields{unsigned(clock.second()), unsigned(clock.minute()), unsigned(clock.hour()),
+                                     unsigned(date.day()), unsigned(date.month()), unsigned(date.year())};
+    return runOnBoard(options, [fields](DisplayExchange &exchange) {
+        return int(static_cast<unsigned char>(exchange.setTime(fields)));
+    });
+}
+
+struct DisplayAction {
+    const char *name;
+    int minOperands;
+    int maxOperands;
+    const char *usage;
+    int (*run)(const Options &, const Operands &);
+};
+
+constexpr DisplayAction Actions[] = {
+    {"currency", 4, 4, "LINE KIND VALUE1 VALUE2", currency},
+    {"currency-code", 4, 4, "CODE KIND VALUE1 VALUE2", currencyCode},
+    {"intensity", 2, 4, "ADDRESS TYPE [HH:MM HH:MM]", intensity},
+    {"test", 0, 0, "", test},
+    {"time", 0, 1, "[YYYY-MM-DDTHH:MM:SS]", time},
+};
+
+} // namespace
+
+int runDisplay(const Options &options)
+{
+    const QString name = options.operands.value(0);
+    const Operands operands = options.operands.mid(1);
+    for (const DisplayAction &action : Actions) {
+        if (name != QLatin1String(action.name))
+            continue;
+        if (operands.size() < action.minOperands || operands.size() > action.maxOperands)
+            return usageErrorOf(QStringLiteral("usage: display %1 %2").arg(name, QLatin1String(action.usage)));
+        return action.run(options, operands);
+    }
+    return usageErrorOf(QStringLiteral("display: the operation is currency, currency-code, intensity, test or time, "
+                                       "not \"%1\"").arg(name));
+}
+
+} // namespace kestrix::cli

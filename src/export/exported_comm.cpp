@@ -1,0 +1,63 @@
+// CComm of the exported library: the public class over the utility's own serial channel and
+// display exchange, which it keeps out of the header (and out of the library's symbols).
+
+#include <kestrix/comm.h>
+
+#include "comm/serial_channel.h"
+#include "export/display_exchange.h"
+
+struct CComm::Channel {
+    kestrix::CComm serial;
+    kestrix::display::DisplayExchange display{serial};
+};
+
+CComm::CComm() : m_channel(new Channel) {}
+
+CComm::~CComm()
+{
+    delete m_channel;
+}
+
+int CComm::Open(int port, int speed)
+{
+    return m_channel->serial.Open(port, speed);
+}
+
+void CComm::Close()
+{
+    m_channel->serial.Close();
+}
+
+char CComm::SetCurrency(int line, int kind, double first, double second)
+{
+    return m_channel->display.setCurrency(line, kind, first, second);
+}
+
+bool CComm::SetCurrency(std::string currency, std::string kind, double first, double second)
+{
+    return m_channel->display.setCurrency(currency, kind, first, second);
+}
+
+char CComm::SetIntensity(int address, int type, int firstHours, int firstMinutes, int secondHours,
+                         int secondMinutes)
+{
+    return m_channel->display.setIntensity(address, type, {firstHours, firstMinutes, secondHours, secondMinutes});
+}
+
+char CComm::Test()
+{
+    return m_channel->display.test();
+}
+
+char CComm::SetTime(SYSTEMTIME *time)
+{
+    if (!time)
+        return 0;
+    return m_channel->display.setTime({time->wSecond, time->wMinute, time->wHour, time->wDay, time->wMonth,
+                                       time->wYear});
+}
+
+void CComm::SetTimeConfirmation(std::function<void(const std::string &timeText)> confirmation)
+{
+    m_channel->display.setTimeConfirmation(std::move(confirmation));
+}
