@@ -6,6 +6,13 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <cstdio>
+
+#if defined(Q_OS_UNIX)
+#include <dlfcn.h>
+#endif
 
 namespace kestrix {
 namespace {
@@ -13,20 +20,109 @@ namespace {
 QMutex dataDirMutex;
 QString dataDirOverride;
 
-QString executableDir()
+QMutex resolveMutex;
+QString resolvedDataDir;
+
+// A file every shipped folder holds.
+const QLatin1String ShippedMarker("lng_english.ini");
+// The kinds of file the shipped folder holds (language tables, lists, pictures).
+const QStringList ShippedFilePatterns{QStringLiteral("*.ini"), QStringLiteral("*.txt"), QStringLiteral("*.bmp"),
+                                      QStringLiteral("*.png")};
+
+// Where an installed tree keeps the shipped files, relative to the programs' folder, and
+// relative to the library's folder (<prefix>/lib or <prefix>/lib/<multiarch>).
+const QStringList ProgramInstalledData{QStringLiteral("../share/kestrix")};
+const QStringList LibraryInstalledData{QStringLiteral("../share/kestrix"), QStringLiteral("../../share/kestrix")};
+
+// The folder of the executable or shared library that holds this code.
+QString moduleDir()
 {
-    return QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
+#if defined(Q_OS_UNIX)
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void *>(&moduleDir), &info) != 0 && info.dli_fname) {
+        const QString name = QFile::decodeName(info.dli_fname);
+        // The main program is named as it was started; a bare name was found through PATH.
+        if (name.contains(QLatin1Char('/')))
+            return QFileInfo(name).absolutePath();
+        const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+        if (!self.isEmpty())
+            return QFileInfo(self).absolutePath();
+    }
+#endif
+    return QDir::currentPath();
+}
+
+QString firstExisting(const QDir &base, const QStringList &relatives)
+{
+    for (const QString &relative : relatives) {
+        const QString candidate = QDir::cleanPath(base.filePath(relative));
+        if (QFileInfo(candidate).isDir())
+            return candidate;
+    }
+    return {};
+}
+
+bool copyWithoutOverwriting(const QString &source, const QString &target, QString *error)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(source, in.errorString());
+        return false;
+    }
+    const QFileInfo targetInfo(target);
+    QTemporaryFile out(targetInfo.dir().filePath(QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX")));
+    if (!out.open() || out.write(in.readAll()) < 0 || !out.flush()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
+        return false;
+    }
+    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // The rename refuses an existing target: a file that appeared meanwhile (another program
+    // starting at the same moment) is kept.
+    if (out.rename(target)) {
+        out.setAutoRemove(false);   // the file now has its final name
+        return true;
+    }
+    if (QFileInfo::exists(target))
+        return true;
+    *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
+    return false;
+}
+
+QString resolveDataDir()
+{
+    const QString fromEnvironment = qEnvironmentVariable("KESTRIX_DATA_DIR");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    const QString shipped = shippedDataDir();
+    if (QFileInfo(shipped).isWritable())
+        return shipped;
+    const QString user = userDataDir();
+    QString error;
+    if (seedDataDir(shipped, user, &error))
+        return user;
+    std::fprintf(stderr, "kestrix: cannot set up the data folder %s (%s); reading the shipped files in %s\n",
+                 qPrintable(user), qPrintable(error), qPrintable(shipped));
+    return shipped;
+}
+
+QString defaultDataDir()
+{
+    QMutexLocker lock(&resolveMutex);
+    if (resolvedDataDir.isEmpty())
+        resolvedDataDir = resolveDataDir();
+    return resolvedDataDir;
 }
 
 } // namespace
 
 QString dataDir()
 {
-    QMutexLocker lock(&dataDirMutex);
-    if (!dataDirOverride.isEmpty())
-        return dataDirOverride;
-    const QString fromEnvironment = qEnvironmentVariable("KESTRIX_DATA_DIR");
-    return fromEnvironment.isEmpty() ? executableDir() : fromEnvironment;
+    {
+        QMutexLocker lock(&dataDirMutex);
+        if (!dataDirOverride.isEmpty())
+            return dataDirOverride;
+    }
+    return defaultDataDir();
 }
 
 void setDataDir(const QString &dir)
@@ -62,7 +158,36 @@ QString dataFilePath(const QString &name)
 
 QString shippedDataDir()
 {
-    return executableDir();
+    const bool inProgram = QCoreApplication::instance() != nullptr;
+    const QDir base(inProgram ? QCoreApplication::applicationDirPath() : moduleDir());
+    if (base.exists(ShippedMarker))
+        return base.path();
+    const QString installed = firstExisting(base, inProgram ? ProgramInstalledData : LibraryInstalledData);
+    return installed.isEmpty() ? base.path() : installed;
+}
+
+QString userDataDir()
+{
+    const QString generic = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return generic.isEmpty() ? QString() : QDir(generic).filePath(QStringLiteral("kestrix"));
+}
+
+bool seedDataDir(const QString &shipped, const QString &folder, QString *error)
+{
+    QString reason;
+    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+        reason = folder.isEmpty() ? QStringLiteral("no home folder") : QStringLiteral("cannot create the folder");
+    } else {
+        const QDir from(shipped);
+        for (const QString &name : from.entryList(ShippedFilePatterns, QDir::Files)) {
+            const QString target = QDir(folder).filePath(name);
+            if (!QFileInfo::exists(target) && !copyWithoutOverwriting(from.filePath(name), target, &reason))
+                break;
+        }
+    }
+    if (error)
+        *error = reason;
+    return reason.isEmpty();
 }
 
 QString configFilePath()

@@ -8,7 +8,10 @@
 
 namespace kestrix {
 
-// The folder of the data files: --data-dir, else KESTRIX_DATA_DIR, else the executable's folder.
+// The folder of the data files: --data-dir, else KESTRIX_DATA_DIR, else the shipped folder when
+// it is writable (the build tree), else the per-user folder (~/.local/share/kestrix), which is
+// created and given a copy of each shipped file it lacks. When that fails, a message goes to
+// stderr and the shipped folder is read. Resolved once per process; safe from any thread.
 QString dataDir();
 void setDataDir(const QString &dir);
 
@@ -19,8 +22,19 @@ bool applyDataDirOption(QStringList &arguments, QString *error);
 // A file of the data folder, e.g. "logo.bmp".
 QString dataFilePath(const QString &name);
 
-// The folder of the running executable, where the build and the package put the shipped files.
+// Where the shipped files are: the running executable's folder when it holds them (the build
+// tree), else <executable folder>/../share/kestrix (an installed or unpacked package). Without
+// a QCoreApplication (the shared library in another program) the folder of the module holding
+// this code is asked instead, and also ../../share/kestrix from it (a multiarch libdir).
 QString shippedDataDir();
+
+// The per-user data folder used when the shipped folder cannot be written.
+QString userDataDir();
+
+// Copies each shipped data file that `folder` lacks into it (creating it), each copy written
+// under a temporary name and then renamed; existing files are never touched. False, with the
+// reason, when the folder cannot be created or a file not copied.
+bool seedDataDir(const QString &shipped, const QString &folder, QString *error);
 
 QString configFilePath();
 IniFile configFile();
