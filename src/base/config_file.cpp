@@ -90,9 +90,6 @@ bool copyWithoutOverwriting(const QString &source, const QString &target, QStrin
 
 QString resolveDataDir()
 {
-    const QString fromEnvironment = qEnvironmentVariable("KESTRIX_DATA_DIR");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
     const QString shipped = shippedDataDir();
     if (QFileInfo(shipped).isWritable())
         return shipped;
@@ -122,7 +119,9 @@ QString dataDir()
         if (!dataDirOverride.isEmpty())
             return dataDirOverride;
     }
-    return defaultDataDir();
+    // Read each time: a program that loads the library may set it between two channels.
+    const QString fromEnvironment = qEnvironmentVariable("KESTRIX_DATA_DIR");
+    return fromEnvironment.isEmpty() ? defaultDataDir() : fromEnvironment;
 }
 
 void setDataDir(const QString &dir)

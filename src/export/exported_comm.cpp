@@ -6,12 +6,48 @@
 #include "comm/serial_channel.h"
 #include "export/display_exchange.h"
 
+#include <QCoreApplication>
+#include <QString>
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// In a program that is not a Qt program the serial port cannot watch its device for the event
+// loop it does not have, and says so. The channel reads blocking and needs no watching, so that
+// warning is dropped; every other message goes where it went before.
+void dropNotifierWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("QSocketNotifier: Can only be used with threads started with QThread")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+void quietOutsideQtPrograms()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!QCoreApplication::instance())
+            previousHandler = qInstallMessageHandler(dropNotifierWarning);
+    });
+}
+
+} // namespace
+
 struct CComm::Channel {
     kestrix::CComm serial;
     kestrix::display::DisplayExchange display{serial};
 };
 
-CComm::CComm() : m_channel(new Channel) {}
+CComm::CComm() : m_channel(new Channel)
+{
+    quietOutsideQtPrograms();
+}
 
 CComm::~CComm()
 {
