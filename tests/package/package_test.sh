@@ -36,6 +36,13 @@ for file in lng_english.ini identifiers.ini vars.txt; do
 done
 desktop-file-validate "$root/usr/share/applications/kestrix.desktop" || fail "the desktop entry is not valid"
 [ -f "$root/usr/share/icons/hicolor/64x64/apps/kestrix.png" ] || fail "no icon"
+# The library's pkg-config file points into the unpacked tree.
+pcfile="$(find "$root/usr" -name kestrixcomm.pc)"
+[ -n "$pcfile" ] || fail "no kestrixcomm.pc in the package"
+libdir="$(PKG_CONFIG_PATH="$(dirname "$pcfile")" pkg-config --variable=libdir kestrixcomm)"
+includedir="$(PKG_CONFIG_PATH="$(dirname "$pcfile")" pkg-config --variable=includedir kestrixcomm)"
+[ -e "$libdir/libkestrixcomm.so" ] || fail "pkg-config's libdir $libdir holds no libkestrixcomm.so"
+[ -f "$includedir/kestrix/comm.h" ] || fail "pkg-config's includedir $includedir holds no kestrix/comm.h"
 
 # The unpacked programs, with no data folder of ours in their environment.
 unset KESTRIX_DATA_DIR

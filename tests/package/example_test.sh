@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The display library as another program's developer gets it: installed with `cmake --install`,
+# the installed tree then moved elsewhere, the example built once with find_package(KestrixComm)
+# and once with pkg-config, and both run against the simulated board.
+#
+#   example_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+
+build="$1"
+example="$2/examples/display_example"
+work="$(mktemp -d)"
+sim_pid=""
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/installed" > "$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
+# Nothing in the installed files may name the folder it was installed to.
+mv "$work/installed" "$work/prefix"
+prefix="$work/prefix"
+pcfile="$(find "$prefix" -name kestrixcomm.pc)"
+[ -n "$pcfile" ] || fail "no kestrixcomm.pc installed"
+libdir="$(dirname "$(dirname "$pcfile")")"
+[ -f "$libdir/libkestrixcomm.so" ] || fail "no libkestrixcomm.so beside the pkgconfig folder"
+
+# With CMake.
+cmake -S "$example" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/configure.log" 2>&1 \
+  || { cat "$work/configure.log"; fail "configuring the example"; }
+cmake --build "$work/cmake-build" > "$work/build.log" 2>&1 || { cat "$work/build.log"; fail "building the example"; }
+
+# With pkg-config: the library and its headers only, nothing of Qt.
+flags="$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs kestrixcomm)"
+echo "pkg-config: $flags"
+[[ "$flags" != *[Qq]t* ]] || fail "pkg-config names Qt"
+# shellcheck disable=SC2086
+g++ -o "$work/display_example_pc" "$example/main.cpp" $flags || fail "compiling the example with pkg-config"
+
+"$build/bin/kestrix-board-sim" > "$work/sim.log" 2>&1 &
+sim_pid=$!
+device=""
+for _ in $(seq 100); do
+  device="$(grep -o '/dev/pts/[0-9]*' "$work/sim.log" | head -n 1 || true)"
+  [ -n "$device" ] && break
+  sleep 0.1
+done
+[ -n "$device" ] || { cat "$work/sim.log"; fail "the simulated board named no device"; }
+
+mkdir "$work/data"
+printf '[Ports]\nCOM1=%s\n' "$device" > "$work/data/config.ini"
+for program in "$work/cmake-build/display_example" "$work/display_example_pc"; do
+  out="$(KESTRIX_DATA_DIR="$work/data" LD_LIBRARY_PATH="$libdir" "$program" 2>&1)" \
+    || { echo "$out"; fail "$program did not see the board accept"; }
+  echo "$(basename "$program"): $out"
+  [ "$out" = "Answer: >" ] || fail "$program printed: $out"
+done
+
+# Without KESTRIX_DATA_DIR the library finds config.ini in the tree's share/kestrix, from its own
+# folder (there is no application object to ask).
+printf '[Ports]\nCOM1=%s\n' "$device" > "$prefix/share/kestrix/config.ini"
+out="$(env -u KESTRIX_DATA_DIR XDG_DATA_HOME="$work/xdg" LD_LIBRARY_PATH="$libdir" "$work/display_example_pc" 2>&1)" \
+  || { echo "$out"; fail "the library did not find share/kestrix/config.ini"; }
+
+# Each run's rate line reached the board (it prints every frame it receives).
+lines=0
+for _ in $(seq 50); do
+  lines="$(grep -c '\$03I|    1.5| 1.4567|' "$work/sim.log" || true)"
+  [ "$lines" = 3 ] && break
+  sleep 0.1
+done
+[ "$lines" = 3 ] || { cat "$work/sim.log"; fail "the board received the rate line $lines times, not 3"; }
+echo "example test passed"
