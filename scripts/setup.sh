@@ -14,6 +14,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev
   xinetd rdate   # a real Time Protocol server and client for the time-server tests
+  python3 binutils   # the exported library's tests: loaded with ctypes, its symbols listed with nm
   dpkg-dev file desktop-file-utils   # the Debian package (cpack) and its test
   fonts-dseg fonts-dejavu-core
 )
