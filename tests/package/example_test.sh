@@ -25,6 +25,8 @@ pcfile="$(find "$prefix" -name kestrixcomm.pc)"
 [ -n "$pcfile" ] || fail "no kestrixcomm.pc installed"
 libdir="$(dirname "$(dirname "$pcfile")")"
 [ -f "$libdir/libkestrixcomm.so" ] || fail "no libkestrixcomm.so beside the pkgconfig folder"
+# Qt is the library's own business: the imported target names nothing of it.
+! grep -q "Qt6" "$libdir"/cmake/KestrixComm/*.cmake || fail "the CMake package drags Qt into its users"
 
 # With CMake.
 cmake -S "$example" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" > "$work/configure.log" 2>&1 \
