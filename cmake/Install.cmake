@@ -1,6 +1,7 @@
 # Install rules: the programs in bin, the shipped data files in share/kestrix (where the programs
-# look for them relative to their own folder), the desktop entry and its icon; then the package
-# (cmake/Package.cmake). Included at the end of the top CMakeLists, after every target exists.
+# look for them relative to their own folder), the desktop entry and its icon, the display
+# library for other programs; then the package (cmake/Package.cmake). Included at the end of the
+# top CMakeLists, after every target exists.
 
 # Installing (and cpack, which installs into its staging folder) takes the build as it is rather
 # than building every target first: build, then install or package.
