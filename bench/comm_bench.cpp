@@ -25,6 +25,7 @@
 #include "comm/port_scan.h"
 #include "comm/serial_settings.h"
 #include "daynight/daynight_transfer.h"
+#include "export/display_exchange.h"
 #include "params/parameter_download.h"
 #include "params/parameter_upload.h"
 
@@ -185,6 +186,21 @@ constexpr double dayNightDownload()
 }
 
 static_assert(dayNightUpload() == 17760 && dayNightDownload() == 33660);
+
+// A display line: the pause after the write, then its one-character answer, which a silent
+// board makes the channel wait for in vain.
+constexpr double displayLine(bool answered)
+{
+    return AfterWrite + (answered ? 0 : SilentBoard);
+}
+
+// Start line, rate line, end line, all accepted; from a silent board, five start lines.
+constexpr double rateExchange(bool answered)
+{
+    return answered ? 3 * displayLine(true) : 5 * displayLine(false);
+}
+
+static_assert(rateExchange(true) == 450 && rateExchange(false) == 3250);
 } // namespace Floor
 
 double processorMs()
@@ -447,6 +463,17 @@ int main(int argc, char **argv)
             || readBack.times != schedule.times)
             ++incomplete;
     };
+    // A rate line on a channel the program opened, as a program using the library sends it.
+    auto rateLine = [&](char expected) {
+        CComm channel;
+        if (channel.Open(BoardPort, 9600) != CComm::Opened) {
+            ++incomplete;
+            return;
+        }
+        if (display::DisplayExchange(channel).setCurrency(3, 1, 1.5, 1.4567) != expected)
+            ++incomplete;
+        channel.Close();
+    };
     const int alarmRuns = std::max(1, runs / 5);
     const Case cases[] = {
         {"communication check", {"--speed", "0"}, Floor::check(true), runs, checkAt9600},
@@ -463,6 +490,9 @@ int main(int argc, char **argv)
         {"day-night upload", {"--speed", "0"}, Floor::dayNightUpload(), scanRuns, dayNightUpload},
         {"day-night download", {"--speed", "0", "--preset-file", schedulePreset}, Floor::dayNightDownload(),
          alarmRuns, dayNightDownload},
+        {"rate line", {"--speed", "0"}, Floor::rateExchange(true), runs, [&] { rateLine('>'); }},
+        {"silent rate line", {"--speed", "0", "--silent"}, Floor::rateExchange(false), scanRuns,
+         [&] { rateLine(0); }},
     };
 
     constexpr double Goal = 1.01;
