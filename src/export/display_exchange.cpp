@@ -41,7 +41,7 @@ char DisplayExchange::setTime(const TimeFields &time)
     const std::string text = timeText(time);
     if (m_confirmation)
         m_confirmation(text);
-    if (m_cancelled && m_cancelled())
+    if (stopped())
         return 0;
     return m_channel.sendFrame(text) ? Accepted : 0;
 }
@@ -55,7 +55,7 @@ char DisplayExchange::exchange(const std::string &line)
     m_channel.retryCount = FirstRetry;
     for (;;) {
         ++m_channel.nestingCounter;
-        if (attempt(line) || m_channel.retryCount >= RetryLimit)
+        if (attempt(line) || m_channel.retryCount >= RetryLimit || stopped())
             break;
         ++m_channel.retryCount;
     }
@@ -85,7 +85,7 @@ bool DisplayExchange::attempt(const std::string &line)
 // write or a cancelled operation.
 std::optional<char> DisplayExchange::take(std::string_view line)
 {
-    if (m_cancelled && m_cancelled())
+    if (stopped())
         return std::nullopt;
     if (!m_channel.sendFrame(std::string(line)))
         return std::nullopt;
@@ -95,6 +95,11 @@ std::optional<char> DisplayExchange::take(std::string_view line)
     if (char(answer) != Accepted)
         m_lastRejection = char(answer);
     return char(answer);
+}
+
+bool DisplayExchange::stopped() const
+{
+    return m_cancelled && m_cancelled();
 }
 
 bool DisplayExchange::accepted(std::string_view line)

@@ -22,7 +22,8 @@ namespace kestrix::display {
 
 // Called with the time text before it is sent, e.g. to let an operator see it.
 using TimeConfirmation = std::function<void(const std::string &timeText)>;
-// Asked before each line; once it says true no further line goes out.
+// Asked before each line; once it says true no further line goes out and the port is left as it
+// is.
 using CancelCheck = std::function<bool()>;
 
 class DisplayExchange {
@@ -56,6 +57,7 @@ private:
     bool attempt(const std::string &line);
     std::optional<char> take(std::string_view line);
     bool accepted(std::string_view line);
+    bool stopped() const;
     void resetPort();
 
     CComm &m_channel;

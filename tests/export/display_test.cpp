@@ -129,6 +129,22 @@ TEST_F(DisplayTest, SilentBoardGetsFiveStartLinesAndTheCallerSeesNoAnswer)
     EXPECT_FALSE(display.setCurrency("usd", "u", 1, 2));
 }
 
+TEST_F(DisplayTest, CancelledExchangeSendsNothingMoreAndKeepsThePort)
+{
+    setFaults({.silent = true});
+    int asked = 0;
+    // The board goes away as the operation is cancelled: a port reset now could not reopen.
+    display.setCancelCheck([&] {
+        if (++asked == 2)
+            board->hangUp();
+        return asked > 1;
+    });
+    EXPECT_EQ(display.setCurrency(3, 1, 1.5, 1.4567), 0);
+    EXPECT_EQ(board->frameTexts(), Lines{Start});
+    EXPECT_TRUE(channel.isOpen());
+    expectCountersAtRest();
+}
+
 TEST_F(DisplayTest, RejectedOperationLineIsRetriedThenReportedAsRejected)
 {
     setFaults({.rejectOperationLines = true});
