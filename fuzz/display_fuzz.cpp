@@ -66,6 +66,7 @@ void checkTables(const std::string &code, const std::string &kindText)
     check(currencyLine(code).has_value() == listed);
     const std::string kind = lowered(kindText);
     check(kindOfText(kindText).has_value() == (kind == "u" || kind == "i" || kind == "b"));
+    check(typeOfText(kindText).has_value() == (kind == "u" || kind == "i" || kind == "a"));
 }
 
 } // namespace

@@ -36,6 +36,13 @@ std::optional<double> numberOf(const QString &text)
     return ok ? std::optional<double>(value) : std::nullopt;
 }
 
+// A kind or type as its number, or as its letter through `table`.
+std::optional<int> codeOf(const QString &text, std::optional<int> (*table)(std::string_view))
+{
+    const std::optional<int> number = integerOf(text);
+    return number ? number : table(text.toStdString());
+}
+
 // "06:30" as hours and minutes of a day.
 std::optional<std::pair<int, int>> timeOfDayOf(const QString &text)
 {
@@ -86,11 +93,12 @@ int runOnBoard(const Options &options, const DisplayCall &call)
 int currency(const Options &options, const Operands &operands)
 {
     const auto line = integerOf(operands[0]);
-    const auto kind = integerOf(operands[1]);
+    const auto kind = codeOf(operands[1], display::kindOfText);
     const auto first = numberOf(operands[2]);
     const auto second = numberOf(operands[3]);
     if (!line || !kind || !first || !second)
-        return usageErrorOf(QStringLiteral("display currency: LINE and KIND are whole numbers, VALUE1 and VALUE2 numbers"));
+        return usageErrorOf(QStringLiteral("display currency: LINE is a whole number, KIND a number or U, I or B, "
+                                           "VALUE1 and VALUE2 numbers"));
     if (!display::kindLetter(*kind))
         return refused(QStringLiteral("Kind %1 is not 0 (U), 1 (I) or 2 (B).").arg(*kind));
     return runOnBoard(options, [=](DisplayExchange &exchange) {
@@ -118,9 +126,9 @@ int currencyCode(const Options &options, const Operands &operands)
 int intensity(const Options &options, const Operands &operands)
 {
     const auto address = integerOf(operands[0]);
-    const auto type = integerOf(operands[1]);
+    const auto type = codeOf(operands[1], display::typeOfText);
     if (!address || !type)
-        return usageErrorOf(QStringLiteral("display intensity: ADDRESS and TYPE are whole numbers"));
+        return usageErrorOf(QStringLiteral("display intensity: ADDRESS is a whole number, TYPE a number or U, I or A"));
     display::BrightnessTimes times;
     if (operands.size() == 4) {
         const auto from = timeOfDayOf(operands[2]);

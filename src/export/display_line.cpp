@@ -22,6 +22,7 @@ constexpr Code CurrencyLines[] = {
     {"cad", 3}, {"chf", 2}, {"gbr", 1}, {"usd", 0},
 };
 constexpr Code KindTexts[] = {{"U", 0}, {"I", 1}, {"B", 2}};
+constexpr Code TypeTexts[] = {{"U", 0}, {"I", 1}, {"A", 2}};
 
 constexpr char KindLetters[] = {'U', 'I', 'B'};
 constexpr char TypeLetters[] = {'U', 'I', 'A'};
@@ -106,6 +107,11 @@ std::optional<int> currencyLine(std::string_view code)
 std::optional<int> kindOfText(std::string_view text)
 {
     return lookUp(KindTexts, text);
+}
+
+std::optional<int> typeOfText(std::string_view text)
+{
+    return lookUp(TypeTexts, text);
 }
 
 std::string rateLine(int line, char kind, double first, double second)

@@ -28,6 +28,8 @@ std::optional<char> typeLetter(int type);
 std::optional<int> currencyLine(std::string_view code);
 // The kind of a kind text: "U" 0, "I" 1, "B" 2, ignoring letter case.
 std::optional<int> kindOfText(std::string_view text);
+// The brightness type of a type letter: "U" 0, "I" 1, "A" 2, ignoring letter case.
+std::optional<int> typeOfText(std::string_view text);
 
 // "$03I|    1.5| 1.4567|" CR LF.
 std::string rateLine(int line, char kind, double first, double second);

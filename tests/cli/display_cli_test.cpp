@@ -33,6 +33,8 @@ TEST_F(DisplayCli, EachActionSendsItsFramedLineAndExits0WhenAccepted)
         {{"currency-code", "USD", "b", "-1.5", "12"}, "$00B|   -1.5|   12.0|\r\n"},
         {{"intensity", "5", "2", "06:30", "22:00"}, "#05A06:30/22:00\r\n"},
         {{"intensity", "5", "0"}, "#05U\r\n"},
+        {{"currency", "3", "i", "1.5", "1.4567"}, "$03I|    1.5| 1.4567|\r\n"},
+        {{"intensity", "5", "A", "6:30", "22:00"}, "#05A06:30/22:00\r\n"},
         {{"test"}, "T\r\n"},
     };
     for (const auto &[arguments, line] : actions) {

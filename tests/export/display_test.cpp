@@ -77,6 +77,8 @@ TEST(DisplayTables, IgnoreLetterCaseAndTakeOnlyTheirEntries)
         EXPECT_FALSE(kindOfText(unknown)) << unknown;
     EXPECT_EQ(kindLetter(2), 'B');
     EXPECT_EQ(typeLetter(2), 'A');
+    EXPECT_EQ(typeOfText("a"), 2);
+    EXPECT_FALSE(typeOfText("B"));
     EXPECT_FALSE(kindLetter(3));
     EXPECT_FALSE(typeLetter(-1));
 }
