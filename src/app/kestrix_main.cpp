@@ -105,7 +105,7 @@ bool takeScreenshotOption(QStringList &arguments, QString *file)
 
 void setApplicationIcon()
 {
-    const QString path = dataFilePath(QStringLiteral("kestrix.png"));
+    const QString path = resourceFilePath(QStringLiteral("kestrix.png"));
     if (QFileInfo::exists(path))
         QApplication::setWindowIcon(QIcon(path));
 }

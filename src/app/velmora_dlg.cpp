@@ -246,7 +246,7 @@ void CVelmoraDlg::createButtons()
         setControlNumber(button, command.number);
         button->setAutoDefault(false);
         if (command.icon) {
-            const QIcon icon(dataFilePath(QString::fromUtf8(command.icon)));
+            const QIcon icon(resourceFilePath(QString::fromUtf8(command.icon)));
             if (!icon.isNull())
                 button->setIcon(icon);
         }

@@ -25,9 +25,10 @@ QString resolvedDataDir;
 
 // A file every shipped folder holds.
 const QLatin1String ShippedMarker("lng_english.ini");
-// The kinds of file the shipped folder holds (language tables, lists, pictures).
-const QStringList ShippedFilePatterns{QStringLiteral("*.ini"), QStringLiteral("*.txt"), QStringLiteral("*.bmp"),
-                                      QStringLiteral("*.png")};
+// The shipped files a user edits, and the program too: a per-user folder gets its own copies.
+// Language tables and pictures are the program's own and are read where they were installed,
+// so an upgrade brings their new versions to every user.
+const QStringList UserEditedFiles{QStringLiteral("Daynight.txt"), QStringLiteral("vars.txt")};
 
 // Where an installed tree keeps the shipped files, relative to the programs' folder, and
 // relative to the library's folder (<prefix>/lib or <prefix>/lib/<multiarch>).
@@ -155,6 +156,12 @@ QString dataFilePath(const QString &name)
     return QDir(dataDir()).filePath(name);
 }
 
+QString resourceFilePath(const QString &name)
+{
+    const QString own = dataFilePath(name);
+    return QFileInfo::exists(own) ? own : QDir(shippedDataDir()).filePath(name);
+}
+
 QString shippedDataDir()
 {
     const bool inProgram = QCoreApplication::instance() != nullptr;
@@ -178,7 +185,7 @@ bool seedDataDir(const QString &shipped, const QString &folder, QString *error)
         reason = folder.isEmpty() ? QStringLiteral("no home folder") : QStringLiteral("cannot create the folder");
     } else {
         const QDir from(shipped);
-        for (const QString &name : from.entryList(ShippedFilePatterns, QDir::Files)) {
+        for (const QString &name : from.entryList(UserEditedFiles, QDir::Files)) {
             const QString target = QDir(folder).filePath(name);
             if (!QFileInfo::exists(target) && !copyWithoutOverwriting(from.filePath(name), target, &reason))
                 break;

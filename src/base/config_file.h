@@ -19,8 +19,11 @@ void setDataDir(const QString &dir);
 // Returns false, with a message, when the option has no folder.
 bool applyDataDirOption(QStringList &arguments, QString *error);
 
-// A file of the data folder, e.g. "logo.bmp".
+// A file of the data folder, e.g. "Daynight.txt".
 QString dataFilePath(const QString &name);
+// A file the programs only read, e.g. "logo.bmp": the data folder's own copy when it has one,
+// else the shipped one.
+QString resourceFilePath(const QString &name);
 
 // Where the shipped files are: the running executable's folder when it holds them (the build
 // tree), else <executable folder>/../share/kestrix (an installed or unpacked package). Without
@@ -31,7 +34,8 @@ QString shippedDataDir();
 // The per-user data folder used when the shipped folder cannot be written.
 QString userDataDir();
 
-// Copies each shipped data file that `folder` lacks into it (creating it), each copy written
+// Copies each shipped file that users edit (Daynight.txt, vars.txt) that `folder` lacks into it
+// (creating it), each copy written
 // under a temporary name and then renamed; existing files are never touched. False, with the
 // reason, when the folder cannot be created or a file not copied.
 bool seedDataDir(const QString &shipped, const QString &folder, QString *error);

@@ -101,7 +101,7 @@ QLabel *logoPicture(int number, QWidget *parent)
     constexpr QSize LogoSize(68, 43);
     auto *picture = numberedLabel(number, QString(), parent);
     picture->setFixedSize(LogoSize);
-    const QPixmap logo(dataFilePath(QStringLiteral("logo.bmp")));
+    const QPixmap logo(resourceFilePath(QStringLiteral("logo.bmp")));
     if (!logo.isNull())
         picture->setPixmap(logo.scaled(LogoSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     return picture;

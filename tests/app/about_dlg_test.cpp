@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <memory>
 #include <gtest/gtest.h>
 
 namespace kestrix {
@@ -42,10 +43,15 @@ TEST(AboutDlg, ShowsLogoNameAndBuildStamp)
     EXPECT_EQ(logo.toImage().pixelColor(34, 21), QColor(0, 0, 255));
 }
 
-TEST(AboutDlg, WithoutLogoThePictureStaysEmpty)
+TEST(AboutDlg, LogoComesFromTheDataFolderElseTheShippedOneAndABrokenOneStaysEmpty)
 {
     ScratchDataDir data;
     QFile::remove(data.file("logo.bmp"));
+    EXPECT_FALSE(childByNumber<QLabel>(std::make_unique<CAboutDlg>().get(), 1214)->pixmap().isNull());
+    QFile broken(data.file("logo.bmp"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a picture");
+    broken.close();
     CAboutDlg dialog;
     EXPECT_TRUE(childByNumber<QLabel>(&dialog, 1214)->pixmap().isNull());
 }

@@ -120,11 +120,15 @@ TEST(UserDataFolder, ReadOnlyShippedFolderGivesASeededPerUserFolder)
     ASSERT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, install.userFile("config.ini"));
     EXPECT_TRUE(run.err.isEmpty()) << run;
-    for (const QString &name : QDir(install.shippedFolder()).entryList(QDir::Files))
+    // The files users edit are copied; language tables and pictures are read where installed.
+    const QStringList copied{"Daynight.txt", "vars.txt"};
+    for (const QString &name : copied)
         EXPECT_EQ(contentsOf(install.userFile(name)), contentsOf(install.shippedFile(name))) << name.toStdString();
-    EXPECT_EQ(QDir(install.userFolder()).entryList(QDir::Files | QDir::Hidden),
-              QDir(install.shippedFolder()).entryList(QDir::Files | QDir::Hidden))
+    EXPECT_EQ(QDir(install.userFolder()).entryList(QDir::Files | QDir::Hidden), copied)
         << "no temporary file stays behind";
+
+    const CliRun check = install.run({"check", "--device", "/nonexistent/kestrix-port"});
+    EXPECT_TRUE(check.err.contains("Checking communication")) << check;
 }
 
 TEST(UserDataFolder, SeedingCopiesMissingFilesAndKeepsEditedOnes)
@@ -158,6 +162,17 @@ TEST(UserDataFolder, FolderThatCannotBeCreatedFallsBackToTheShippedFiles)
     EXPECT_TRUE(run.err.contains(install.shippedFolder())) << run;
 }
 
+TEST(UserDataFolder, PicturesComeFromTheDataFolderWhenItHasThemElseFromTheShippedOnes)
+{
+    QTemporaryDir data;
+    const QString before = dataDir();
+    setDataDir(data.path());
+    EXPECT_EQ(resourceFilePath("logo.bmp"), QDir(shippedDataDir()).filePath("logo.bmp"));
+    writeFile(QDir(data.path()).filePath("logo.bmp"), "BM");
+    EXPECT_EQ(resourceFilePath("logo.bmp"), QDir(data.path()).filePath("logo.bmp"));
+    setDataDir(before);
+}
+
 TEST(UserDataFolder, SeedDataDirCopiesIntoAFolderItCreates)
 {
     QTemporaryDir shipped;
@@ -169,7 +184,8 @@ TEST(UserDataFolder, SeedDataDirCopiesIntoAFolderItCreates)
 
     QString error;
     ASSERT_TRUE(seedDataDir(shipped.path(), folder, &error)) << error.toStdString();
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), (QStringList{"lng_english.ini", "vars.txt"}));
+    // Language tables stay where they were installed, so an upgrade reaches every user.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"vars.txt"});
 
     writeFile(QDir(folder).filePath("vars.txt"), "mine\n");
     ASSERT_TRUE(seedDataDir(shipped.path(), folder, &error));

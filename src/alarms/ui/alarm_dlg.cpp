@@ -263,7 +263,7 @@ QLayout *CAlarmDlg::createButtons()
     auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
     setControlNumber(close, CloseButton);
     close->setAutoDefault(false);
-    const QIcon closeIcon(dataFilePath(QStringLiteral("close.png")));
+    const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

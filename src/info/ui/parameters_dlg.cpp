@@ -106,7 +106,7 @@ QLayout *CParametersDlg::createButtons()
     }
     buttons->addStretch();
     QPushButton *close = newButton(CloseButton, textOr(Text::CloseButton, QStringLiteral("Close")), this);
-    const QIcon closeIcon(dataFilePath(QStringLiteral("close.png")));
+    const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);

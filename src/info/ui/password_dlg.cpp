@@ -36,7 +36,7 @@ CPasswordDlg::CPasswordDlg(QWidget *parent) : QDialog(parent), m_stored(storedCl
     QPushButton *cancel = buttons->addButton(textOr(Text::CancelButton, QStringLiteral("Cancel")),
                                              QDialogButtonBox::RejectRole);
     setControlNumber(cancel, CancelButton);
-    const QIcon cancelIcon(dataFilePath(QStringLiteral("close.png")));
+    const QIcon cancelIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!cancelIcon.isNull())
         cancel->setIcon(cancelIcon);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

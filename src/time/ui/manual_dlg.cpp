@@ -63,7 +63,7 @@ CManualDlg::CManualDlg(QWidget *parent, const QDateTime &now) : QDialog(parent)
     m_close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
     setControlNumber(m_close, CloseButton);
     m_close->setAutoDefault(false);
-    const QIcon closeIcon(dataFilePath(QStringLiteral("close.png")));
+    const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         m_close->setIcon(closeIcon);
     connect(m_close, &QPushButton::clicked, this, &QDialog::accept);

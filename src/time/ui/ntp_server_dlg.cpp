@@ -176,7 +176,7 @@ void CNTPServerDlg::createControls()
     auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
     setControlNumber(close, CloseButton);
     close->setDefault(true);
-    const QIcon closeIcon(dataFilePath(QStringLiteral("close.png")));
+    const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
