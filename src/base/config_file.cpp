@@ -1,5 +1,7 @@
 #include "base/config_file.h"
 
+#include "base/atomic_file.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 #include <cstdio>
 
 #if defined(Q_OS_UNIX)
@@ -63,30 +64,23 @@ QString firstExisting(const QDir &base, const QStringList &relatives)
     return {};
 }
 
+// Copies `source` to `target` unless `target` is there already, also when another program
+// starting at the same moment copies it: writers of the same file take turns.
 bool copyWithoutOverwriting(const QString &source, const QString &target, QString *error)
 {
+    const FileWriteLock lock(target);
+    if (!lock.locked()) {
+        *error = lock.error();
+        return false;
+    }
+    if (QFileInfo::exists(target))
+        return true;
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read %1: %2").arg(source, in.errorString());
         return false;
     }
-    const QFileInfo targetInfo(target);
-    QTemporaryFile out(targetInfo.dir().filePath(QLatin1Char('.') + targetInfo.fileName() + QStringLiteral(".XXXXXX")));
-    if (!out.open() || out.write(in.readAll()) < 0 || !out.flush()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
-        return false;
-    }
-    out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    // The rename refuses an existing target: a file that appeared meanwhile (another program
-    // starting at the same moment) is kept.
-    if (out.rename(target)) {
-        out.setAutoRemove(false);   // the file now has its final name
-        return true;
-    }
-    if (QFileInfo::exists(target))
-        return true;
-    *error = QStringLiteral("cannot write %1: %2").arg(target, out.errorString());
-    return false;
+    return writeFileAtomically(target, in.readAll(), error);
 }
 
 QString resolveDataDir()

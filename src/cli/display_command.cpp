@@ -53,6 +53,12 @@ std::optional<std::pair<int, int>> timeOfDayOf(const QString &text)
     return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
 }
 
+// The board's answer character as a number 0-255 (0: none).
+int answerCode(char answer)
+{
+    return static_cast<unsigned char>(answer);
+}
+
 // The answer character as the result line: ">", "?" ... or "(no answer)".
 QString answerText(int answer)
 {
@@ -102,7 +108,7 @@ int currency(const Options &options, const Operands &operands)
     if (!display::kindLetter(*kind))
         return refused(QStringLiteral("Kind %1 is not 0 (U), 1 (I) or 2 (B).").arg(*kind));
     return runOnBoard(options, [=](DisplayExchange &exchange) {
-        return int(static_cast<unsigned char>(exchange.setCurrency(*line, *kind, *first, *second)));
+        return answerCode(exchange.setCurrency(*line, *kind, *first, *second));
     });
 }
 
@@ -142,13 +148,13 @@ int intensity(const Options &options, const Operands &operands)
     if (!display::typeLetter(*type))
         return refused(QStringLiteral("Type %1 is not 0 (U), 1 (I) or 2 (A).").arg(*type));
     return runOnBoard(options, [=](DisplayExchange &exchange) {
-        return int(static_cast<unsigned char>(exchange.setIntensity(*address, *type, times)));
+        return answerCode(exchange.setIntensity(*address, *type, times));
     });
 }
 
 int test(const Options &options, const Operands &)
 {
-    return runOnBoard(options, [](DisplayExchange &exchange) { return int(static_cast<unsigned char>(exchange.test())); });
+    return runOnBoard(options, [](DisplayExchange &exchange) { return answerCode(exchange.test()); });
 }
 
 int time(const Options &options, const Operands &operands)
@@ -162,7 +168,7 @@ int time(const Options &options, const Operands &operands)
     const display::TimeFields fields{unsigned(clock.second()), unsigned(clock.minute()), unsigned(clock.hour()),
                                      unsigned(date.day()), unsigned(date.month()), unsigned(date.year())};
     return runOnBoard(options, [fields](DisplayExchange &exchange) {
-        return int(static_cast<unsigned char>(exchange.setTime(fields)));
+        return answerCode(exchange.setTime(fields));
     });
 }
 

@@ -14,21 +14,12 @@
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
+using kt::readBytes;
+using kt::writeBytes;
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 AlarmEntry entry(const char *hour, const char *minute, const char *type)
 {

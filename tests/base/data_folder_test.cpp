@@ -15,19 +15,6 @@
 namespace kestrix::testing {
 namespace {
 
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 // An installed tree under a temporary prefix: <prefix>/bin/kestrix-cli and the shipped files in
 // <prefix>/share/kestrix, plus a folder for XDG_DATA_HOME that anybody may write into.
 class FakeInstall {
@@ -123,7 +110,7 @@ TEST(UserDataFolder, ReadOnlyShippedFolderGivesASeededPerUserFolder)
     // The files users edit are copied; language tables and pictures are read where installed.
     const QStringList copied{"Daynight.txt", "vars.txt"};
     for (const QString &name : copied)
-        EXPECT_EQ(contentsOf(install.userFile(name)), contentsOf(install.shippedFile(name))) << name.toStdString();
+        EXPECT_EQ(readBytes(install.userFile(name)), readBytes(install.shippedFile(name))) << name.toStdString();
     EXPECT_EQ(QDir(install.userFolder()).entryList(QDir::Files | QDir::Hidden), copied)
         << "no temporary file stays behind";
 
@@ -137,15 +124,15 @@ TEST(UserDataFolder, SeedingCopiesMissingFilesAndKeepsEditedOnes)
     install.makeShippedReadOnly();
     ASSERT_EQ(install.run({"config-path"}).exitCode, 0);
 
-    writeFile(install.userFile("vars.txt"), "Edited counter;410;Int;Par\r\n");
-    writeFile(install.userFile("config.ini"), "[System]\r\nLanguage=german\r\n");
+    writeBytes(install.userFile("vars.txt"), "Edited counter;410;Int;Par\r\n");
+    writeBytes(install.userFile("config.ini"), "[System]\r\nLanguage=german\r\n");
     ASSERT_TRUE(QFile::remove(install.userFile("Daynight.txt")));
 
     const CliRun run = install.run({"config-path"});
     ASSERT_EQ(run.exitCode, 0) << run;
-    EXPECT_EQ(contentsOf(install.userFile("vars.txt")), "Edited counter;410;Int;Par\r\n");
-    EXPECT_EQ(contentsOf(install.userFile("config.ini")), "[System]\r\nLanguage=german\r\n");
-    EXPECT_EQ(contentsOf(install.userFile("Daynight.txt")), contentsOf(install.shippedFile("Daynight.txt")));
+    EXPECT_EQ(readBytes(install.userFile("vars.txt")), "Edited counter;410;Int;Par\r\n");
+    EXPECT_EQ(readBytes(install.userFile("config.ini")), "[System]\r\nLanguage=german\r\n");
+    EXPECT_EQ(readBytes(install.userFile("Daynight.txt")), readBytes(install.shippedFile("Daynight.txt")));
 }
 
 TEST(UserDataFolder, FolderThatCannotBeCreatedFallsBackToTheShippedFiles)
@@ -168,7 +155,7 @@ TEST(UserDataFolder, PicturesComeFromTheDataFolderWhenItHasThemElseFromTheShippe
     const QString before = dataDir();
     setDataDir(data.path());
     EXPECT_EQ(resourceFilePath("logo.bmp"), QDir(shippedDataDir()).filePath("logo.bmp"));
-    writeFile(QDir(data.path()).filePath("logo.bmp"), "BM");
+    writeBytes(QDir(data.path()).filePath("logo.bmp"), "BM");
     EXPECT_EQ(resourceFilePath("logo.bmp"), QDir(data.path()).filePath("logo.bmp"));
     setDataDir(before);
 }
@@ -177,9 +164,9 @@ TEST(UserDataFolder, SeedDataDirCopiesIntoAFolderItCreates)
 {
     QTemporaryDir shipped;
     QTemporaryDir parent;
-    writeFile(QDir(shipped.path()).filePath("lng_english.ini"), "[Strings]\n");
-    writeFile(QDir(shipped.path()).filePath("vars.txt"), "shipped\n");
-    writeFile(QDir(shipped.path()).filePath("kestrix-cli"), "not a data file");
+    writeBytes(QDir(shipped.path()).filePath("lng_english.ini"), "[Strings]\n");
+    writeBytes(QDir(shipped.path()).filePath("vars.txt"), "shipped\n");
+    writeBytes(QDir(shipped.path()).filePath("kestrix-cli"), "not a data file");
     const QString folder = QDir(parent.path()).filePath("a/b/kestrix");
 
     QString error;
@@ -187,9 +174,9 @@ TEST(UserDataFolder, SeedDataDirCopiesIntoAFolderItCreates)
     // Language tables stay where they were installed, so an upgrade reaches every user.
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"vars.txt"});
 
-    writeFile(QDir(folder).filePath("vars.txt"), "mine\n");
+    writeBytes(QDir(folder).filePath("vars.txt"), "mine\n");
     ASSERT_TRUE(seedDataDir(shipped.path(), folder, &error));
-    EXPECT_EQ(contentsOf(QDir(folder).filePath("vars.txt")), "mine\n");
+    EXPECT_EQ(readBytes(QDir(folder).filePath("vars.txt")), "mine\n");
 
     EXPECT_FALSE(seedDataDir(shipped.path(), QString(), &error));
     EXPECT_FALSE(error.isEmpty());

@@ -8,14 +8,7 @@ set -euo pipefail
 
 build="$1"
 example="$2/examples/display_example"
-work="$(mktemp -d)"
-sim_pid=""
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 cmake --install "$build" --prefix "$work/installed" > "$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
 # Nothing in the installed files may name the folder it was installed to.
@@ -40,15 +33,7 @@ echo "pkg-config: $flags"
 # shellcheck disable=SC2086
 g++ -o "$work/display_example_pc" "$example/main.cpp" $flags || fail "compiling the example with pkg-config"
 
-"$build/bin/kestrix-board-sim" > "$work/sim.log" 2>&1 &
-sim_pid=$!
-device=""
-for _ in $(seq 100); do
-  device="$(grep -o '/dev/pts/[0-9]*' "$work/sim.log" | head -n 1 || true)"
-  [ -n "$device" ] && break
-  sleep 0.1
-done
-[ -n "$device" ] || { cat "$work/sim.log"; fail "the simulated board named no device"; }
+start_board "$build/bin/kestrix-board-sim"
 
 mkdir "$work/data"
 printf '[Ports]\nCOM1=%s\n' "$device" > "$work/data/config.ini"

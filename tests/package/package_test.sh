@@ -7,14 +7,7 @@
 set -euo pipefail
 
 build="$1"
-work="$(mktemp -d)"
-sim_pid=""
-cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 # The package goes into a folder of this run, so parallel runs do not meet.
 (cd "$build" && cpack -G DEB -B "$work/out" > "$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
@@ -50,15 +43,7 @@ export XDG_DATA_HOME="$work/xdg"
 "$bin/kestrix-cli" --help > "$work/help.txt" || fail "kestrix-cli --help"
 grep -q "map-port" "$work/help.txt" || fail "kestrix-cli --help lists no map-port"
 
-"$bin/kestrix-board-sim" > "$work/sim.log" 2>&1 &
-sim_pid=$!
-device=""
-for _ in $(seq 100); do
-  device="$(grep -o '/dev/pts/[0-9]*' "$work/sim.log" | head -n 1 || true)"
-  [ -n "$device" ] && break
-  sleep 0.1
-done
-[ -n "$device" ] || { cat "$work/sim.log"; fail "the unpacked kestrix-board-sim named no device"; }
+start_board "$bin/kestrix-board-sim"
 
 # The tree's own data folder (writable here): config.ini next to the shipped files.
 [ "$("$bin/kestrix-cli" config-path)" = "$shipped/config.ini" ] || fail "config.ini is not in usr/share/kestrix"

@@ -59,6 +59,19 @@ std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
     return board.frameTexts();
 }
 
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+}
+
 std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed)
 {
     auto board = std::make_unique<sim::BoardSim>();

@@ -6,6 +6,7 @@
 #include "comm/serial_settings.h"
 #include "board_sim.h"
 
+#include <QByteArray>
 #include <QTemporaryDir>
 #include <memory>
 #include <ostream>
@@ -48,5 +49,10 @@ std::vector<std::string> received(const sim::BoardSim &board, size_t expected);
 
 // A simulated board, started, and mapped to COM<port> in the current data folder.
 std::unique_ptr<sim::BoardSim> startBoardOn(int port, int speed = 9600);
+
+// A file's bytes; empty when it cannot be read.
+QByteArray readBytes(const QString &path);
+// Replaces a file's bytes; a file that cannot be opened fails the test.
+void writeBytes(const QString &path, const QByteArray &bytes);
 
 } // namespace kestrix::testing
