@@ -15,13 +15,13 @@
 // the time-server dialog; "info": the clock information dialog after a download from the board
 // of config.ini), then exits.
 
-#include "alarms/ui/alarm_dlg.h"
+#include "alarms/ui/alarm_dialog.h"
 #include "base/config_file.h"
 #include "base/language.h"
-#include "app/velmora_dlg.h"
-#include "daynight/ui/daynight_dlg.h"
-#include "info/ui/parameters_dlg.h"
-#include "time/ui/ntp_server_dlg.h"
+#include "app/main_window.h"
+#include "daynight/ui/daynight_dialog.h"
+#include "info/ui/clock_info_dialog.h"
+#include "time/ui/time_server_dialog.h"
 #include "widgets/main_window_host.h"
 
 #include <QApplication>
@@ -125,7 +125,7 @@ void failUnlessPainted(QDialog &window, const bool *painted, bool *failed)
 
 // Resizes the window to the size that needs no scrolling, lets the layout settle at that size
 // on the next paint, renders it into `file` and closes it.
-void takeScreenshot(CVelmoraDlg &window, const QString &file, bool *saved)
+void takeScreenshot(MainWindow &window, const QString &file, bool *saved)
 {
     window.resize(window.fullSize());
     window.tick(QDateTime::currentDateTime());
@@ -141,10 +141,10 @@ void takeScreenshot(CVelmoraDlg &window, const QString &file, bool *saved)
 
 // Clicks Download Configuration and calls `then` once the download has ended and the window
 // shows what it read.
-void downloadThen(CVelmoraDlg &window, std::function<void()> then)
+void downloadThen(MainWindow &window, std::function<void()> then)
 {
     auto *waiting = new QObject(&window);
-    QObject::connect(&window.runner(), &OperationRunner::busyChanged, waiting, [waiting, then](bool busy) {
+    QObject::connect(&window.runner(), &BoardQueue::busyChanged, waiting, [waiting, then](bool busy) {
         if (busy)
             return;
         waiting->deleteLater();
@@ -154,7 +154,7 @@ void downloadThen(CVelmoraDlg &window, std::function<void()> then)
 }
 
 // Once the window has been painted, takes the screenshot, after a download when asked.
-void scheduleScreenshot(CVelmoraDlg &window, const QString &file, bool downloadFirst, bool *saved, bool *painted)
+void scheduleScreenshot(MainWindow &window, const QString &file, bool downloadFirst, bool *saved, bool *painted)
 {
     new NextPaint(window, [&window, file, downloadFirst, saved, painted] {
         *painted = true;
@@ -187,17 +187,17 @@ struct DialogShot {
 };
 
 constexpr DialogShot DialogShots[] = {
-    {"alarms", [] { return std::unique_ptr<QDialog>(std::make_unique<CAlarmDlg>()); }},
+    {"alarms", [] { return std::unique_ptr<QDialog>(std::make_unique<AlarmDialog>()); }},
     {"daynight", [] {
-         auto dialog = std::make_unique<CDayNight>();
+         auto dialog = std::make_unique<DayNightDialog>();
          dialog->placeList()->setCurrentIndex(dialog->placeList()->count() - 1);
          return std::unique_ptr<QDialog>(std::move(dialog));
      }},
-    {"ntp", [] { return std::unique_ptr<QDialog>(std::make_unique<CNTPServerDlg>()); }},
+    {"ntp", [] { return std::unique_ptr<QDialog>(std::make_unique<TimeServerDialog>()); }},
     {"info", [] {
-         auto dialog = std::make_unique<CParametersDlg>();
+         auto dialog = std::make_unique<ClockInfoDialog>();
          QEventLoop downloading;
-         QObject::connect(&dialog->runner(), &OperationRunner::busyChanged, &downloading,
+         QObject::connect(&dialog->runner(), &BoardQueue::busyChanged, &downloading,
                           [&downloading](bool busy) {
                               if (!busy)
                                   downloading.quit();
@@ -242,7 +242,7 @@ int screenshotDialog(const QString &name, const QString &file)
 }
 
 // Prints how long after the start of main the window was first painted, and closes it.
-void exitAfterFirstPaint(CVelmoraDlg &window, const QElapsedTimer &sinceStart, bool *painted)
+void exitAfterFirstPaint(MainWindow &window, const QElapsedTimer &sinceStart, bool *painted)
 {
     new NextPaint(window, [&window, &sinceStart, painted] {
         *painted = true;
@@ -298,7 +298,7 @@ int main(int argc, char **argv)
     if (!dialogShot.isEmpty())
         return screenshotDialog(dialogName, dialogShot);
 
-    CVelmoraDlg window;
+    MainWindow window;
     bool saved = true;
     bool painted = false;
     bool neverPainted = false;

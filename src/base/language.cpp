@@ -119,7 +119,7 @@ QString LoadLanguageOrShipped(const QString &language)
     return folder;
 }
 
-QString LookupText(int number)
+QString LookupNumber(int number)
 {
     QReadLocker lock(&tablesLock);
     const auto name = tables.nameOfNumber.constFind(QString::number(number));
@@ -131,15 +131,25 @@ QString LookupText(int number)
     return *text;
 }
 
-QString textOr(int number, const QString &builtIn)
+QString LookupText(TextId text)
 {
-    const QString text = LookupText(number);
+    return LookupNumber(text.number);
+}
+
+QString numberOr(int number, const QString &builtIn)
+{
+    const QString text = LookupNumber(number);
     return text.startsWith('?') ? builtIn : text;
+}
+
+QString textOr(TextId text, const QString &builtIn)
+{
+    return numberOr(text.number, builtIn);
 }
 
 bool hasText(int number)
 {
-    return !LookupText(number).startsWith('?');
+    return !LookupNumber(number).startsWith('?');
 }
 
 } // namespace kestrix

@@ -2,6 +2,8 @@
 // Language tables: identifiers.ini maps names to numbers, lng_<language>.ini maps names to
 // texts. Every text the utility shows is looked up by its number.
 
+#include "base/texts.h"
+
 #include <QString>
 
 namespace kestrix {
@@ -17,16 +19,19 @@ void LoadLanguage(const QString &language, const QString &folder = {});
 // Returns the folder the tables came from.
 QString LoadLanguageOrShipped(const QString &language);
 
-// The text of a number, or "?" when there is none. "\n" and "\t" in a text become a line
-// break and a tab. The result is an independent value: it stays valid however many further
-// lookups are made. Thread-safe.
-QString LookupText(int number);
+// The table's text of a number (a text, a dialog or a control), or "?" when there is none.
+// "\n" and "\t" in a text become a line break and a tab. The result is an independent value:
+// it stays valid however many further lookups are made. Thread-safe.
+QString LookupNumber(int number);
+// The text of a message, as LookupNumber.
+QString LookupText(TextId text);
 
-// True when the number has a text (the result of LookupText does not begin with "?").
+// True when the number has a text (the result of LookupNumber does not begin with "?").
 bool hasText(int number);
 
-// The text of a number, or `builtIn` when there is none.
-QString textOr(int number, const QString &builtIn);
+// The text of a number or a message, or `builtIn` when there is none.
+QString numberOr(int number, const QString &builtIn);
+QString textOr(TextId text, const QString &builtIn);
 
 inline const QString NoText = QStringLiteral("?");
 

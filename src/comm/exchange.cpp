@@ -21,7 +21,7 @@ std::optional<std::uint8_t> byteOf(const std::string &answer)
 
 } // namespace
 
-Exchange::Exchange(CComm &channel, Sleeper &sleeper, Reporter &reporter)
+Exchange::Exchange(SerialChannel &channel, Sleeper &sleeper, Reporter &reporter)
     : m_channel(channel), m_sleeper(sleeper), m_reporter(reporter)
 {
 }
@@ -33,9 +33,14 @@ bool Exchange::cancelled() const
     return m_cancelled;
 }
 
+bool Exchange::boardLost() const
+{
+    return m_channel.lost();
+}
+
 bool Exchange::mayGoOn()
 {
-    return !cancelled();
+    return !cancelled() && !boardLost();
 }
 
 void Exchange::send(const std::string &frame, Milliseconds pauseAfter)
@@ -84,10 +89,10 @@ std::optional<std::uint8_t> Exchange::readVariable(int variable, Milliseconds pa
     return queryByte(Frame::variableRead(Frame::registerNumber(variable)), pauseAfter);
 }
 
-std::string Exchange::WriteRegister(const std::string &reg, const std::string &value, int count)
+std::string Exchange::writeAnswered(const std::string &reg, const std::string &value, int count)
 {
     if (!mayGoOn())
-        return CComm::NotConnected;
+        return SerialChannel::NotConnected;
     std::string answer = m_channel.Query(Frame::registerWrite(reg, value), count);
     pause(Pause::WriteRegister);
     return answer;
@@ -101,9 +106,18 @@ void Exchange::pause(Milliseconds duration)
 
 void Exchange::setTotalSteps(int total)
 {
+    if (m_totalHeld)
+        return;
     m_total = total;
     m_done = 0;
     m_reporter.progress(0, total);
+}
+
+void Exchange::holdTotalSteps(int total)
+{
+    m_totalHeld = false;
+    setTotalSteps(total);
+    m_totalHeld = true;
 }
 
 bool Exchange::step()
@@ -111,7 +125,7 @@ bool Exchange::step()
     if (m_done < m_total)
         ++m_done;
     m_reporter.progress(m_done, m_total);
-    return !cancelled();
+    return !cancelled() && !boardLost();
 }
 
 } // namespace kestrix

@@ -2,7 +2,8 @@
 // The frames of one board operation on its channel. Every operation sends through an Exchange:
 // register writes and reads, plain commands, queries, and a step counter that reports progress.
 // Before each frame the exchange asks the reporter whether the operation is cancelled; once it
-// is, no further frame goes out and every read gives no answer.
+// is, or once the board is lost (a write failed and the port did not open again), no further
+// frame goes out and every read gives no answer.
 
 #include "comm/reporter.h"
 #include "comm/serial_channel.h"
@@ -16,10 +17,17 @@ namespace kestrix {
 
 class Exchange {
 public:
-    Exchange(CComm &channel, Sleeper &sleeper, Reporter &reporter);
+    Exchange(SerialChannel &channel, Sleeper &sleeper, Reporter &reporter);
 
     // True once the operation is cancelled; stays true.
     bool cancelled() const;
+    // True once a write failed and the port could not be opened again.
+    bool boardLost() const;
+
+    // What did not answer, counted by the job's body in its own unit (registers, variables).
+    void noteUnanswered(int count = 1) { m_unanswered += count; }
+    int unanswered() const { return m_unanswered; }
+    void resetUnanswered() { m_unanswered = 0; }
 
     // A frame without an answer, then `pauseAfter` (on top of the channel's own 150 ms).
     void send(const std::string &frame, Milliseconds pauseAfter = Milliseconds{0});
@@ -40,7 +48,7 @@ public:
 
     // The protocol's WriteRegister: "W" + register + value sent as a query of `count` bytes,
     // then 30 ms. Gives the answer text ("notconnected" when none came).
-    std::string WriteRegister(const std::string &reg, const std::string &value, int count);
+    std::string writeAnswered(const std::string &reg, const std::string &value, int count);
 
     void pause(Milliseconds duration);
 
@@ -49,15 +57,22 @@ public:
     void setTotalSteps(int total);
     bool step();
     int stepsDone() const { return m_done; }
+    // A job made of several parts (Adjust All): the total of all their steps, set once, so that
+    // one progress bar runs over the whole job. Until releaseTotalSteps() the parts' own
+    // setTotalSteps leaves the total and the count alone.
+    void holdTotalSteps(int total);
+    void releaseTotalSteps() { m_totalHeld = false; }
 
 private:
     bool mayGoOn();
 
-    CComm &m_channel;
+    SerialChannel &m_channel;
     Sleeper &m_sleeper;
     Reporter &m_reporter;
     int m_total = 0;
     int m_done = 0;
+    int m_unanswered = 0;
+    bool m_totalHeld = false;
     mutable bool m_cancelled = false;
 };
 

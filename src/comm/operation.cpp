@@ -28,7 +28,7 @@ Operation::Operation(SerialSettings settings, Reporter &reporter, StatusForm for
 
 bool Operation::openChannel()
 {
-    return m_channel.Open(m_settings.port, m_settings.speed) == CComm::Opened;
+    return m_channel.Open(m_settings.port, m_settings.speed) == SerialChannel::Opened;
 }
 
 CheckResult Operation::CheckCommunication()
@@ -98,13 +98,7 @@ VersionTexts Operation::ReadVersions()
     return versions;
 }
 
-Outcome Operation::cancelledOutcome()
-{
-    m_status.showCancelled();
-    return Outcome::Cancelled;
-}
-
-CheckResult Operation::announce(int progressText)
+CheckResult Operation::announce(TextId progressText)
 {
     const CheckResult check = CheckCommunication();
     if (check == CheckResult::Cancelled) {
@@ -123,31 +117,51 @@ CheckResult Operation::announce(int progressText)
     return check;
 }
 
-Outcome Operation::run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames)
+JobEnding Operation::end(Outcome outcome, const QString &text)
+{
+    JobEnding ending{outcome, m_exchange.unanswered(), m_channel.framesWritten(), text};
+    if (outcome == Outcome::Cancelled) {
+        m_status.showCancelled();
+        ending.text = LookupText(Text::OperationCancelled);
+    } else if (!text.isEmpty()) {
+        m_status.showText(0, text);
+        m_status.clear(1);
+    }
+    return ending;
+}
+
+JobEnding Operation::run(const JobTexts &texts, const std::function<void(Exchange &)> &frames,
+                         const std::function<QString()> &completionText)
 {
     const CheckResult check = announce(texts.progress);
     if (check == CheckResult::Cancelled)
-        return Outcome::Cancelled;
+        return {Outcome::Cancelled, 0, 0, LookupText(Text::OperationCancelled)};
     const bool answered = check == CheckResult::Answered;
     if (!answered && !texts.goOnAfterFailedCheck)
-        return Outcome::CommunicationFailed;
+        return {Outcome::CommunicationFailed, 0, 0, {}};
     if (texts.preambleAgain)
         SendSM7();
     if (cancelled())
-        return cancelledOutcome();
+        return end(Outcome::Cancelled, {});
     if (!openChannel()) {
         m_status.reporter().messageBox(LookupText(Text::PortOpenError), MessageIcon::Error);
-        return Outcome::PortError;
+        return {Outcome::PortError, 0, 0, LookupText(Text::PortOpenError)};
     }
+    m_channel.resetFrameCount();
+    m_exchange.resetUnanswered();
     frames(m_exchange);
+    const bool lost = m_channel.lost();
     m_channel.Close();
+    // The ending is chosen here, once, after the last frame.
+    if (lost)
+        return end(Outcome::BoardLost, LookupText(Text::BoardLost).arg(m_channel.framesWritten()));
     if (cancelled())
-        return cancelledOutcome();
+        return end(Outcome::Cancelled, {});
     if (!answered)
-        return Outcome::CommunicationFailed;
-    m_status.show(0, texts.completion);
-    m_status.clear(1);
-    return Outcome::Completed;
+        return {Outcome::CommunicationFailed, m_exchange.unanswered(), m_channel.framesWritten(), {}};
+    if (m_exchange.unanswered() > 0 && texts.incomplete.valid())
+        return end(Outcome::Incomplete, LookupText(texts.incomplete).arg(m_exchange.unanswered()));
+    return end(Outcome::Completed, completionText ? completionText() : LookupText(texts.completion));
 }
 
 } // namespace kestrix

@@ -1,8 +1,10 @@
 #pragma once
-// The envelope every board operation is wrapped in: the communication check, status texts,
-// the preamble, opening the channel, the operation's frames, closing and the final text. The
-// frames themselves go through an Exchange, which reports progress and stops on cancel.
+// The envelope every board job is wrapped in: the communication check, status texts, the
+// preamble, opening the channel, the job's frames, closing, and the one ending text chosen after
+// the frames. The frames themselves go through an Exchange, which reports progress and stops on
+// cancel or when the board is lost.
 
+#include "comm/board_job.h"
 #include "comm/exchange.h"
 #include "comm/reporter.h"
 #include "comm/serial_channel.h"
@@ -18,20 +20,6 @@ enum class CheckResult {
     Answered,    // the board answered the test with "Hello"
     NoAnswer,    // no board, wrong port or speed, or a port that does not open
     Cancelled,   // the operation was cancelled before the test went out
-};
-
-enum class Outcome {
-    Completed,
-    CommunicationFailed,  // the board did not answer the communication test
-    PortError,            // the port could not be opened after a good check
-    Cancelled,            // stopped before its next frame; nothing more was sent or stored
-};
-
-struct EnvelopeTexts {
-    int progress = 0;            // shown while the frames go out, e.g. "Uploading View times ..."
-    int completion = 0;          // shown at the end, e.g. "View times uploaded."
-    bool preambleAgain = true;   // send the preamble once more before opening
-    bool goOnAfterFailedCheck = false;  // send the frames even when the check failed (PC time)
 };
 
 // The board's texts, control characters spelled out (CommTrace::printableText).
@@ -61,15 +49,31 @@ public:
 
     // The envelope's opening: the check, then "Communication OK." and, 50 ms later, the
     // progress text; or the failure lines and 50 ms. A cancel shows "Operation cancelled.".
-    CheckResult announce(int progressText);
+    CheckResult announce(TextId progressText);
 
-    // Runs `frames` inside the envelope on the open channel.
-    Outcome run(const EnvelopeTexts &texts, const std::function<void(Exchange &)> &frames);
+    // Runs `frames` inside the envelope on the open channel, then shows the one ending: the
+    // completion text (or `completionText()` when given), the incomplete text with how many did
+    // not answer, the board lost with how many frames went out, or the cancel.
+    JobEnding run(const JobTexts &texts, const std::function<void(Exchange &)> &frames,
+                  const std::function<QString()> &completionText = {});
+
+    // Runs a board job in this envelope.
+    template <class Data>
+    JobResult<Data> run(const BoardJob<Data> &job)
+    {
+        JobResult<Data> result{{}, job.start};
+        std::function<QString()> completion;
+        if (job.completionText)
+            completion = [&] { return job.completionText(result.data); };
+        result.ending = run(job.texts, [&](Exchange &exchange) { job.body(exchange, result.data); }, completion);
+        return result;
+    }
 
     bool cancelled() const { return m_exchange.cancelled(); }
     void setSettings(SerialSettings settings) { m_settings = settings; }
     const SerialSettings &settings() const { return m_settings; }
-    CComm &channel() { return m_channel; }
+    SerialChannel &channel() { return m_channel; }
+    Sleeper &sleeper() { return m_sleeper; }
     Exchange &exchange() { return m_exchange; }
     StatusLines &status() { return m_status; }
 
@@ -77,12 +81,12 @@ private:
     bool openChannel();
     QString otherUsersText() const;
     QString askVersion(const std::string &frame, int count);
-    Outcome cancelledOutcome();
+    JobEnding end(Outcome outcome, const QString &text);
 
     SerialSettings m_settings;
     StatusLines m_status;
     Sleeper &m_sleeper;
-    CComm m_channel;
+    SerialChannel m_channel;
     Exchange m_exchange;
 };
 

@@ -30,16 +30,16 @@ StatusForm StatusForm::mainWindow()
     return {false, {Text::CommunicationError, Text::CheckPortAndSpeed}};
 }
 
-StatusForm StatusForm::dialog(std::vector<int> failureTexts)
+StatusForm StatusForm::dialog(std::vector<TextId> failureTexts)
 {
     return {true, std::move(failureTexts)};
 }
 
 StatusLines::StatusLines(Reporter &reporter, StatusForm form) : m_reporter(reporter), m_form(std::move(form)) {}
 
-void StatusLines::show(int line, int textNumber)
+void StatusLines::show(int line, TextId text)
 {
-    showText(line, LookupText(textNumber));
+    showText(line, LookupText(text));
 }
 
 void StatusLines::showText(int line, const QString &text)
@@ -74,8 +74,8 @@ void StatusLines::showCheckFailure()
         return;
     }
     QStringList texts;
-    for (int number : m_form.failureTexts)
-        texts.append(LookupText(number));
+    for (TextId text : m_form.failureTexts)
+        texts.append(LookupText(text));
     if (!m_failureDetail.isEmpty())
         texts.append(m_failureDetail);
     showText(0, texts.join(' '));

@@ -3,6 +3,8 @@
 // Operations take a Reporter and never touch widgets; the window behind it decides how the
 // texts are drawn and on which thread.
 
+#include "base/texts.h"
+
 #include <QString>
 #include <utility>
 #include <vector>
@@ -48,10 +50,10 @@ public:
 // dialog has one line reading "Status: " and a message, and its own text for a failed check.
 struct StatusForm {
     bool singleLine = false;
-    std::vector<int> failureTexts;   // shown on a failed communication check
+    std::vector<TextId> failureTexts;   // shown on a failed communication check
 
     static StatusForm mainWindow();
-    static StatusForm dialog(std::vector<int> failureTexts);
+    static StatusForm dialog(std::vector<TextId> failureTexts);
 };
 
 // Puts texts, by number, into the status area of the given form.
@@ -59,7 +61,7 @@ class StatusLines {
 public:
     StatusLines(Reporter &reporter, StatusForm form);
 
-    void show(int line, int textNumber);
+    void show(int line, TextId text);
     void showText(int line, const QString &text);
     void clear(int line);
     // The form's failure texts, then the detail, if any: in the line after them in the main

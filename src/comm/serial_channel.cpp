@@ -103,19 +103,19 @@ std::string trimmed(const std::string &text)
 
 } // namespace
 
-CComm::CComm() : CComm(realSleeper()) {}
+SerialChannel::SerialChannel() : SerialChannel(realSleeper()) {}
 
-CComm::CComm(Sleeper &sleeper) : CComm(sleeper, PortDevices::fromConfig()) {}
+SerialChannel::SerialChannel(Sleeper &sleeper) : SerialChannel(sleeper, PortDevices::fromConfig()) {}
 
-CComm::CComm(Sleeper &sleeper, PortDevices devices) : m_sleeper(sleeper), m_devices(std::move(devices)) {}
+SerialChannel::SerialChannel(Sleeper &sleeper, PortDevices devices) : m_sleeper(sleeper), m_devices(std::move(devices)) {}
 
-CComm::~CComm()
+SerialChannel::~SerialChannel()
 {
     nestingCounter = 0;
     // Callers close the channel; an abandoned port is released with its object.
 }
 
-int CComm::refuse(OpenFailure failure, const QString &reason)
+int SerialChannel::refuse(OpenFailure failure, const QString &reason)
 {
     m_lastFailure = failure;
     m_lastErrorText = reason;
@@ -129,10 +129,11 @@ int CComm::refuse(OpenFailure failure, const QString &reason)
     return DeviceError;
 }
 
-int CComm::Open(int port, int speed)
+int SerialChannel::Open(int port, int speed)
 {
     m_speed = speed;
     m_port = port;
+    m_lost = false;
     m_serial.reset();
     if (port < FirstPort || port > LastPort)
         return refuse(OpenFailure::BadPortNumber, {});
@@ -165,7 +166,7 @@ int CComm::Open(int port, int speed)
     return Opened;
 }
 
-void CComm::Close()
+void SerialChannel::Close()
 {
     if (!m_serial)
         return;
@@ -174,12 +175,12 @@ void CComm::Close()
     CommTrace::note(m_port, QStringLiteral("closed"));
 }
 
-bool CComm::isOpen() const
+bool SerialChannel::isOpen() const
 {
     return m_serial && m_serial->isOpen();
 }
 
-QString CComm::lastOpenError() const
+QString SerialChannel::lastOpenError() const
 {
     const QString device = m_device.isEmpty() ? QStringLiteral("COM%1").arg(m_port) : m_device;
     switch (m_lastFailure) {
@@ -201,7 +202,7 @@ QString CComm::lastOpenError() const
     return {};
 }
 
-bool CComm::writeFrame(const std::string &frame)
+bool SerialChannel::writeFrame(const std::string &frame)
 {
     if (!isOpen())
         return false;
@@ -222,23 +223,30 @@ bool CComm::writeFrame(const std::string &frame)
     // and the next frame's discard cannot cut it short.
     ::tcdrain(int(m_serial->handle()));
 #endif
-    return m_serial->error() == QSerialPort::NoError;
+    if (m_serial->error() != QSerialPort::NoError)
+        return false;
+    ++m_framesWritten;
+    return true;
 }
 
-void CComm::reopenAfterFailedWrite()
+void SerialChannel::reopenAfterFailedWrite()
 {
     CommTrace::note(m_port, QStringLiteral("write failed, reopening"));
     Close();
-    Open(m_port, m_speed);
+    // Once is the rule: a port that does not open again means the board is gone, and every
+    // further frame would only fail faster.
+    m_lost = Open(m_port, m_speed) != Opened;
+    if (m_lost)
+        CommTrace::note(m_port, QStringLiteral("port did not open again: board lost"));
 }
 
-char CComm::Send(const std::string &frame)
+char SerialChannel::Send(const std::string &frame)
 {
     sendFrame(frame);
     return 0;
 }
 
-bool CComm::sendFrame(const std::string &frame)
+bool SerialChannel::sendFrame(const std::string &frame)
 {
     if (!writeFrame(frame)) {
         reopenAfterFailedWrite();
@@ -248,7 +256,7 @@ bool CComm::sendFrame(const std::string &frame)
     return true;
 }
 
-int CComm::readAnswerByte()
+int SerialChannel::readAnswerByte()
 {
     if (!isOpen())
         return -1;
@@ -259,7 +267,7 @@ int CComm::readAnswerByte()
     return static_cast<unsigned char>(byte);
 }
 
-int CComm::readAnswer(char *buffer, int count)
+int SerialChannel::readAnswer(char *buffer, int count)
 {
     if (m_serial->bytesAvailable() == 0 && !m_serial->waitForReadyRead(int(FirstByteTimeout.count())))
         return 0;
@@ -267,7 +275,7 @@ int CComm::readAnswer(char *buffer, int count)
     return received > 0 ? int(received) : 0;
 }
 
-std::string CComm::formatAnswer(const char *buffer, int received, int count)
+std::string SerialChannel::formatAnswer(const char *buffer, int received, int count)
 {
     switch (count) {
     case 1: {
@@ -281,7 +289,7 @@ std::string CComm::formatAnswer(const char *buffer, int received, int count)
     }
 }
 
-std::string CComm::Query(const std::string &frame, int count)
+std::string SerialChannel::Query(const std::string &frame, int count)
 {
     m_lastQueryAnswered = false;
     if (!writeFrame(frame)) {

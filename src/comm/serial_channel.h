@@ -1,5 +1,5 @@
 #pragma once
-// CComm: the serial channel to a board. Opens a port with the boards' line settings (8N1, no
+// SerialChannel: the serial channel to a board. Opens a port with the boards' line settings (8N1, no
 // flow control, DTR and RTS off), writes command frames and reads fixed-size answers. Every
 // operation opens the channel, exchanges its frames and closes it again.
 
@@ -28,7 +28,7 @@ enum class OpenFailure {
     TimeoutsRefused,  // -3
 };
 
-class CComm {
+class SerialChannel {
 public:
     enum OpenResult { Opened = 0, BadPort = -1, DeviceError = -2, TimeoutError = -3 };
 
@@ -43,13 +43,13 @@ public:
     static inline const std::string NotConnected = "notconnected";
 
     // The devices behind the port numbers are read from config.ini when none are given.
-    CComm();
-    explicit CComm(Sleeper &sleeper);
-    CComm(Sleeper &sleeper, PortDevices devices);
-    virtual ~CComm();
+    SerialChannel();
+    explicit SerialChannel(Sleeper &sleeper);
+    SerialChannel(Sleeper &sleeper, PortDevices devices);
+    virtual ~SerialChannel();
 
-    CComm(const CComm &) = delete;
-    CComm &operator=(const CComm &) = delete;
+    SerialChannel(const SerialChannel &) = delete;
+    SerialChannel &operator=(const SerialChannel &) = delete;
 
     // Stores port and speed (also when it then fails), opens and configures the port.
     // 0 on success, -1 for a port outside 1..20, -2 when the device cannot be opened,
@@ -60,7 +60,8 @@ public:
     void Close();
     bool isOpen() const;
 
-    // Writes a frame, reads nothing; always 0. A failed write closes and reopens the port.
+    // Writes a frame, reads nothing; always 0. A failed write closes and reopens the port; when
+    // the port does not open again the board is lost (see lost()).
     char Send(const std::string &frame);
     // Send, telling whether the frame was written.
     bool sendFrame(const std::string &frame);
@@ -78,6 +79,13 @@ public:
     // at least two digits for 1; "sw: " / "hw: " and the text up to the first zero byte, trimmed,
     // for 24 / 10; the trimmed text for 5; empty for any other count.
     static std::string formatAnswer(const char *buffer, int received, int count);
+
+    // True after a failed write whose port could not be opened again (an unplugged adapter, a
+    // board that hung up), until the next successful Open.
+    bool lost() const { return m_lost; }
+    // Frames written since the last resetFrameCount().
+    int framesWritten() const { return m_framesWritten; }
+    void resetFrameCount() { m_framesWritten = 0; }
 
     int port() const { return m_port; }
     int speed() const { return m_speed; }
@@ -105,6 +113,8 @@ private:
     QString m_lastErrorText;
     std::unique_ptr<QSerialPort> m_serial;
     bool m_lastQueryAnswered = false;
+    bool m_lost = false;
+    int m_framesWritten = 0;
 };
 
 

@@ -39,7 +39,7 @@ QPalette displayPalette(QPalette palette)
 
 } // namespace
 
-CDigitalEdit::CDigitalEdit(QWidget *parent) : QLineEdit(parent)
+DigitalEdit::DigitalEdit(QWidget *parent) : QLineEdit(parent)
 {
     setReadOnly(true);
     setAlignment(Qt::AlignCenter);

@@ -7,10 +7,10 @@
 
 namespace kestrix {
 
-class CDigitalEdit : public QLineEdit {
+class DigitalEdit : public QLineEdit {
     Q_OBJECT
 public:
-    explicit CDigitalEdit(QWidget *parent = nullptr);
+    explicit DigitalEdit(QWidget *parent = nullptr);
 };
 
 // The clock font, 42 points: "DS-Digital Italic" when installed, else the seven-segment

@@ -3,7 +3,7 @@
 // wires its own buttons through this interface, so the window stays a shell and an operation
 // is found from its button in two steps (the button's number here, the area's wiring there).
 
-#include "comm/operation_runner.h"
+#include "comm/board_queue.h"
 #include "comm/serial_settings.h"
 
 #include <functional>
@@ -14,6 +14,9 @@ class QWidget;
 QT_END_NAMESPACE
 
 namespace kestrix {
+
+class BoardPanel;
+class ParameterArea;
 
 // Buttons of the main window (template 102) outside the parameter groups.
 namespace MainButton {
@@ -46,14 +49,18 @@ public:
     // The window: parent of the dialogs an area opens, and the context whose lifetime limits
     // the delivery of operation results.
     virtual QWidget *hostWidget() = 0;
-    // The window's worker; its lines and progress show in the window's status panel.
-    virtual OperationRunner &runner() = 0;
-    // The window's port and speed, as every board operation of the window uses them.
+    // The session board's queue, and the window's board panel that shows its jobs: areas
+    // submit the window's jobs through the panel.
+    virtual BoardQueue &queue() = 0;
+    virtual BoardPanel &panel() = 0;
+    // The session's port and speed, as every board job uses them; they hold for the session
+    // also when they cannot be stored.
     virtual SerialSettings settings() const = 0;
     virtual void setSettings(const SerialSettings &settings) = 0;
-    // Makes `handler` the action of a button (by control number). A button nobody wires says
-    // that its operation is not available yet.
+    // Makes `handler` the action of a button (by control number).
     virtual void wire(int button, std::function<void()> handler) = 0;
+    // The parameter groups, the window's body.
+    virtual ParameterArea &parameterArea() = 0;
     // Puts the board's time, date and weekday, as last downloaded, into the clock box (1084).
     virtual void showDownloadedClock(const QString &text) = 0;
 };

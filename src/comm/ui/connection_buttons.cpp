@@ -1,7 +1,8 @@
 #include "comm/ui/connection_buttons.h"
 
 #include "comm/port_scan.h"
-#include "comm/ui/sel_port_dlg.h"
+#include "comm/ui/port_dialog.h"
+#include "widgets/board_panel.h"
 #include "widgets/main_window_host.h"
 
 namespace kestrix {
@@ -12,15 +13,17 @@ namespace {
 // a cancelled scan leaves it as it was.
 void testConnection(MainWindowHost &host)
 {
-    host.runner().run(
-        host.hostWidget(),
-        [settings = host.settings()](Reporter &reporter) { return scanPorts(settings, reporter); },
+    host.panel().run(
+        StatusForm::mainWindow(),
+        [](Operation &operation) {
+            return scanPorts(operation.settings(), operation.status().reporter(), operation.sleeper());
+        },
         [&host](const ScanResult &result) { host.setSettings(result.settings); });
 }
 
 void selectPort(MainWindowHost &host)
 {
-    CSelPort dialog(host.hostWidget());
+    PortDialog dialog(host.hostWidget());
     if (dialog.exec() != QDialog::Accepted || dialog.chosenPort() == 0)
         return;
     host.setSettings({dialog.chosenPort(), dialog.chosenSpeed()});

@@ -449,12 +449,6 @@ ParameterValues ParameterArea::values() const
     return values;
 }
 
-void ParameterArea::setOperationsEnabled(bool enabled)
-{
-    for (QPushButton *button : m_adjust)
-        button->setEnabled(enabled);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Frames
 

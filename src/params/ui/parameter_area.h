@@ -81,9 +81,6 @@ public:
     // stands for its field.
     const QList<QWidget *> &focusChain(Group group) const { return m_focusChains[std::size_t(group)]; }
 
-    // Enables or disables the Adjust buttons (while a board operation runs).
-    void setOperationsEnabled(bool enabled);
-
 Q_SIGNALS:
     void adjustRequested(kestrix::Group group);
     // The up-down of the time-view (1031) or date-view (1033) duration changed its field.

@@ -1,21 +1,14 @@
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 
-#include "alarms/ui/alarm_buttons.h"
-#include "app/about_dlg.h"
-#include "app/status_panel.h"
+#include "app/about_dialog.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
-#include "comm/ui/connection_buttons.h"
-#include "daynight/ui/daynight_buttons.h"
-#include "info/ui/info_buttons.h"
 #include "params/parameter_file.h"
-#include "params/ui/board_command_buttons.h"
 #include "params/ui/parameter_area.h"
-#include "params/ui/parameter_buttons.h"
-#include "time/time_upload.h"
-#include "time/ui/time_buttons.h"
 #include "widgets/digital_edit.h"
+#include "widgets/area.h"
+#include "widgets/board_panel.h"
 #include "widgets/localize.h"
 
 #include <QGridLayout>
@@ -108,18 +101,6 @@ constexpr int CommandRows[][2] = {
 constexpr Group MiddleColumn[] = {Group::ViewTimes, Group::P9, Group::A0, Group::A1, Group::A2, Group::A3};
 constexpr Group RightColumn[] = {Group::A4, Group::ByteMap, Group::SimpleTiming, Group::SelfTimer};
 
-struct IconFor {
-    MessageIcon icon;
-    QMessageBox::Icon box;
-};
-
-constexpr IconFor MessageIcons[] = {
-    {MessageIcon::None, QMessageBox::NoIcon},
-    {MessageIcon::Information, QMessageBox::Information},
-    {MessageIcon::Warning, QMessageBox::Warning},
-    {MessageIcon::Error, QMessageBox::Critical},
-};
-
 QLineEdit *readOnlyField(int number, const QString &widestText, QWidget *parent)
 {
     auto *field = new QLineEdit(parent);
@@ -158,11 +139,14 @@ QLabel *resetNote(QWidget *parent)
     return note;
 }
 
-// The window's vertical scroll bar: a line is a hundredth and a page a tenth of the range, at
-// least one pixel each, whatever the scroll area sets; disabled when there is nothing to scroll.
+// The window's vertical scroll bar: a wheel notch (three lines) moves about one line of controls,
+// a page a tenth of the range, at least one pixel each; disabled when there is nothing to scroll.
 class WindowScrollBar : public QScrollBar {
 public:
-    explicit WindowScrollBar(QWidget *parent = nullptr) : QScrollBar(Qt::Vertical, parent) {}
+    explicit WindowScrollBar(int lineHeight, QWidget *parent = nullptr)
+        : QScrollBar(Qt::Vertical, parent), m_lineHeight(lineHeight)
+    {
+    }
 
 protected:
     void sliderChange(SliderChange change) override
@@ -170,8 +154,9 @@ protected:
         QScrollBar::sliderChange(change);
         if ((change == SliderRangeChange || change == SliderStepsChange) && !m_applying) {
             m_applying = true;
+            // A wheel notch (three steps) moves by about a line of controls.
             const int range = maximum() - minimum();
-            setSingleStep(std::max(1, range / 100));
+            setSingleStep(std::clamp(m_lineHeight / 3, 1, std::max(1, range)));
             setPageStep(std::max(1, range / 10));
             setEnabled(range > 0);
             m_applying = false;
@@ -179,6 +164,7 @@ protected:
     }
 
 private:
+    int m_lineHeight;
     bool m_applying = false;
 };
 
@@ -210,7 +196,7 @@ void settleLayouts(QWidget *root)
 
 } // namespace
 
-CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
+MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -219,26 +205,41 @@ CVelmoraDlg::CVelmoraDlg(QWidget *parent) : QDialog(parent)
     initialise();
     sizeToScreen();   // after the texts and lists are in, which set the content's size
     orderTabStops();
-    connectRunner();
     wireButtons();
     connect(&m_timer, &QTimer::timeout, this, [this] { tick(QDateTime::currentDateTime()); });
     m_timer.start(TickMilliseconds);
 }
 
-CVelmoraDlg::~CVelmoraDlg()
+MainWindow::~MainWindow()
 {
-    // An operation still running is cancelled and ends inside the runner's destructor; its
-    // completion no longer reaches the window, nor asks for message boxes.
+    // A job still running is cancelled; its ending no longer reaches the window.
     m_closing = true;
-    m_runner.cancel();
+    queue().cancelAll();
+    queue().setMessageBoxHandler({});
     m_timer.stop();
-    disconnect(&m_runner, nullptr, nullptr, nullptr);
+}
+
+BoardQueue &MainWindow::queue()
+{
+    return m_status->queue();
+}
+
+SerialSettings MainWindow::settings() const
+{
+    return m_status->queue().settings();
+}
+
+// The session moves to the board of these settings; the panel follows its queue.
+void MainWindow::setSettings(const SerialSettings &settings)
+{
+    BoardQueues::instance().setSession(settings);
+    m_status->setQueue(BoardQueues::instance().session());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Building
 
-void CVelmoraDlg::createButtons()
+void MainWindow::createButtons()
 {
     for (const Command &command : Commands) {
         const QString text = QString::fromUtf8(command.text);
@@ -255,7 +256,7 @@ void CVelmoraDlg::createButtons()
     button(TestClock)->hide();
 }
 
-void CVelmoraDlg::buildWindow()
+void MainWindow::buildWindow()
 {
     createButtons();
     m_params = new ParameterArea(this);
@@ -269,19 +270,23 @@ void CVelmoraDlg::buildWindow()
     m_scroll->setFocusPolicy(Qt::NoFocus);   // the Tab key stops at controls only
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
-    m_scroll->setVerticalScrollBar(new WindowScrollBar);
+    m_scroll->setVerticalScrollBar(new WindowScrollBar(button(Download)->sizeHint().height() + 6));
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_scroll->setWidget(buildContent());
 
+    // The clock with the board panel, and the footer with Close, stay outside the scrolled
+    // columns: Cancel and Close are on screen however small the window.
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_scroll);
+    layout->addWidget(m_topRow);
+    layout->addWidget(m_scroll, 1);
+    layout->addWidget(m_footer);
 }
 
-QWidget *CVelmoraDlg::buildContent()
+QWidget *MainWindow::buildContent()
 {
     m_content = new QWidget;
-    QWidget *topRow = buildTopRow();
+    m_topRow = buildTopRow();
+    m_footer = buildFooter();
     auto *columns = new QHBoxLayout;
     columns->addLayout(column({buildPcTimeGroup(), buildDownloadedClock(), buildCommandButtons(),
                                m_params->groupFrame(Group::TimeZone)}));
@@ -293,16 +298,15 @@ QWidget *CVelmoraDlg::buildContent()
     }
 
     auto *layout = new QVBoxLayout(m_content);
-    layout->addWidget(topRow);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(columns);
-    layout->addWidget(buildFooter());
     layout->addStretch();
     return m_content;
 }
 
 // The Tab key follows the screen: the status panel's Cancel at the top, then the columns left to
 // right, each group top to bottom with its controls in reading order, then the footer.
-void CVelmoraDlg::orderTabStops()
+void MainWindow::orderTabStops()
 {
     QList<QWidget *> order{m_status->cancelButton(), button(AdjustPcTime), button(Download)};
     for (const auto &pair : CommandRows) {
@@ -321,14 +325,17 @@ void CVelmoraDlg::orderTabStops()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
-QWidget *CVelmoraDlg::buildTopRow()
+QWidget *MainWindow::buildTopRow()
 {
-    auto *row = new QWidget(m_content);
-    m_display = new CDigitalEdit(row);
+    auto *row = new QWidget(this);
+    m_display = new DigitalEdit(row);
     setControlNumber(m_display, ClockDisplay);
     // As wide as the clock's text, leaving the rest of the row to the message lines.
     m_display->setFixedWidth(m_display->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 40);
-    m_status = new StatusPanel(row);
+    SerialSettings settings;
+    readSerialSettings(settings);
+    BoardQueues::instance().setSession(settings);
+    m_status = BoardPanel::forMainWindow(BoardQueues::instance().session(), row);
 
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -341,7 +348,7 @@ QWidget *CVelmoraDlg::buildTopRow()
     return row;
 }
 
-QWidget *CVelmoraDlg::buildPcTimeGroup()
+QWidget *MainWindow::buildPcTimeGroup()
 {
     auto *group = new QGroupBox(QStringLiteral("PC Time / Date"), m_content);
     setControlNumber(group, PcTimeCaption);
@@ -360,7 +367,7 @@ QWidget *CVelmoraDlg::buildPcTimeGroup()
     return group;
 }
 
-QWidget *CVelmoraDlg::buildDownloadedClock()
+QWidget *MainWindow::buildDownloadedClock()
 {
     auto *frame = new QGroupBox(m_content);
     m_downloadedClock = clockBox(DownloadedClock, frame);
@@ -372,7 +379,7 @@ QWidget *CVelmoraDlg::buildDownloadedClock()
     return frame;
 }
 
-QWidget *CVelmoraDlg::buildCommandButtons()
+QWidget *MainWindow::buildCommandButtons()
 {
     auto *box = new QWidget(m_content);
     auto *grid = new QGridLayout(box);
@@ -392,9 +399,9 @@ QWidget *CVelmoraDlg::buildCommandButtons()
     return box;
 }
 
-QWidget *CVelmoraDlg::buildFooter()
+QWidget *MainWindow::buildFooter()
 {
-    auto *footer = new QWidget(m_content);
+    auto *footer = new QWidget(this);
     auto *layout = new QHBoxLayout(footer);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(numberedLabel(FootnoteLabel, QStringLiteral("(1) - Not included in standard KESTRIXs"), footer));
@@ -407,7 +414,7 @@ QWidget *CVelmoraDlg::buildFooter()
 
 // Every part shows without scrolling when the screen is large enough; else the window takes
 // what the screen offers and scrolls.
-void CVelmoraDlg::sizeToScreen()
+void MainWindow::sizeToScreen()
 {
     QSize size = fullSize();
     if (const QScreen *screen = this->screen()) {
@@ -419,22 +426,26 @@ void CVelmoraDlg::sizeToScreen()
 
 // Measured on the settled layout, at the content's preferred width: captions that wrap there
 // make the content taller than its plain size hint says.
-QSize CVelmoraDlg::fullSize()
+QSize MainWindow::fullSize()
 {
-    settleLayouts(m_content);
+    settleLayouts(this);
     const QSize hint = m_content->sizeHint().expandedTo(m_content->minimumSizeHint());
-    const int height = m_content->hasHeightForWidth() ? std::max(hint.height(), m_content->heightForWidth(hint.width()))
-                                                      : hint.height();
+    const int contentHeight = m_content->hasHeightForWidth()
+                                  ? std::max(hint.height(), m_content->heightForWidth(hint.width()))
+                                  : hint.height();
     const int bar = m_scroll->verticalScrollBar()->sizeHint().width();
-    return QSize(hint.width() + bar, height);
+    const QMargins margins = layout()->contentsMargins();
+    const int spacing = layout()->spacing();
+    const int width = std::max({hint.width() + bar, m_topRow->sizeHint().width(), m_footer->sizeHint().width()});
+    const int height = m_topRow->sizeHint().height() + contentHeight + m_footer->sizeHint().height() + 2 * spacing;
+    return QSize(width + margins.left() + margins.right(), height + margins.top() + margins.bottom());
 }
 
 // ---------------------------------------------------------------------------------------------
 // Initialisation: serial settings, language, status caption, lists and starting values.
 
-void CVelmoraDlg::initialise()
+void MainWindow::initialise()
 {
-    readSerialSettings(m_settings);
     LocalizeDialog(this, DialogNumber);
     m_params->wrapCaptions();
     m_status->caption()->setText(LookupText(Text::Status));
@@ -447,48 +458,25 @@ void CVelmoraDlg::initialise()
 
 // The parameter controls take the [Parameters] keys of config.ini; the display cycle takes its
 // time-view and date-view seconds from the th and td fields (P6 and P7).
-void CVelmoraDlg::presetStartParameters()
+void MainWindow::presetStartParameters()
 {
     m_params->apply(readStartParameters(), ParameterArea::Preview::Follow);
 }
 
-void CVelmoraDlg::connectRunner()
-{
-    connect(&m_runner, &OperationRunner::lineChanged, m_status, &StatusPanel::setLine);
-    connect(&m_runner, &OperationRunner::progressChanged, m_status, &StatusPanel::showProgress);
-    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) {
-        setOperationsEnabled(!busy);
-        m_status->setBusy(busy);
-    });
-    connect(m_status, &StatusPanel::cancelRequested, &m_runner, &OperationRunner::cancel);
-    m_runner.setMessageBoxHandler([this](const QString &text, MessageIcon icon) { showMessageBox(text, icon); });
-}
-
-void CVelmoraDlg::showMessageBox(const QString &text, MessageIcon icon)
-{
-    if (m_closing)
-        return;
-    QMessageBox::Icon shown = QMessageBox::NoIcon;
-    for (const IconFor &entry : MessageIcons) {
-        if (entry.icon == icon)
-            shown = entry.box;
-    }
-    QMessageBox box(shown, windowTitle(), text, QMessageBox::Ok, this);
-    box.exec();
-}
-
-void CVelmoraDlg::setOperationsEnabled(bool enabled)
+// Buttons that start board jobs are disabled while the board's queue is busy.
+void MainWindow::registerOperationButtons()
 {
     for (const Command &command : Commands) {
         if (command.boardOperation)
-            button(command.number)->setEnabled(enabled);
+            m_status->addOperationButtons({button(command.number)});
     }
-    m_params->setOperationsEnabled(enabled);
+    for (const GroupInfo &group : groupTable())
+        m_status->addOperationButtons({m_params->adjustButton(group.group)});
 }
 
 // Escape does not end the main window (a stray key would close the whole program); Close and
 // the window's close box do.
-void CVelmoraDlg::keyPressEvent(QKeyEvent *event)
+void MainWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
@@ -497,28 +485,30 @@ void CVelmoraDlg::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-// Closing the window stops a running operation before its next frame, as Cancel does: a scan
-// then writes nothing and releases its port.
-void CVelmoraDlg::done(int result)
+// Closing the window while a job runs asks first; closing anyway stops the job before its next
+// frame, as Cancel does: a scan then writes nothing and releases its port.
+void MainWindow::done(int result)
 {
-    m_runner.cancel();
+    if (!m_status->confirmClose())
+        return;
+    queue().cancelAll();
     QDialog::done(result);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Accessors
 
-QLabel *CVelmoraDlg::messageLine(int index) const
+QLabel *MainWindow::messageLine(int index) const
 {
     return m_status->line(index);
 }
 
-const ParameterDigits &CVelmoraDlg::digits() const
+const ParameterDigits &MainWindow::digits() const
 {
     return m_params->digits();
 }
 
-QPushButton *CVelmoraDlg::button(int number) const
+QPushButton *MainWindow::button(int number) const
 {
     const auto found = m_buttons.find(number);
     if (found != m_buttons.end())
@@ -526,7 +516,7 @@ QPushButton *CVelmoraDlg::button(int number) const
     return qobject_cast<QPushButton *>(control(number));
 }
 
-QWidget *CVelmoraDlg::control(int number) const
+QWidget *MainWindow::control(int number) const
 {
     const QList<QWidget *> children = findChildren<QWidget *>();
     for (QWidget *child : children) {
@@ -540,7 +530,7 @@ QWidget *CVelmoraDlg::control(int number) const
 // ---------------------------------------------------------------------------------------------
 // Clock
 
-void CVelmoraDlg::tick(const QDateTime &now)
+void MainWindow::tick(const QDateTime &now)
 {
     const ClockTexts texts = clockTexts(now);
     m_pcDate->setText(texts.date);
@@ -554,26 +544,17 @@ void CVelmoraDlg::tick(const QDateTime &now)
 // ---------------------------------------------------------------------------------------------
 // Buttons
 
-// Each feature area wires its own buttons; a button nobody wires says its operation is not
-// built yet rather than doing nothing.
-void CVelmoraDlg::wireButtons()
+// Each feature area wires its own buttons.
+void MainWindow::wireButtons()
 {
     wire(About, [this] { OnAbout(); });
     wire(Close, [this] { accept(); });
-    wireConnectionButtons(*this);
-    wireBoardCommandButtons(*this, *m_params);
-    wireTimeButtons(*this);
-    wireAlarmButtons(*this);
-    wireDayNightButtons(*this);
-    wireInfoButtons(*this);
-    wireParameterButtons(*this, *m_params, [](Operation &operation) { return uploadPcTime(operation); });
-    for (const Command &command : Commands)
-        wireNotAvailable(command.number);
-    for (const GroupInfo &group : groupTable())
-        wireNotAvailable(group.adjustButton);
+    for (const Area *area : areas())
+        area->wire(*this);
+    registerOperationButtons();
 }
 
-void CVelmoraDlg::wire(int number, std::function<void()> handler)
+void MainWindow::wire(int number, std::function<void()> handler)
 {
     QPushButton *target = button(number);
     if (!target || m_wired.contains(number))
@@ -582,26 +563,14 @@ void CVelmoraDlg::wire(int number, std::function<void()> handler)
     connect(target, &QPushButton::clicked, this, std::move(handler));
 }
 
-void CVelmoraDlg::showDownloadedClock(const QString &text)
+void MainWindow::showDownloadedClock(const QString &text)
 {
     m_downloadedClock->setPlainText(text);
 }
 
-void CVelmoraDlg::wireNotAvailable(int number)
+void MainWindow::OnAbout()
 {
-    wire(number, [this] { showNotAvailable(); });
-}
-
-// Says so, rather than doing nothing, for a button whose operation is not built yet.
-void CVelmoraDlg::showNotAvailable()
-{
-    m_status->clearLines();
-    m_status->setLine(0, textOr(Text::NotAvailable, QStringLiteral("This operation is not available in this version yet.")));
-}
-
-void CVelmoraDlg::OnAbout()
-{
-    CAboutDlg dialog(this);
+    AboutDialog dialog(this);
     dialog.exec();
 }
 

@@ -6,10 +6,10 @@
 
 namespace kestrix {
 
-class CAboutDlg : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget *parent = nullptr);
+    explicit AboutDialog(QWidget *parent = nullptr);
 };
 
 // "Compiled: " + the build date as "Mmm dd yyyy" (the day padded with a blank) + ", " + the

@@ -1,4 +1,4 @@
-#include "comm/ui/sel_port_dlg.h"
+#include "comm/ui/port_dialog.h"
 
 #include "base/config_file.h"
 #include "comm/serial_settings.h"
@@ -44,9 +44,9 @@ PortDescriptions systemPortDescriptions()
     return [descriptions](const QString &device) { return descriptions.value(device); };
 }
 
-CSelPort::CSelPort(QWidget *parent) : CSelPort(systemPortDescriptions(), parent) {}
+PortDialog::PortDialog(QWidget *parent) : PortDialog(systemPortDescriptions(), parent) {}
 
-CSelPort::CSelPort(const PortDescriptions &descriptions, QWidget *parent) : QDialog(parent)
+PortDialog::PortDialog(const PortDescriptions &descriptions, QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Communication Settings"));
@@ -67,7 +67,7 @@ CSelPort::CSelPort(const PortDescriptions &descriptions, QWidget *parent) : QDia
     auto *ok = new QPushButton(textOr(Text::OkButton, QStringLiteral("OK")), this);
     ok->setDefault(true);
     setControlNumber(ok, OkButton);
-    connect(ok, &QPushButton::clicked, this, &CSelPort::accept);
+    connect(ok, &QPushButton::clicked, this, &PortDialog::accept);
     connect(m_speedList, &QComboBox::editTextChanged, this, [this] { markSpeedInvalid(false); });
 
     auto *layout = new QGridLayout(this);
@@ -83,7 +83,7 @@ CSelPort::CSelPort(const PortDescriptions &descriptions, QWidget *parent) : QDia
     LocalizeDialog(this, DialogNumber);
 }
 
-void CSelPort::fillLists(const PortDescriptions &descriptions)
+void PortDialog::fillLists(const PortDescriptions &descriptions)
 {
     const PortDevices devices = PortDevices::fromConfig();
     for (int port = 1; port <= PortCount; ++port) {
@@ -100,7 +100,7 @@ void CSelPort::fillLists(const PortDescriptions &descriptions)
 }
 
 // Selects the positions config.ini gives; a missing or out-of-range value keeps COM 1 / 2400.
-void CSelPort::selectConfiguredSettings()
+void PortDialog::selectConfiguredSettings()
 {
     SerialSettings settings{0, 0};
     readSerialSettings(settings);
@@ -112,12 +112,12 @@ void CSelPort::selectConfiguredSettings()
 }
 
 // Position of the speed in the field's text, or -1 when the text is not one of the entries.
-int CSelPort::typedSpeedIndex() const
+int PortDialog::typedSpeedIndex() const
 {
     return m_speedList->findText(m_speedList->currentText().trimmed(), Qt::MatchExactly);
 }
 
-void CSelPort::markSpeedInvalid(bool invalid)
+void PortDialog::markSpeedInvalid(bool invalid)
 {
     if (invalid) {
         QStringList speeds;
@@ -133,7 +133,7 @@ void CSelPort::markSpeedInvalid(bool invalid)
 // A typed speed that is not one of the four entries refuses OK, marks the field and says which
 // speeds exist: the board talks only at these, and quietly taking another speed would leave the
 // utility talking at a rate the operator did not ask for.
-void CSelPort::accept()
+void PortDialog::accept()
 {
     const int speed = typedSpeedIndex();
     if (speed < 0) {

@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 
 #include "base/config_file.h"
 #include "base/language.h"
@@ -32,7 +32,7 @@ QString compiledText()
     return QStringLiteral("Compiled: ") + QLatin1String(__DATE__) + QStringLiteral(", ") + QLatin1String(__TIME__);
 }
 
-CAboutDlg::CAboutDlg(QWidget *parent) : QDialog(parent)
+AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("About Orbisk"));

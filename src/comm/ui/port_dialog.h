@@ -20,11 +20,11 @@ using PortDescriptions = std::function<QString(const QString &device)>;
 // Descriptions as the system lists its serial ports (QSerialPortInfo).
 PortDescriptions systemPortDescriptions();
 
-class CSelPort : public QDialog {
+class PortDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit CSelPort(QWidget *parent = nullptr);
-    CSelPort(const PortDescriptions &descriptions, QWidget *parent = nullptr);
+    explicit PortDialog(QWidget *parent = nullptr);
+    PortDialog(const PortDescriptions &descriptions, QWidget *parent = nullptr);
 
     // The port (1..20) and speed (2400, 4800, 9600 or 19200) chosen with OK; 0 before that.
     int chosenPort() const { return m_chosenPort; }

@@ -1,9 +1,9 @@
 #pragma once
-// The main window (dialog 102): the PC clock in a large seven-segment display, the status
-// area, the parameter groups with their Adjust buttons and the buttons that start the other
-// operations. Board operations run on the window's worker; the clock keeps ticking meanwhile.
+// The main window (dialog 102): the PC clock in a large seven-segment display, the board panel,
+// the parameter groups with their Adjust buttons and the buttons that start the other
+// operations. Board jobs run on the session board's queue; the clock keeps ticking meanwhile.
 
-#include "comm/operation_runner.h"
+#include "comm/board_queue.h"
 #include "comm/serial_settings.h"
 #include "time/display_cycle.h"
 #include "widgets/main_window_host.h"
@@ -23,35 +23,37 @@ QT_END_NAMESPACE
 
 namespace kestrix {
 
-class CDigitalEdit;
+class DigitalEdit;
 class ParameterArea;
 class ParameterDigits;
-class StatusPanel;
+class BoardPanel;
 
-class CVelmoraDlg : public QDialog, public MainWindowHost {
+class MainWindow : public QDialog, public MainWindowHost {
     Q_OBJECT
 public:
     static constexpr int DialogNumber = 102;
     static constexpr int TickMilliseconds = 1000;
 
-    explicit CVelmoraDlg(QWidget *parent = nullptr);
-    ~CVelmoraDlg() override;
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
 
-    CDigitalEdit *display() const { return m_display; }
+    DigitalEdit *display() const { return m_display; }
     // Message line 1, 2 or 3 as index 0, 1 or 2.
     QLabel *messageLine(int index) const;
-    StatusPanel *statusPanel() const { return m_status; }
+    BoardPanel *statusPanel() const { return m_status; }
     ParameterArea *parameters() const { return m_params; }
     const ParameterDigits &digits() const;
     DisplayCycle &cycle() { return m_cycle; }
 
     // MainWindowHost
     QWidget *hostWidget() override { return this; }
-    OperationRunner &runner() override { return m_runner; }
-    SerialSettings settings() const override { return m_settings; }
-    void setSettings(const SerialSettings &settings) override { m_settings = settings; }
+    BoardQueue &queue() override;
+    BoardPanel &panel() override { return *m_status; }
+    SerialSettings settings() const override;
+    void setSettings(const SerialSettings &settings) override;
     void wire(int button, std::function<void()> handler) override;
     void showDownloadedClock(const QString &text) override;
+    ParameterArea &parameterArea() override { return *m_params; }
 
     // The one-second clock timer; tests stop it and drive tick() themselves.
     QTimer &clockTimer() { return m_timer; }
@@ -73,7 +75,6 @@ public Q_SLOTS:
     void tick(const QDateTime &now);
 
     void OnAbout();
-    void showNotAvailable();
 
 Q_SIGNALS:
     // Emitted after every tick, for whoever watches the clock.
@@ -93,33 +94,28 @@ private:
     void createButtons();
     void initialise();
     void presetStartParameters();
-    void connectRunner();
     void wireButtons();
-    void wireNotAvailable(int number);
-    void showMessageBox(const QString &text, MessageIcon icon);
-    void setOperationsEnabled(bool enabled);
+    void registerOperationButtons();
     void sizeToScreen();
     void orderTabStops();
 
-    SerialSettings m_settings;
     DisplayCycle m_cycle;
     QTimer m_timer;
     bool m_closing = false;
 
-    CDigitalEdit *m_display = nullptr;
-    StatusPanel *m_status = nullptr;
+    DigitalEdit *m_display = nullptr;
+    BoardPanel *m_status = nullptr;
     ParameterArea *m_params = nullptr;
     QLineEdit *m_pcTime = nullptr;
     QLineEdit *m_pcWeekday = nullptr;
     QLineEdit *m_pcDate = nullptr;
     QPlainTextEdit *m_downloadedClock = nullptr;
     QScrollArea *m_scroll = nullptr;
+    QWidget *m_topRow = nullptr;
+    QWidget *m_footer = nullptr;
     QWidget *m_content = nullptr;
     std::map<int, QPushButton *> m_buttons;
     QSet<int> m_wired;
-
-    // Last member: destroyed first, so a running operation ends while the window is whole.
-    OperationRunner m_runner;
 };
 
 } // namespace kestrix

@@ -1,0 +1,20 @@
+#include "widgets/area.h"
+
+#include "alarms/ui/alarm_buttons.h"
+#include "alarms/ui/alarm_dialog.h"
+
+namespace kestrix {
+
+namespace {
+
+const AreaDialog Dialogs[] = {
+    {"alarms", [] { return std::unique_ptr<QDialog>(std::make_unique<AlarmDialog>()); }},
+};
+} // namespace
+
+namespace areas {
+extern const Area alarms;
+const Area alarms{"alarms", wireAlarmButtons, Dialogs};
+} // namespace areas
+
+} // namespace kestrix

@@ -1,0 +1,20 @@
+#include "widgets/area.h"
+
+#include "time/ui/time_buttons.h"
+#include "time/ui/time_server_dialog.h"
+
+namespace kestrix {
+
+namespace {
+
+const AreaDialog Dialogs[] = {
+    {"ntp", [] { return std::unique_ptr<QDialog>(std::make_unique<TimeServerDialog>()); }},
+};
+} // namespace
+
+namespace areas {
+extern const Area time;
+const Area time{"time", wireTimeButtons, Dialogs};
+} // namespace areas
+
+} // namespace kestrix
