@@ -41,22 +41,22 @@ std::optional<std::vector<InfoVariable>> loadVariables()
     return file->variables;
 }
 
-// Every variable as name<TAB>value; NoBoard when any of them did not answer.
-int printValues(const std::vector<InfoVariable> &variables, const InfoValues &values)
+// Every variable as name<TAB>value, once the job ran; NoBoard when any of them did not answer.
+int printValues(const std::vector<InfoVariable> &variables, const JobResult<InfoValues> &result)
 {
-    if (values.outcome != Outcome::Completed)
-        return exitStatusOf(values.outcome);
-    for (std::size_t i = 0; i < variables.size() && i < values.values.size(); ++i)
-        printResult(variables[i].name + u'\t' + values.values[i].value_or(NoAnswerMark));
-    return values.unanswered > 0 ? int(NoBoard) : int(Success);
+    if (result.ending.ran()) {
+        for (std::size_t i = 0; i < variables.size() && i < result.data.values.size(); ++i)
+            printResult(variables[i].name + u'\t' + result.data.values[i].value_or(NoAnswerMark));
+    }
+    return exitStatusOf(result.ending.outcome);
 }
 
-using Transfer = InfoValues (*)(const std::vector<InfoVariable> &, Operation &);
+using InfoJob = BoardJob<InfoValues> (*)(std::vector<InfoVariable>);
 
-int transfer(const Options &options, const std::vector<InfoVariable> &variables, Transfer run)
+int transfer(const Options &options, const std::vector<InfoVariable> &variables, InfoJob job)
 {
-    return withBoard(options, [&variables, run](Operation &operation, const SerialSettings &) {
-        return printValues(variables, run(variables, operation));
+    return withBoard(options, [&variables, job](Operation &operation, const SerialSettings &) {
+        return printValues(variables, operation.run(job(variables)));
     });
 }
 
@@ -148,7 +148,7 @@ int clear(const Options &options, const std::vector<InfoVariable> &variables)
         printStatus(LookupText(Text::WrongPassword));
         return NoBoard;
     }
-    return transfer(options, variables, clearInformation);
+    return transfer(options, variables, informationClearingJob);
 }
 
 } // namespace
@@ -162,7 +162,7 @@ int runInfo(const Options &options)
         return PortFailure;
     if (options.has(ClearFlag))
         return clear(options, *variables);
-    return transfer(options, *variables, downloadInformation);
+    return transfer(options, *variables, informationDownloadJob);
 }
 
 } // namespace kestrix::cli

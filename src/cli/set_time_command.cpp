@@ -61,7 +61,7 @@ bool parseClockOperands(const QStringList &operands, ClockValues &fields, QStrin
 int uploadPcClock(const Options &options)
 {
     return withBoard(options, [](Operation &operation, const SerialSettings &) {
-        const Outcome outcome = uploadPcTime(operation);
+        const Outcome outcome = operation.run(pcTimeUploadJob()).ending.outcome;
         if (outcome == Outcome::CommunicationFailed)
             printStatus(QStringLiteral("No board answered the communication test; the time frames were sent all the same."));
         return exitStatusOf(outcome);
@@ -81,7 +81,7 @@ int runSetTime(const Options &options)
     if (!parseClockOperands(options.operands, fields, &error))
         return usageErrorOf(error);
     return withBoard(options, [&fields](Operation &operation, const SerialSettings &) {
-        return exitStatusOf(uploadManualTime(operation, fields));
+        return exitStatusOf(operation.run(manualTimeUploadJob(fields)).ending.outcome);
     });
 }
 

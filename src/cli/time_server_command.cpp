@@ -126,10 +126,10 @@ int runTimeServer(const Options &options)
     if (options.has(PrintFlag))
         return Success;
     return withBoard(options, [&fields](Operation &operation, const SerialSettings &) {
-        const Outcome outcome = uploadServerTime(fields, operation);
-        if (outcome == Outcome::Completed)
-            printResult(firstStatusLine(operation));
-        return exitStatusOf(outcome);
+        const JobEnding ending = operation.run(serverTimeUploadJob(fields, serverTimeForm(true))).ending;
+        if (ending.completed())
+            printResult(ending.text);
+        return exitStatusOf(ending.outcome);
     });
 }
 

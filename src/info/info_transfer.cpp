@@ -1,6 +1,5 @@
 #include "info/info_transfer.h"
 
-#include "base/language.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
@@ -54,35 +53,35 @@ std::optional<QString> clearValue(const InfoVariable &variable, Exchange &exchan
 
 using ValueOf = std::optional<QString> (*)(const InfoVariable &, Exchange &);
 
-struct InfoOperation {
-    int progress;
-    int completion;
-    int incomplete;   // "%1 variables did not answer"
+// One information job: its texts and how a variable's value is got.
+struct InfoJobKind {
+    TextId progress;
+    TextId completion;
+    TextId incomplete;   // "%1 variables did not answer"
     ValueOf value;
 };
 
-InfoValues run(const InfoOperation &kind, const std::vector<InfoVariable> &variables, Operation &operation)
+constexpr InfoJobKind Download{Text::InformationReading, Text::InformationRead, Text::InformationUnanswered, readValue};
+constexpr InfoJobKind Clearing{Text::InformationDeleting, Text::InformationDeleted, Text::ClearingUnanswered,
+                               clearValue};
+
+BoardJob<InfoValues> infoJob(const InfoJobKind &kind, std::vector<InfoVariable> variables)
 {
-    InfoValues result;
-    result.outcome = operation.run({kind.progress, kind.completion}, [&](Exchange &exchange) {
+    BoardJob<InfoValues> job;
+    job.texts = {kind.progress, kind.completion, kind.incomplete, infoStatusForm()};
+    job.body = [value = kind.value, variables = std::move(variables)](Exchange &exchange, InfoValues &values) {
         exchange.setTotalSteps(totalRegisters(variables));
         for (const InfoVariable &variable : variables) {
             if (exchange.cancelled())
                 return;
-            const std::optional<QString> value = variable.registerCount() ? kind.value(variable, exchange) : QString();
-            result.unanswered += value ? 0 : 1;
-            result.values.push_back(value);
+            const std::optional<QString> read = variable.registerCount() ? value(variable, exchange) : QString();
+            if (!read)
+                exchange.noteUnanswered();
+            values.values.push_back(read);
         }
-    });
-    if (result.outcome == Outcome::Completed && result.unanswered > 0)
-        operation.status().showText(0, LookupText(kind.incomplete).arg(result.unanswered));
-    if (result.outcome != Outcome::Completed)
-        result.values.clear();
-    return result;
+    };
+    return job;
 }
-
-const InfoOperation Download{Text::InformationReading, Text::InformationRead, Text::InformationUnanswered, readValue};
-const InfoOperation Clearing{Text::InformationDeleting, Text::InformationDeleted, Text::ClearingUnanswered, clearValue};
 
 } // namespace
 
@@ -91,28 +90,14 @@ StatusForm infoStatusForm()
     return StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed});
 }
 
-InfoValues downloadInformation(const std::vector<InfoVariable> &variables, Operation &operation)
+BoardJob<InfoValues> informationDownloadJob(std::vector<InfoVariable> variables)
 {
-    return run(Download, variables, operation);
+    return infoJob(Download, std::move(variables));
 }
 
-InfoValues clearInformation(const std::vector<InfoVariable> &variables, Operation &operation)
+BoardJob<InfoValues> informationClearingJob(std::vector<InfoVariable> variables)
 {
-    return run(Clearing, variables, operation);
-}
-
-InfoValues downloadInformation(const std::vector<InfoVariable> &variables, SerialSettings settings, Reporter &reporter,
-                               Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, infoStatusForm(), sleeper);
-    return downloadInformation(variables, operation);
-}
-
-InfoValues clearInformation(const std::vector<InfoVariable> &variables, SerialSettings settings, Reporter &reporter,
-                            Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, infoStatusForm(), sleeper);
-    return clearInformation(variables, operation);
+    return infoJob(Clearing, std::move(variables));
 }
 
 } // namespace kestrix

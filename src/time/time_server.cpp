@@ -1,6 +1,7 @@
 #include "time/time_server.h"
 
 #include "base/config_file.h"
+#include "base/language.h"
 #include "base/texts.h"
 
 #include <QHostAddress>
@@ -18,11 +19,6 @@ constexpr std::uint32_t EraBoundary = std::uint32_t(1) << 31;
 
 const QString SettingsSection = QStringLiteral("Settings");
 const QString TimeZoneKey = QStringLiteral("TimeZone");
-
-QString twoDigits(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
 
 std::optional<std::uint16_t> portOf(const QString &text)
 {
@@ -76,22 +72,38 @@ ClockValues serverClockFields(std::uint32_t seconds, int offsetHours)
             twoDigits(date.day()),         twoDigits(date.month()),  twoDigits(date.year() % 100)};
 }
 
-Outcome uploadServerTime(const ClockValues &fields, Operation &operation)
+// "17:00:00 29.01.14": the uploaded fields as the status line names them.
+QString shownServerTime(const ClockValues &fields)
 {
-    return operation.run({Text::TimeUploading, Text::TimeUploaded}, [&fields](Exchange &exchange) {
+    return QStringLiteral("%1:%2:%3 %4.%5.%6")
+        .arg(fields[Clock::Hours], fields[Clock::Minutes], fields[Clock::Seconds], fields[Clock::Day],
+             fields[Clock::Month], fields[Clock::Year]);
+}
+
+StatusForm serverTimeForm(bool mainWindow)
+{
+    return mainWindow ? StatusForm::mainWindow() : StatusForm::dialog({Text::CheckPortAndSpeed});
+}
+
+BoardJob<NoData> serverTimeUploadJob(const ClockValues &fields, StatusForm form, const QString &server)
+{
+    BoardJob<NoData> job;
+    job.texts = {Text::TimeUploading, Text::TimeUploaded, {}, std::move(form)};
+    job.body = [fields](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(Clock::FieldCount);
         for (int field = 0; field < Clock::FieldCount; ++field) {
             exchange.writeRegister(field, fields[std::size_t(field)].toStdString(), ServerTimePause);
             if (!exchange.step())
                 return;
         }
-    });
-}
-
-Outcome uploadServerTime(const ClockValues &fields, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::dialog({Text::CheckPortAndSpeed}), sleeper);
-    return uploadServerTime(fields, operation);
+    };
+    if (!server.isEmpty()) {
+        job.completionText = [fields, server](const NoData &) {
+            return textOr(Text::ServerTimeUploaded, QStringLiteral("Time %1 uploaded from %2."))
+                .arg(shownServerTime(fields), server);
+        };
+    }
+    return job;
 }
 
 int configuredTimeZone()

@@ -2,7 +2,7 @@
 // Setting the board's clock from a time server: the Time Protocol's answer (seconds since
 // 1900-01-01 00:00 UTC, 32 bits) turned into the clock registers' texts, and their upload.
 
-#include "comm/operation.h"
+#include "comm/board_job.h"
 #include "time/time_upload.h"
 
 #include <QDateTime>
@@ -34,11 +34,17 @@ QDateTime serverTimeUtc(std::uint32_t seconds);
 // The date and weekday follow the shifted time.
 ClockValues serverClockFields(std::uint32_t seconds, int offsetHours);
 
-// Writes W000-W006 (10 ms after each, no "DLS") after the envelope's check and preamble. The
-// dialog's status form; without a board nothing is sent.
-Outcome uploadServerTime(const ClockValues &fields, Operation &operation);
-Outcome uploadServerTime(const ClockValues &fields, SerialSettings settings, Reporter &reporter,
-                         Sleeper &sleeper = realSleeper());
+// "17:00:00 29.01.14": the fields as a status line names them.
+QString shownServerTime(const ClockValues &fields);
+
+// The form of the window that shows the upload: the time-server dialog's ("Status: Check COM
+// port and Speed." on a failed check) or, once the dialog is closed, the main window's.
+StatusForm serverTimeForm(bool mainWindow);
+
+// Writes W000-W006 (10 ms after each, no "DLS") after the envelope's check and preamble;
+// without a board nothing is sent. Ends with "Time & Date Uploaded.", or with "Time <fields>
+// uploaded from <server>." when the server is named.
+BoardJob<NoData> serverTimeUploadJob(const ClockValues &fields, StatusForm form, const QString &server = {});
 
 // The time zone offset of config.ini [Settings] TimeZone (0 when absent or not a number,
 // limited to -12..+12), and storing it.

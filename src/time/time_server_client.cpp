@@ -112,7 +112,7 @@ void TimeServerClient::finished()
     --m_outstanding;
 }
 
-int TimeServerClient::textOf(Failure failure)
+TextId TimeServerClient::textOf(Failure failure)
 {
     switch (failure) {
     case Failure::NoSocket: return Text::SocketCreateFailed;

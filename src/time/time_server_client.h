@@ -30,8 +30,8 @@ public:
     void request(const ServerAddress &server, int timeoutMs = DefaultTimeoutMs);
     int outstanding() const { return m_outstanding; }
 
-    // The text number of a failure's message.
-    static int textOf(Failure failure);
+    // The text of a failure's message.
+    static TextId textOf(Failure failure);
 
 Q_SIGNALS:
     void replied(std::uint32_t seconds, const QString &server);

@@ -14,9 +14,6 @@ constexpr Milliseconds PcTimePauses[Clock::FieldCount] = {
 
 constexpr Milliseconds DlsPause = Pause::PcTimeCalendar;
 
-constexpr EnvelopeTexts PcTimeTexts{Text::TimeUploading, Text::TimeUploaded, true, true};
-constexpr EnvelopeTexts ManualTimeTexts{Text::TimeUploading, Text::TimeUploaded, true, false};
-
 // Register 000..006 with its value; the weekday register is written as "W0030" and the digit
 // as it is, also when the digit is missing.
 void writeClockRegister(Exchange &exchange, int field, const QString &value, Milliseconds pauseAfter)
@@ -38,12 +35,12 @@ bool sendClockRegisters(Exchange &exchange, const ClockValues &values, const Mil
     return true;
 }
 
+} // namespace
+
 QString twoDigits(int value)
 {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
-
-} // namespace
 
 QDateTime currentLocalTime()
 {
@@ -73,42 +70,35 @@ ClockValues paddedManualFields(const ClockValues &typed)
     return padded;
 }
 
-Outcome uploadPcTime(Operation &operation, const LocalClock &clock)
+BoardJob<NoData> pcTimeUploadJob(LocalClock clock)
 {
-    return operation.run(PcTimeTexts, [&clock](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {Text::TimeUploading, Text::TimeUploaded, {}, StatusForm::mainWindow(), true, true};
+    job.body = [clock = std::move(clock)](Exchange &exchange, NoData &) {
         const ClockValues values = clockFieldsOf(clock());
-        exchange.setTotalSteps(Clock::FieldCount + 1);
+        exchange.setTotalSteps(PcTimeUploadSteps);
         if (!sendClockRegisters(exchange, values, PcTimePauses))
             return;
         exchange.command("DLS", DlsPause);
         exchange.step();
-    });
+    };
+    return job;
 }
 
-Outcome uploadPcTime(SerialSettings settings, Reporter &reporter, Sleeper &sleeper, const LocalClock &clock)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return uploadPcTime(operation, clock);
-}
-
-Outcome uploadManualTime(Operation &operation, const ClockValues &typed)
+BoardJob<NoData> manualTimeUploadJob(const ClockValues &typed)
 {
     static constexpr Milliseconds ManualPauses[Clock::FieldCount] = {
         Pause::ManualTime, Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
         Pause::ManualTime, Pause::ManualTime, Pause::ManualTime,
     };
-    const ClockValues values = paddedManualFields(typed);
-    return operation.run(ManualTimeTexts, [&values](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {Text::TimeUploading, Text::TimeUploaded, {},
+                 StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed})};
+    job.body = [values = paddedManualFields(typed)](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(Clock::FieldCount);
         sendClockRegisters(exchange, values, ManualPauses);
-    });
-}
-
-Outcome uploadManualTime(SerialSettings settings, const ClockValues &typed, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed}),
-                        sleeper);
-    return uploadManualTime(operation, typed);
+    };
+    return job;
 }
 
 } // namespace kestrix

@@ -1,10 +1,10 @@
 #pragma once
 // Setting the board's clock and calendar (registers 000-006): from the PC's local time (the main
 // window's "Adjust" of "PC Time / Date") and from seven typed texts (the manual time dialog).
-// Both go through the operation envelope; the PC upload adds "DLS" and sends its frames even
-// when the communication check failed.
+// Both are board jobs; the PC upload adds "DLS" and sends its frames even when the
+// communication check failed.
 
-#include "comm/operation.h"
+#include "comm/board_job.h"
 
 #include <QDateTime>
 #include <QString>
@@ -20,6 +20,9 @@ enum Field : int { Seconds, Minutes, Hours, Weekday, Day, Month, Year, FieldCoun
 } // namespace Clock
 using ClockValues = std::array<QString, Clock::FieldCount>;
 
+// A clock register's text: two decimal digits ("07").
+QString twoDigits(int value);
+
 // The PC's local time; asked once per upload, after the communication check.
 using LocalClock = std::function<QDateTime()>;
 QDateTime currentLocalTime();
@@ -33,15 +36,13 @@ ClockValues paddedManualFields(const ClockValues &typed);
 
 // Main-window status form. Takes the time from `clock` once, then W000..W006 and "DLS". After
 // a failed check the frames still go out and the error texts stay (CommunicationFailed).
-Outcome uploadPcTime(Operation &operation, const LocalClock &clock = currentLocalTime);
-Outcome uploadPcTime(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper(),
-                     const LocalClock &clock = currentLocalTime);
+BoardJob<NoData> pcTimeUploadJob(LocalClock clock = currentLocalTime);
+// The steps its body counts: the seven registers and "DLS".
+inline constexpr int PcTimeUploadSteps = Clock::FieldCount + 1;
 
 // The manual dialog's upload of `typed` (padded here): W000..W006, 20 ms each, no "DLS";
-// nothing is sent after a failed check.
-Outcome uploadManualTime(Operation &operation, const ClockValues &typed);
-// The dialog's status form: "Status: Communication Error! Check COM port and Speed." on a failed check.
-Outcome uploadManualTime(SerialSettings settings, const ClockValues &typed, Reporter &reporter,
-                         Sleeper &sleeper = realSleeper());
+// nothing is sent after a failed check. The dialog's status form: "Status: Communication
+// Error! Check COM port and Speed." on a failed check.
+BoardJob<NoData> manualTimeUploadJob(const ClockValues &typed);
 
 } // namespace kestrix
