@@ -23,5 +23,5 @@ printf 'p1;07;30;0\r\r\np1;09;45;0\r\r\np1;12;00;1\r\r\np1;16;15;0\r\r\np1;29;;\
   > "$data/alarms.txt"
 
 mkdir -p "$(dirname "$output")"
-QT_QPA_PLATFORM=offscreen "$build/bin/kestrix" --data-dir "$data" --screenshot-dialog alarms "$output"
+QT_QPA_PLATFORM=offscreen "$build/bin/kestrix-shot" --data-dir "$data" --screenshot-dialog alarms "$output"
 echo "Wrote $output"

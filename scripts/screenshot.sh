@@ -38,5 +38,5 @@ printf '[System]\r\nLanguage=english\r\n[Settings]\r\nPort=0\r\nBaud=2\r\n[Ports
   "$device" > "$data/config.ini"
 
 mkdir -p "$(dirname "$output")"
-QT_QPA_PLATFORM=offscreen "$build/bin/kestrix" --data-dir "$data" --screenshot "$output" --download-first
+QT_QPA_PLATFORM=offscreen "$build/bin/kestrix-shot" --data-dir "$data" --screenshot "$output" --download-first
 echo "Wrote $output"

@@ -83,7 +83,6 @@ constexpr TextId TestInfo{5093};               // "Test info"
 constexpr TextId CloseButton{5200};            // "Close": button 1 of the main window
 constexpr TextId OkButton{5201};               // "OK": button 1 of the other dialogs
 constexpr TextId SpeedHint{5202};              // "Choose one of the listed speeds: %1."
-constexpr TextId NotAvailable{5203};           // "This operation is not available in this version yet."
 constexpr TextId OperationCancelled{5204};     // "Operation cancelled."
 constexpr TextId CancelButton{5205};           // "Cancel"
 constexpr TextId SettingsNotStored{5210};      // "The port and speed hold until the program ends, but could not be stored:\n%1"
