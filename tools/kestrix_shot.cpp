@@ -14,6 +14,8 @@
 // (see each area's dialogs in its ui/ folder), then exits.
 #include "base/config_file.h"
 #include "base/language.h"
+#include "comm/board_queue.h"
+#include "comm/serial_settings.h"
 #include "app/main_window.h"
 #include "widgets/area.h"
 #include "widgets/board_panel.h"
@@ -273,8 +275,11 @@ int main(int argc, char **argv)
 
     LoadLanguageOrShipped(configuredLanguage());
     setApplicationIcon();
-    if (!dialogShot.isEmpty())
+    if (!dialogShot.isEmpty()) {
+        // A dialog alone works with the board config.ini names, as it would after the window.
+        BoardQueues::instance().setSession(readSerialSettings());
         return screenshotDialog(dialogName, dialogShot);
+    }
 
     MainWindow window;
     bool saved = true;
