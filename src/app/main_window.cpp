@@ -213,9 +213,7 @@ MainWindow::MainWindow(QWidget *parent) : QDialog(parent)
 MainWindow::~MainWindow()
 {
     // A job still running is cancelled; its ending no longer reaches the window.
-    m_closing = true;
     queue().cancelAll();
-    queue().setMessageBoxHandler({});
     m_timer.stop();
 }
 

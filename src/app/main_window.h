@@ -101,7 +101,6 @@ private:
 
     DisplayCycle m_cycle;
     QTimer m_timer;
-    bool m_closing = false;
 
     DigitalEdit *m_display = nullptr;
     BoardPanel *m_status = nullptr;

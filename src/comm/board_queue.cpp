@@ -24,7 +24,10 @@ struct BoardQueue::Ended {
 // thread while the worker waits.
 class BoardQueue::SignalReporter final : public Reporter {
 public:
-    SignalReporter(BoardQueue &queue, int job, const QObject *owner) : m_queue(queue), m_job(job), m_owner(owner) {}
+    SignalReporter(BoardQueue &queue, int job, QPointer<QObject> context)
+        : m_queue(queue), m_job(job), m_owner(context.data()), m_context(std::move(context))
+    {
+    }
 
     void setLine(int index, const QString &text) override
     {
@@ -40,9 +43,9 @@ public:
         BoardQueue *queue = &m_queue;
         QMetaObject::invokeMethod(
             queue,
-            [queue, text, icon] {
+            [queue, context = m_context, text, icon] {
                 if (queue->m_messageBox)
-                    queue->m_messageBox(text, icon);
+                    queue->m_messageBox(context.data(), text, icon);
             },
             Qt::BlockingQueuedConnection);
     }
@@ -51,6 +54,7 @@ private:
     BoardQueue &m_queue;
     int m_job;
     const QObject *m_owner;
+    QPointer<QObject> m_context;
     QString m_firstLine;
 };
 
@@ -137,7 +141,7 @@ void BoardQueue::start(Job job, QObject *context, std::function<void()> done)
     QMetaObject::invokeMethod(
         m_worker,
         [this, ended, job = std::move(job), done = std::move(done)]() mutable {
-            SignalReporter reporter(*this, ended.number, ended.owner);
+            SignalReporter reporter(*this, ended.number, ended.context);
             m_lastFrames = 0;
             job(reporter);
             ended.ending = reporter.firstLine();

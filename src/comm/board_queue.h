@@ -34,8 +34,9 @@ class BoardQueue : public QObject {
 public:
     // The job runs on the worker thread and reports through the given Reporter.
     using Job = std::function<void(Reporter &)>;
-    // Shows a message box on the queue's thread; the job waits for it.
-    using MessageBoxHandler = std::function<void(const QString &, MessageIcon)>;
+    // Shows a message box on the queue's thread over the job's owner (nullptr when it has gone);
+    // the job waits for it.
+    using MessageBoxHandler = std::function<void(QObject *owner, const QString &, MessageIcon)>;
 
     explicit BoardQueue(SerialSettings settings = {}, QObject *parent = nullptr);
     ~BoardQueue() override;   // cancels, then waits for the running job to end

@@ -64,6 +64,17 @@ protected:
     }
 };
 
+// A job's message box shows over the window that started it, titled with its title; a job
+// whose window has gone (or that has none) tells its ending in the status lines only.
+void showOverOwner(QObject *owner, const QString &text, MessageIcon icon)
+{
+    auto *window = qobject_cast<QWidget *>(owner);
+    if (!window)
+        return;
+    QMessageBox box(messageBoxIcon(icon), window->windowTitle(), text, QMessageBox::Ok, window);
+    box.exec();
+}
+
 } // namespace
 
 BoardPanel::BoardPanel(BoardQueue &queue, int lines, QWidget *parent)
@@ -144,6 +155,7 @@ void BoardPanel::connectQueue()
         connect(m_queue, &BoardQueue::busyChanged, this, &BoardPanel::setBusy),
         connect(m_queue, &BoardQueue::jobEnded, this, &BoardPanel::jobEnded),
     };
+    m_queue->setMessageBoxHandler(showOverOwner);
     // The main window tells how a job of a window closed mid-job ended.
     if (m_caption)
         m_connections.push_back(connect(m_queue, &BoardQueue::abandonedJobEnded, this, &BoardPanel::showAbandonedEnding));
@@ -157,13 +169,6 @@ QObject *BoardPanel::owner() const
 
 void BoardPanel::prepare()
 {
-    QWidget *shown = window();
-    m_queue->setMessageBoxHandler([shown = QPointer<QWidget>(shown)](const QString &text, MessageIcon icon) {
-        if (!shown)
-            return;
-        QMessageBox box(messageBoxIcon(icon), shown->windowTitle(), text, QMessageBox::Ok, shown);
-        box.exec();
-    });
     m_progress->reset();
     m_progress->show();
     m_cancel->show();
