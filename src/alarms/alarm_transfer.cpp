@@ -1,6 +1,5 @@
 #include "alarms/alarm_transfer.h"
 
-#include "base/language.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
@@ -73,12 +72,12 @@ std::vector<AlarmWrite> uploadWrites(const Alarms &alarms)
 }
 
 // A register's byte as two lower-case hexadecimal digits; "ff" (unset) as empty.
-std::optional<QString> readValue(Exchange &exchange, int reg, int &unanswered)
+std::optional<QString> readValue(Exchange &exchange, int reg)
 {
     const std::optional<std::uint8_t> byte = exchange.readRegister(reg, ReadPause);
     exchange.step();
     if (!byte) {
-        ++unanswered;
+        exchange.noteUnanswered();
         return std::nullopt;
     }
     return *byte == 0xff ? QString() : hexByte(*byte);
@@ -97,14 +96,14 @@ void readProgram(Exchange &exchange, int program, AlarmDownload &download)
 {
     for (int slot = 0; slot < AlarmSlots && !exchange.cancelled(); ++slot) {
         const int base = alarmEntryRegister(program, slot);
-        AlarmSlotRead read{slot, readValue(exchange, base, download.unanswered), {}, {}};
+        AlarmSlotRead read{slot, readValue(exchange, base), {}, {}};
         if (!read.hour)
             return;
         if (isMarkerHour(*read.hour)) {
             read.minute = read.type = QString();
         } else {
-            read.minute = readValue(exchange, base + 1, download.unanswered);
-            read.type = typeOf(readValue(exchange, base + 2, download.unanswered));
+            read.minute = readValue(exchange, base + 1);
+            read.type = typeOf(readValue(exchange, base + 2));
         }
         download.slots[program].push_back(read);
         if (*read.hour == EndOfProgramHour)
@@ -122,39 +121,33 @@ StatusForm alarmStatusForm()
     return StatusForm::dialog({Text::CheckPortAndSpeed});
 }
 
-Outcome uploadAlarms(const Alarms &alarms, Operation &operation)
+BoardJob<NoData> alarmUploadJob(const Alarms &alarms)
 {
-    return operation.run({Text::TimesUploading, Text::TimesUploaded}, [&alarms](Exchange &exchange) {
-        const std::vector<AlarmWrite> writes = uploadWrites(alarms);
+    BoardJob<NoData> job;
+    job.texts = {Text::TimesUploading, Text::TimesUploaded, {}, alarmStatusForm()};
+    job.body = [writes = uploadWrites(alarms)](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(int(writes.size()));
         for (const AlarmWrite &write : writes) {
             exchange.writeRegister(write.reg, write.value.toStdString(), write.pause);
             if (!exchange.step())
                 return;
         }
-    });
+    };
+    return job;
 }
 
-AlarmDownload downloadAlarms(Operation &operation)
+BoardJob<AlarmDownload> alarmDownloadJob()
 {
-    AlarmDownload download;
-    download.outcome = operation.run({Text::TimesDownloading, Text::TimesDownloaded}, [&download](Exchange &exchange) {
+    BoardJob<AlarmDownload> job;
+    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, alarmStatusForm()};
+    job.body = [](Exchange &exchange, AlarmDownload &download) {
         exchange.setTotalSteps(MaximumReads);
         for (int reg = FirstParameterRegister; reg < FirstParameterRegister + AlarmParameterCount; ++reg)
-            download.parameters[std::size_t(parameterIndexOfRegister(reg))] = readValue(exchange, reg, download.unanswered);
+            download.parameters[std::size_t(parameterIndexOfRegister(reg))] = readValue(exchange, reg);
         for (int program = 0; program < AlarmProgramCount; ++program)
             readProgram(exchange, program, download);
-    });
-    if (download.outcome == Outcome::Completed && download.unanswered > 0) {
-        StatusLines &status = operation.status();
-        status.showText(0, LookupText(Text::TimesDownloadIncomplete).arg(download.unanswered));
-    }
-    if (download.outcome != Outcome::Completed) {
-        const Outcome outcome = download.outcome;
-        download = AlarmDownload();
-        download.outcome = outcome;
-    }
-    return download;
+    };
+    return job;
 }
 
 void applyDownload(const AlarmDownload &download, Alarms &alarms)
@@ -173,9 +166,11 @@ void applyDownload(const AlarmDownload &download, Alarms &alarms)
     }
 }
 
-Outcome clearAlarms(Operation &operation)
+BoardJob<NoData> alarmClearJob()
 {
-    return operation.run({Text::AlarmsClearing, Text::AlarmsCleared}, [](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {Text::AlarmsClearing, Text::AlarmsCleared, {}, alarmStatusForm()};
+    job.body = [](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(AlarmParameterCount + AlarmProgramCount);
         for (int reg = FirstParameterRegister; reg < FirstParameterRegister + AlarmParameterCount; ++reg) {
             exchange.writeRegister(reg, UnsetValue, ClearPause);
@@ -187,30 +182,13 @@ Outcome clearAlarms(Operation &operation)
             if (!exchange.step())
                 return;
         }
-    });
+    };
+    return job;
 }
 
 void applyClear(Alarms &alarms)
 {
     alarms = Alarms{};
-}
-
-Outcome uploadAlarms(const Alarms &alarms, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, alarmStatusForm(), sleeper);
-    return uploadAlarms(alarms, operation);
-}
-
-AlarmDownload downloadAlarms(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, alarmStatusForm(), sleeper);
-    return downloadAlarms(operation);
-}
-
-Outcome clearAlarms(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, alarmStatusForm(), sleeper);
-    return clearAlarms(operation);
 }
 
 } // namespace kestrix

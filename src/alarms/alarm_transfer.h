@@ -1,9 +1,9 @@
 #pragma once
-// The alarm dialog's board operations: Update Alarms' upload, Download Alarm Times and Clear
-// Alarm Times, each in the operation envelope with the dialog's single status line.
+// The alarm dialog's board jobs: Update Alarms' upload, Download Alarm Times and Clear
+// Alarm Times, each shown in the dialog's single status line.
 
 #include "alarms/alarm_data.h"
-#include "comm/operation.h"
+#include "comm/board_job.h"
 
 #include <optional>
 #include <vector>
@@ -16,10 +16,8 @@ StatusForm alarmStatusForm();
 // The parameters (W101-W106, 10 ms each), then each program's filled slots in slot order, from
 // the program's first register on: hour, and unless it is a marker (29, 25) minute and type,
 // 30 ms each. Values are trimmed; a one-character hour or minute gets "0" in front, a
-// one-character type "0" after it.
-Outcome uploadAlarms(const Alarms &alarms, Operation &operation);
-Outcome uploadAlarms(const Alarms &alarms, SerialSettings settings, Reporter &reporter,
-                     Sleeper &sleeper = realSleeper());
+// one-character type "0" after it. Ends "Times Uploaded.".
+BoardJob<NoData> alarmUploadJob(const Alarms &alarms);
 
 // One slot as read: a field that did not answer is left out.
 struct AlarmSlotRead {
@@ -30,27 +28,22 @@ struct AlarmSlotRead {
 };
 
 struct AlarmDownload {
-    Outcome outcome = Outcome::Completed;
     std::array<std::optional<QString>, AlarmParameterCount> parameters;   // in key order C1-C6
     std::array<std::vector<AlarmSlotRead>, AlarmProgramCount> slots;
-    int unanswered = 0;
-    bool complete() const { return outcome == Outcome::Completed && unanswered == 0; }
 };
 
 // Reads 101-106, then each program slot by slot until its end marker 29 (an hour 25 has no
 // minute and type); "ff" reads as empty, a type is the first hexadecimal digit. A program stops
-// at the first hour register that does not answer. Ends "Times Downloaded.", or says the
-// download is incomplete.
-AlarmDownload downloadAlarms(Operation &operation);
-AlarmDownload downloadAlarms(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+// at the first hour register that does not answer. Ends "Times Downloaded.", or incomplete with
+// the number of registers that did not answer.
+BoardJob<AlarmDownload> alarmDownloadJob();
 
 // What was read goes into `alarms`; what did not answer stays as it was.
 void applyDownload(const AlarmDownload &download, Alarms &alarms);
 
 // The six parameters to the unset byte (W101FF ... W106FF) and the end marker into the first
-// hour of both programs (W11029, W26029), 10 ms each.
-Outcome clearAlarms(Operation &operation);
-Outcome clearAlarms(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+// hour of both programs (W11029, W26029), 10 ms each. Ends "Alarm Times Cleared.".
+BoardJob<NoData> alarmClearJob();
 
 // The dialog after a clear: parameters empty, every slot free.
 void applyClear(Alarms &alarms);

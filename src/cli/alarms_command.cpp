@@ -48,6 +48,15 @@ void printAlarms(const Alarms &alarms)
     }
 }
 
+// A job that only writes: its completion text is the result; any other ending has been shown
+// as the status and gives the exit status.
+int resultOf(const JobEnding &ending)
+{
+    if (ending.completed())
+        printResult(ending.text);
+    return exitStatusOf(ending.outcome);
+}
+
 int upload(const Options &options)
 {
     QString error;
@@ -58,10 +67,7 @@ int upload(const Options &options)
         return PortFailure;
     }
     return withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
-        const Outcome outcome = uploadAlarms(*alarms, operation);
-        if (outcome == Outcome::Completed)
-            printResult(firstStatusLine(operation));
-        return exitStatusOf(outcome);
+        return resultOf(operation.run(alarmUploadJob(*alarms)).ending);
     });
 }
 
@@ -85,12 +91,12 @@ int download(const Options &options)
     if (!alarms)
         alarms = Alarms{readAlarmParameters(), {}};
     const int status = withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
-        const AlarmDownload download = downloadAlarms(operation);
-        if (download.outcome != Outcome::Completed)
-            return exitStatusOf(download.outcome);
-        applyDownload(download, *alarms);
-        printAlarms(*alarms);
-        return download.complete() ? int(Success) : int(NoBoard);
+        const JobResult<AlarmDownload> download = operation.run(alarmDownloadJob());
+        if (download.ending.ran()) {
+            applyDownload(download.data, *alarms);
+            printAlarms(*alarms);
+        }
+        return exitStatusOf(download.ending.outcome);
     });
     if (!options.has(SaveFlag))
         return status;
@@ -104,10 +110,7 @@ int download(const Options &options)
 int clear(const Options &options)
 {
     return withBoard(options, [](Operation &operation, const SerialSettings &) {
-        const Outcome outcome = clearAlarms(operation);
-        if (outcome == Outcome::Completed)
-            printResult(firstStatusLine(operation));
-        return exitStatusOf(outcome);
+        return resultOf(operation.run(alarmClearJob()).ending);
     });
 }
 

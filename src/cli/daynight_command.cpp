@@ -95,10 +95,10 @@ int upload(const Options &options)
         return UsageError;
     const DayNightSchedule schedule{loadLocationList().brightness, record->name, record->times};
     return withBoard(options, [&schedule](Operation &operation, const SerialSettings &) {
-        const Outcome outcome = uploadSchedule(schedule, operation);
-        if (outcome == Outcome::Completed)
-            printResult(firstStatusLine(operation));
-        return exitStatusOf(outcome);
+        const JobEnding ending = operation.run(scheduleUploadJob(schedule)).ending;
+        if (ending.completed())
+            printResult(ending.text);
+        return exitStatusOf(ending.outcome);
     });
 }
 
@@ -149,12 +149,12 @@ int download(const Options &options)
 {
     std::optional<DayNightSchedule> schedule;
     const int status = withBoard(options, [&schedule](Operation &operation, const SerialSettings &) {
-        const DayNightDownload download = downloadSchedule(operation);
-        if (download.outcome != Outcome::Completed)
-            return exitStatusOf(download.outcome);
-        schedule = scheduleOf(download);
-        printSchedule(*schedule);
-        return download.complete() ? int(Success) : int(NoBoard);
+        const JobResult<DayNightDownload> download = operation.run(scheduleDownloadJob());
+        if (download.ending.ran()) {
+            schedule = scheduleOf(download.data);
+            printSchedule(*schedule);
+        }
+        return exitStatusOf(download.ending.outcome);
     });
     if (!options.has(SaveFlag))
         return status;

@@ -1,6 +1,5 @@
 #include "daynight/daynight_transfer.h"
 
-#include "base/language.h"
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
@@ -54,13 +53,13 @@ TimeRegister timeRegister(int reg)
     return {MonthOrder[(offset % RegistersPerMonth) / 2], offset / RegistersPerMonth, offset % 2 == 1};
 }
 
-std::optional<QString> readText(Exchange &exchange, int reg, int &unanswered)
+std::optional<QString> readText(Exchange &exchange, int reg)
 {
     const std::optional<std::string> answer =
         exchange.query(Frame::registerRead(Frame::registerNumber(reg)), 1, RegisterPause);
     exchange.step();
     if (!answer) {
-        ++unanswered;
+        exchange.noteUnanswered();
         return std::nullopt;
     }
     return QString::fromStdString(*answer);
@@ -71,7 +70,7 @@ void readName(Exchange &exchange, DayNightDownload &download)
     QByteArray codes;
     bool answered = true;
     for (int reg = FirstNameRegister; reg < FirstNameRegister + NameLength; ++reg) {
-        const std::optional<QString> text = readText(exchange, reg, download.unanswered);
+        const std::optional<QString> text = readText(exchange, reg);
         answered = answered && text;
         if (text && decimal(*text) != 0)
             codes += char(decimal(*text));
@@ -84,8 +83,8 @@ void readTimes(Exchange &exchange, DayNightDownload &download)
 {
     for (int reg = FirstTimeRegister; reg <= LastScheduleRegister && !exchange.cancelled(); reg += 2) {
         const TimeRegister at = timeRegister(reg);
-        const std::optional<QString> hours = readText(exchange, reg, download.unanswered);
-        const std::optional<QString> minutes = readText(exchange, reg + 1, download.unanswered);
+        const std::optional<QString> hours = readText(exchange, reg);
+        const std::optional<QString> minutes = readText(exchange, reg + 1);
         if (hours && minutes) {
             const QString time = *hours + *minutes;
             download.times[std::size_t(at.time)][std::size_t(at.month)] = time == UnsetTime ? QString() : time;
@@ -113,35 +112,32 @@ QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg)
     return hex(timePart(schedule.times[std::size_t(at.time)][std::size_t(at.month)], at.minutes));
 }
 
-Outcome uploadSchedule(const DayNightSchedule &schedule, Operation &operation)
+BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule)
 {
-    return operation.run({Text::TimesUploading, Text::TimesUploaded}, [&schedule](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {Text::TimesUploading, Text::TimesUploaded, {}, dayNightStatusForm()};
+    job.body = [schedule](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(LastScheduleRegister - FirstScheduleRegister + 1);
         for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg) {
             exchange.writeRegister(reg, scheduleRegisterValue(schedule, reg).toStdString(), RegisterPause);
             if (!exchange.step())
                 return;
         }
-    });
+    };
+    return job;
 }
 
-DayNightDownload downloadSchedule(Operation &operation)
+BoardJob<DayNightDownload> scheduleDownloadJob()
 {
-    DayNightDownload download;
-    download.outcome = operation.run({Text::TimesDownloading, Text::TimesDownloaded}, [&download](Exchange &exchange) {
+    BoardJob<DayNightDownload> job;
+    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, dayNightStatusForm()};
+    job.body = [](Exchange &exchange, DayNightDownload &download) {
         exchange.setTotalSteps(LastScheduleRegister - FirstScheduleRegister + 1);
-        download.brightness = readText(exchange, BrightnessRegister, download.unanswered);
+        download.brightness = readText(exchange, BrightnessRegister);
         readName(exchange, download);
         readTimes(exchange, download);
-    });
-    if (download.outcome == Outcome::Completed && download.unanswered > 0)
-        operation.status().showText(0, LookupText(Text::TimesDownloadIncomplete).arg(download.unanswered));
-    if (download.outcome != Outcome::Completed) {
-        const Outcome outcome = download.outcome;
-        download = DayNightDownload();
-        download.outcome = outcome;
-    }
-    return download;
+    };
+    return job;
 }
 
 void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule)
@@ -155,18 +151,6 @@ void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule)
                 schedule.times[std::size_t(time)][std::size_t(month)] = *read;
         }
     }
-}
-
-Outcome uploadSchedule(const DayNightSchedule &schedule, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, dayNightStatusForm(), sleeper);
-    return uploadSchedule(schedule, operation);
-}
-
-DayNightDownload downloadSchedule(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, dayNightStatusForm(), sleeper);
-    return downloadSchedule(operation);
 }
 
 } // namespace kestrix

@@ -1,9 +1,9 @@
 #pragma once
-// The day and night dialog's board operations: Upload writes the minimal brightness, the place's
-// name and the 48 times into registers 893-998; Download reads them back. Both run in the
-// operation envelope with the dialog's single status line.
+// The day and night dialog's board jobs: Upload writes the minimal brightness, the place's
+// name and the 48 times into registers 893-998; Download reads them back. Both are shown in
+// the dialog's single status line.
 
-#include "comm/operation.h"
+#include "comm/board_job.h"
 #include "daynight/location_file.h"
 
 #include <optional>
@@ -27,25 +27,19 @@ QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg);
 inline constexpr int FirstScheduleRegister = 893;
 inline constexpr int LastScheduleRegister = 998;
 
-// W893 ... W998 in register order, each followed by 10 ms.
-Outcome uploadSchedule(const DayNightSchedule &schedule, Operation &operation);
-Outcome uploadSchedule(const DayNightSchedule &schedule, SerialSettings settings, Reporter &reporter,
-                       Sleeper &sleeper = realSleeper());
+// W893 ... W998 in register order, each followed by 10 ms. Ends "Times Uploaded.".
+BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule);
 
 // What Download read. A field is left out when one of its registers did not answer.
 struct DayNightDownload {
-    Outcome outcome = Outcome::Completed;
     std::optional<QString> brightness;   // the answer text as it came ("50", "05")
     std::optional<QString> name;         // codes 0 left out
     std::array<std::array<std::optional<QString>, MonthCount>, DayTimeCount> times;   // "0645"; empty for 255/255
-    int unanswered = 0;
-    bool complete() const { return outcome == Outcome::Completed && unanswered == 0; }
 };
 
-// R893 ... R998 in register order, each followed by 10 ms. Ends "Times Downloaded.", or says
-// that the download is incomplete.
-DayNightDownload downloadSchedule(Operation &operation);
-DayNightDownload downloadSchedule(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+// R893 ... R998 in register order, each followed by 10 ms. Ends "Times Downloaded.", or
+// incomplete with the number of registers that did not answer.
+BoardJob<DayNightDownload> scheduleDownloadJob();
 
 // Puts what was read into a schedule; what did not answer stays as it was.
 void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule);
