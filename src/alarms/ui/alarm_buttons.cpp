@@ -1,6 +1,6 @@
 #include "alarms/ui/alarm_buttons.h"
 
-#include "alarms/ui/alarm_dlg.h"
+#include "alarms/ui/alarm_dialog.h"
 #include "widgets/main_window_host.h"
 
 namespace kestrix {
@@ -8,7 +8,7 @@ namespace kestrix {
 void wireAlarmButtons(MainWindowHost &host)
 {
     host.wire(MainButton::AlarmConfiguration, [&host] {
-        CAlarmDlg dialog(host.hostWidget());
+        AlarmDialog dialog(host.hostWidget());
         dialog.exec();
     });
 }

@@ -1,4 +1,4 @@
-#include "alarms/ui/alarm_dlg.h"
+#include "alarms/ui/alarm_dialog.h"
 
 #include "alarms/alarm_file.h"
 #include "alarms/alarm_transfer.h"
@@ -6,7 +6,7 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "widgets/localize.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QGridLayout>
@@ -15,7 +15,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
@@ -47,15 +46,15 @@ enum : int {
 
 struct ProgramControls {
     int list;
-    std::array<int, CAlarmDlg::TimeFieldCount> edits;
+    std::array<int, AlarmDialog::TimeFieldCount> edits;
     int group;
     const char *title;
 };
 
 constexpr ProgramControls ProgramRows[AlarmProgramCount] = {
-    {CAlarmDlg::Program1List, {CAlarmDlg::Hour1Edit, CAlarmDlg::Minute1Edit, CAlarmDlg::Type1Edit},
+    {AlarmDialog::Program1List, {AlarmDialog::Hour1Edit, AlarmDialog::Minute1Edit, AlarmDialog::Type1Edit},
      Label::Program1Group, "Alarm Times - Alarm Programm 1"},
-    {CAlarmDlg::Program2List, {CAlarmDlg::Hour2Edit, CAlarmDlg::Minute2Edit, CAlarmDlg::Type2Edit},
+    {AlarmDialog::Program2List, {AlarmDialog::Hour2Edit, AlarmDialog::Minute2Edit, AlarmDialog::Type2Edit},
      Label::Program2Group, "Alarm Times - Alarm Programm 2"},
 };
 
@@ -74,16 +73,16 @@ constexpr NumberedText ParameterColumns[] = {{Label::AlarmType0, "Alarm Type 0"}
 constexpr int ParameterLimit = 2;
 
 // The edits under a list, left to right, with their captions.
-constexpr NumberedText TimeCaptions[CAlarmDlg::TimeFieldCount] = {
+constexpr NumberedText TimeCaptions[AlarmDialog::TimeFieldCount] = {
     {Label::Hour, "Hour"}, {Label::Minute, "Minute"}, {Label::Type, "Type"}};
-constexpr QString AlarmEntry::*EntryFields[CAlarmDlg::TimeFieldCount] = {&AlarmEntry::hour, &AlarmEntry::minute,
+constexpr QString AlarmEntry::*EntryFields[AlarmDialog::TimeFieldCount] = {&AlarmEntry::hour, &AlarmEntry::minute,
                                                                        &AlarmEntry::type};
 
 // The list columns: the row label, then the three fields of the slot. A column is wider when
 // its head or its row labels need more in the font at hand.
 constexpr int ColumnWidths[] = {60, 40, 40, 40};
 constexpr int ColumnPadding = 16;
-constexpr int ColumnTexts[] = {Text::HourColumn, Text::MinuteColumn, Text::TypeColumn};
+constexpr TextId ColumnTexts[] = {Text::HourColumn, Text::MinuteColumn, Text::TypeColumn};
 constexpr const char *ColumnEnglish[] = {"Hour", "Min", "Type"};
 constexpr int VisibleRows = 8;
 
@@ -148,7 +147,7 @@ SpinEdit *newParameterEdit(const AlarmParameterInfo &row, QWidget *parent)
 
 } // namespace
 
-CAlarmDlg::CAlarmDlg(QWidget *parent) : QDialog(parent)
+AlarmDialog::AlarmDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Alarm Configuration Dialog"));
@@ -163,20 +162,18 @@ CAlarmDlg::CAlarmDlg(QWidget *parent) : QDialog(parent)
     layout->addLayout(top);
     layout->addLayout(programs, 1);
 
-    connectRunner();
     // Localised before the fields are filled: some of their numbers name main-window texts.
     LocalizeDialog(this, DialogNumber);
-    readSerialSettings(m_settings);
+    BoardPanel::useBoardDialogKeys(this);
     loadAlarms();
 }
 
-CAlarmDlg::~CAlarmDlg()
+QLabel *AlarmDialog::statusLine() const
 {
-    // The runner waits for a running operation; what it still reports goes nowhere.
-    disconnect(&m_runner, nullptr, this, nullptr);
+    return m_panel->line(0);
 }
 
-QWidget *CAlarmDlg::createParameters()
+QWidget *AlarmDialog::createParameters()
 {
     auto *group = new QGroupBox(QStringLiteral("Alarm Type Parameters"), this);
     setControlNumber(group, Label::ParametersGroup);
@@ -199,7 +196,7 @@ QWidget *CAlarmDlg::createParameters()
     return group;
 }
 
-QWidget *CAlarmDlg::createProgram(int program)
+QWidget *AlarmDialog::createProgram(int program)
 {
     const ProgramControls &controls = ProgramRows[program];
     ProgramView &view = m_programs[size_t(program)];
@@ -230,39 +227,36 @@ QWidget *CAlarmDlg::createProgram(int program)
     return group;
 }
 
-QLayout *CAlarmDlg::createButtons()
+QLayout *AlarmDialog::createButtons()
 {
     struct ButtonRow {
         int control;
         QString text;
-        void (CAlarmDlg::*action)();
+        void (AlarmDialog::*action)();
     };
     const ButtonRow rows[] = {
-        {DownloadButton, QStringLiteral("Download Alarm Times"), &CAlarmDlg::OnDownload},
-        {SaveButton, QStringLiteral("Save Alarm Times To File"), &CAlarmDlg::OnSave},
-        {ClearButton, textOr(Text::ClearAlarmsButton, QStringLiteral("Clear Alarm Times")), &CAlarmDlg::OnClear},
-        {UpdateButton, QStringLiteral("Update Alarms"), &CAlarmDlg::OnUpdate},
+        {DownloadButton, QStringLiteral("Download Alarm Times"), &AlarmDialog::OnDownload},
+        {SaveButton, QStringLiteral("Save Alarm Times To File"), &AlarmDialog::OnSave},
+        {ClearButton, textOr(Text::ClearAlarmsButton, QStringLiteral("Clear Alarm Times")), &AlarmDialog::OnClear},
+        {UpdateButton, QStringLiteral("Update Alarms"), &AlarmDialog::OnUpdate},
     };
     auto *column = new QVBoxLayout;
-    m_status = numberedLabel(StatusLine, textOr(Text::Status, QStringLiteral("Status:")), this);
-    m_status->setWordWrap(true);
-    m_status->setMinimumWidth(220);
-    column->addWidget(m_status);
-    for (size_t index = 0; index < std::size(rows); ++index) {
-        auto *button = new QPushButton(rows[index].text, this);
-        setControlNumber(button, rows[index].control);
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, rows[index].action);
+    m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
+    m_panel->setLine(0, textOr(Text::Status, QStringLiteral("Status:")));
+    m_panel->line(0)->setMinimumWidth(220);
+    column->addWidget(m_panel);
+    for (const ButtonRow &row : rows) {
+        auto *button = new QPushButton(row.text, this);
+        setControlNumber(button, row.control);
+        connect(button, &QPushButton::clicked, this, row.action);
         column->addWidget(button);
-        m_operationButtons[index] = button;
+        // Save writes files only, but not while a job may be reading them into the dialog.
+        m_panel->addOperationButtons({button});
     }
-    m_progress = new OperationProgress(m_runner, this);
-    column->addWidget(m_progress);
     column->addStretch();
 
     auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
     setControlNumber(close, CloseButton);
-    close->setAutoDefault(false);
     const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
@@ -271,19 +265,9 @@ QLayout *CAlarmDlg::createButtons()
     return column;
 }
 
-void CAlarmDlg::connectRunner()
-{
-    connect(&m_runner, &OperationRunner::lineChanged, this, [this](int index, const QString &text) {
-        if (index == 0)
-            m_status->setText(text);
-    });
-    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
-    showMessageBoxesOver(this, m_runner);
-}
-
 // The parameters of config.ini and the alarm times of alarms.txt; without the file the lists
 // stay empty.
-void CAlarmDlg::loadAlarms()
+void AlarmDialog::loadAlarms()
 {
     m_alarms.parameters = readAlarmParameters();
     QString error;
@@ -292,12 +276,12 @@ void CAlarmDlg::loadAlarms()
         m_alarms.programs = read->programs;
     showAlarms();
     if (!read)
-        fileBox(error);
+        m_panel->showFileError(error);
     else if (read->dropped() > 0)
         showStatus(textOr(Text::AlarmLinesNotLoaded, QStringLiteral("%1")).arg(read->dropped()));
 }
 
-void CAlarmDlg::showAlarms()
+void AlarmDialog::showAlarms()
 {
     const AlarmParameters parameters = m_alarms.parameters;
     for (int index = 0; index < AlarmParameterCount; ++index)
@@ -307,7 +291,7 @@ void CAlarmDlg::showAlarms()
         showSelected(program);
 }
 
-void CAlarmDlg::refreshLists()
+void AlarmDialog::refreshLists()
 {
     for (int program = 0; program < AlarmProgramCount; ++program) {
         for (int row = 0; row < AlarmSlots; ++row) {
@@ -319,7 +303,7 @@ void CAlarmDlg::refreshLists()
     }
 }
 
-void CAlarmDlg::showSelected(int program)
+void AlarmDialog::showSelected(int program)
 {
     const ProgramView &view = m_programs[size_t(program)];
     const AlarmEntry &entry = m_alarms.programs[size_t(program)][size_t(view.selected)];
@@ -327,7 +311,7 @@ void CAlarmDlg::showSelected(int program)
         view.edits[field]->setText(entry.*EntryFields[field]);
 }
 
-void CAlarmDlg::selectRow(int program, int row)
+void AlarmDialog::selectRow(int program, int row)
 {
     if (row < 0 || row >= AlarmSlots)
         return;
@@ -335,97 +319,77 @@ void CAlarmDlg::selectRow(int program, int row)
     showSelected(program);
 }
 
-void CAlarmDlg::typed(int program, TimeField field, const QString &text)
+void AlarmDialog::typed(int program, TimeField field, const QString &text)
 {
     AlarmEntry &entry = m_alarms.programs[size_t(program)][size_t(m_programs[size_t(program)].selected)];
     entry.*EntryFields[field] = text;
     refreshLists();
 }
 
-void CAlarmDlg::setButtonsEnabled(bool enabled)
+void AlarmDialog::showStatus(const QString &message)
 {
-    for (QPushButton *button : m_operationButtons)
-        button->setEnabled(enabled);
-}
-
-void CAlarmDlg::showStatus(const QString &message)
-{
-    m_status->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
-}
-
-// "File Opening Error!" without an icon, the reason beneath.
-void CAlarmDlg::fileBox(const QString &reason)
-{
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), textOr(Text::FileOpenError, QStringLiteral("File Opening Error!")),
-                    QMessageBox::Ok, this);
-    box.setInformativeText(reason);
-    box.exec();
+    m_panel->setLine(0, textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
 }
 
 // config.ini's C1-C6 and alarms.txt; after a written file the lists show the programs packed
 // as the file holds them.
-bool CAlarmDlg::save()
+bool AlarmDialog::save()
 {
     const AlarmSave saved = saveAlarms(m_alarms, alarmFilePath());
     showAlarms();
     if (!saved.ok())
-        fileBox(saved.error);
+        m_panel->showFileError(saved.error);
     return saved.ok();
 }
 
-void CAlarmDlg::OnSave()
+void AlarmDialog::OnSave()
 {
-    if (!m_runner.busy())
+    if (!m_panel->busy())
         save();
 }
 
-void CAlarmDlg::OnUpdate()
+void AlarmDialog::OnUpdate()
 {
-    if (m_runner.busy())
+    if (m_panel->busy())
         return;
     save();   // the upload goes on when the files could not be written
-    m_runner.start([settings = m_settings, alarms = m_alarms](Reporter &reporter) {
-        uploadAlarms(alarms, settings, reporter);
-    }, this);
+    m_panel->submit(alarmUploadJob(m_alarms), [](const JobResult<NoData> &) {});
 }
 
-void CAlarmDlg::OnDownload()
+void AlarmDialog::OnDownload()
 {
-    if (m_runner.busy())
-        return;
-    m_runner.run(
-        this, [settings = m_settings](Reporter &reporter) { return downloadAlarms(settings, reporter); },
-        [this](const AlarmDownload &download) { downloaded(download); });
+    if (!m_panel->busy())
+        m_panel->submit(alarmDownloadJob(), [this](const JobResult<AlarmDownload> &download) { downloaded(download); });
 }
 
-// Only a download that ran to its end changes the dialog; slots that did not answer keep
+// Only a download whose frames all went out changes the dialog; slots that did not answer keep
 // their texts.
-void CAlarmDlg::downloaded(const AlarmDownload &download)
+void AlarmDialog::downloaded(const JobResult<AlarmDownload> &download)
 {
-    if (download.outcome != Outcome::Completed)
+    if (!download.ending.ran())
         return;
-    applyDownload(download, m_alarms);
+    applyDownload(download.data, m_alarms);
     showAlarms();
 }
 
-void CAlarmDlg::OnClear()
+void AlarmDialog::OnClear()
 {
-    if (m_runner.busy())
-        return;
-    m_runner.run(
-        this, [settings = m_settings](Reporter &reporter) { return clearAlarms(settings, reporter); },
-        [this](Outcome outcome) {
-            if (outcome != Outcome::Completed)
-                return;
-            applyClear(m_alarms);
-            showAlarms();
-        });
+    if (!m_panel->busy())
+        m_panel->submit(alarmClearJob(), [this](const JobResult<NoData> &clear) { cleared(clear); });
 }
 
-void CAlarmDlg::done(int result)
+void AlarmDialog::cleared(const JobResult<NoData> &clear)
 {
-    m_runner.cancel();
-    QDialog::done(result);
+    if (!clear.ending.completed())
+        return;
+    applyClear(m_alarms);
+    showAlarms();
+}
+
+void AlarmDialog::done(int result)
+{
+    if (m_panel->confirmClose())
+        QDialog::done(result);
 }
 
 } // namespace kestrix

@@ -2,12 +2,11 @@
 // The alarm dialog (dialog 172): the six alarm-type parameters and the alarm times of the two
 // alarm programs, loaded from config.ini and alarms.txt when it opens. "Save Alarm Times To
 // File" writes both back, "Update Alarms" saves and then uploads, "Download Alarm Times" reads
-// the board's and "Clear Alarm Times" clears them. Board operations run on the dialog's own
-// worker with a progress bar and Cancel; closing the dialog cancels a running one.
+// the board's and "Clear Alarm Times" clears them. Board jobs run on the session board's queue
+// and show in the dialog's board panel; closing the dialog mid-job asks first.
 
 #include "alarms/alarm_data.h"
-#include "comm/operation_runner.h"
-#include "comm/serial_settings.h"
+#include "comm/board_job.h"
 
 #include <QDialog>
 #include <array>
@@ -19,11 +18,11 @@ class QTreeWidget;
 
 namespace kestrix {
 
-class OperationProgress;
+class BoardPanel;
 class SpinEdit;
 struct AlarmDownload;
 
-class CAlarmDlg : public QDialog {
+class AlarmDialog : public QDialog {
     Q_OBJECT
 public:
     // Control numbers of the dialog; the parameter edits and their up-downs (1093-1104) are in
@@ -48,17 +47,14 @@ public:
     // The fields of an alarm time, as the edits under each list show them.
     enum TimeField { Hour, Minute, Type, TimeFieldCount };
 
-    explicit CAlarmDlg(QWidget *parent = nullptr);
-    ~CAlarmDlg() override;
+    explicit AlarmDialog(QWidget *parent = nullptr);
 
     QTreeWidget *list(int program) const { return m_programs[size_t(program)].list; }
     QLineEdit *timeEdit(int program, TimeField field) const { return m_programs[size_t(program)].edits[field]; }
     // The parameter in key order C1-C6 (alarm type 0's pulses, duration, pause, then type 1's).
     SpinEdit *parameterEdit(int index) const { return m_parameters[size_t(index)]; }
-    QLabel *statusLine() const { return m_status; }
-    OperationProgress *progress() const { return m_progress; }
-    OperationRunner &runner() { return m_runner; }
-    const SerialSettings &settings() const { return m_settings; }
+    QLabel *statusLine() const;
+    BoardPanel *panel() const { return m_panel; }
     const Alarms &alarms() const { return m_alarms; }
 
     void OnDownload();
@@ -66,7 +62,8 @@ public:
     void OnClear();
     void OnUpdate();
 
-    // Cancels a running board operation before the dialog closes.
+    // Closes (Close, Escape, the close box) only once the panel allows it: while a job of the
+    // dialog runs, the user is asked, and closing anyway cancels the job.
     void done(int result) override;
 
 private:
@@ -79,7 +76,6 @@ private:
     QWidget *createParameters();
     QWidget *createProgram(int program);
     QLayout *createButtons();
-    void connectRunner();
     void loadAlarms();
     void showAlarms();
     void refreshLists();
@@ -87,19 +83,14 @@ private:
     void selectRow(int program, int row);
     void typed(int program, TimeField field, const QString &text);
     bool save();
-    void downloaded(const AlarmDownload &download);
-    void setButtonsEnabled(bool enabled);
+    void downloaded(const JobResult<AlarmDownload> &download);
+    void cleared(const JobResult<NoData> &clear);
     void showStatus(const QString &message);
-    void fileBox(const QString &reason);
 
-    SerialSettings m_settings;
     Alarms m_alarms;
     std::array<SpinEdit *, AlarmParameterCount> m_parameters{};
     std::array<ProgramView, AlarmProgramCount> m_programs{};
-    std::array<QPushButton *, 4> m_operationButtons{};
-    QLabel *m_status = nullptr;
-    OperationProgress *m_progress = nullptr;
-    OperationRunner m_runner;
+    BoardPanel *m_panel = nullptr;
 };
 
 } // namespace kestrix

@@ -1,6 +1,6 @@
 #include "daynight/ui/daynight_buttons.h"
 
-#include "daynight/ui/daynight_dlg.h"
+#include "daynight/ui/daynight_dialog.h"
 #include "widgets/main_window_host.h"
 
 namespace kestrix {
@@ -8,7 +8,7 @@ namespace kestrix {
 void wireDayNightButtons(MainWindowHost &host)
 {
     host.wire(MainButton::DayNight, [&host] {
-        CDayNight dialog(host.hostWidget());
+        DayNightDialog dialog(host.hostWidget());
         dialog.exec();
     });
 }

@@ -1,10 +1,10 @@
-#include "daynight/ui/daynight_dlg.h"
+#include "daynight/ui/daynight_dialog.h"
 
 #include "base/language.h"
 #include "base/texts.h"
 #include "daynight/daynight_transfer.h"
 #include "widgets/localize.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QComboBox>
@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
@@ -38,10 +37,10 @@ struct TimeRow {
 };
 
 constexpr TimeRow TimeRows[DayTimeCount] = {
-    {CDayNight::FirstRiseEdit, CDayNight::RiseCaption, "Rise"},
-    {CDayNight::FirstSetEdit, CDayNight::SetCaption, "Set"},
-    {CDayNight::FirstBeginEdit, CDayNight::BeginCaption, "Begin"},
-    {CDayNight::FirstEndEdit, CDayNight::EndCaption, "End"},
+    {DayNightDialog::FirstRiseEdit, DayNightDialog::RiseCaption, "Rise"},
+    {DayNightDialog::FirstSetEdit, DayNightDialog::SetCaption, "Set"},
+    {DayNightDialog::FirstBeginEdit, DayNightDialog::BeginCaption, "Begin"},
+    {DayNightDialog::FirstEndEdit, DayNightDialog::EndCaption, "End"},
 };
 
 // The place's descriptive fields: label, edit, typing limit (0: none).
@@ -50,7 +49,7 @@ struct PlaceField {
     const char *text;
     int edit;
     int limit;
-    QLineEdit *CDayNight::*member;
+    QLineEdit *DayNightDialog::*member;
 };
 
 QValidator *digitsUpTo(int characters, QObject *parent)
@@ -84,7 +83,7 @@ QString builtIn(const char *text)
 
 } // namespace
 
-CDayNight::CDayNight(QWidget *parent) : QDialog(parent)
+DayNightDialog::DayNightDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Day and Night Settings"));
@@ -99,22 +98,20 @@ CDayNight::CDayNight(QWidget *parent) : QDialog(parent)
     layout->addLayout(createBrightness());
     layout->addLayout(createButtons());
 
-    connectRunner();
     // Localised before the fields are filled. "Choose Location:" carries 1334, which names
     // the main window's reset note in the language tables, so it takes its own text number.
     LocalizeDialog(this, DialogNumber);
     m_choose->setText(textOr(Text::ChooseLocation, QStringLiteral("Choose Location:")));
-    readSerialSettings(m_settings);
+    BoardPanel::useBoardDialogKeys(this);
     loadList();
 }
 
-CDayNight::~CDayNight()
+QLabel *DayNightDialog::statusLine() const
 {
-    // The runner waits for a running operation; what it still reports goes nowhere.
-    disconnect(&m_runner, nullptr, this, nullptr);
+    return m_panel->line(0);
 }
 
-QLayout *CDayNight::createPlace()
+QLayout *DayNightDialog::createPlace()
 {
     auto *grid = new QGridLayout;
     m_choose = numberedLabel(ChooseLabel, QStringLiteral("Choose Location:"), this);
@@ -122,14 +119,14 @@ QLayout *CDayNight::createPlace()
     m_places = new QComboBox(this);
     setControlNumber(m_places, PlaceList);
     m_places->setMinimumContentsLength(NameLimit + 3);
-    connect(m_places, &QComboBox::currentIndexChanged, this, &CDayNight::OnPick);
+    connect(m_places, &QComboBox::currentIndexChanged, this, &DayNightDialog::OnPick);
     grid->addWidget(m_places, 0, 1);
 
     const PlaceField fields[] = {
-        {NameLabel, "Location:", NameEdit, NameLimit, &CDayNight::m_name},
-        {LatitudeLabel, "Latitude:", LatitudeEdit, 0, &CDayNight::m_latitude},
-        {LongitudeLabel, "Longitude:", LongitudeEdit, 0, &CDayNight::m_longitude},
-        {TimeZoneLabel, "Time zone:", TimeZoneEdit, TimeZoneLimit, &CDayNight::m_timeZone},
+        {NameLabel, "Location:", NameEdit, NameLimit, &DayNightDialog::m_name},
+        {LatitudeLabel, "Latitude:", LatitudeEdit, 0, &DayNightDialog::m_latitude},
+        {LongitudeLabel, "Longitude:", LongitudeEdit, 0, &DayNightDialog::m_longitude},
+        {TimeZoneLabel, "Time zone:", TimeZoneEdit, TimeZoneLimit, &DayNightDialog::m_timeZone},
     };
     for (int index = 0; index < int(std::size(fields)); ++index) {
         const PlaceField &field = fields[index];
@@ -147,7 +144,7 @@ QLayout *CDayNight::createPlace()
 }
 
 // A table of two rows of time edits under the month captions: months across, the rows down.
-QWidget *CDayNight::createTimes(int monthCaptions, int noteNumber, const char *note, DayTime first, DayTime second)
+QWidget *DayNightDialog::createTimes(int monthCaptions, int noteNumber, const char *note, DayTime first, DayTime second)
 {
     auto *box = new QWidget(this);
     auto *grid = new QGridLayout(box);
@@ -169,7 +166,7 @@ QWidget *CDayNight::createTimes(int monthCaptions, int noteNumber, const char *n
     return box;
 }
 
-QLayout *CDayNight::createBrightness()
+QLayout *DayNightDialog::createBrightness()
 {
     auto *row = new QHBoxLayout;
     row->addWidget(numberedLabel(BrightnessLabel, QStringLiteral("Minimal brightness during night time:"), this));
@@ -184,52 +181,55 @@ QLayout *CDayNight::createBrightness()
     return row;
 }
 
-QLayout *CDayNight::createButtons()
+QLayout *DayNightDialog::createButtons()
 {
     struct ButtonRow {
         int control;
         const char *text;
-        void (CDayNight::*action)();
+        void (DayNightDialog::*action)();
     };
     constexpr ButtonRow rows[] = {
-        {UploadButton, "Upload", &CDayNight::OnUpload},
-        {DownloadButton, "Download", &CDayNight::OnDownload},
-        {SaveButton, "Save Settings", &CDayNight::OnSave},
+        {UploadButton, "Upload", &DayNightDialog::OnUpload},
+        {DownloadButton, "Download", &DayNightDialog::OnDownload},
+        {SaveButton, "Save Settings", &DayNightDialog::OnSave},
     };
+    m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
+    m_panel->setLine(0, textOr(Text::Status, QStringLiteral("Status:")));
     auto *buttons = new QHBoxLayout;
-    for (size_t index = 0; index < std::size(rows); ++index) {
-        auto *button = new QPushButton(builtIn(rows[index].text), this);
-        setControlNumber(button, rows[index].control);
-        button->setAutoDefault(false);
-        connect(button, &QPushButton::clicked, this, rows[index].action);
+    for (const ButtonRow &row : rows) {
+        auto *button = new QPushButton(builtIn(row.text), this);
+        setControlNumber(button, row.control);
+        connect(button, &QPushButton::clicked, this, row.action);
         buttons->addWidget(button);
-        m_operationButtons[index] = button;
+        if (row.control == UploadButton)
+            m_upload = button;
+        else
+            m_panel->addOperationButtons({button});
     }
-    m_operationButtons[0]->setDefault(true);
     buttons->addStretch();
+    // Upload also waits for a place: it follows the board's queue itself.
+    connect(&m_panel->queue(), &BoardQueue::busyChanged, this, &DayNightDialog::enableUpload);
+    enableUpload();
 
-    m_status = numberedLabel(StatusLine, textOr(Text::Status, QStringLiteral("Status:")), this);
-    m_status->setWordWrap(true);
-    m_progress = new OperationProgress(m_runner, this);
     auto *column = new QVBoxLayout;
     column->addLayout(buttons);
-    column->addWidget(m_status);
-    column->addWidget(m_progress);
+    column->addWidget(m_panel);
     return column;
 }
 
-void CDayNight::connectRunner()
+void DayNightDialog::setPlaceLoaded()
 {
-    connect(&m_runner, &OperationRunner::lineChanged, this, [this](int index, const QString &text) {
-        if (index == 0)
-            m_status->setText(text);
-    });
-    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
-    showMessageBoxesOver(this, m_runner);
+    m_placeLoaded = true;
+    enableUpload();
+}
+
+void DayNightDialog::enableUpload()
+{
+    m_upload->setEnabled(m_placeLoaded && !m_panel->busy());
 }
 
 // The place names in file order and the brightness; no place selected, the fields as they are.
-void CDayNight::loadList()
+void DayNightDialog::loadList()
 {
     const LocationList list = loadLocationList();
     {
@@ -241,13 +241,15 @@ void CDayNight::loadList()
     m_brightness->setText(list.brightness);
 }
 
-void CDayNight::OnPick(int index)
+void DayNightDialog::OnPick(int index)
 {
-    if (index >= 0)
-        showRecord(loadLocation(index + 1));
+    if (index < 0)
+        return;
+    showRecord(loadLocation(index + 1));
+    setPlaceLoaded();
 }
 
-LocationRecord CDayNight::record() const
+LocationRecord DayNightDialog::record() const
 {
     LocationRecord record;
     record.name = m_name->text();
@@ -261,7 +263,7 @@ LocationRecord CDayNight::record() const
     return record;
 }
 
-void CDayNight::showRecord(const LocationRecord &record)
+void DayNightDialog::showRecord(const LocationRecord &record)
 {
     m_name->setText(record.name);
     m_latitude->setText(record.latitude);
@@ -270,7 +272,7 @@ void CDayNight::showRecord(const LocationRecord &record)
     showTimes(record.times);
 }
 
-void CDayNight::showTimes(const std::array<MonthTimes, DayTimeCount> &times)
+void DayNightDialog::showTimes(const std::array<MonthTimes, DayTimeCount> &times)
 {
     for (int time = 0; time < DayTimeCount; ++time) {
         for (int month = 0; month < MonthCount; ++month)
@@ -278,7 +280,7 @@ void CDayNight::showTimes(const std::array<MonthTimes, DayTimeCount> &times)
     }
 }
 
-DayNightSchedule CDayNight::schedule() const
+DayNightSchedule DayNightDialog::schedule() const
 {
     const LocationRecord fields = record();
     return {m_brightness->text(), fields.name, fields.times};
@@ -286,9 +288,9 @@ DayNightSchedule CDayNight::schedule() const
 
 // A name the file cannot hold is refused in the status line; a file that cannot be written
 // gets the file box. Either way the fields keep what was typed.
-void CDayNight::OnSave()
+void DayNightDialog::OnSave()
 {
-    if (m_runner.busy())
+    if (m_panel->busy())
         return;
     const LocationRecord fields = record();
     if (const QString problem = nameProblem(fields.name); !problem.isEmpty()) {
@@ -297,67 +299,49 @@ void CDayNight::OnSave()
     }
     QString error;
     if (!saveLocation(fields, m_brightness->text(), &error)) {
-        fileBox(error);
+        m_panel->showFileError(error);
         return;
     }
     loadList();
+    setPlaceLoaded();
 }
 
-void CDayNight::OnUpload()
+void DayNightDialog::OnUpload()
 {
-    if (m_runner.busy())
-        return;
-    m_runner.start([settings = m_settings, schedule = schedule()](Reporter &reporter) {
-        uploadSchedule(schedule, settings, reporter);
-    }, this);
+    if (m_placeLoaded && !m_panel->busy())
+        m_panel->submit(scheduleUploadJob(schedule()), [](const JobResult<NoData> &) {});
 }
 
-void CDayNight::OnDownload()
+void DayNightDialog::OnDownload()
 {
-    if (m_runner.busy())
-        return;
-    m_runner.run(
-        this, [settings = m_settings](Reporter &reporter) { return downloadSchedule(settings, reporter); },
-        [this](const DayNightDownload &download) { downloaded(download); });
+    if (!m_panel->busy())
+        m_panel->submit(scheduleDownloadJob(),
+                        [this](const JobResult<DayNightDownload> &download) { downloaded(download); });
 }
 
-// Only a download that ran to its end changes the fields; registers that did not answer leave
-// theirs as they were. Latitude, longitude, time zone and the list stay.
-void CDayNight::downloaded(const DayNightDownload &download)
+// Only a download whose frames all went out changes the fields; registers that did not answer
+// leave theirs as they were. Latitude, longitude, time zone and the list stay.
+void DayNightDialog::downloaded(const JobResult<DayNightDownload> &download)
 {
-    if (download.outcome != Outcome::Completed)
+    if (!download.ending.ran())
         return;
     DayNightSchedule fields = schedule();
-    applyDownload(download, fields);
+    applyDownload(download.data, fields);
     m_brightness->setText(fields.brightness);
     m_name->setText(fields.name);
     showTimes(fields.times);
+    setPlaceLoaded();
 }
 
-void CDayNight::setButtonsEnabled(bool enabled)
+void DayNightDialog::showStatus(const QString &message)
 {
-    for (QPushButton *button : m_operationButtons)
-        button->setEnabled(enabled);
+    m_panel->setLine(0, textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
 }
 
-void CDayNight::showStatus(const QString &message)
+void DayNightDialog::done(int result)
 {
-    m_status->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
-}
-
-// "File Opening Error!" without an icon, the reason beneath.
-void CDayNight::fileBox(const QString &reason)
-{
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), textOr(Text::FileOpenError, QStringLiteral("File Opening Error!")),
-                    QMessageBox::Ok, this);
-    box.setInformativeText(reason);
-    box.exec();
-}
-
-void CDayNight::done(int result)
-{
-    m_runner.cancel();
-    QDialog::done(result);
+    if (m_panel->confirmClose())
+        QDialog::done(result);
 }
 
 } // namespace kestrix

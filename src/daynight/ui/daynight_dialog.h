@@ -2,12 +2,12 @@
 // The day and night dialog (dialog 182): one place's schedule from Daynight.txt (four times for
 // the first day of each month) and the minimal night brightness. Picking a place loads it, "Save
 // Settings" stores the fields under the typed name, "Upload" writes the fields as they stand
-// into the board's registers 893-998 and "Download" reads them back into the fields. Board
-// operations run on the dialog's own worker with a progress bar and Cancel; closing the dialog
-// cancels a running one.
+// into the board's registers 893-998 and "Download" reads them back into the fields. Upload is
+// enabled once the fields hold a place (picked, saved or downloaded). Board jobs run on the
+// session board's queue and show in the dialog's board panel; closing the dialog mid-job asks
+// first.
 
-#include "comm/operation_runner.h"
-#include "comm/serial_settings.h"
+#include "comm/board_job.h"
 #include "daynight/location_file.h"
 
 #include <QDialog>
@@ -21,12 +21,12 @@ class QPushButton;
 
 namespace kestrix {
 
-class OperationProgress;
+class BoardPanel;
 class SpinEdit;
 struct DayNightDownload;
 struct DayNightSchedule;
 
-class CDayNight : public QDialog {
+class DayNightDialog : public QDialog {
     Q_OBJECT
 public:
     // Control numbers of the dialog. The time edits of a row follow its first one, January to
@@ -65,8 +65,7 @@ public:
     };
     static constexpr int DialogNumber = 182;
 
-    explicit CDayNight(QWidget *parent = nullptr);
-    ~CDayNight() override;
+    explicit DayNightDialog(QWidget *parent = nullptr);
 
     QComboBox *placeList() const { return m_places; }
     QLineEdit *nameEdit() const { return m_name; }
@@ -76,10 +75,9 @@ public:
     // month 0 is January.
     QLineEdit *timeEdit(DayTime time, int month) const { return m_times[size_t(time)][size_t(month)]; }
     SpinEdit *brightness() const { return m_brightness; }
-    QLabel *statusLine() const { return m_status; }
-    OperationProgress *progress() const { return m_progress; }
-    OperationRunner &runner() { return m_runner; }
-    const SerialSettings &settings() const { return m_settings; }
+    QLabel *statusLine() const;
+    BoardPanel *panel() const { return m_panel; }
+    QPushButton *uploadButton() const { return m_upload; }
 
     // The location record the fields hold.
     LocationRecord record() const;
@@ -89,7 +87,8 @@ public:
     void OnUpload();
     void OnDownload();
 
-    // Cancels a running board operation before the dialog closes.
+    // Closes (Escape, the close box) only once the panel allows it: while a job of the dialog
+    // runs, the user is asked, and closing anyway cancels the job.
     void done(int result) override;
 
 private:
@@ -97,17 +96,15 @@ private:
     QWidget *createTimes(int monthCaptions, int noteNumber, const char *note, DayTime first, DayTime second);
     QLayout *createBrightness();
     QLayout *createButtons();
-    void connectRunner();
     void loadList();
     void showRecord(const LocationRecord &record);
     void showTimes(const std::array<MonthTimes, DayTimeCount> &times);
     DayNightSchedule schedule() const;
-    void downloaded(const DayNightDownload &download);
-    void setButtonsEnabled(bool enabled);
+    void downloaded(const JobResult<DayNightDownload> &download);
+    void setPlaceLoaded();
+    void enableUpload();
     void showStatus(const QString &message);
-    void fileBox(const QString &reason);
 
-    SerialSettings m_settings;
     QComboBox *m_places = nullptr;
     QLabel *m_choose = nullptr;
     QLineEdit *m_name = nullptr;
@@ -116,10 +113,9 @@ private:
     QLineEdit *m_timeZone = nullptr;
     std::array<std::array<QLineEdit *, MonthCount>, DayTimeCount> m_times{};
     SpinEdit *m_brightness = nullptr;
-    std::array<QPushButton *, 3> m_operationButtons{};
-    QLabel *m_status = nullptr;
-    OperationProgress *m_progress = nullptr;
-    OperationRunner m_runner;
+    QPushButton *m_upload = nullptr;
+    bool m_placeLoaded = false;   // the fields hold a place: Upload may send them
+    BoardPanel *m_panel = nullptr;
 };
 
 } // namespace kestrix
