@@ -6,6 +6,7 @@
 #include "comm/protocol.h"
 
 #include <QFile>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 struct AlarmCommand {
     AlarmOutput alarm;
     const char *command;
-    int text;
+    TextId text;
 };
 
 constexpr AlarmCommand AlarmCommands[] = {
@@ -56,29 +57,35 @@ std::optional<std::vector<std::string>> scriptLines(const QString &path)
 
 } // namespace
 
-Outcome resetBoard(Operation &operation)
+BoardJob<NoData> resetJob()
 {
-    const EnvelopeTexts texts{Text::Resetting, Text::ResetDone, false};
-    return operation.run(texts, [](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {Text::Resetting, Text::ResetDone, {}, StatusForm::mainWindow(), false};
+    job.body = [](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(1);
         exchange.send(Frame::Reset, Pause::Command);
         exchange.step();
-    });
+    };
+    return job;
 }
 
-Outcome activateAlarm(AlarmOutput alarm, Operation &operation)
+QString alarmActivatedText(AlarmOutput alarm)
+{
+    return LookupText(alarmCommand(alarm).text) + QLatin1Char(' ') + LookupText(Text::Done);
+}
+
+BoardJob<NoData> activateAlarmJob(AlarmOutput alarm)
 {
     const AlarmCommand &row = alarmCommand(alarm);
-    const Outcome outcome = operation.run({row.text, row.text}, [&row](Exchange &exchange) {
+    BoardJob<NoData> job;
+    job.texts = {row.text, row.text, {}};
+    job.body = [&row](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(1);
         exchange.command(row.command, Pause::Command);
         exchange.step();
-    });
-    if (outcome == Outcome::Completed) {
-        operation.status().show(1, Text::Done);
-        operation.status().clear(2);
-    }
-    return outcome;
+    };
+    job.completionText = [alarm](const NoData &) { return alarmActivatedText(alarm); };
+    return job;
 }
 
 QString defaultScriptPath()
@@ -86,48 +93,28 @@ QString defaultScriptPath()
     return dataFilePath(QStringLiteral("test.txt"));
 }
 
-ScriptUpload uploadScript(const QString &path, Operation &operation)
+BoardJob<ScriptUpload> scriptUploadJob(const QString &path)
 {
     // Read before the envelope, so that a file that cannot be read keeps the progress text in
-    // place of the completion text; the message box still comes once the channel is open.
-    const auto lines = scriptLines(path);
-    ScriptUpload result;
-    result.fileUnreadable = !lines;
-    const EnvelopeTexts texts{Text::ByteMapUploading, lines ? Text::ByteMapUploaded : Text::ByteMapUploading};
-    result.outcome = operation.run(texts, [&](Exchange &exchange) {
-        if (!lines) {
-            operation.status().reporter().messageBox(LookupText(Text::FileOpenError), MessageIcon::Warning);
+    // place of the completion text.
+    auto lines = std::make_shared<const std::optional<std::vector<std::string>>>(scriptLines(path));
+    BoardJob<ScriptUpload> job;
+    job.texts = {Text::ByteMapUploading, *lines ? Text::ByteMapUploaded : Text::ByteMapUploading, {}};
+    job.start.fileUnreadable = !*lines;
+    job.body = [lines](Exchange &exchange, ScriptUpload &upload) {
+        if (!*lines)
             return;
-        }
-        exchange.setTotalSteps(int(lines->size()));
-        for (const std::string &line : *lines) {
+        exchange.setTotalSteps(int((*lines)->size()));
+        for (const std::string &line : **lines) {
             if (exchange.cancelled())
                 return;
             exchange.send(line + Frame::Cr, Pause::ScriptLine);
-            ++result.linesSent;
+            ++upload.linesSent;
             if (!exchange.step())
                 return;
         }
-    });
-    return result;
-}
-
-Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return resetBoard(operation);
-}
-
-Outcome activateAlarm(AlarmOutput alarm, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return activateAlarm(alarm, operation);
-}
-
-ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return uploadScript(path, operation);
+    };
+    return job;
 }
 
 } // namespace kestrix

@@ -1,9 +1,8 @@
 #pragma once
 // The main window's direct board commands: reset, activating an alarm output, and sending a
-// script file line by line. Each runs inside the operation envelope and reports through a
-// Reporter; none keeps state.
+// script file line by line. Each is a board job; none keeps state.
 
-#include "comm/operation.h"
+#include "comm/board_job.h"
 
 #include <QString>
 
@@ -12,22 +11,17 @@ namespace kestrix {
 // Which alarm output "Activate Alarm" switches on: 1 sends "AL0", 2 sends "AL1".
 enum class AlarmOutput { First = 1, Second = 2 };
 
-// Each operation runs in the given operation's envelope, or in one of its own on the main
-// window's status lines.
+// ESC "RST" CR, without a preamble of its own beyond the check's. Ends "Device reseted.".
+BoardJob<NoData> resetJob();
 
-// ESC "RST" CR, without a preamble of its own beyond the check's.
-Outcome resetBoard(Operation &operation);
-Outcome resetBoard(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
-
-// "AL0" or "AL1"; ends with the alarm's text and "Done" in the first two lines.
-Outcome activateAlarm(AlarmOutput alarm, Operation &operation);
-Outcome activateAlarm(AlarmOutput alarm, SerialSettings settings, Reporter &reporter,
-                      Sleeper &sleeper = realSleeper());
+// "AL0" or "AL1"; ends with the alarm's text and "Done", e.g. "Alarm 1 activation ... Done".
+BoardJob<NoData> activateAlarmJob(AlarmOutput alarm);
+// The ending of a completed activateAlarmJob.
+QString alarmActivatedText(AlarmOutput alarm);
 
 struct ScriptUpload {
-    Outcome outcome = Outcome::Completed;   // the envelope's
-    // The file could not be read: a message box said so once the channel was open, nothing was
-    // sent, and the progress text stays in the first line.
+    // The file could not be read: nothing was sent inside the envelope, the progress text stays
+    // in the first line, and the caller says the file could not be opened.
     bool fileUnreadable = false;
     int linesSent = 0;
 };
@@ -36,9 +30,7 @@ struct ScriptUpload {
 QString defaultScriptPath();
 
 // Sends each line of the file at `path` (line ends LF or CR LF taken off, the bytes as they are)
-// followed by CR, 500 ms after each; an empty line sends CR alone.
-ScriptUpload uploadScript(const QString &path, Operation &operation);
-ScriptUpload uploadScript(const QString &path, SerialSettings settings, Reporter &reporter,
-                          Sleeper &sleeper = realSleeper());
+// followed by CR, 500 ms after each; an empty line sends CR alone. The file is read now.
+BoardJob<ScriptUpload> scriptUploadJob(const QString &path);
 
 } // namespace kestrix

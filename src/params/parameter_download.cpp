@@ -1,6 +1,5 @@
 #include "params/parameter_download.h"
 
-#include "base/language.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
@@ -47,7 +46,8 @@ void readClock(Exchange &exchange, Download &download)
     for (int reg = 0; reg < ClockRegisterCount && !exchange.cancelled(); ++reg) {
         const std::optional<QString> text = readText(exchange, reg);
         texts[std::size_t(reg)] = text.value_or(Unanswered);
-        download.unanswered += text ? 0 : 1;
+        if (!text)
+            exchange.noteUnanswered();
         exchange.step();
     }
     download.clock = clockLinesOf(texts);
@@ -61,7 +61,7 @@ void readParameters(Exchange &exchange, Download &download)
         if (const std::optional<QString> text = readText(exchange, reg))
             takeReadText(reg, *text, download.update);
         else
-            ++download.unanswered;
+            exchange.noteUnanswered();
         exchange.step();
     }
 }
@@ -91,26 +91,16 @@ QString clockBoxText(const ClockLines &lines)
     return lines[0] + QStringLiteral("\r\n") + lines[1] + QStringLiteral("\r\n") + lines[2];
 }
 
-Download downloadConfiguration(Operation &operation)
+BoardJob<Download> downloadJob()
 {
-    Download download;
-    const EnvelopeTexts texts{Text::ParametersDownloading, Text::ParametersDownloaded};
-    download.outcome = operation.run(texts, [&download](Exchange &exchange) {
+    BoardJob<Download> job;
+    job.texts = {Text::ParametersDownloading, Text::ParametersDownloaded, Text::DownloadUnanswered};
+    job.body = [](Exchange &exchange, Download &download) {
         exchange.setTotalSteps(ClockRegisterCount + int(std::size(ReadOrder)));
         readClock(exchange, download);
         readParameters(exchange, download);
-    });
-    if (download.outcome == Outcome::Completed && download.unanswered > 0)
-        operation.status().showText(0, LookupText(Text::DownloadUnanswered).arg(download.unanswered));
-    if (download.outcome != Outcome::Completed)
-        download.update = {};
-    return download;
-}
-
-Download downloadConfiguration(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return downloadConfiguration(operation);
+    };
+    return job;
 }
 
 } // namespace kestrix

@@ -2,11 +2,12 @@
 // Download Configuration: the board's clock registers for the clock box, then every readable
 // parameter register, converted into the values the parameter controls show.
 
-#include "comm/operation.h"
+#include "comm/board_job.h"
 #include "params/parameter_values.h"
 
 #include <QString>
 #include <array>
+#include <span>
 
 namespace kestrix {
 
@@ -15,18 +16,17 @@ namespace kestrix {
 using ClockLines = std::array<QString, 3>;
 
 struct Download {
-    Outcome outcome = Outcome::Completed;
     ClockLines clock;
     // The values read. A register that did not answer is left out, so its control keeps its
     // value; the alarm output pair (register 100) is never read.
     ParameterUpdate update;
-    int unanswered = 0;   // registers, clock ones included, that gave no answer
 };
 
 // Reads R000-R006, then the parameter registers in the download's order, each followed by
-// 10 ms. Ends "Parameters downloaded.", or with how many registers did not answer.
-Download downloadConfiguration(Operation &operation);
-Download downloadConfiguration(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+// 10 ms; a register that gave no answer, clock ones included, counts as unanswered. Ends
+// "Parameters downloaded.", or only "Parameters downloaded; %1 registers did not answer."
+// (Incomplete). Keep the update only when the job ran (JobEnding::ran()).
+BoardJob<Download> downloadJob();
 
 // The clock box's text: the three lines joined by CR LF.
 QString clockBoxText(const ClockLines &lines);

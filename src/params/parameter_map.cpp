@@ -1,6 +1,6 @@
 #include "params/parameter_map.h"
 
-#include "comm/protocol.h"
+#include "base/text_digits.h"
 
 #include <algorithm>
 #include <array>
@@ -126,11 +126,6 @@ int digitValue(QChar digit, bool hex)
     return value < 0 ? 0 : value;
 }
 
-QString padded(const QString &text)
-{
-    return QString::fromStdString(Frame::padValue(text.toStdString()));
-}
-
 QString encodeSigned(const QString &text)
 {
     if (text.isEmpty())
@@ -201,7 +196,7 @@ QString encodeField(Encoding encoding, const QString &text)
     switch (encoding) {
     case TwoDigit:
     case RawPair:
-        return padded(text);
+        return padToTwo(text);
     case Signed:
         return encodeSigned(text);
     case DigitPairFirst:
@@ -250,7 +245,7 @@ int listIndexForDigit(int listControl, const QString &digit)
 
 QString stripRule(const QString &value)
 {
-    return value.startsWith(u'0') ? value.right(1) : value;
+    return dropLeadingZero(value);
 }
 
 DigitPair pairRule(const QString &value)

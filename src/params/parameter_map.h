@@ -132,7 +132,8 @@ QString digitForIndex(int index);
 // list is unknown.
 int listIndexForDigit(int listControl, const QString &digit);
 
-// Strip rule: a value whose first character is "0" gives only its last character.
+// Strip rule: a value whose first character is "0" gives only its last character
+// (dropLeadingZero of base/text_digits.h).
 QString stripRule(const QString &value);
 
 // Pair rule: digit 1 is the first character, digit 2 the last (one character gives both).

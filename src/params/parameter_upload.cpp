@@ -15,11 +15,11 @@ using namespace std::chrono_literals;
 
 struct GroupUpload {
     Group group;
-    int progress;
-    int completion;
+    TextId progress;
+    TextId completion;
     Milliseconds firstPause;   // after the group's first frame
     Milliseconds pause;        // after each other frame
-    bool readsAnswers;         // frames go out with WriteRegister, each answered by one byte
+    bool readsAnswers;         // frames go out with writeAnswered, each answered by one byte
     const char *failureName;   // how Adjust All's failure text names the group
 };
 
@@ -72,13 +72,85 @@ void sendGroup(const GroupUpload &upload, const std::vector<RegisterValue> &fram
     for (const RegisterValue &frame : frames) {
         const std::string value = frame.value.toStdString();
         if (upload.readsAnswers)
-            exchange.WriteRegister(Frame::registerNumber(frame.reg), value, 1);
+            exchange.writeAnswered(Frame::registerNumber(frame.reg), value, 1);
         else
             exchange.writeRegister(frame.reg, value, first ? upload.firstPause : upload.pause);
         first = false;
         if (!exchange.step())
             return;
     }
+}
+
+// A0 takes the brightness digit from its field before the frames, as the window does.
+void sendGroupOf(Group group, ParameterValues &values, Exchange &exchange)
+{
+    if (group == G::A0)
+        values.digits().brightness().takeDigit(values.text(ParamId::Brightness));
+    sendGroup(uploadOf(group), registerValues(group, values), exchange);
+}
+
+// Adjust All's steps for the standard groups: one per frame.
+int standardGroupSteps(const ParameterValues &values)
+{
+    int steps = 0;
+    for (Group group : StandardGroups)
+        steps += int(registerValues(group, values).size());
+    return steps;
+}
+
+// How one part of Adjust All ended.
+enum class PartEnd { Done, Failed, Lost };
+
+// One part as its own upload sends it: the check ("Communication OK." and the part's progress
+// text), the preamble again, then the frames on a freshly opened channel. It shows no ending of
+// its own; `framesSent` counts the frames it wrote after opening.
+PartEnd runPart(Operation &operation, const JobTexts &texts, const std::function<void(Exchange &)> &frames,
+                int &framesSent)
+{
+    const CheckResult check = operation.CheckCommunication();
+    if (check == CheckResult::Cancelled)
+        return PartEnd::Failed;
+    const bool answered = check == CheckResult::Answered;
+    if (answered) {
+        operation.status().show(0, Text::CommunicationOk);
+        operation.exchange().pause(Pause::StatusStep);
+        operation.status().show(0, texts.progress);
+        operation.status().clear(1);
+    } else {
+        operation.exchange().pause(Pause::StatusStep);
+        if (!texts.goOnAfterFailedCheck)
+            return PartEnd::Failed;
+    }
+    if (texts.preambleAgain)
+        operation.SendSM7();
+    SerialChannel &channel = operation.channel();
+    if (operation.cancelled())
+        return PartEnd::Failed;
+    if (channel.Open(operation.settings().port, operation.settings().speed) != SerialChannel::Opened) {
+        operation.status().reporter().messageBox(LookupText(Text::PortOpenError), MessageIcon::Error);
+        return PartEnd::Failed;
+    }
+    const int before = channel.framesWritten();
+    frames(operation.exchange());
+    framesSent += channel.framesWritten() - before;
+    const bool lost = channel.lost();
+    channel.Close();
+    if (lost)
+        return PartEnd::Lost;
+    return answered && !operation.cancelled() ? PartEnd::Done : PartEnd::Failed;
+}
+
+// Shows Adjust All's one ending in the first line and gives it back.
+JobEnding showEnding(StatusLines &status, JobEnding ending)
+{
+    if (ending.outcome == Outcome::Cancelled) {
+        status.showCancelled();
+        ending.text = LookupText(Text::OperationCancelled);
+        return ending;
+    }
+    status.showText(0, ending.text);
+    status.clear(1);
+    return ending;
 }
 
 // Adjust All takes the list-backed digits from what the lists show: after Test Clock the
@@ -93,21 +165,14 @@ void takeListDigits(ParameterValues &values)
 
 } // namespace
 
-Outcome uploadGroup(Group group, ParameterValues &values, Operation &operation)
+BoardJob<ParameterValues> groupUploadJob(Group group, const ParameterValues &values)
 {
     const GroupUpload &upload = uploadOf(group);
-    return operation.run({upload.progress, upload.completion}, [&](Exchange &exchange) {
-        if (group == G::A0)
-            values.digits().brightness().takeDigit(values.text(ParamId::Brightness));
-        sendGroup(upload, registerValues(group, values), exchange);
-    });
-}
-
-Outcome uploadGroup(Group group, ParameterValues &values, SerialSettings settings, Reporter &reporter,
-                    Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return uploadGroup(group, values, operation);
+    BoardJob<ParameterValues> job;
+    job.texts = {upload.progress, upload.completion, {}};
+    job.body = [group](Exchange &exchange, ParameterValues &data) { sendGroupOf(group, data, exchange); };
+    job.start = values;
+    return job;
 }
 
 std::span<const Group> standardGroups()
@@ -115,42 +180,53 @@ std::span<const Group> standardGroups()
     return StandardGroups;
 }
 
-AllUpload uploadAll(ParameterValues &values, Operation &operation, const TimeUpload &timeUpload)
+JobResult<AllUpload> uploadAll(const ParameterValues &values, const TimeUpload &time, Operation &operation)
 {
-    AllUpload result;
+    JobResult<AllUpload> result{{}, {values, false, {}}};
+    AllUpload &all = result.data;
     const CheckResult check = operation.announce(Text::AllUploading);
+    if (check == CheckResult::Cancelled) {
+        result.ending = {Outcome::Cancelled, 0, 0, LookupText(Text::OperationCancelled)};
+        return result;
+    }
     if (check != CheckResult::Answered) {
-        result.outcome = check == CheckResult::Cancelled ? Outcome::Cancelled : Outcome::CommunicationFailed;
+        result.ending = {Outcome::CommunicationFailed, 0, 0, {}};
         return result;
     }
-    takeListDigits(values);
+    takeListDigits(all.values);
     operation.SendSM7();
-    result.timeFailed = timeUpload(operation) != Outcome::Completed;
+    Exchange &exchange = operation.exchange();
+    exchange.holdTotalSteps(time.steps + standardGroupSteps(all.values));
+    int framesSent = 0;
+    PartEnd part = runPart(operation, time.job.texts, [&time](Exchange &partExchange) {
+        NoData none;
+        time.job.body(partExchange, none);
+    }, framesSent);
+    all.timeFailed = part != PartEnd::Done;
     for (Group group : StandardGroups) {
-        if (operation.cancelled())
+        if (part == PartEnd::Lost || operation.cancelled())
             break;
-        if (uploadGroup(group, values, operation) != Outcome::Completed)
-            result.failedGroups.push_back(group);
+        const GroupUpload &upload = uploadOf(group);
+        part = runPart(operation, {upload.progress, upload.completion, {}}, [&](Exchange &partExchange) {
+            sendGroupOf(group, all.values, partExchange);
+        }, framesSent);
+        if (part != PartEnd::Done)
+            all.failedGroups.push_back(group);
     }
-    StatusLines &status = operation.status();
-    if (operation.cancelled()) {
-        status.showCancelled();
-        result.outcome = Outcome::Cancelled;
-        return result;
+    exchange.releaseTotalSteps();
+    const int failed = int(all.failedGroups.size()) + (all.timeFailed ? 1 : 0);
+    JobEnding ending{Outcome::Completed, failed, framesSent, LookupText(Text::AllUploaded)};
+    if (part == PartEnd::Lost) {
+        ending.outcome = Outcome::BoardLost;
+        ending.text = LookupText(Text::BoardLost).arg(framesSent);
+    } else if (operation.cancelled()) {
+        ending.outcome = Outcome::Cancelled;
+    } else if (failed > 0) {
+        ending.outcome = Outcome::Incomplete;
+        ending.text = LookupText(Text::AllUploadedExcept).arg(failedUploadsText(all));
     }
-    if (result.allDone())
-        status.show(0, Text::AllUploaded);
-    else
-        status.showText(0, LookupText(Text::AllUploadedExcept).arg(failedUploadsText(result)));
-    status.clear(1);
+    result.ending = showEnding(operation.status(), ending);
     return result;
-}
-
-AllUpload uploadAll(ParameterValues &values, const TimeUpload &timeUpload, SerialSettings settings,
-                    Reporter &reporter, Sleeper &sleeper)
-{
-    Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
-    return uploadAll(values, operation, timeUpload);
 }
 
 QString failedUploadsText(const AllUpload &upload)

@@ -1,42 +1,45 @@
 #pragma once
 // The Adjust buttons of the parameter groups and Adjust All: each group's frames, pauses and
-// texts inside the operation envelope. The values come from a ParameterValues; the A0 upload
-// and Adjust All update its stored digits as the window's do.
+// texts as board jobs. A job works on its own copy of the values; the A0 upload and Adjust All
+// update the stored digits of that copy as the window's do, and hand it back as the job's data.
 
+#include "comm/board_job.h"
 #include "comm/operation.h"
 #include "params/parameter_values.h"
 
-#include <functional>
+#include <span>
 #include <vector>
 
 namespace kestrix {
 
 // One group's Adjust: the group's values encoded, each frame followed by the group's pause
-// (the byte map with WriteRegister, reading one answer byte per field).
-Outcome uploadGroup(Group group, ParameterValues &values, Operation &operation);
-Outcome uploadGroup(Group group, ParameterValues &values, SerialSettings settings, Reporter &reporter,
-                    Sleeper &sleeper = realSleeper());
-
-// The PC time and date upload that Adjust All starts with; the caller supplies it (the time area
-// owns it) and the clock it reads.
-using TimeUpload = std::function<Outcome(Operation &)>;
+// (the byte map with writeAnswered, reading one answer byte per field).
+BoardJob<ParameterValues> groupUploadJob(Group group, const ParameterValues &values);
 
 // The groups Adjust All uploads after the time, in order.
 std::span<const Group> standardGroups();
 
-struct AllUpload {
-    Outcome outcome = Outcome::Completed;   // CommunicationFailed: Adjust All's own check failed
-    bool timeFailed = false;
-    std::vector<Group> failedGroups;         // groups that did not complete, in upload order
-    bool allDone() const { return outcome == Outcome::Completed && !timeFailed && failedGroups.empty(); }
+// The PC time and date upload that Adjust All starts with; the caller supplies it (the time
+// area owns it) with how many steps its body counts, for Adjust All's one progress bar.
+struct TimeUpload {
+    BoardJob<NoData> job;
+    int steps = 0;
 };
 
-// Adjust All: its own check, the list digits taken from the lists, then the time upload and the
-// standard groups, each in its own envelope. A group that fails does not stop the others; the
-// final line names the ones that failed. Cancel stops before the next group.
-AllUpload uploadAll(ParameterValues &values, Operation &operation, const TimeUpload &timeUpload);
-AllUpload uploadAll(ParameterValues &values, const TimeUpload &timeUpload, SerialSettings settings,
-                    Reporter &reporter, Sleeper &sleeper = realSleeper());
+// What Adjust All did: the values with the digits it took, and what did not complete.
+struct AllUpload {
+    ParameterValues values;
+    bool timeFailed = false;
+    std::vector<Group> failedGroups;   // groups that did not complete, in upload order
+};
+
+// Adjust All as one job: its own check, the list digits taken from the lists, then the time
+// upload and the standard groups, each sent as its own upload sends it (check, preamble, frames
+// on a freshly opened channel), under one progress bar over all their steps. A part that fails
+// does not stop the others; a cancel stops before the next frame, a lost board ends it. One
+// ending: "All parameters uploaded." or "Parameters uploaded, except: ..." (Incomplete, with
+// how many parts failed), the board lost, or the cancel.
+JobResult<AllUpload> uploadAll(const ParameterValues &values, const TimeUpload &time, Operation &operation);
 
 // The short names Adjust All's failure text uses: "Time & Date", then each group's name.
 QString failedUploadsText(const AllUpload &upload);
