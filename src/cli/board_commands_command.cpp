@@ -4,20 +4,18 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
-#include "base/language.h"
-#include "base/texts.h"
 #include "params/board_commands.h"
 
 namespace kestrix::cli {
 
 namespace {
 
-// The exit status of an outcome; a completed operation prints `result` on standard output.
-int statusOf(Outcome outcome, const QString &result)
+// The exit status of a job's ending; a completed job prints `result` on standard output.
+int statusOf(const JobEnding &ending, const QString &result)
 {
-    if (outcome == Outcome::Completed)
+    if (ending.completed())
         printResult(result);
-    return exitStatusOf(outcome);
+    return exitStatusOf(ending.outcome);
 }
 
 } // namespace
@@ -25,7 +23,8 @@ int statusOf(Outcome outcome, const QString &result)
 int runReset(const Options &options)
 {
     return withBoard(options, [](Operation &operation, const SerialSettings &) {
-        return statusOf(resetBoard(operation), LookupText(Text::ResetDone));
+        const JobEnding ending = operation.run(resetJob()).ending;
+        return statusOf(ending, ending.text);
     });
 }
 
@@ -36,8 +35,8 @@ int runActivateAlarm(const Options &options)
         return usageErrorOf(QStringLiteral("activate-alarm: the alarm is 1 or 2, not \"%1\"").arg(which));
     const AlarmOutput alarm = which == QLatin1String("1") ? AlarmOutput::First : AlarmOutput::Second;
     return withBoard(options, [alarm](Operation &operation, const SerialSettings &) {
-        const int text = alarm == AlarmOutput::First ? Text::Alarm1Activation : Text::Alarm2Activation;
-        return statusOf(activateAlarm(alarm, operation), LookupText(text) + QLatin1Char(' ') + LookupText(Text::Done));
+        const JobEnding ending = operation.run(activateAlarmJob(alarm)).ending;
+        return statusOf(ending, ending.text);
     });
 }
 
@@ -45,12 +44,12 @@ int runTestClock(const Options &options)
 {
     const QString path = options.operands.isEmpty() ? defaultScriptPath() : options.operands[0];
     return withBoard(options, [&path](Operation &operation, const SerialSettings &) {
-        const ScriptUpload upload = uploadScript(path, operation);
-        if (upload.fileUnreadable && upload.outcome == Outcome::Completed) {
+        const JobResult<ScriptUpload> upload = operation.run(scriptUploadJob(path));
+        if (upload.data.fileUnreadable && upload.ending.completed()) {
             printStatus(QStringLiteral("The script file %1 cannot be read; nothing was sent.").arg(path));
             return int(PortFailure);
         }
-        return statusOf(upload.outcome, QStringLiteral("%1 lines sent.").arg(upload.linesSent));
+        return statusOf(upload.ending, QStringLiteral("%1 lines sent.").arg(upload.data.linesSent));
     });
 }
 

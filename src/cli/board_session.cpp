@@ -40,17 +40,13 @@ int exitStatusOf(Outcome outcome)
 {
     switch (outcome) {
     case Outcome::Completed: return Success;
+    case Outcome::Incomplete: return NoBoard;
     case Outcome::CommunicationFailed: return NoBoard;
+    case Outcome::BoardLost: return NoBoard;
     case Outcome::PortError: return PortFailure;
     case Outcome::Cancelled: return Cancelled;
     }
     return NoBoard;
-}
-
-QString firstStatusLine(Operation &operation)
-{
-    const auto *reporter = dynamic_cast<const ConsoleReporter *>(&operation.status().reporter());
-    return reporter ? reporter->line(0) : QString();
 }
 
 } // namespace kestrix::cli

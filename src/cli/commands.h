@@ -32,10 +32,8 @@ int usageErrorOf(const QString &message);
 // reported with its device and the reason (PortFailure); Ctrl-C gives Cancelled.
 int withBoard(const Options &options, const std::function<int(Operation &, const SerialSettings &)> &exchange);
 
-// The exit status of an operation's outcome.
+// The exit status of a job's outcome: Completed 0; Incomplete, CommunicationFailed and
+// BoardLost 1 (NoBoard); PortError 2; Cancelled 130.
 int exitStatusOf(Outcome outcome);
-
-// The first status line an operation inside withBoard shows now, e.g. its completion text.
-QString firstStatusLine(Operation &operation);
 
 } // namespace kestrix::cli

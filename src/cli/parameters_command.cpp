@@ -52,19 +52,26 @@ bool parseTargets(const QStringList &operands, std::vector<Target> &targets, QSt
     return true;
 }
 
-// One group's Adjust, or Adjust All with the PC time first.
+// One group's Adjust, or Adjust All with the PC time first; the values take the digits the
+// job took. A completed one prints its ending on standard output.
 int uploadTarget(const Target &target, ParameterValues &values, Operation &operation)
 {
-    if (target)
-        return exitStatusOf(uploadGroup(*target, values, operation));
-    const AllUpload all = uploadAll(values, operation, [](Operation &inner) { return uploadPcTime(inner); });
-    if (all.outcome == Outcome::Cancelled)
-        return Cancelled;
-    return all.allDone() ? Success : NoBoard;
+    JobEnding ending;
+    if (target) {
+        const JobResult<ParameterValues> group = operation.run(groupUploadJob(*target, values));
+        ending = group.ending;
+        values = group.data;
+    } else {
+        const JobResult<AllUpload> all = uploadAll(values, {pcTimeUploadJob(), PcTimeUploadSteps}, operation);
+        ending = all.ending;
+        values = all.data.values;
+    }
+    if (ending.completed())
+        printResult(ending.text);
+    return exitStatusOf(ending.outcome);
 }
 
-// The targets one after the other, each in its own envelope; a failed one does not stop the
-// others. Each completed one prints its completion text.
+// The targets one after the other, each its own job; a failed one does not stop the others.
 int uploadTargets(const std::vector<Target> &targets, ParameterValues &values, Operation &operation)
 {
     int status = Success;
@@ -73,9 +80,7 @@ int uploadTargets(const std::vector<Target> &targets, ParameterValues &values, O
         const int result = uploadTarget(target, values, operation);
         if (result == Cancelled)
             return Cancelled;
-        if (result == Success)
-            printResult(firstStatusLine(operation));
-        else
+        if (result != Success)
             failed << targetName(target);
         status = std::max(status, result);
     }
@@ -145,15 +150,15 @@ int runDownload(const Options &options)
         return usageErrorOf(QStringLiteral("download: --save needs a file name"));
     ParameterUpdate update;
     const int status = withBoard(options, [&update](Operation &operation, const SerialSettings &) {
-        const Download download = downloadConfiguration(operation);
-        if (download.outcome != Outcome::Completed)
-            return exitStatusOf(download.outcome);
-        for (const QString &line : download.clock)
+        const JobResult<Download> download = operation.run(downloadJob());
+        if (!download.ending.ran())
+            return exitStatusOf(download.ending.outcome);
+        for (const QString &line : download.data.clock)
             printResult(line);
-        for (const QString &line : downloadedLines(download.update))
+        for (const QString &line : downloadedLines(download.data.update))
             printResult(line);
-        update = download.update;
-        return download.unanswered > 0 ? int(NoBoard) : int(Success);
+        update = download.data.update;
+        return exitStatusOf(download.ending.outcome);
     });
     if (!options.has(QStringLiteral("save")))
         return status;
