@@ -82,7 +82,7 @@ QString shownServerTime(const ClockValues &fields)
 
 StatusForm serverTimeForm(bool mainWindow)
 {
-    return mainWindow ? StatusForm::mainWindow() : StatusForm::dialog({Text::CheckPortAndSpeed});
+    return mainWindow ? StatusForm::mainWindow() : StatusForm::dialog({Text::ServerTimeNotSet});
 }
 
 BoardJob<NoData> serverTimeUploadJob(const ClockValues &fields, StatusForm form, const QString &server)

@@ -37,8 +37,9 @@ ClockValues serverClockFields(std::uint32_t seconds, int offsetHours);
 // "17:00:00 29.01.14": the fields as a status line names them.
 QString shownServerTime(const ClockValues &fields);
 
-// The form of the window that shows the upload: the time-server dialog's ("Status: Check COM
-// port and Speed." on a failed check) or, once the dialog is closed, the main window's.
+// The form of the window that shows the upload: the time-server dialog's ("Status: The board
+// did not answer; the time was not set." on a failed check) or, once the dialog is closed, the
+// main window's.
 StatusForm serverTimeForm(bool mainWindow);
 
 // Writes W000-W006 (10 ms after each, no "DLS") after the envelope's check and preamble;

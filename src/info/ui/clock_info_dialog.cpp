@@ -1,18 +1,17 @@
-#include "info/ui/parameters_dlg.h"
+#include "info/ui/clock_info_dialog.h"
 
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
 #include "info/info_transfer.h"
-#include "info/ui/password_dlg.h"
+#include "info/ui/password_dialog.h"
 #include "widgets/localize.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -27,14 +26,14 @@ constexpr int VisibleRows = 15;
 QTreeWidget *variableList(QWidget *parent)
 {
     auto *list = new QTreeWidget(parent);
-    setControlNumber(list, CParametersDlg::VariableList);
+    setControlNumber(list, ClockInfoDialog::VariableList);
     list->setColumnCount(2);
     list->setHeaderLabels({textOr(Text::ParameterColumn, QStringLiteral("Parameter")),
                            textOr(Text::ValueColumn, QStringLiteral("Value"))});
     list->header()->setSectionsMovable(false);
     list->header()->setStretchLastSection(true);
-    list->setColumnWidth(CParametersDlg::NameColumn, NameWidth);
-    list->setColumnWidth(CParametersDlg::ValueColumn, ValueWidth);
+    list->setColumnWidth(ClockInfoDialog::NameColumn, NameWidth);
+    list->setColumnWidth(ClockInfoDialog::ValueColumn, ValueWidth);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -56,83 +55,68 @@ QPushButton *newButton(int control, const QString &text, QWidget *parent)
 
 } // namespace
 
-CParametersDlg::CParametersDlg(QWidget *parent) : QDialog(parent)
+ClockInfoDialog::ClockInfoDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Clock Information"));
 
     m_list = variableList(this);
-    m_status = numberedLabel(StatusLine, textOr(Text::Status, QStringLiteral("Status:")), this);
-    m_status->setWordWrap(true);
-    m_progress = new OperationProgress(m_runner, this);
+    m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
+    statusLine()->setText(textOr(Text::Status, QStringLiteral("Status:")));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
-    layout->addWidget(m_status);
-    layout->addWidget(m_progress);
+    layout->addWidget(m_panel);
     layout->addLayout(createButtons());
-
-    connectRunner();
+    BoardPanel::useBoardDialogKeys(this);
     // 1054 and 1134 also name main-window controls, which have no texts in the language
     // tables; the list and status line take theirs by text number.
     LocalizeDialog(this, DialogNumber);
-    readSerialSettings(m_settings);
     if (loadVariables())
         showNames();
 }
 
-CParametersDlg::~CParametersDlg()
+QLabel *ClockInfoDialog::statusLine() const
 {
-    // The runner waits for a running operation; what it still reports goes nowhere.
-    disconnect(&m_runner, nullptr, this, nullptr);
+    return m_panel->line(0);
 }
 
-QLayout *CParametersDlg::createButtons()
+QLayout *ClockInfoDialog::createButtons()
 {
     struct ButtonRow {
         int control;
         const char *text;
-        void (CParametersDlg::*action)();
+        void (ClockInfoDialog::*action)();
     };
     constexpr ButtonRow rows[] = {
-        {DownloadButton, "Download Information", &CParametersDlg::OnDownload},
-        {ClearButton, "Clear Information", &CParametersDlg::OnClear},
+        {DownloadButton, "Download Information", &ClockInfoDialog::OnDownload},
+        {ClearButton, "Clear Information", &ClockInfoDialog::OnClear},
     };
     auto *buttons = new QHBoxLayout;
     for (size_t index = 0; index < std::size(rows); ++index) {
         QPushButton *button = newButton(rows[index].control, QString::fromUtf8(rows[index].text), this);
         connect(button, &QPushButton::clicked, this, rows[index].action);
         buttons->addWidget(button);
-        m_operationButtons[index] = button;
+        m_panel->addOperationButtons({button});
     }
     buttons->addStretch();
     QPushButton *close = newButton(CloseButton, textOr(Text::CloseButton, QStringLiteral("Close")), this);
     const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     buttons->addWidget(close);
     return buttons;
 }
 
-void CParametersDlg::connectRunner()
-{
-    connect(&m_runner, &OperationRunner::lineChanged, this, [this](int index, const QString &text) {
-        if (index == 0)
-            m_status->setText(text);
-    });
-    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
-    showMessageBoxesOver(this, m_runner);
-}
-
 // vars.txt, read again before each operation; without the file there are no variables. Lines
 // beyond the 50 used are counted in the status line.
-bool CParametersDlg::loadVariables()
+bool ClockInfoDialog::loadVariables()
 {
     QString error;
     std::optional<InfoVariableFile> file = loadInfoVariables(infoVariableFilePath(), &error);
     if (!file) {
         m_variables.clear();
-        fileBox(error);
+        m_panel->showFileError(error);
         return false;
     }
     m_variables = std::move(file->variables);
@@ -143,7 +127,7 @@ bool CParametersDlg::loadVariables()
 
 // One row per variable. The rows stay, values and all, while vars.txt names the same
 // variables; a changed file gets new rows.
-void CParametersDlg::showNames()
+void ClockInfoDialog::showNames()
 {
     QStringList names;
     for (const InfoVariable &variable : m_variables)
@@ -158,44 +142,37 @@ void CParametersDlg::showNames()
         m_list->addTopLevelItem(new QTreeWidgetItem(QStringList{name, QString()}));
 }
 
-void CParametersDlg::OnDownload()
+void ClockInfoDialog::OnDownload()
 {
-    if (m_runner.busy() || !loadVariables())
+    if (m_panel->busy() || !loadVariables())
         return;
     showNames();
-    m_runner.run(
-        this,
-        [settings = m_settings, variables = m_variables](Reporter &reporter) {
-            return downloadInformation(variables, settings, reporter);
-        },
-        [this](const InfoValues &values) { showValues(values); });
+    m_panel->submit(informationDownloadJob(m_variables),
+                    [this](const JobResult<InfoValues> &result) { showValues(result); });
 }
 
 // The password first: a wrong one has been reported by the prompt, Cancel and a missing stored
 // password end silently.
-void CParametersDlg::OnClear()
+void ClockInfoDialog::OnClear()
 {
-    if (m_runner.busy())
+    if (m_panel->busy())
         return;
-    CPasswordDlg prompt(this);
+    PasswordDialog prompt(this);
     prompt.exec();
     if (!prompt.passwordAllowed() || !loadVariables())
         return;
     showNames();
-    m_runner.run(
-        this,
-        [settings = m_settings, variables = m_variables](Reporter &reporter) {
-            return clearInformation(variables, settings, reporter);
-        },
-        [this](const InfoValues &values) { showValues(values); });
+    m_panel->submit(informationClearingJob(m_variables),
+                    [this](const JobResult<InfoValues> &result) { showValues(result); });
 }
 
-// Only an operation that ran to its end changes the values. A variable that did not answer
-// shows no value; its tooltip says why.
-void CParametersDlg::showValues(const InfoValues &values)
+// Only a job whose frames all went out to a board that stayed changes the values. A variable
+// that did not answer shows no value; its tooltip says why.
+void ClockInfoDialog::showValues(const JobResult<InfoValues> &result)
 {
-    if (values.outcome != Outcome::Completed)
+    if (!result.ending.ran())
         return;
+    const InfoValues &values = result.data;
     const int rows = std::min(m_list->topLevelItemCount(), int(values.values.size()));
     for (int row = 0; row < rows; ++row) {
         QTreeWidgetItem *item = m_list->topLevelItem(row);
@@ -205,30 +182,15 @@ void CParametersDlg::showValues(const InfoValues &values)
     }
 }
 
-void CParametersDlg::setButtonsEnabled(bool enabled)
+void ClockInfoDialog::showStatus(const QString &message)
 {
-    for (QPushButton *button : m_operationButtons)
-        button->setEnabled(enabled);
+    statusLine()->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
 }
 
-void CParametersDlg::showStatus(const QString &message)
+void ClockInfoDialog::done(int result)
 {
-    m_status->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
-}
-
-// "File Opening Error!" without an icon, the reason beneath.
-void CParametersDlg::fileBox(const QString &reason)
-{
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), textOr(Text::FileOpenError, QStringLiteral("File Opening Error!")),
-                    QMessageBox::Ok, this);
-    box.setInformativeText(reason);
-    box.exec();
-}
-
-void CParametersDlg::done(int result)
-{
-    m_runner.cancel();
-    QDialog::done(result);
+    if (m_panel->confirmClose())
+        QDialog::done(result);
 }
 
 } // namespace kestrix

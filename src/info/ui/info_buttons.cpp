@@ -1,6 +1,6 @@
 #include "info/ui/info_buttons.h"
 
-#include "info/ui/parameters_dlg.h"
+#include "info/ui/clock_info_dialog.h"
 #include "widgets/main_window_host.h"
 
 namespace kestrix {
@@ -8,7 +8,7 @@ namespace kestrix {
 void wireInfoButtons(MainWindowHost &host)
 {
     host.wire(MainButton::ClockInformation, [&host] {
-        CParametersDlg dialog(host.hostWidget());
+        ClockInfoDialog dialog(host.hostWidget());
         dialog.exec();
     });
 }

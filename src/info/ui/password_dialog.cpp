@@ -1,4 +1,4 @@
-#include "info/ui/password_dlg.h"
+#include "info/ui/password_dialog.h"
 
 #include "base/config_file.h"
 #include "base/language.h"
@@ -16,7 +16,7 @@
 
 namespace kestrix {
 
-CPasswordDlg::CPasswordDlg(QWidget *parent) : QDialog(parent), m_stored(storedClearingPassword())
+PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), m_stored(storedClearingPassword())
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Clear Informations"));
@@ -53,14 +53,14 @@ CPasswordDlg::CPasswordDlg(QWidget *parent) : QDialog(parent), m_stored(storedCl
     m_edit->setFocus();
 }
 
-bool CPasswordDlg::passwordAllowed() const
+bool PasswordDialog::passwordAllowed() const
 {
     return passwordAllowsClearing(m_stored, m_entered);
 }
 
 // A password other than the stored one is reported here; the prompt closes as accepted
 // either way.
-void CPasswordDlg::accept()
+void PasswordDialog::accept()
 {
     m_entered = m_edit->text();
     if (m_entered != m_stored) {

@@ -10,7 +10,7 @@ class QLineEdit;
 
 namespace kestrix {
 
-class CPasswordDlg : public QDialog {
+class PasswordDialog : public QDialog {
     Q_OBJECT
 public:
     enum Control {
@@ -22,7 +22,7 @@ public:
     };
     static constexpr int DialogNumber = 177;
 
-    explicit CPasswordDlg(QWidget *parent = nullptr);
+    explicit PasswordDialog(QWidget *parent = nullptr);
 
     QLineEdit *passwordEdit() const { return m_edit; }
     // Empty until OK is pressed.

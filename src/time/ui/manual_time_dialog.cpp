@@ -1,10 +1,10 @@
-#include "time/ui/manual_dlg.h"
+#include "time/ui/manual_time_dialog.h"
 
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
 #include "widgets/localize.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 
 #include <QGridLayout>
 #include <QIcon>
@@ -27,13 +27,13 @@ struct FieldRow {
 };
 
 constexpr FieldRow FieldRows[] = {
-    {Clock::Hours, CManualDlg::HourEdit, 1420, "Hour", 2},
-    {Clock::Minutes, CManualDlg::MinuteEdit, 1421, "Minute", 2},
-    {Clock::Seconds, CManualDlg::SecondEdit, 1422, "Second", 2},
-    {Clock::Weekday, CManualDlg::WeekdayEdit, 1423, "Weekday", 1},
-    {Clock::Day, CManualDlg::DayEdit, 1424, "Day", 2},
-    {Clock::Month, CManualDlg::MonthEdit, 1425, "Month", 2},
-    {Clock::Year, CManualDlg::YearEdit, 1426, "Year", 2},
+    {Clock::Hours, ManualTimeDialog::HourEdit, 1420, "Hour", 2},
+    {Clock::Minutes, ManualTimeDialog::MinuteEdit, 1421, "Minute", 2},
+    {Clock::Seconds, ManualTimeDialog::SecondEdit, 1422, "Second", 2},
+    {Clock::Weekday, ManualTimeDialog::WeekdayEdit, 1423, "Weekday", 1},
+    {Clock::Day, ManualTimeDialog::DayEdit, 1424, "Day", 2},
+    {Clock::Month, ManualTimeDialog::MonthEdit, 1425, "Month", 2},
+    {Clock::Year, ManualTimeDialog::YearEdit, 1426, "Year", 2},
 };
 
 QLineEdit *digitsEdit(int control, int limit, const QString &text, QWidget *parent)
@@ -49,7 +49,7 @@ QLineEdit *digitsEdit(int control, int limit, const QString &text, QWidget *pare
 
 } // namespace
 
-CManualDlg::CManualDlg(QWidget *parent, const QDateTime &now) : QDialog(parent)
+ManualTimeDialog::ManualTimeDialog(QWidget *parent, const QDateTime &now) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Adjust Time & Date Manual Dialog"));
@@ -58,7 +58,7 @@ CManualDlg::CManualDlg(QWidget *parent, const QDateTime &now) : QDialog(parent)
     m_upload = new QPushButton(QStringLiteral("Upload Time && Date"), this);
     setControlNumber(m_upload, UploadButton);
     m_upload->setAutoDefault(false);
-    connect(m_upload, &QPushButton::clicked, this, &CManualDlg::OnUpload);
+    connect(m_upload, &QPushButton::clicked, this, &ManualTimeDialog::OnUpload);
 
     m_close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
     setControlNumber(m_close, CloseButton);
@@ -66,22 +66,23 @@ CManualDlg::CManualDlg(QWidget *parent, const QDateTime &now) : QDialog(parent)
     const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         m_close->setIcon(closeIcon);
-    connect(m_close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
 
-    m_status = numberedLabel(StatusLine, LookupText(Text::Status), this);
+    m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
+    statusLine()->setText(LookupText(Text::Status));
+    m_panel->addOperationButtons({m_upload});
 
     auto *layout = qobject_cast<QGridLayout *>(this->layout());
     const int row = layout->rowCount();
     layout->addWidget(m_upload, row, 0, 1, int(std::size(FieldRows)));
-    layout->addWidget(m_status, row + 1, 0, 1, int(std::size(FieldRows)));
+    layout->addWidget(m_panel, row + 1, 0, 1, int(std::size(FieldRows)));
     layout->addWidget(m_close, row + 2, 0, 1, int(std::size(FieldRows)), Qt::AlignCenter);
 
-    readSerialSettings(m_settings);
-    connectRunner();
+    BoardPanel::useBoardDialogKeys(this);
     LocalizeDialog(this, DialogNumber);
 }
 
-void CManualDlg::createFields(const QDateTime &now)
+void ManualTimeDialog::createFields(const QDateTime &now)
 {
     const ClockValues preset = clockFieldsOf(now);
     auto *layout = new QGridLayout(this);
@@ -94,23 +95,12 @@ void CManualDlg::createFields(const QDateTime &now)
     }
 }
 
-void CManualDlg::connectRunner()
+QLabel *ManualTimeDialog::statusLine() const
 {
-    connect(&m_runner, &OperationRunner::lineChanged, this, [this](int index, const QString &text) {
-        if (index == 0)
-            m_status->setText(text);
-    });
-    connect(&m_runner, &OperationRunner::busyChanged, this, [this](bool busy) { setButtonsEnabled(!busy); });
-    showMessageBoxesOver(this, m_runner);
+    return m_panel->line(0);
 }
 
-void CManualDlg::setButtonsEnabled(bool enabled)
-{
-    m_upload->setEnabled(enabled);
-    m_close->setEnabled(enabled);
-}
-
-ClockValues CManualDlg::typedFields() const
+ClockValues ManualTimeDialog::typedFields() const
 {
     ClockValues typed;
     for (int field = 0; field < Clock::FieldCount; ++field)
@@ -118,13 +108,17 @@ ClockValues CManualDlg::typedFields() const
     return typed;
 }
 
-void CManualDlg::OnUpload()
+void ManualTimeDialog::OnUpload()
 {
-    if (m_runner.busy())
+    if (m_panel->busy())
         return;
-    m_runner.start([settings = m_settings, typed = typedFields()](Reporter &reporter) {
-        uploadManualTime(settings, typed, reporter);
-    }, this);
+    m_panel->submit(manualTimeUploadJob(typedFields()), [](const JobResult<NoData> &) {});
+}
+
+void ManualTimeDialog::done(int result)
+{
+    if (m_panel->confirmClose())
+        QDialog::done(result);
 }
 
 } // namespace kestrix

@@ -1,10 +1,8 @@
 #pragma once
 // The manual time dialog (dialog 174): seven fields preset from the PC clock, "Upload Time &&
-// Date" sends them to the board on the dialog's own port and speed (config.ini), "Close" ends
-// the dialog. The upload runs on the dialog's worker; its buttons are disabled meanwhile.
+// Date" sends them to the board of the session's queue, "Close" ends the dialog (asking while
+// the upload runs). Return in a field starts no upload: the user clicks the button.
 
-#include "comm/operation_runner.h"
-#include "comm/serial_settings.h"
 #include "time/time_upload.h"
 
 #include <QDateTime>
@@ -16,7 +14,9 @@ class QPushButton;
 
 namespace kestrix {
 
-class CManualDlg : public QDialog {
+class BoardPanel;
+
+class ManualTimeDialog : public QDialog {
     Q_OBJECT
 public:
     // Control numbers of the dialog.
@@ -35,28 +35,26 @@ public:
     static constexpr int DialogNumber = 174;
 
     // `now` presets the fields (the PC's local time when the dialog opens).
-    explicit CManualDlg(QWidget *parent = nullptr, const QDateTime &now = currentLocalTime());
+    explicit ManualTimeDialog(QWidget *parent = nullptr, const QDateTime &now = currentLocalTime());
 
     QLineEdit *field(Clock::Field which) const { return m_fields[size_t(which)]; }
-    QLabel *statusLine() const { return m_status; }
-    OperationRunner &runner() { return m_runner; }
-    const SerialSettings &settings() const { return m_settings; }
+    QLabel *statusLine() const;
+    BoardPanel *panel() const { return m_panel; }
 
     // The seven texts as typed, in register order.
     ClockValues typedFields() const;
     void OnUpload();
 
+    // Closes only when the upload is not running, or the user closes anyway.
+    void done(int result) override;
+
 private:
     void createFields(const QDateTime &now);
-    void connectRunner();
-    void setButtonsEnabled(bool enabled);
 
-    SerialSettings m_settings;
     std::array<QLineEdit *, Clock::FieldCount> m_fields{};
-    QLabel *m_status = nullptr;
+    BoardPanel *m_panel = nullptr;
     QPushButton *m_upload = nullptr;
     QPushButton *m_close = nullptr;
-    OperationRunner m_runner;
 };
 
 } // namespace kestrix

@@ -1,29 +1,31 @@
 #include "time/ui/time_buttons.h"
 
 #include "time/time_upload.h"
-#include "time/ui/manual_dlg.h"
-#include "time/ui/ntp_server_dlg.h"
+#include "time/ui/manual_time_dialog.h"
+#include "time/ui/time_server_dialog.h"
+#include "widgets/board_panel.h"
 #include "widgets/main_window_host.h"
 
 namespace kestrix {
 namespace {
 
+// A job of the window on the session's queue; the window's status shows its lines.
 void uploadPcTimeOf(MainWindowHost &host)
 {
-    host.runner().start([settings = host.settings()](Reporter &reporter) { uploadPcTime(settings, reporter); },
-                        host.hostWidget());
+    host.panel().submit(pcTimeUploadJob(), [](const JobResult<NoData> &) {});
 }
 
 void openManualDialog(MainWindowHost &host)
 {
-    CManualDlg dialog(host.hostWidget());
+    ManualTimeDialog dialog(host.hostWidget());
     dialog.exec();
 }
 
-// The requests outlive the dialog, so a late reply is still uploaded; they end with the window.
+// The requests outlive the dialog, so a late reply is still uploaded through the session's
+// queue, shown in the window's status; they end with the window.
 void openNtpDialog(MainWindowHost &host, TimeServerRequests &requests)
 {
-    CNTPServerDlg dialog(requests, host.hostWidget());
+    TimeServerDialog dialog(requests, host.hostWidget());
     dialog.exec();
 }
 
@@ -33,7 +35,7 @@ void wireTimeButtons(MainWindowHost &host)
 {
     host.wire(MainButton::AdjustPcTime, [&host] { uploadPcTimeOf(host); });
     host.wire(MainButton::ManualTime, [&host] { openManualDialog(host); });
-    auto *requests = new TimeServerRequests(host.hostWidget());
+    auto *requests = new TimeServerRequests(host.hostWidget(), &host.panel());
     host.wire(MainButton::NtpTime, [&host, requests] { openNtpDialog(host, *requests); });
 }
 

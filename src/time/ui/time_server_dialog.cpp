@@ -1,4 +1,4 @@
-#include "time/ui/ntp_server_dlg.h"
+#include "time/ui/time_server_dialog.h"
 
 #include "base/config_file.h"
 #include "base/language.h"
@@ -6,13 +6,12 @@
 #include "time/time_server.h"
 #include "time/time_server_client.h"
 #include "widgets/localize.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace kestrix {
@@ -54,31 +53,20 @@ QString serverKey(int server)
     return QStringLiteral("NTPServer%1").arg(server + 1);
 }
 
-// "17:00:00 29.01.14": the uploaded fields as the status line names them.
-QString shownTime(const ClockValues &fields)
+// The status line of a window's form: a dialog's one line reads "Status: " and the text.
+QString statusText(const BoardPanel &panel, const QString &text)
 {
-    return QStringLiteral("%1:%2:%3 %4.%5.%6")
-        .arg(fields[Clock::Hours], fields[Clock::Minutes], fields[Clock::Seconds], fields[Clock::Day],
-             fields[Clock::Month], fields[Clock::Year]);
-}
-
-QString outcomeText(Outcome outcome, const ClockValues &fields, const QString &address)
-{
-    if (outcome == Outcome::Completed)
-        return textOr(Text::ServerTimeUploaded, QStringLiteral("Time %1 uploaded from %2."))
-            .arg(shownTime(fields), address);
-    return textOr(Text::ServerTimeNotSet, QStringLiteral("The board did not answer; the time was not set."));
+    return panel.lineCount() == 1 ? textOr(Text::Status, QStringLiteral("Status:")) + u' ' + text : text;
 }
 
 } // namespace
 
-TimeServerRequests::TimeServerRequests(QWidget *window)
-    : QObject(window), m_timeoutMs(TimeServerClient::DefaultTimeoutMs)
+TimeServerRequests::TimeServerRequests(QWidget *window, BoardPanel *panel)
+    : QObject(window), m_window(window), m_windowPanel(panel), m_timeoutMs(TimeServerClient::DefaultTimeoutMs)
 {
-    showMessageBoxesOver(window, m_runner);
 }
 
-int TimeServerRequests::request(const QString &address, SerialSettings settings, int offsetHours)
+int TimeServerRequests::request(const QString &address, int offsetHours, BoardPanel *panel)
 {
     const int number = ++m_requests;
     const std::optional<ServerAddress> server = parseServerAddress(address);
@@ -87,16 +75,18 @@ int TimeServerRequests::request(const QString &address, SerialSettings settings,
                                   Qt::QueuedConnection);
         return number;
     }
-    // A client per request, so that each reply is uploaded with its own request's settings.
+    // A client per request, so that each reply is uploaded with its own request's offset.
     // Queued, so that a failure the client finds at once reaches the caller after it has the
     // request's number.
     auto *client = new TimeServerClient(this);
     ++m_waiting;
-    connect(client, &TimeServerClient::replied, this, [=, this](std::uint32_t seconds) {
-        --m_waiting;
-        client->deleteLater();
-        upload(number, seconds, address, settings, offsetHours);
-    }, Qt::QueuedConnection);
+    connect(client, &TimeServerClient::replied, this,
+            [=, this, panel = QPointer<BoardPanel>(panel)](std::uint32_t seconds) {
+                --m_waiting;
+                client->deleteLater();
+                upload(number, seconds, address, offsetHours, panel);
+            },
+            Qt::QueuedConnection);
     connect(client, &TimeServerClient::failed, this, [=, this](TimeServerClient::Failure failure) {
         --m_waiting;
         client->deleteLater();
@@ -109,46 +99,61 @@ int TimeServerRequests::request(const QString &address, SerialSettings settings,
     return number;
 }
 
-void TimeServerRequests::upload(int request, std::uint32_t seconds, const QString &address, SerialSettings settings,
-                                int offsetHours)
+// The upload goes to the session's queue behind whatever runs there; while it waits, the
+// window that shows it says so.
+void TimeServerRequests::upload(int request, std::uint32_t seconds, const QString &address, int offsetHours,
+                                const QPointer<BoardPanel> &dialogPanel)
 {
-    const ClockValues fields = serverClockFields(seconds, offsetHours);
+    const bool inDialog = dialogPanel && dialogPanel->isVisible();
+    BoardPanel *panel = inDialog ? dialogPanel.data() : m_windowPanel.data();
+    BoardJob<NoData> job = serverTimeUploadJob(serverClockFields(seconds, offsetHours), serverTimeForm(!inDialog),
+                                               address);
     ++m_uploading;
-    m_runner.run(
-        this,
-        [fields, settings](Reporter &reporter) { return uploadServerTime(fields, settings, reporter); },
-        [this, request, fields, address](Outcome outcome) {
-            --m_uploading;
-            if (outcome != Outcome::Cancelled)
-                Q_EMIT ended(request, outcomeText(outcome, fields, address));
-        });
+    // Counted as ended once its result arrives, or once the window showing it is gone.
+    auto counted = std::make_shared<bool>(false);
+    auto end = [this, counted, request](const JobEnding &ending) {
+        if (std::exchange(*counted, true))
+            return;
+        --m_uploading;
+        Q_EMIT uploaded(request, ending);
+    };
+    const bool waits = BoardQueues::instance().session().busy();
+    auto done = [end](const JobResult<NoData> &result) { end(result.ending); };
+    if (panel) {
+        connect(panel, &QObject::destroyed, this, [end] { end(JobEnding{Outcome::Cancelled}); });
+        panel->submit(std::move(job), done);
+        if (waits)
+            panel->setLine(0, statusText(*panel, LookupText(Text::ServerTimeQueued)));
+    } else {
+        BoardQueues::instance().session().submit(std::move(job), m_window, done);
+    }
 }
 
-CNTPServerDlg::CNTPServerDlg(TimeServerRequests &requests, QWidget *parent)
+TimeServerDialog::TimeServerDialog(TimeServerRequests &requests, QWidget *parent)
     : QDialog(parent), m_requests(&requests)
 {
     setUp();
 }
 
-CNTPServerDlg::CNTPServerDlg(QWidget *parent) : QDialog(parent)
+TimeServerDialog::TimeServerDialog(QWidget *parent) : QDialog(parent)
 {
     m_requests = new TimeServerRequests(this);
     setUp();
 }
 
-void CNTPServerDlg::setUp()
+void TimeServerDialog::setUp()
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Adjust Time & Date via NTP server Dialog"));
     createControls();
     loadServers();
     m_zones->setCurrentIndex(configuredTimeZone() - MinTimeZoneOffset);
-    connect(m_requests, &TimeServerRequests::ended, this, &CNTPServerDlg::requestEnded);
-    connect(m_requests, &TimeServerRequests::notSent, this, &CNTPServerDlg::requestNotSent);
+    connect(m_requests, &TimeServerRequests::ended, this, &TimeServerDialog::requestEnded);
+    connect(m_requests, &TimeServerRequests::notSent, this, &TimeServerDialog::requestNotSent);
     LocalizeDialog(this, DialogNumber);
 }
 
-void CNTPServerDlg::createControls()
+void TimeServerDialog::createControls()
 {
     auto *layout = new QGridLayout(this);
     layout->addWidget(numberedLabel(ZoneLabel, QStringLiteral("Select Time Zone:"), this), 0, 0);
@@ -163,14 +168,14 @@ void CNTPServerDlg::createControls()
     setControlNumber(m_servers, ServerList);
     layout->addWidget(m_servers, 3, 0);
 
-    m_status = numberedLabel(StatusLine, textOr(Text::Status, QStringLiteral("Status:")), this);
-    m_status->setWordWrap(true);
-    layout->addWidget(m_status, 4, 0);
+    m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
+    statusLine()->setText(textOr(Text::Status, QStringLiteral("Status:")));
+    layout->addWidget(m_panel, 4, 0);
 
     auto *upload = new QPushButton(QStringLiteral("Upload Time && Date from NTP server"), this);
     setControlNumber(upload, UploadButton);
     upload->setAutoDefault(false);
-    connect(upload, &QPushButton::clicked, this, &CNTPServerDlg::OnRequest);
+    connect(upload, &QPushButton::clicked, this, &TimeServerDialog::OnRequest);
     layout->addWidget(upload, 5, 0);
 
     auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
@@ -179,12 +184,12 @@ void CNTPServerDlg::createControls()
     const QIcon closeIcon(resourceFilePath(QStringLiteral("close.png")));
     if (!closeIcon.isNull())
         close->setIcon(closeIcon);
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(close, 6, 0, Qt::AlignCenter);
 }
 
 // Names shown, addresses kept; the first name beginning with server 1's name is selected.
-void CNTPServerDlg::loadServers()
+void TimeServerDialog::loadServers()
 {
     const IniFile config = configFile();
     for (int server = 0; server < ServerCount; ++server) {
@@ -201,35 +206,45 @@ void CNTPServerDlg::loadServers()
 }
 
 // The time zone is stored before the request goes out: it is the one the reply is shown in.
-void CNTPServerDlg::OnRequest()
+void TimeServerDialog::OnRequest()
 {
     showStatus(LookupText(Text::PleaseWait));
     const int index = m_servers->currentIndex();
     const QString address = index >= 0 ? m_addresses[size_t(index)] : QString();
     const int offset = m_zones->currentIndex() + MinTimeZoneOffset;
     storeTimeZone(offset);
-    m_lastRequest = m_requests->request(address, readSerialSettings(), offset);
+    m_lastRequest = m_requests->request(address, offset, m_panel);
 }
 
-void CNTPServerDlg::showStatus(const QString &message)
+QLabel *TimeServerDialog::statusLine() const
 {
-    m_status->setText(textOr(Text::Status, QStringLiteral("Status:")) + u' ' + message);
+    return m_panel->line(0);
 }
 
-void CNTPServerDlg::requestEnded(int request, const QString &status)
+void TimeServerDialog::showStatus(const QString &message)
+{
+    m_panel->setLine(0, statusText(*m_panel, message));
+}
+
+void TimeServerDialog::done(int result)
+{
+    if (m_panel->confirmClose())
+        QDialog::done(result);
+}
+
+void TimeServerDialog::requestEnded(int request, const QString &status)
 {
     if (request == m_lastRequest)
         showStatus(status);
 }
 
-void CNTPServerDlg::requestNotSent(int request, int textNumber)
+void TimeServerDialog::requestNotSent(int request, TextId textId)
 {
     if (request != m_lastRequest)
         return;
-    const QString text = LookupText(textNumber);
+    const QString text = LookupText(textId);
     showStatus(text);
-    QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
-    box.exec();
+    m_panel->showMessage(text, MessageIcon::None);
 }
 
 } // namespace kestrix
