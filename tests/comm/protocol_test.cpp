@@ -40,6 +40,10 @@ TEST(Frames, ToHexTextGivesTwoLowerCaseDigits)
     EXPECT_EQ(ToHexText("notconnected"), "00");
 }
 
+const JobTexts ViewTexts{Text::ViewsUploading, Text::ViewsUploaded, {}};
+const StatusForm DialogForm = StatusForm::dialog({Text::CheckPortAndSpeed});
+const StatusForm TwoTextDialogForm = StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed});
+
 class EnvelopeTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -48,10 +52,10 @@ protected:
         ASSERT_TRUE(board);
     }
 
-    Outcome upload(StatusForm form, EnvelopeTexts texts = {5039, 5040})
+    Outcome upload(StatusForm form, JobTexts texts = ViewTexts)
     {
         Operation operation({BoardPort, 9600}, reporter, std::move(form), sleeper);
-        return operation.run(texts, [](Exchange &exchange) { exchange.writeRegister(8, "15", 10ms); });
+        return operation.run(texts, [](Exchange &exchange) { exchange.writeRegister(8, "15", 10ms); }).outcome;
     }
 
     kt::ScratchDataDir data;
@@ -93,16 +97,16 @@ TEST_F(EnvelopeTest, FailedCheckStopsTheOperationWithTheFormsFailureText)
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
     EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
 
-    EXPECT_EQ(upload(StatusForm::dialog({5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(upload(DialogForm), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
-    EXPECT_EQ(upload(StatusForm::dialog({5034, 5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(upload(TwoTextDialogForm), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed.");
     EXPECT_TRUE(reporter.boxes.empty());
 }
 
 TEST_F(EnvelopeTest, DialogFormUsesItsSingleStatusLine)
 {
-    EXPECT_EQ(upload(StatusForm::dialog({5035}), {5083, 5084}), Outcome::Completed);
+    EXPECT_EQ(upload(DialogForm, {Text::TimesUploading, Text::TimesUploaded, {}}), Outcome::Completed);
     EXPECT_EQ(reporter.history, (std::vector<QString>{"0: Status: Checking communication ...",
                                                       "0: Status: Communication OK.",
                                                       "0: Status: Uploading Times ...",
@@ -112,7 +116,7 @@ TEST_F(EnvelopeTest, DialogFormUsesItsSingleStatusLine)
 TEST_F(EnvelopeTest, PcTimeUploadGoesOnAfterAFailedCheckWithoutItsFinalText)
 {
     board->setFaults({.silent = true});
-    EnvelopeTexts texts{5037, 5038};
+    JobTexts texts{Text::TimeUploading, Text::TimeUploaded, {}};
     texts.goOnAfterFailedCheck = true;
     EXPECT_EQ(upload(StatusForm::mainWindow(), texts), Outcome::CommunicationFailed);
     EXPECT_EQ(received(*board, 4), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00815\r"}));
@@ -144,7 +148,7 @@ TEST_F(EnvelopeTest, AFailedCheckNamesTheOtherProgramsThatHaveThePortOpen)
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
     EXPECT_EQ(reporter.lines[2], named);
 
-    EXPECT_EQ(upload(StatusForm::dialog({5034, 5035})), Outcome::CommunicationFailed);
+    EXPECT_EQ(upload(TwoTextDialogForm), Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed. " + named);
 }
 
@@ -168,18 +172,18 @@ TEST_F(EnvelopeTest, PortThatFailsAfterAGoodCheckShowsTheErrorBoxAndSendsNothing
     UnplugAfterCheck unplugging(*board);
     Operation operation({BoardPort, 9600}, unplugging, StatusForm::mainWindow(), sleeper);
     bool framesSent = false;
-    EXPECT_EQ(operation.run({5039, 5040}, [&](Exchange &) { framesSent = true; }), Outcome::PortError);
+    EXPECT_EQ(operation.run(ViewTexts, [&](Exchange &) { framesSent = true; }).outcome, Outcome::PortError);
     EXPECT_FALSE(framesSent);
     ASSERT_EQ(unplugging.boxes.size(), 1u);
     EXPECT_EQ(unplugging.boxes[0].text, "Error Opening Communication Port!");
     EXPECT_EQ(unplugging.boxes[0].icon, MessageIcon::Error);
 }
 
-TEST_F(EnvelopeTest, WriteRegisterPadsAndReturnsTheAnswer)
+TEST_F(EnvelopeTest, WriteAnsweredPadsAndReturnsTheAnswer)
 {
     Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
-    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), CComm::Opened);
-    EXPECT_EQ(operation.exchange().WriteRegister("5", "7", 1), "07");
+    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), SerialChannel::Opened);
+    EXPECT_EQ(operation.exchange().writeAnswered("5", "7", 1), "07");
     operation.channel().Close();
     EXPECT_EQ(board->frameTexts().back(), "W00507\r");
     EXPECT_EQ(sleeper.pauses().back(), 30);
@@ -191,7 +195,7 @@ TEST_F(EnvelopeTest, RegisterReadsGiveTheByteOrNoAnswerNeverAFakeZero)
     board->setVariable(7, 200);
     Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
     Exchange &exchange = operation.exchange();
-    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), SerialChannel::Opened);
     EXPECT_EQ(exchange.readRegister(45, 10ms), std::optional<std::uint8_t>(0x0a));
     EXPECT_EQ(exchange.readVariable(7, 10ms), std::optional<std::uint8_t>(200));
     board->setFaults({.silent = true});
@@ -220,7 +224,7 @@ private:
 // Three register writes, one step each; counts the steps that went on.
 Outcome uploadInSteps(Operation &operation, int &stepsDone)
 {
-    return operation.run({5039, 5040}, [&](Exchange &exchange) {
+    return operation.run(ViewTexts, [&](Exchange &exchange) {
         exchange.setTotalSteps(3);
         for (int reg = 8; reg <= 10; ++reg) {
             exchange.writeRegister(reg, "15", 10ms);
@@ -228,7 +232,7 @@ Outcome uploadInSteps(Operation &operation, int &stepsDone)
                 return;
             ++stepsDone;
         }
-    });
+    }).outcome;
 }
 
 TEST_F(EnvelopeTest, CancelStopsBeforeTheNextFrameAndSaysSo)
@@ -251,6 +255,79 @@ TEST_F(EnvelopeTest, CancelStopsBeforeTheNextFrameAndSaysSo)
     EXPECT_EQ(uploadInSteps(second, stepsDone), Outcome::Cancelled);
     EXPECT_EQ(early.lines[0], "Operation cancelled.");
     EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
+}
+
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
+// Reads R008-R010, one step each, counting the reads that got no answer.
+void readThree(Exchange &exchange)
+{
+    exchange.setTotalSteps(3);
+    for (int reg = 8; reg <= 10; ++reg) {
+        if (!exchange.readRegister(reg, 10ms))
+            exchange.noteUnanswered();
+        if (!exchange.step())
+            return;
+    }
+}
+
+TEST_F(EnvelopeTest, EveryJobEndsWithExactlyOneEndingChosenAfterItsFrames)
+{
+    const JobTexts texts{Text::ParametersDownloading, Text::ParametersDownloaded, Text::DownloadUnanswered};
+    const QString endings[] = {"Parameters downloaded", "Operation cancelled.", "Failed: the board was lost",
+                               "Communication Error!"};
+    struct Case {
+        const char *name;
+        sim::Faults faults;
+        int unplugAtStep;
+        int cancelAtStep;
+        Outcome outcome;
+        int framesSent;
+        QString ending;
+    };
+    const Case cases[] = {
+        {"completed", {}, -1, -1, Outcome::Completed, 3, "Parameters downloaded."},
+        {"incomplete", {.unansweredReads = {9}}, -1, -1, Outcome::Incomplete, 3,
+         "Parameters downloaded; 1 registers did not answer."},
+        {"board lost", {}, 1, -1, Outcome::BoardLost, 1,
+         "Failed: the board was lost after 1 frames; it may hold part of the data."},
+        {"cancelled", {}, -1, 1, Outcome::Cancelled, 1, "Operation cancelled."},
+        {"check failed", {.silent = true}, -1, -1, Outcome::CommunicationFailed, 0, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        board = kt::startBoardOn(BoardPort);
+        ASSERT_TRUE(board);
+        board->setFaults(c.faults);
+        UnpluggingReporter reporter;
+        reporter.board = board.get();
+        reporter.unplugAtStep = c.unplugAtStep;
+        reporter.cancelAtStep = c.cancelAtStep;
+        Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+        const JobEnding ending = operation.run(texts, readThree);
+        EXPECT_EQ(ending.outcome, c.outcome);
+        EXPECT_EQ(ending.framesSent, c.framesSent);
+        EXPECT_EQ(ending.text, c.ending);
+        const auto isEnding = [&endings](const QString &line) {
+            return std::ranges::any_of(endings, [&line](const QString &e) { return line.startsWith("0: " + e); });
+        };
+        const auto shown = std::ranges::count_if(reporter.history, isEnding);
+        EXPECT_EQ(shown, 1) << "one ending line, no completion before an incomplete or lost one";
+        if (!c.ending.isEmpty())
+            EXPECT_EQ(reporter.lines[0], c.ending);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // byte and in order, the exact pauses, the status texts, a missing script file and cancel.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "comm/protocol.h"
 #include "params/board_commands.h"
 
@@ -47,6 +48,13 @@ protected:
         return path;
     }
 
+    template <class Data>
+    JobResult<Data> run(const BoardJob<Data> &job)
+    {
+        Operation operation(Board, reporter, job.texts.form, sleeper);
+        return operation.run(job);
+    }
+
     bool historyHas(const QString &entry) const
     {
         return std::find(reporter.history.begin(), reporter.history.end(), entry) != reporter.history.end();
@@ -60,7 +68,7 @@ protected:
 
 TEST_F(BoardCommands, ResetSendsRstWithoutAPreambleOfItsOwn)
 {
-    EXPECT_EQ(resetBoard(Board, reporter, sleeper), Outcome::Completed);
+    EXPECT_EQ(run(resetJob()).ending.outcome, Outcome::Completed);
     const std::vector<std::string> expected{Sm7, TestFrame, "\x1bRST\r"};
     EXPECT_EQ(received(*board, expected.size()), expected);
     EXPECT_EQ(sleeper.pauses(), joined({CheckPauses, {150, 10}}));
@@ -75,23 +83,22 @@ struct AlarmCase {
     const char *text;
 };
 
-TEST_F(BoardCommands, ActivateAlarmSendsItsCommandAndEndsWithDone)
+TEST_F(BoardCommands, ActivateAlarmSendsItsCommandAndEndsWithItsTextAndDone)
 {
     const AlarmCase cases[] = {
-        {AlarmOutput::First, "AL0\r", "Alarm 1 activation ..."},
-        {AlarmOutput::Second, "AL1\r", "Alarm 2 activation ..."},
+        {AlarmOutput::First, "AL0\r", "Alarm 1 activation ... Done"},
+        {AlarmOutput::Second, "AL1\r", "Alarm 2 activation ... Done"},
     };
     for (const AlarmCase &test : cases) {
         board->clearFrames();
         sleeper.clear();
         reporter.lines[2] = "left over";
-        EXPECT_EQ(activateAlarm(test.alarm, Board, reporter, sleeper), Outcome::Completed);
+        EXPECT_EQ(run(activateAlarmJob(test.alarm)).ending.outcome, Outcome::Completed);
         const std::vector<std::string> expected{Sm7, TestFrame, Sm7, test.frame};
         EXPECT_EQ(received(*board, expected.size()), expected) << test.frame;
         EXPECT_EQ(sleeper.pauses(), joined({CheckPauses, PreamblePauses, {150, 10}}));
-        EXPECT_EQ(reporter.lines[0], test.text);
-        EXPECT_EQ(reporter.lines[1], "Done");
-        EXPECT_EQ(reporter.lines[2], "");
+        EXPECT_EQ(reporter.lines[0], test.text) << "one ending line";
+        EXPECT_EQ(reporter.lines[1], "");
     }
 }
 
@@ -99,13 +106,13 @@ TEST_F(BoardCommands, AFailedCheckShowsTheErrorLinesAndSendsNothingMore)
 {
     board->setFaults({.silent = true});
     reporter.lines[2] = "left over";
-    EXPECT_EQ(activateAlarm(AlarmOutput::Second, Board, reporter, sleeper), Outcome::CommunicationFailed);
+    EXPECT_EQ(run(activateAlarmJob(AlarmOutput::Second)).ending.outcome, Outcome::CommunicationFailed);
     const std::vector<std::string> expected{Sm7, TestFrame};
     EXPECT_EQ(received(*board, expected.size()), expected);
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
     EXPECT_EQ(reporter.lines[2], "");
-    EXPECT_EQ(resetBoard(Board, reporter, sleeper), Outcome::CommunicationFailed);
+    EXPECT_EQ(run(resetJob()).ending.outcome, Outcome::CommunicationFailed);
     for (const std::string &frame : board->frameTexts())
         EXPECT_NE(frame, "\x1bRST\r");
 }
@@ -114,8 +121,9 @@ TEST_F(BoardCommands, ScriptSendsEachLineWithCrHalfASecondApart)
 {
     // LF and CR LF line ends, an empty line, a byte outside ASCII, no line end at the end.
     const QString path = writeScript("W01234\r\n\nW021\xe9\r\nAL0");
-    const ScriptUpload upload = uploadScript(path, Board, reporter, sleeper);
-    EXPECT_EQ(upload.outcome, Outcome::Completed);
+    const JobResult<ScriptUpload> job = run(scriptUploadJob(path));
+    const ScriptUpload &upload = job.data;
+    EXPECT_EQ(job.ending.outcome, Outcome::Completed);
     EXPECT_FALSE(upload.fileUnreadable);
     EXPECT_EQ(upload.linesSent, 4);
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "W01234\r", "\r", "W021\xe9\r", "AL0\r"};
@@ -127,17 +135,16 @@ TEST_F(BoardCommands, ScriptSendsEachLineWithCrHalfASecondApart)
     EXPECT_EQ(reporter.progressDone, 4);
 }
 
-TEST_F(BoardCommands, WithoutTheScriptFileTheBoxShowsNothingIsSentAndThePortIsFree)
+TEST_F(BoardCommands, WithoutTheScriptFileNothingIsSentAndThePortIsFree)
 {
-    const ScriptUpload upload = uploadScript(data.file("no-such-script.txt"), Board, reporter, sleeper);
-    EXPECT_TRUE(upload.fileUnreadable);
+    const JobResult<ScriptUpload> job = run(scriptUploadJob(data.file("no-such-script.txt")));
+    const ScriptUpload &upload = job.data;
+    EXPECT_TRUE(upload.fileUnreadable) << "the caller says the file could not be opened";
     EXPECT_EQ(upload.linesSent, 0);
-    ASSERT_EQ(reporter.boxes.size(), 1u);
-    EXPECT_EQ(reporter.boxes[0].text, "File Opening Error!");
     EXPECT_EQ(reporter.lines[0], "Uploading parameters A5-C0 ...");
     EXPECT_FALSE(historyHas("0: Parameters A5-C0 uploaded."));
 
-    EXPECT_EQ(resetBoard(Board, reporter, sleeper), Outcome::Completed) << "the port was released";
+    EXPECT_EQ(run(resetJob()).ending.outcome, Outcome::Completed) << "the port was released";
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, Sm7, TestFrame, "\x1bRST\r"};
     EXPECT_EQ(received(*board, expected.size()), expected);
 }
@@ -146,9 +153,9 @@ TEST_F(BoardCommands, CancelStopsBetweenScriptLines)
 {
     const QString path = writeScript("L1\nL2\nL3\nL4\n");
     reporter.cancelAtStep = 2;
-    const ScriptUpload upload = uploadScript(path, Board, reporter, sleeper);
-    EXPECT_EQ(upload.outcome, Outcome::Cancelled);
-    EXPECT_EQ(upload.linesSent, 2);
+    const JobResult<ScriptUpload> job = run(scriptUploadJob(path));
+    EXPECT_EQ(job.ending.outcome, Outcome::Cancelled);
+    EXPECT_EQ(job.data.linesSent, 2);
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "L1\r", "L2\r"};
     EXPECT_EQ(received(*board, expected.size()), expected);
     EXPECT_EQ(reporter.lines[0], "Operation cancelled.");

@@ -5,6 +5,7 @@
 #include "params/parameter_download.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
@@ -29,9 +30,10 @@ protected:
             board->setRegister(reg, value);
     }
 
-    Download download()
+    JobResult<Download> download()
     {
-        return downloadConfiguration(Board, reporter, sleeper);
+        Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
+        return operation.run(downloadJob());
     }
 
     kt::ScratchDataDir data;
@@ -42,8 +44,9 @@ protected:
 
 TEST_F(ParameterDownload, ReadsTheClockThenEveryRegisterInOrder)
 {
-    const Download result = download();
-    ASSERT_EQ(result.outcome, Outcome::Completed);
+    const JobResult<Download> job = download();
+    ASSERT_EQ(job.ending.outcome, Outcome::Completed);
+    const Download &result = job.data;
     std::vector<std::string> expected{Sm7, TestFrame, Sm7};
     for (int reg = 0; reg <= 6; ++reg)
         expected.push_back("R00" + std::to_string(reg) + "\r");
@@ -60,7 +63,7 @@ TEST_F(ParameterDownload, ReadsTheClockThenEveryRegisterInOrder)
         EXPECT_EQ((std::vector<int>{pauses[i], pauses[i + 1], pauses[i + 2]}), (std::vector<int>{150, 150, 10}));
     EXPECT_EQ(result.clock, (ClockLines{"14:05:09", "06.12.26.", "7"}));
     EXPECT_EQ(clockBoxText(result.clock), "14:05:09\r\n06.12.26.\r\n7");
-    EXPECT_EQ(result.unanswered, 0);
+    EXPECT_EQ(job.ending.unanswered, 0);
     EXPECT_EQ(reporter.lines[0], "Parameters downloaded.");
 }
 
@@ -73,7 +76,7 @@ TEST_F(ParameterDownload, ConvertsEachRegisterAsItsControlShowsIt)
     for (auto [reg, value] : registers)
         board->setRegister(reg, value);
     ParameterValues values;
-    values.apply(download().update);
+    values.apply(download().data.update);
     const std::pair<ParamId, const char *> shown[] = {
         {P::Th, "5"}, {P::Td, "15"}, {P::Tt, "a"}, {P::Tp, "0"}, {P::Pc, "-3"}, {P::Ac, "5"},
         {P::HumidityCorrection, "-2"}, {P::DaylightSaving, "1"}, {P::HourMode, "2"}, {P::Fade, "1"},
@@ -88,7 +91,7 @@ TEST_F(ParameterDownload, ConvertsEachRegisterAsItsControlShowsIt)
     EXPECT_FALSE(values.digits().brightness().dependent());
 
     board->setRegister(13, 0x0a);
-    values.apply(download().update);
+    values.apply(download().data.update);
     EXPECT_EQ(values.text(P::Fade), "0");
     EXPECT_TRUE(values.digits().brightness().dayTimeTicked());
 }
@@ -100,30 +103,35 @@ TEST_F(ParameterDownload, UnansweredRegistersKeepTheirValuesAndAreCounted)
     values.setText(P::Th, "9");
     values.setText(P::DisplayMode, "10");
     values.setText(P::Td, "4");
-    const Download result = download();
+    const JobResult<Download> job = download();
+    const Download &result = job.data;
     values.apply(result.update);
     EXPECT_EQ(values.text(P::Th), "9") << "no answer is not \"00\"";
     EXPECT_EQ(values.text(P::DisplayMode), "10");
     EXPECT_EQ(values.digits().digit(StoredDigit::Se1), "a");
     EXPECT_EQ(values.text(P::Td), "0") << "an answered register still overwrites its field";
     EXPECT_EQ(result.clock, (ClockLines{"--:05:09", "06.12.26.", "--"}));
-    EXPECT_EQ(result.unanswered, 4);
+    EXPECT_EQ(job.ending.outcome, Outcome::Incomplete);
+    EXPECT_EQ(job.ending.unanswered, 4);
     EXPECT_EQ(reporter.lines[0], "Parameters downloaded; 4 registers did not answer.");
+    EXPECT_EQ(std::ranges::count(reporter.history, QString("0: Parameters downloaded.")), 0)
+        << "the incomplete ending only, no completion before it";
 }
 
-TEST_F(ParameterDownload, NoBoardOrCancelStoresNothing)
+TEST_F(ParameterDownload, NoBoardOrCancelIsNoDownloadToKeep)
 {
     board->setFaults({.silent = true});
-    Download result = download();
-    EXPECT_EQ(result.outcome, Outcome::CommunicationFailed);
-    EXPECT_TRUE(result.update.empty());
+    JobResult<Download> result = download();
+    EXPECT_EQ(result.ending.outcome, Outcome::CommunicationFailed);
+    EXPECT_FALSE(result.ending.ran());
+    EXPECT_TRUE(result.data.update.empty());
     EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
 
     board->setFaults({});
     reporter.cancelAtStep = 10;
     result = download();
-    EXPECT_EQ(result.outcome, Outcome::Cancelled);
-    EXPECT_TRUE(result.update.empty());
+    EXPECT_EQ(result.ending.outcome, Outcome::Cancelled);
+    EXPECT_FALSE(result.ending.ran());
     EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
 }
 

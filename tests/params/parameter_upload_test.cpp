@@ -57,16 +57,33 @@ protected:
 
     Frames upload(Group group, size_t expectedFrames)
     {
-        EXPECT_EQ(uploadGroup(group, values, Board, reporter, sleeper), Outcome::Completed);
+        Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
+        const JobResult<ParameterValues> result = operation.run(groupUploadJob(group, values));
+        EXPECT_EQ(result.ending.outcome, Outcome::Completed);
+        values = result.data;
         return received(*board, expectedFrames + 3);
     }
 
-    AllUpload uploadEverything()
+    // Adjust All on the values; they take the digits it took.
+    JobResult<AllUpload> uploadEverything(Reporter &shownOn)
     {
-        const TimeUpload time = [](Operation &operation) {
-            return uploadPcTime(operation, [] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); });
-        };
-        return uploadAll(values, time, Board, reporter, briefSleeper);
+        Operation operation(Board, shownOn, StatusForm::mainWindow(), briefSleeper);
+        const TimeUpload time{pcTimeUploadJob([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); }),
+                              PcTimeUploadSteps};
+        JobResult<AllUpload> all = uploadAll(values, time, operation);
+        values = all.data.values;
+        return all;
+    }
+    JobResult<AllUpload> uploadEverything() { return uploadEverything(reporter); }
+
+    // How many lines of the history are one of Adjust All's endings.
+    long endingsShown(const RecordingReporter &shown) const
+    {
+        const QString endings[] = {"0: All parameters uploaded.", "0: Parameters uploaded, except",
+                                   "0: Operation cancelled.", "0: Failed: the board was lost"};
+        return std::ranges::count_if(shown.history, [&endings](const QString &line) {
+            return std::ranges::any_of(endings, [&line](const QString &e) { return line.startsWith(e); });
+        });
     }
 
     kt::ScratchDataDir data;
@@ -163,14 +180,18 @@ TEST_F(ParameterUpload, AdjustAllSendsTimeThenTheStandardGroupsWithListDigitsFro
 {
     values.setText(P::DisplayMode, "10");
     values.setText(P::SerialProtocol, "2");
-    const AllUpload all = uploadEverything();
-    EXPECT_TRUE(all.allDone());
+    const JobResult<AllUpload> all = uploadEverything();
+    EXPECT_TRUE(all.ending.completed());
     const Frames frames = board->frameTexts();
     EXPECT_NE(std::ranges::find(frames, "W017a2\r"), frames.end()) << "A1 from Adjust All as from its Adjust";
     EXPECT_NE(std::ranges::find(frames, "DLS\r"), frames.end());
     EXPECT_EQ(std::ranges::count(frames, TestFrame), 10) << "its own check, the time's and eight groups'";
     EXPECT_EQ(std::ranges::find(frames, "W10701\r"), frames.end()) << "Simple Timing is not part of it";
     EXPECT_EQ(reporter.lines[0], "All parameters uploaded.");
+    EXPECT_EQ(endingsShown(reporter), 1);
+    // One progress bar: the time's eight steps and one per group frame, set once.
+    EXPECT_EQ(reporter.progressTotal, PcTimeUploadSteps + 8 + 6 + 16);
+    EXPECT_EQ(reporter.progressDone, reporter.progressTotal);
 
     // A list that shows another entry than its digit (as after Test Clock) sends the entry.
     board->clearFrames();
@@ -189,20 +210,22 @@ TEST_F(ParameterUpload, AdjustAllNamesTheGroupsThatFailed)
     // view times (check and eight writes), then falls silent: every later group fails its
     // check, and the final line says so.
     board->setFaults({.answerOnlyFirst = 18});
-    const AllUpload all = uploadEverything();
-    EXPECT_FALSE(all.allDone());
-    EXPECT_FALSE(all.timeFailed);
-    EXPECT_EQ(all.failedGroups, (std::vector<Group>{Group::A0, Group::P9, Group::A1, Group::A2, Group::A3, Group::A4,
-                                                    Group::ByteMap}));
+    const JobResult<AllUpload> all = uploadEverything();
+    EXPECT_EQ(all.ending.outcome, Outcome::Incomplete);
+    EXPECT_FALSE(all.data.timeFailed);
+    EXPECT_EQ(all.data.failedGroups, (std::vector<Group>{Group::A0, Group::P9, Group::A1, Group::A2, Group::A3,
+                                                         Group::A4, Group::ByteMap}));
     EXPECT_EQ(reporter.lines[0], "Parameters uploaded, except: A0, P9, A1, A2, A3, A4, A5-C0.");
-    EXPECT_NE(std::ranges::find(reporter.history, QString("0: Communication Error!")), reporter.history.end());
+    EXPECT_EQ(endingsShown(reporter), 1);
+    EXPECT_EQ(std::ranges::find(reporter.history, QString("0: Communication Error!")), reporter.history.end())
+        << "a group's failed check is no ending of its own";
 }
 
 TEST_F(ParameterUpload, AdjustAllAgainstNoBoardEndsAtItsOwnCheck)
 {
     board->setFaults({.silent = true});
-    const AllUpload all = uploadEverything();
-    EXPECT_EQ(all.outcome, Outcome::CommunicationFailed);
+    const JobResult<AllUpload> all = uploadEverything();
+    EXPECT_EQ(all.ending.outcome, Outcome::CommunicationFailed);
     EXPECT_EQ(board->frameTexts(), (Frames{Sm7, TestFrame}));
     EXPECT_EQ(reporter.lines[0], "Communication Error!");
     EXPECT_EQ(reporter.lines[1], "Check COM port and Speed.");
@@ -211,12 +234,40 @@ TEST_F(ParameterUpload, AdjustAllAgainstNoBoardEndsAtItsOwnCheck)
 TEST_F(ParameterUpload, CancelStopsAdjustAllBeforeTheNextGroup)
 {
     reporter.cancelAtStep = 3;   // during the time upload's frames
-    const AllUpload all = uploadEverything();
-    EXPECT_EQ(all.outcome, Outcome::Cancelled);
+    const JobResult<AllUpload> all = uploadEverything();
+    EXPECT_EQ(all.ending.outcome, Outcome::Cancelled);
     const Frames frames = board->frameTexts();
     EXPECT_EQ(std::ranges::find(frames, "W00807\r"), frames.end());
     EXPECT_EQ(std::ranges::count(frames, TestFrame), 2);
     EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
+    EXPECT_EQ(endingsShown(reporter), 1);
+}
+
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
+TEST_F(ParameterUpload, AdjustAllEndsWhenTheBoardIsLostWithTheFramesSent)
+{
+    UnpluggingReporter unplugging;
+    unplugging.board = board.get();
+    unplugging.unplugAtStep = PcTimeUploadSteps + 2;   // after two view-time writes
+    const JobResult<AllUpload> all = uploadEverything(unplugging);
+    EXPECT_EQ(all.ending.outcome, Outcome::BoardLost);
+    EXPECT_EQ(all.ending.framesSent, PcTimeUploadSteps + 2);
+    EXPECT_EQ(unplugging.lines[0], "Failed: the board was lost after 10 frames; it may hold part of the data.");
+    EXPECT_EQ(endingsShown(unplugging), 1);
+    EXPECT_EQ(std::ranges::count(board->frameTexts(), TestFrame), 3) << "no group after the lost one";
 }
 
 } // namespace
