@@ -100,6 +100,7 @@ TEST_F(ParametersCli, UploadAllNamesTheGroupsABoardFallingSilentMissed)
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.err.contains("except: View times, A0, P9, A1, A2, A3, A4, A5-C0.")) << run;
     EXPECT_TRUE(run.out.isEmpty()) << run;
+    EXPECT_EQ(run.err.count("Parameters uploaded, except"), 1) << "Adjust All's one ending\n" << run;
 }
 
 TEST_F(ParametersCli, RefusedSettingsAndGroupsAreUsageErrorsAndSendNothing)
@@ -143,7 +144,8 @@ TEST_F(ParametersCli, AnIncompleteDownloadLeavesOutTheUnansweredAndSavesNothing)
     EXPECT_TRUE(run.out.contains("repeat=ff")) << run;
     EXPECT_FALSE(run.out.contains("displaytime-racer")) << run;
     EXPECT_FALSE(run.out.contains("displaytime-speed")) << run;
-    EXPECT_TRUE(run.err.contains("2 registers did not answer")) << run;
+    EXPECT_TRUE(run.err.contains("Parameters downloaded; 2 registers did not answer.")) << run;
+    EXPECT_FALSE(run.err.contains("Parameters downloaded.\n")) << "one ending, no success before it\n" << run;
     EXPECT_TRUE(run.err.contains("not saved")) << run;
     EXPECT_FALSE(QFile::exists(file));
 }

@@ -1,5 +1,6 @@
-// The worker thread that keeps the window responsive while board operations run.
-#include "comm/operation_runner.h"
+// A board's queue: jobs one at a time in order off the window's thread, cancel of the running
+// job, abandoned owners, and the session's port and speed it holds.
+#include "comm/board_queue.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -13,17 +14,17 @@ using namespace kestrix;
 
 namespace {
 
-TEST(OperationRunner, RunsJobsOneAtATimeInOrderOffTheCallersThread)
+TEST(BoardQueue, RunsJobsOneAtATimeInOrderOffTheCallersThread)
 {
-    OperationRunner runner;
-    QSignalSpy busy(&runner, &OperationRunner::busyChanged);
+    BoardQueue queue;
+    QSignalSpy busy(&queue, &BoardQueue::busyChanged);
     std::vector<int> order;
     std::atomic<int> running{0};
     std::atomic<bool> overlapped{false};
     std::atomic<bool> onCallersThread{false};
     int finished = 0;
     for (int job = 0; job < 3; ++job) {
-        runner.start(
+        queue.start(
             [&, job](Reporter &) {
                 overlapped = overlapped || running++ > 0;
                 onCallersThread = onCallersThread || QThread::currentThread() == qApp->thread();
@@ -33,9 +34,9 @@ TEST(OperationRunner, RunsJobsOneAtATimeInOrderOffTheCallersThread)
             },
             nullptr, [&] { ++finished; });
     }
-    EXPECT_TRUE(runner.busy());
+    EXPECT_TRUE(queue.busy());
     EXPECT_TRUE(QTest::qWaitFor([&] { return finished == 3; }, 5000));
-    EXPECT_FALSE(runner.busy());
+    EXPECT_FALSE(queue.busy());
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     EXPECT_FALSE(overlapped);
     EXPECT_FALSE(onCallersThread);
@@ -44,20 +45,20 @@ TEST(OperationRunner, RunsJobsOneAtATimeInOrderOffTheCallersThread)
     EXPECT_FALSE(busy.at(1).at(0).toBool());
 }
 
-TEST(OperationRunner, ForwardsLinesAndProgressAndWaitsForMessageBoxes)
+TEST(BoardQueue, ForwardsLinesAndProgressAndWaitsForMessageBoxes)
 {
-    OperationRunner runner;
-    QSignalSpy lines(&runner, &OperationRunner::lineChanged);
-    QSignalSpy progress(&runner, &OperationRunner::progressChanged);
+    BoardQueue queue;
+    QSignalSpy lines(&queue, &BoardQueue::lineChanged);
+    QSignalSpy progress(&queue, &BoardQueue::progressChanged);
     bool boxOnCallersThread = false;
     QString boxText;
-    runner.setMessageBoxHandler([&](const QString &text, MessageIcon icon) {
+    queue.setMessageBoxHandler([&](QObject *, const QString &text, MessageIcon icon) {
         boxOnCallersThread = QThread::currentThread() == qApp->thread();
         boxText = icon == MessageIcon::Error ? text : QString();
     });
     bool afterBox = false;
     bool done = false;
-    runner.start(
+    queue.start(
         [&](Reporter &reporter) {
             reporter.setLine(1, QStringLiteral("Checking"));
             reporter.progress(3, 80);
@@ -69,49 +70,84 @@ TEST(OperationRunner, ForwardsLinesAndProgressAndWaitsForMessageBoxes)
     EXPECT_TRUE(boxOnCallersThread);
     EXPECT_TRUE(afterBox);
     ASSERT_EQ(lines.count(), 1);
-    EXPECT_EQ(lines.at(0).at(0).toInt(), 1);
-    EXPECT_EQ(lines.at(0).at(1).toString(), QStringLiteral("Checking"));
+    EXPECT_EQ(lines.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(lines.at(0).at(2).toString(), QStringLiteral("Checking"));
     ASSERT_EQ(progress.count(), 1);
-    EXPECT_EQ(progress.at(0).at(1).toInt(), 80);
+    EXPECT_EQ(progress.at(0).at(2).toInt(), 80);
 }
 
-TEST(OperationRunner, ResultsReachOnlyAWindowThatStillExists)
+TEST(BoardQueue, ResultsReachOnlyAWindowThatStillExists)
 {
-    OperationRunner runner;
+    BoardQueue queue;
     auto window = std::make_unique<QObject>();
     auto stays = std::make_unique<QObject>();
     std::atomic<bool> release{false};
     int delivered = 0;
-    int keptResult = 0;
-    runner.run(window.get(), [&](Reporter &) { while (!release) QThread::yieldCurrentThread(); return 1; },
-               [&](int) { ++delivered; });
-    runner.run(stays.get(), [](Reporter &) { return 42; }, [&](int result) { keptResult = result; });
-    window.reset();   // closed while its operation runs
+    int kept = 0;
+    queue.start([&](Reporter &) { while (!release) QThread::yieldCurrentThread(); }, window.get(), [&] { ++delivered; });
+    queue.start([](Reporter &) {}, stays.get(), [&] { ++kept; });
+    window.reset();   // closed while its job runs
     release = true;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !runner.busy(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !queue.busy(); }, 5000));
     EXPECT_EQ(delivered, 0);
-    EXPECT_EQ(keptResult, 42);
+    EXPECT_EQ(kept, 1);
 }
 
-TEST(OperationRunner, CancelStopsTheRunningAndQueuedJobsButNotLaterOnes)
+// Waits until cancelled (at most a second); says in its first line how it ended.
+void waitForCancel(Reporter &reporter, std::atomic<bool> &started)
 {
-    OperationRunner runner;
+    started = true;
+    for (int wait = 0; wait < 500 && !reporter.cancelled(); ++wait)
+        QThread::msleep(2);
+    reporter.setLine(0, reporter.cancelled() ? QStringLiteral("Operation cancelled.") : QStringLiteral("Done."));
+}
+
+TEST(BoardQueue, CancelStopsOnlyTheRunningJob)
+{
+    BoardQueue queue;
     std::atomic<bool> started{false};
     std::vector<bool> sawCancel;
-    const auto job = [&](Reporter &reporter) {
-        started = true;
-        for (int wait = 0; wait < 500 && !reporter.cancelled(); ++wait)
-            QThread::msleep(2);
-        return reporter.cancelled();
-    };
-    const auto keep = [&](bool cancelled) { sawCancel.push_back(cancelled); };
-    runner.run(nullptr, job, keep);
-    runner.run(nullptr, [](Reporter &reporter) { return reporter.cancelled(); }, keep);
+    const auto record = [&](Reporter &reporter) { sawCancel.push_back(reporter.cancelled()); };
+    queue.start([&](Reporter &reporter) { waitForCancel(reporter, started); record(reporter); });
+    queue.start(record);
     ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 5000));
-    runner.cancel();
-    runner.run(nullptr, [](Reporter &reporter) { return reporter.cancelled(); }, keep);
+    queue.cancel();
+    queue.start(record);
     EXPECT_TRUE(QTest::qWaitFor([&] { return sawCancel.size() == 3; }, 5000));
-    EXPECT_EQ(sawCancel, (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(sawCancel, (std::vector<bool>{true, false, false}));
+}
+
+TEST(BoardQueue, AbandonCancelsThatOwnersJobsAndTellsHowTheyEnded)
+{
+    BoardQueue queue;
+    QSignalSpy abandoned(&queue, &BoardQueue::abandonedJobEnded);
+    auto dialog = std::make_unique<QObject>();
+    QObject window;
+    std::atomic<bool> started{false};
+    bool dialogTold = false;
+    bool windowCancelled = true;
+    queue.start([&](Reporter &reporter) { waitForCancel(reporter, started); }, dialog.get(), [&] { dialogTold = true; });
+    queue.start([&](Reporter &reporter) { windowCancelled = reporter.cancelled(); }, &window);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }, 5000));
+    EXPECT_TRUE(queue.runs(dialog.get()));
+    queue.abandon(dialog.get());
+    dialog.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !queue.busy(); }, 5000));
+    ASSERT_EQ(abandoned.count(), 1);
+    EXPECT_EQ(abandoned.at(0).at(0).toString(), QStringLiteral("Operation cancelled."));
+    EXPECT_TRUE(abandoned.at(0).at(2).toBool());
+    EXPECT_FALSE(dialogTold);
+    EXPECT_FALSE(windowCancelled) << "another owner's job runs as submitted";
+}
+
+TEST(BoardQueue, HoldsTheSessionsPortAndSpeed)
+{
+    BoardQueue queue(SerialSettings{3, 4800});
+    EXPECT_EQ(queue.settings().port, 3);
+    EXPECT_EQ(queue.settings().speed, 4800);
+    queue.setSettings({5, 9600});
+    EXPECT_EQ(queue.settings().port, 5);
+    EXPECT_EQ(queue.settings().speed, 9600);
 }
 
 } // namespace
