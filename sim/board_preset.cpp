@@ -75,6 +75,7 @@ void presetConfiguredBoard(BoardSim &board, const std::tm &local)
 {
     for (const RegisterValue &entry : clockRegisters(local))
         board.setRegister(entry.reg, entry.value);
+    board.setClockRunning(true);
     for (const RegisterValue &entry : configuredParameters())
         board.setRegister(entry.reg, entry.value);
     for (const RegisterValue &entry : informationRegisters())

@@ -33,8 +33,8 @@ std::span<const RegisterValue> configuredParameters();
 std::span<const RegisterValue> informationRegisters();
 std::span<const RegisterValue> informationVariables();
 
-// The clock of `local`, the configured parameters and the information, into the board's
-// registers and variables.
+// The clock of `local`, running from now on, the configured parameters and the information,
+// into the board's registers and variables.
 void presetConfiguredBoard(BoardSim &board, const std::tm &local);
 
 } // namespace kestrix::sim

@@ -110,14 +110,47 @@ Reply BoardProtocol::memoryAccess(std::string_view frame)
         std::string_view rest = frame.size() > 4 ? frame.substr(4) : std::string_view();
         if (!number || (!kind.isWrite && !rest.empty()))
             return {};
+        const std::optional<uint8_t> value = kind.isWrite ? hexValue(rest) : std::nullopt;
+        if (kind.isRegister && BoardClock::holds(*number))
+            return {ReplyKind::Byte, std::string(1, static_cast<char>(clockAccess(*number, value)))};
         uint8_t &cell = kind.isRegister ? registers[*number] : variables[*number];
-        if (kind.isWrite) {
-            if (std::optional<uint8_t> value = hexValue(rest))
-                cell = *value;
-        }
+        if (value)
+            cell = *value;
         return {ReplyKind::Byte, std::string(1, static_cast<char>(cell))};
     }
     return {};
+}
+
+// A write sets the clock's register and starts the clock; either way the answer is the byte the
+// register holds then.
+uint8_t BoardProtocol::clockAccess(int n, std::optional<uint8_t> value)
+{
+    const BoardClock::Clock::time_point now = BoardClock::Clock::now();
+    if (value) {
+        clock.write(n, *value, now);
+        clock.setRunning(true, now);
+    }
+    return clock.read(n, now);
+}
+
+uint8_t BoardProtocol::readRegister(int n) const
+{
+    if (n < 0 || n >= MemorySize)
+        return 0;
+    return BoardClock::holds(n) ? clock.read(n, BoardClock::Clock::now()) : registers[n];
+}
+
+void BoardProtocol::setRegister(int n, uint8_t value)
+{
+    if (n < 0 || n >= MemorySize)
+        return;
+    if (!BoardClock::holds(n)) {
+        registers[n] = value;
+        return;
+    }
+    const BoardClock::Clock::time_point now = BoardClock::Clock::now();
+    clock.setRunning(false, now);
+    clock.write(n, value, now);
 }
 
 } // namespace kestrix::sim

@@ -1,9 +1,12 @@
 #pragma once
-// The board's side of the protocols: its memory and what it answers to one frame. Knows nothing
-// of terminals, threads or faults.
+// The board's side of the protocols: its memory, its clock and what it answers to one frame.
+// Knows nothing of terminals, threads or faults.
+
+#include "board_clock.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,16 +25,24 @@ public:
 
     BoardProtocol();
 
-    // Executes one frame (its bytes before the CR) and returns what the board answers.
+    // Executes one frame (its bytes before the CR) and returns what the board answers. A write
+    // to a clock register sets the clock and starts it.
     Reply respond(std::string_view frame);
 
-    std::array<uint8_t, MemorySize> registers;
+    // A register as a read finds it: the clock's registers as it shows now.
+    uint8_t readRegister(int n) const;
+    // Stores a byte as it is, bypassing the protocol: a clock register set so stops the clock.
+    void setRegister(int n, uint8_t value);
+
+    BoardClock clock;
+    std::array<uint8_t, MemorySize> registers;  // the clock's are in `clock`
     std::array<uint8_t, MemorySize> variables;
     std::string software;
     std::string hardware;
 
 private:
     Reply memoryAccess(std::string_view frame);
+    uint8_t clockAccess(int n, std::optional<uint8_t> value);
 };
 
 } // namespace kestrix::sim

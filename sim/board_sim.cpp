@@ -389,15 +389,19 @@ void BoardSim::setVersions(std::string software, std::string hardware)
 void BoardSim::setRegister(int n, uint8_t value)
 {
     std::lock_guard lock(d->mutex);
-    if (auto *target = cell(d->board.registers, n))
-        *target = value;
+    d->board.setRegister(n, value);
 }
 
 uint8_t BoardSim::registerValue(int n) const
 {
     std::lock_guard lock(d->mutex);
-    auto *source = cell(d->board.registers, n);
-    return source ? *source : 0;
+    return d->board.readRegister(n);
+}
+
+void BoardSim::setClockRunning(bool running)
+{
+    std::lock_guard lock(d->mutex);
+    d->board.clock.setRunning(running, std::chrono::steady_clock::now());
 }
 
 void BoardSim::setVariable(int n, uint8_t value)

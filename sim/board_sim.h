@@ -62,8 +62,13 @@ public:
     void setVersions(std::string software, std::string hardware);
     // Registers (start 0xFF, unset) and variables (start 0), numbered 000-999. Numbers outside
     // that range are ignored by the setters and read as 0.
+    // Registers 000-006 are the board's clock (see board_clock.h): a write over the line ("W000"
+    // to "W006") sets it and it runs from then on, as on a board. setRegister() on them stops
+    // the clock at what it set, so that a test reads back exactly that; setClockRunning(true)
+    // starts it from there.
     void setRegister(int n, uint8_t value);
     uint8_t registerValue(int n) const;
+    void setClockRunning(bool running);
     void setVariable(int n, uint8_t value);
     uint8_t variable(int n) const;
     void setFaults(const Faults &faults);

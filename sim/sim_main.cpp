@@ -56,7 +56,12 @@ const char Usage[] =
     "                       (110=06 sets register 110 to 0x06); empty lines and lines starting\n"
     "                       with # are skipped\n"
     "  --device-file PATH   write the device path into PATH once serving\n"
-    "  --help               show this text\n";
+    "  --help               show this text\n"
+    "\n"
+    "The clock in registers 000-006 runs with real time, as a board's does: on from the time\n"
+    "it starts with, and after a write of W000-W006 on from the time written; reads of\n"
+    "R000-R006 give the time then. A clock whose registers do not all hold a valid time, as\n"
+    "a blank board's, stands still.\n";
 
 // Options in order; nullopt (after a message on standard error) when they make no sense.
 std::optional<Options> parseOptions(int argc, char **argv)
@@ -249,6 +254,7 @@ int main(int argc, char **argv)
         for (const RegisterValue &entry : *registers)
             board.setRegister(entry.reg, entry.value);
     }
+    board.setClockRunning(true);
 
     const sigset_t quitSignals = blockQuitSignals();
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <array>
 #include <ctime>
 #include <fcntl.h>
 #include <future>
@@ -18,6 +19,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace kestrix::sim;
@@ -29,6 +31,7 @@ namespace {
 constexpr milliseconds FrameWait{2000};
 constexpr milliseconds AnswerWait{2000};
 constexpr milliseconds SilenceWait{300};  // long enough for an answer that is not coming
+constexpr milliseconds ClockWait{1100};   // more than a second, so a running clock moves on
 
 // The utility's end of the line: raw 8-bit at a chosen speed.
 class Line {
@@ -408,6 +411,130 @@ TEST_F(BoardSimTest, ConfiguredBoardAnswersItsInformation)
         {"R433\r", "\xf4"}, {"R440\r", "\xfe"}, {"r021\r", "\x02"}, {"r030\r", "\x8c"}, {"R417\r", "\xff"}};
     for (const auto &[frame, answer] : reads)
         EXPECT_EQ(line->query(frame, 1), answer) << printable(frame);
+}
+
+// The clock's registers 000-006: seconds, minutes, hours, weekday, day, month, year.
+using ClockBytes = std::array<uint8_t, 7>;
+
+struct ClockSetting {
+    const char *name;
+    ClockBytes set;
+    bool throughLine;                // written as W000-W006, or with setRegister()
+    bool runs;
+    std::array<uint8_t, 4> nextDay;  // weekday, day, month and year once midnight has passed
+};
+
+int decimal(uint8_t byte)
+{
+    return (byte >> 4) * 10 + (byte & 0x0F);
+}
+
+// What the clock shows `elapsed` whole seconds (less than a day) after it was set.
+ClockBytes shownAfter(const ClockSetting &row, long long elapsed)
+{
+    if (!row.runs)
+        return row.set;
+    long long time = decimal(row.set[0]) + 60LL * decimal(row.set[1]) + 3600LL * decimal(row.set[2]) + elapsed;
+    ClockBytes shown = row.set;
+    if (time >= 24 * 3600) {
+        time -= 24 * 3600;
+        std::copy(row.nextDay.begin(), row.nextDay.end(), shown.begin() + 3);
+    }
+    shown[0] = clockByte(int(time % 60));
+    shown[1] = clockByte(int(time / 60 % 60));
+    shown[2] = clockByte(int(time / 3600));
+    return shown;
+}
+
+std::string clockText(const ClockBytes &bytes)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "%02x:%02x:%02x wd %02x %02x.%02x.%02x", bytes[2], bytes[1], bytes[0],
+                  bytes[3], bytes[4], bytes[5], bytes[6]);
+    return text;
+}
+
+// R000-R006 in one second of the clock: read again while the seconds changed meanwhile.
+std::optional<ClockBytes> readClock(Line &line)
+{
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ClockBytes bytes{};
+        for (int reg = 0; reg < 7; ++reg) {
+            const std::string answer = line.query("R00" + std::to_string(reg) + "\r", 1);
+            if (answer.size() != 1)
+                return std::nullopt;
+            bytes[size_t(reg)] = uint8_t(answer[0]);
+        }
+        if (line.query("R000\r", 1) == std::string(1, char(bytes[0])))
+            return bytes;
+    }
+    return std::nullopt;
+}
+
+// A clock set over the line runs on from the time written, through the ends of minutes, hours,
+// days, months, years and the week; set directly, or holding no valid time, it stands.
+TEST(BoardClock, RunsFromTheTimeItWasSet)
+{
+    const ClockSetting rows[] = {
+        {"a plain second", {0x09, 0x05, 0x14, 0x06, 0x05, 0x12, 0x26}, true, true, {0x07, 0x06, 0x12, 0x26}},
+        {"end of January", {0x59, 0x59, 0x23, 0x06, 0x31, 0x01, 0x26}, true, true, {0x07, 0x01, 0x02, 0x26}},
+        {"end of February", {0x59, 0x59, 0x23, 0x06, 0x28, 0x02, 0x26}, true, true, {0x07, 0x01, 0x03, 0x26}},
+        {"leap day follows", {0x59, 0x59, 0x23, 0x01, 0x28, 0x02, 0x28}, true, true, {0x02, 0x29, 0x02, 0x28}},
+        {"end of a leap February", {0x59, 0x59, 0x23, 0x02, 0x29, 0x02, 0x28}, true, true, {0x03, 0x01, 0x03, 0x28}},
+        {"end of April", {0x59, 0x59, 0x23, 0x04, 0x30, 0x04, 0x26}, true, true, {0x05, 0x01, 0x05, 0x26}},
+        {"end of the year", {0x59, 0x59, 0x23, 0x04, 0x31, 0x12, 0x26}, true, true, {0x05, 0x01, 0x01, 0x27}},
+        {"end of 2099", {0x59, 0x59, 0x23, 0x04, 0x31, 0x12, 0x99}, true, true, {0x05, 0x01, 0x01, 0x00}},
+        {"Sunday as 7", {0x59, 0x59, 0x23, 0x07, 0x06, 0x12, 0x26}, true, true, {0x01, 0x07, 0x12, 0x26}},
+        {"Sunday as 0", {0x59, 0x59, 0x23, 0x00, 0x06, 0x12, 0x26}, true, true, {0x01, 0x07, 0x12, 0x26}},
+        {"set directly", {0x59, 0x59, 0x23, 0x04, 0x31, 0x12, 0x26}, false, false, {}},
+        {"day 32", {0x59, 0x59, 0x23, 0x04, 0x32, 0x12, 0x26}, true, false, {}},
+    };
+    struct Board {
+        BoardSim sim;
+        std::unique_ptr<Line> line;
+        steady_clock::time_point setFrom;  // before the seconds were written
+        steady_clock::time_point setBy;    // after their answer
+    };
+    std::vector<std::unique_ptr<Board>> boards;
+    for (const ClockSetting &row : rows) {
+        SCOPED_TRACE(row.name);
+        Board &board = *boards.emplace_back(std::make_unique<Board>());
+        ASSERT_TRUE(board.sim.start());
+        board.line = std::make_unique<Line>(board.sim.devicePath());
+        ASSERT_TRUE(board.line->isOpen() && board.line->setSpeed(B9600));
+        // The seconds last: their write starts the clock's second.
+        for (int reg : {1, 2, 3, 4, 5, 6, 0}) {
+            const uint8_t value = row.set[size_t(reg)];
+            board.setFrom = steady_clock::now();
+            if (!row.throughLine) {
+                board.sim.setRegister(reg, value);
+                continue;
+            }
+            char frame[16];
+            std::snprintf(frame, sizeof frame, "W%03d%02X\r", reg, value);
+            ASSERT_EQ(board.line->query(frame, 1), std::string(1, char(value))) << frame;
+        }
+        board.setBy = steady_clock::now();
+    }
+    std::this_thread::sleep_for(ClockWait);
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].name);
+        Board &board = *boards[i];
+        const steady_clock::time_point before = steady_clock::now();
+        const std::optional<ClockBytes> shown = readClock(*board.line);
+        const steady_clock::time_point after = steady_clock::now();
+        ASSERT_TRUE(shown);
+        // The whole seconds the clock ran: at least from the last answer to the first read,
+        // at most from before the seconds' write to the last answer.
+        const long long least = floor<seconds>(before - board.setBy).count();
+        const long long most = floor<seconds>(after - board.setFrom).count();
+        ASSERT_GE(least, 1);
+        bool matched = false;
+        for (long long elapsed = least; elapsed <= most && !matched; ++elapsed)
+            matched = *shown == shownAfter(rows[i], elapsed);
+        EXPECT_TRUE(matched) << clockText(*shown) << ", expected " << clockText(shownAfter(rows[i], least))
+                             << " to " << clockText(shownAfter(rows[i], most));
+    }
 }
 
 // The program starts configured, its clock on local time, unless told to start blank.
