@@ -15,9 +15,6 @@ namespace kestrix::testing {
 
 namespace {
 
-// Long enough for a scan of every port at every speed.
-constexpr int ProgramWaitMs = 120000;
-
 void dropToNobody()
 {
     if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(NobodyGroup) != 0 || ::setuid(NobodyUser) != 0))
@@ -72,7 +69,7 @@ CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, ChildSet
     elapsed.start();
     startCli(process, data, arguments, std::move(setup));
     CliRun run;
-    if (!process.waitForStarted() || !process.waitForFinished(ProgramWaitMs)) {
+    if (!process.waitForStarted() || !process.waitForFinished(Timeout::ProcessRun)) {
         process.kill();
         process.waitForFinished();
         ADD_FAILURE() << "kestrix-cli did not run to its end: " << process.errorString().toStdString();

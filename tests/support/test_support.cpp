@@ -55,7 +55,7 @@ QString ScratchDataDir::readConfig() const
 
 std::vector<std::string> received(const sim::BoardSim &board, size_t expected)
 {
-    board.waitForFrames(expected, std::chrono::seconds(1));
+    board.waitForFrames(expected, Timeout::BoardFrames);
     return board.frameTexts();
 }
 

@@ -5,6 +5,7 @@
 #include "base/config_file.h"
 #include "comm/serial_settings.h"
 #include "board_sim.h"
+#include "support/timeouts.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

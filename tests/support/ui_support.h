@@ -4,6 +4,7 @@
 // and a screen of a given size.
 
 #include "base/language.h"
+#include "support/timeouts.h"
 #include "widgets/localize.h"
 
 #include <QApplication>
@@ -59,7 +60,7 @@ private:
 inline void whenModalOpens(std::function<void(QWidget *)> action)
 {
     auto *poll = new QTimer;
-    poll->setInterval(20);
+    poll->setInterval(Interval::ModalPoll.ms);
     QObject::connect(poll, &QTimer::timeout, [poll, action] {
         if (QWidget *modal = QApplication::activeModalWidget()) {
             poll->stop();
@@ -157,7 +158,7 @@ inline bool onScreenOfAtLeast(QSize size)
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
                 {QStringLiteral("--gtest_filter=%1.%2").arg(QString::fromUtf8(test->test_suite_name()), QString::fromUtf8(test->name()))});
-    if (!child.waitForFinished(120000)) {
+    if (!child.waitForFinished(Timeout::ProcessRun)) {
         child.kill();
         child.waitForFinished();
         ADD_FAILURE() << "the test on the larger screen did not end";
