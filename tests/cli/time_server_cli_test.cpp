@@ -1,110 +1,67 @@
-// kestrix-cli time-server: against a responder in this process (the times printed, the seven
-// frames of an upload, the defaults of config.ini, a silent server, refused options), and against
-// a real Time Protocol server, xinetd's built-in one, compared with the system clock and rdate.
+// kestrix-cli time-server: against the simulated time server, which answers on a thread of its
+// own while the test waits for the child (the times printed, the seven frames of an upload, the
+// defaults of config.ini, a silent server, refused options), and against a real Time Protocol
+// server, xinetd's built-in one, compared with the system clock and rdate.
 
 #include "support/process_support.h"
 #include "support/test_support.h"
+#include "time_server_sim.h"
 
 #include <QDateTime>
-#include <QNetworkDatagram>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::CliRun;
+using kt::runCli;
+namespace Timeout = kt::Timeout;
+namespace Interval = kt::Interval;
 
 namespace {
 
 const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 // The check, and the preamble before the upload opens the port.
 constexpr size_t EnvelopeFrames = 3;
-constexpr int ChildWaitMs = 60000;
-// 3600000000 s after 1900: Wednesday 2014-01-29 16:00:00 UTC.
-const QByteArray Reply = QByteArray::fromHex("d693a400");
+// The client gives a silent server 10 s; the run takes at least this long.
+constexpr qint64 SilentServerRunMs = 9000;
+// The simulated server's answer, 3600000000 s after 1900: Wednesday 2014-01-29 16:00:00 UTC.
 const QString ServerLine = QStringLiteral("Server time: 2014-01-29 16:00:00 UTC");
 
-// A Time Protocol server on the loopback: answers each request with `reply`, or not at all.
-class Responder {
-public:
-    explicit Responder(const QHostAddress &address = QHostAddress(QHostAddress::LocalHost))
-    {
-        bound = socket.bind(address, 0);
-        QObject::connect(&socket, &QUdpSocket::readyRead, [this] { answer(); });
-    }
-
-    QString address() const
-    {
-        const QHostAddress host = socket.localAddress();
-        const QString name = host.protocol() == QAbstractSocket::IPv6Protocol ? "[" + host.toString() + "]" : host.toString();
-        return name + u':' + QString::number(socket.localPort());
-    }
-
-    bool bound = false;
-    bool silent = false;
-    int requests = 0;
-
-private:
-    void answer()
-    {
-        while (socket.hasPendingDatagrams()) {
-            const QNetworkDatagram request = socket.receiveDatagram();
-            ++requests;
-            if (!silent)
-                socket.writeDatagram(Reply, request.senderAddress(), request.senderPort());
-        }
-    }
-
-    QUdpSocket socket;
-};
-
-// Runs kestrix-cli while this process's event loop serves the responder.
-CliRun runServed(const kt::ScratchDataDir &data, const QStringList &arguments)
-{
-    QProcess process;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    kt::startCli(process, data, arguments);
-    CliRun run;
-    if (!process.waitForStarted()
-        || !QTest::qWaitFor([&process] { return process.state() == QProcess::NotRunning; }, ChildWaitMs)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "kestrix-cli did not run to its end";
-        return run;
-    }
-    run.elapsedMs = elapsed.elapsed();
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
+// The simulated time server on 127.0.0.1, answering 3600000000.
 class TimeServerCli : public ::testing::Test {
 protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(server.start("127.0.0.1", 0, &error)) << error;
+        server.setSeconds(sim::SampleServerSeconds);
+    }
+
+    QString serverAddress() const { return QString::fromStdString(server.address()); }
+
     kt::ScratchDataDir data;
-    Responder responder;
+    sim::TimeServerSim server;
 };
 
 TEST_F(TimeServerCli, PrintShowsTheServersTimeAndTheZonesFieldsAndSendsNothing)
 {
     const auto board = kt::startBoardOn(3, 9600);
     ASSERT_TRUE(board);
-    ASSERT_TRUE(responder.bound);
-    const CliRun run = runServed(data, QStringList{"time-server", "--server", responder.address(), "--timezone", "1", "--print"} + OnBoard);
+    const CliRun run = runCli(data, QStringList{"time-server", "--server", serverAddress(), "--timezone", "1", "--print"} + OnBoard);
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, ServerLine + "\nBoard time: 17:00:00 weekday 03 29.01.14 (UTC+1)\n") << run;
-    EXPECT_EQ(responder.requests, 1);
+    EXPECT_EQ(server.requestCount(), 1);
     EXPECT_TRUE(board->frameTexts().empty());
 
-    Responder ipv6{QHostAddress(QHostAddress::LocalHostIPv6)};
-    if (!ipv6.bound)
+    sim::TimeServerSim ipv6;
+    if (!ipv6.start("::1"))
         GTEST_SKIP() << "no IPv6 loopback here";
-    const CliRun overIpv6 = runServed(data, {"time-server", "--server", ipv6.address(), "--timezone", "-12", "--print"});
+    ipv6.setSeconds(sim::SampleServerSeconds);
+    const CliRun overIpv6 = runCli(data, {"time-server", "--server", QString::fromStdString(ipv6.address()), "--timezone", "-12", "--print"});
     EXPECT_EQ(overIpv6.exitCode, 0) << overIpv6;
     EXPECT_EQ(overIpv6.out, ServerLine + "\nBoard time: 04:00:00 weekday 03 29.01.14 (UTC-12)\n") << overIpv6;
 }
@@ -113,7 +70,7 @@ TEST_F(TimeServerCli, UploadSendsTheSevenFieldsWithoutDls)
 {
     const auto board = kt::startBoardOn(3, 9600);
     ASSERT_TRUE(board);
-    const CliRun run = runServed(data, QStringList{"time-server", "--server", responder.address(), "--timezone", "1"} + OnBoard);
+    const CliRun run = runCli(data, QStringList{"time-server", "--server", serverAddress(), "--timezone", "1"} + OnBoard);
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, ServerLine + "\nBoard time: 17:00:00 weekday 03 29.01.14 (UTC+1)\nTime & Date Uploaded.\n") << run;
     const std::vector<std::string> frames = kt::received(*board, EnvelopeFrames + 7);
@@ -124,17 +81,17 @@ TEST_F(TimeServerCli, UploadSendsTheSevenFieldsWithoutDls)
 
 TEST_F(TimeServerCli, ServerAndTimeZoneDefaultToConfigIni)
 {
-    data.writeConfig("[Settings]\nNTPServer1=" + responder.address() + "\nTimeZone=-3\n");
-    const CliRun run = runServed(data, {"time-server", "--print"});
+    data.writeConfig("[Settings]\nNTPServer1=" + serverAddress() + "\nTimeZone=-3\n");
+    const CliRun run = runCli(data, {"time-server", "--print"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, ServerLine + "\nBoard time: 13:00:00 weekday 03 29.01.14 (UTC-3)\n") << run;
-    EXPECT_EQ(responder.requests, 1);
+    EXPECT_EQ(server.requestCount(), 1);
 }
 
 TEST_F(TimeServerCli, AnsweredButThePortCannotBeOpenedExitsTwo)
 {
     data.writeConfig("[Settings]\n");   // COM3 is a device that does not exist
-    const CliRun run = runServed(data, QStringList{"time-server", "--server", responder.address()} + OnBoard);
+    const CliRun run = runCli(data, QStringList{"time-server", "--server", serverAddress()} + OnBoard);
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.out.startsWith(ServerLine)) << run;
 }
@@ -143,13 +100,13 @@ TEST_F(TimeServerCli, ASilentServerIsUnavailableAfterTheTimeOutAndNothingIsSent)
 {
     const auto board = kt::startBoardOn(3, 9600);
     ASSERT_TRUE(board);
-    responder.silent = true;
-    const CliRun run = runServed(data, QStringList{"time-server", "--server", responder.address()} + OnBoard);
+    server.setMode(sim::TimeServerSim::Mode::Silent);
+    const CliRun run = runCli(data, QStringList{"time-server", "--server", serverAddress()} + OnBoard);
     EXPECT_EQ(run.exitCode, 1) << run;
-    EXPECT_GE(run.elapsedMs, 9000) << run;
+    EXPECT_GE(run.elapsedMs, SilentServerRunMs) << run;
     EXPECT_TRUE(run.err.contains("NTP Server Unvailable!")) << run;
     EXPECT_TRUE(run.out.isEmpty()) << run;
-    EXPECT_EQ(responder.requests, 1);
+    EXPECT_EQ(server.requestCount(), 1);
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
@@ -161,12 +118,12 @@ TEST_F(TimeServerCli, BadAddressesTimeZonesAndNoServerAreUsageErrors)
         {"--timezone", "one"},       {},   // no server given, none in config.ini
     };
     for (const QStringList &arguments : wrong) {
-        const QStringList server = arguments.value(0) == "--server" ? QStringList{} : QStringList{"--server", responder.address()};
-        const CliRun run = runServed(data, QStringList{"time-server", "--print"} + (arguments.isEmpty() ? arguments : server + arguments));
+        const QStringList server = arguments.value(0) == "--server" ? QStringList{} : QStringList{"--server", serverAddress()};
+        const CliRun run = runCli(data, QStringList{"time-server", "--print"} + (arguments.isEmpty() ? arguments : server + arguments));
         EXPECT_EQ(run.exitCode, 3) << arguments.join(' ').toStdString() << run;
         EXPECT_TRUE(run.out.isEmpty()) << run;
     }
-    EXPECT_EQ(responder.requests, 0);
+    EXPECT_EQ(server.requestCount(), 0);
 }
 
 // xinetd's built-in time service (RFC 868 over UDP) on a free port of 127.0.0.1, as a child of
@@ -199,7 +156,7 @@ public:
     ~XinetdTimeService()
     {
         m_process.terminate();
-        if (!m_process.waitForFinished(5000))
+        if (!m_process.waitForFinished(Timeout::ProcessEnd))
             m_process.kill();
         m_process.waitForFinished();
     }
@@ -222,7 +179,7 @@ private:
         QUdpSocket socket;
         for (int attempt = 0; attempt < 50; ++attempt) {
             socket.writeDatagram(QByteArray(1, '\0'), QHostAddress::LocalHost, port);
-            if (socket.waitForReadyRead(200))
+            if (socket.waitForReadyRead(Interval::ServiceProbe))
                 return true;
         }
         return false;
@@ -289,7 +246,7 @@ TEST_F(TimeServerCliXinetd, AgreesWithRdate)
     environment.insert("TZ", "UTC");
     reference.setProcessEnvironment(environment);
     reference.start(rdate, {"-p", "-u", "-o", QString::number(service->port), "127.0.0.1"});
-    ASSERT_TRUE(reference.waitForFinished(30000));
+    ASSERT_TRUE(reference.waitForFinished(Timeout::ProcessRun));
     const QString printed = QString::fromLocal8Bit(reference.readAllStandardOutput());
     ASSERT_EQ(reference.exitCode(), 0) << printed.toStdString() << reference.readAllStandardError().toStdString();
     const QDateTime byRdate = rdateTimeOf(printed);

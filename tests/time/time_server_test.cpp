@@ -1,15 +1,16 @@
 // Setting the clock from a time server: the conversion of the 32-bit answer, server addresses,
-// the client against a local responder (short replies, strangers, silence, two requests), and
-// the upload's frames.
+// the client against the simulated time server (short replies, strangers, silence, late answers,
+// two requests), and the upload's frames.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "time/time_server.h"
 #include "time/time_server_client.h"
+#include "time_server_sim.h"
 
-#include <QNetworkDatagram>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -17,6 +18,7 @@ namespace kt = kestrix::testing;
 using kt::received;
 using kt::Sm7;
 using kt::TestFrame;
+namespace Timeout = kt::Timeout;
 
 namespace {
 
@@ -61,41 +63,27 @@ TEST(ServerTime, AddressesMayCarryAPort)
         EXPECT_FALSE(parsed(bad)) << bad;
 }
 
-// A Time Protocol responder on a free local port that answers what it is told to.
-class Responder {
-public:
-    explicit Responder(QHostAddress address = QHostAddress::LocalHost)
-    {
-        EXPECT_TRUE(socket.bind(address, 0));
-        QObject::connect(&socket, &QUdpSocket::readyRead, [this] { answer(); });
-    }
-
-    ServerAddress server() const { return {socket.localAddress().toString(), socket.localPort()}; }
-
-    QByteArray reply = QByteArray::fromHex("d693a400");   // 3600000000
-    QUdpSocket *answerFrom = nullptr;                     // another socket that answers instead
-    bool silent = false;
-    int requests = 0;
-
-private:
-    void answer()
-    {
-        while (socket.hasPendingDatagrams()) {
-            const QNetworkDatagram request = socket.receiveDatagram();
-            ++requests;
-            EXPECT_EQ(request.data(), QByteArray(1, '\0'));
-            if (!silent)
-                (answerFrom ? answerFrom : &socket)->writeDatagram(reply, request.senderAddress(), request.senderPort());
-        }
-    }
-
-    QUdpSocket socket;
-};
-
+// The client against the simulated time server on 127.0.0.1, answering 3600000000. Every
+// request the client sends is one zero byte.
 class TimeServerClientTest : public ::testing::Test {
 protected:
-    bool waitForEnd() { return QTest::qWaitFor([this] { return client.outstanding() == 0; }, 15000); }
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(server.start("127.0.0.1", 0, &error)) << error;
+        server.setSeconds(sim::SampleServerSeconds);
+    }
 
+    void TearDown() override
+    {
+        for (const std::string &request : server.requests())
+            EXPECT_EQ(request, std::string(1, '\0'));
+    }
+
+    ServerAddress address() const { return {QString::fromStdString(server.host()), server.port()}; }
+    bool waitForEnd() { return QTest::qWaitFor([this] { return client.outstanding() == 0; }, Timeout::ServerExchange); }
+
+    sim::TimeServerSim server;
     TimeServerClient client;
     QSignalSpy replies{&client, &TimeServerClient::replied};
     QSignalSpy failures{&client, &TimeServerClient::failed};
@@ -103,21 +91,19 @@ protected:
 
 TEST_F(TimeServerClientTest, EachRepliedRequestGivesItsSecondsOnce)
 {
-    Responder responder;
-    client.request(responder.server());
-    client.request(responder.server());
+    client.request(address());
+    client.request(address());
     ASSERT_TRUE(waitForEnd());
     ASSERT_EQ(replies.size(), 2);
     EXPECT_EQ(replies[0][0].value<std::uint32_t>(), 3600000000u);
     EXPECT_EQ(failures.size(), 0);
-    EXPECT_EQ(responder.requests, 2);
+    EXPECT_EQ(server.requestCount(), 2);
 }
 
 TEST_F(TimeServerClientTest, AShortReplyIsTheServerUnavailable)
 {
-    Responder responder;
-    responder.reply = QByteArray::fromHex("d693a4");
-    client.request(responder.server());
+    server.setReply(std::string("\xd6\x93\xa4", 3));
+    client.request(address());
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(replies.size(), 0);
     ASSERT_EQ(failures.size(), 1);
@@ -126,11 +112,9 @@ TEST_F(TimeServerClientTest, AShortReplyIsTheServerUnavailable)
 
 TEST_F(TimeServerClientTest, RepliesFromOtherPortsAreIgnoredAndSilenceTimesOut)
 {
-    Responder responder;
-    QUdpSocket stranger;
-    ASSERT_TRUE(stranger.bind(QHostAddress::LocalHost, 0));
-    responder.answerFrom = &stranger;
-    client.request(responder.server(), 500);
+    std::string error;
+    ASSERT_TRUE(server.answerFrom("127.0.0.1", 0, &error)) << error;
+    client.request(address(), Timeout::ShortServerReply);
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(replies.size(), 0) << "a datagram from another port sets nothing";
     ASSERT_EQ(failures.size(), 1);
@@ -139,25 +123,54 @@ TEST_F(TimeServerClientTest, RepliesFromOtherPortsAreIgnoredAndSilenceTimesOut)
 
 TEST_F(TimeServerClientTest, RepliesFromAnotherAddressAreIgnored)
 {
-    Responder responder;
-    QUdpSocket stranger;
-    if (!stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), responder.server().port))
+    if (!server.answerFrom("127.0.0.2", server.port()))   // same port, another address
         GTEST_SKIP() << "127.0.0.2 cannot be bound here";
-    responder.answerFrom = &stranger;   // same port, another address
-    client.request(responder.server(), 500);
+    client.request(address(), Timeout::ShortServerReply);
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(replies.size(), 0);
     EXPECT_EQ(failures.size(), 1);
 }
 
+// An answer counts however late it comes within the request's time-out, and not after it.
+TEST_F(TimeServerClientTest, LateAnswersCountOnlyWithinTheTimeOut)
+{
+    struct Case {
+        const char *name;
+        std::chrono::milliseconds delay;
+        int timeoutMs;
+        bool replied;
+        qint64 soonestEndMs;   // a reply cannot come before the server sends it
+    };
+    const Case cases[] = {
+        {"late, in time", std::chrono::milliseconds(300), TimeServerClient::DefaultTimeoutMs, true, 300},
+        {"after the time-out", std::chrono::milliseconds(3000), Timeout::ShortServerReply, false, 0},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        replies.clear();
+        failures.clear();
+        server.setAnswerDelay(row.delay);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        client.request(address(), row.timeoutMs);
+        ASSERT_TRUE(waitForEnd());
+        EXPECT_EQ(replies.size(), row.replied ? 1 : 0);
+        EXPECT_EQ(failures.size(), row.replied ? 0 : 1);
+        EXPECT_GE(elapsed.elapsed(), row.soonestEndMs);
+    }
+}
+
 TEST_F(TimeServerClientTest, WorksOverIpv6)
 {
-    Responder responder(QHostAddress::LocalHostIPv6);
-    if (responder.server().port == 0)
+    sim::TimeServerSim ipv6;
+    if (!ipv6.start("::1"))
         GTEST_SKIP() << "no IPv6 loopback here";
-    client.request(*parseServerAddress(QStringLiteral("[::1]:%1").arg(responder.server().port)));
+    ipv6.setSeconds(sim::SampleServerSeconds);
+    client.request(*parseServerAddress(QString::fromStdString(ipv6.address())));
     ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(replies.size(), 1);
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_EQ(replies[0][0].value<std::uint32_t>(), 3600000000u);
+    EXPECT_EQ(ipv6.requests(), std::vector<std::string>{std::string(1, '\0')});
 }
 
 TEST(ServerTimeUpload, SendsTheSevenRegistersWithTenMillisecondsAndNoDls)
@@ -167,7 +180,12 @@ TEST(ServerTimeUpload, SendsTheSevenRegistersWithTenMillisecondsAndNoDls)
     ASSERT_TRUE(board);
     RecordingSleeper sleeper;
     RecordingReporter reporter;
-    EXPECT_EQ(uploadServerTime(serverClockFields(3600000000u, 1), {3, 9600}, reporter, sleeper), Outcome::Completed);
+    auto upload = [&](std::uint32_t seconds, int offset) {
+        const BoardJob<NoData> job = serverTimeUploadJob(serverClockFields(seconds, offset), serverTimeForm(false));
+        Operation operation({3, 9600}, reporter, job.texts.form, sleeper);
+        return operation.run(job).ending.outcome;
+    };
+    EXPECT_EQ(upload(3600000000u, 1), Outcome::Completed);
     EXPECT_EQ(received(*board, 10), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W00000\r", "W00100\r", "W00217\r",
                                                               "W00303\r", "W00429\r", "W00501\r", "W00614\r"}));
     const std::vector<int> pauses = sleeper.pauses();
@@ -176,7 +194,7 @@ TEST(ServerTimeUpload, SendsTheSevenRegistersWithTenMillisecondsAndNoDls)
 
     board->setFaults({.silent = true});
     board->clearFrames();
-    EXPECT_EQ(uploadServerTime(serverClockFields(0, 0), {3, 9600}, reporter, sleeper), Outcome::CommunicationFailed);
+    EXPECT_EQ(upload(0, 0), Outcome::CommunicationFailed);
     EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
 }
 
