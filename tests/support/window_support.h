@@ -27,7 +27,7 @@ protected:
     void clickAndWait(QPushButton *button)
     {
         QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, Timeout::DialogOperation));
     }
 
     ScratchDataDir data;
