@@ -1,6 +1,6 @@
-// The time-server dialog: its time zone and server lists, requests to a local responder and the
-// uploads of their replies (also after the dialog has closed), failures in the status line, and
-// the main window's button that opens it.
+// The time-server dialog: its time zone and server lists, requests to the simulated time server
+// and the uploads of their replies (also after the dialog has closed), failures in the status
+// line, and the main window's button that opens it.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "support/window_support.h"
@@ -8,59 +8,20 @@
 #include "app/velmora_dlg.h"
 #include "base/config_file.h"
 #include "time/ui/ntp_server_dlg.h"
+#include "time_server_sim.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QNetworkDatagram>
 #include <QPushButton>
-#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::childByNumber;
+namespace Timeout = kt::Timeout;
+using ServerMode = sim::TimeServerSim::Mode;
 
 namespace {
-
-// A Time Protocol responder on a free local port: answers at once, or holds the requests until
-// told to answer, or stays silent.
-class Responder {
-public:
-    Responder()
-    {
-        EXPECT_TRUE(socket.bind(QHostAddress::LocalHost, 0));
-        QObject::connect(&socket, &QUdpSocket::readyRead, [this] { receive(); });
-    }
-
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(socket.localPort()); }
-
-    void answerHeld()
-    {
-        for (const QNetworkDatagram &request : held)
-            socket.writeDatagram(reply, request.senderAddress(), request.senderPort());
-        held.clear();
-    }
-
-    enum class Mode { Answer, Hold, Silent } mode = Mode::Answer;
-    QByteArray reply = QByteArray::fromHex("d693a400");   // 3600000000: 2014-01-29 16:00:00 UTC
-    int requests = 0;
-
-private:
-    void receive()
-    {
-        while (socket.hasPendingDatagrams()) {
-            const QNetworkDatagram request = socket.receiveDatagram();
-            ++requests;
-            if (mode == Mode::Hold)
-                held.push_back(request);
-            else if (mode == Mode::Answer)
-                socket.writeDatagram(reply, request.senderAddress(), request.senderPort());
-        }
-    }
-
-    QUdpSocket socket;
-    std::vector<QNetworkDatagram> held;
-};
 
 // 3600000000 shifted by +1 hour, as the board receives it: no "DLS" follows.
 const std::vector<std::string> UploadFrames{kt::Sm7,    kt::TestFrame, kt::Sm7,    "W00000\r", "W00100\r",
@@ -70,7 +31,10 @@ class NtpServerDlg : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        writeConfig(QStringLiteral("NTPServer1=%1\nNTPServer1d=Local\n").arg(responder.address()));
+        std::string error;
+        ASSERT_TRUE(server.start("127.0.0.1", 0, &error)) << error;
+        server.setSeconds(sim::SampleServerSeconds);
+        writeConfig(QStringLiteral("NTPServer1=%1\nNTPServer1d=Local\n").arg(serverAddress()));
         board = kt::startBoardOn(3, 9600);
         ASSERT_TRUE(board);
     }
@@ -92,15 +56,17 @@ protected:
         QTest::mouseClick(childByNumber<QPushButton>(&dialog, CNTPServerDlg::UploadButton), Qt::LeftButton);
     }
 
-    bool waitForEnd() { return QTest::qWaitFor([this] { return requests->outstanding() == 0; }, 30000); }
+    bool waitForEnd() { return QTest::qWaitFor([this] { return requests->outstanding() == 0; }, Timeout::DialogOperation); }
+
+    QString serverAddress() const { return QString::fromStdString(server.address()); }
 
     QString uploadedStatus() const
     {
-        return "Status: Time 17:00:00 29.01.14 uploaded from " + responder.address() + ".";
+        return "Status: Time 17:00:00 29.01.14 uploaded from " + serverAddress() + ".";
     }
 
     kt::ScratchDataDir data;
-    Responder responder;
+    sim::TimeServerSim server;
     std::unique_ptr<sim::BoardSim> board;
     QWidget window;
     TimeServerRequests *requests = new TimeServerRequests(&window);
@@ -162,7 +128,7 @@ TEST_F(NtpServerDlg, RequestStoresTheZoneAndUploadsTheReplyWithoutDls)
     EXPECT_EQ(dialog->statusLine()->text(), "Status: Please Wait ...");
     EXPECT_EQ(configFile().read("Settings", "TimeZone"), "1");
     ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(responder.requests, 1);
+    EXPECT_EQ(server.requestCount(), 1);
     EXPECT_EQ(kt::received(*board, UploadFrames.size()), UploadFrames);
     EXPECT_EQ(board->frameTexts().size(), UploadFrames.size());
     EXPECT_EQ(dialog->statusLine()->text(), uploadedStatus());
@@ -174,7 +140,7 @@ TEST_F(NtpServerDlg, TwoQuickRequestsGiveTwoUploads)
     clickUpload(*dialog);
     clickUpload(*dialog);
     ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(responder.requests, 2);
+    EXPECT_EQ(server.requestCount(), 2);
     std::vector<std::string> twice = UploadFrames;
     twice.insert(twice.end(), UploadFrames.begin(), UploadFrames.end());
     EXPECT_EQ(kt::received(*board, twice.size()), twice);
@@ -185,26 +151,26 @@ TEST_F(NtpServerDlg, FailuresShowInTheStatusLineAndSendNothing)
 {
     struct Case {
         const char *name;
-        Responder::Mode mode;
-        QByteArray reply;
+        ServerMode mode;
+        std::string reply;
         QString server;
         const char *status;
     };
     const Case cases[] = {
-        {"silent server", Responder::Mode::Silent, {}, responder.address(), "Status: NTP Server Unvailable!"},
-        {"short reply", Responder::Mode::Answer, QByteArray::fromHex("d693a4"), responder.address(),
+        {"silent server", ServerMode::Silent, {}, serverAddress(), "Status: NTP Server Unvailable!"},
+        {"short reply", ServerMode::Answer, std::string("\xd6\x93\xa4", 3), serverAddress(),
          "Status: NTP Server Unvailable!"},
-        {"address without a port", Responder::Mode::Answer, {}, "127.0.0.1:0", "Status: NTP Server Unvailable!"},
+        {"address without a port", ServerMode::Answer, {}, "127.0.0.1:0", "Status: NTP Server Unvailable!"},
     };
-    requests->setTimeoutMs(500);
+    requests->setTimeoutMs(Timeout::ShortServerReply);
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);
-        responder.mode = row.mode;
-        responder.reply = row.reply;
+        server.setMode(row.mode);
+        server.setReply(row.reply);
         writeConfig("NTPServer1=" + row.server + "\n");
         auto dialog = openDialog();
         clickUpload(*dialog);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->statusLine()->text() == row.status; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->statusLine()->text() == row.status; }, Timeout::EventArrives));
         ASSERT_TRUE(waitForEnd());
     }
     EXPECT_TRUE(board->frameTexts().empty());
@@ -212,25 +178,25 @@ TEST_F(NtpServerDlg, FailuresShowInTheStatusLineAndSendNothing)
 
 TEST_F(NtpServerDlg, ABoardThatDoesNotAnswerLeavesTheTimeUnset)
 {
-    writeConfig(QStringLiteral("NTPServer1=%1\n").arg(responder.address()), 5);   // COM6: no device
+    writeConfig(QStringLiteral("NTPServer1=%1\n").arg(serverAddress()), 5);   // COM6: no device
     auto dialog = openDialog();
     clickUpload(*dialog);
     ASSERT_TRUE(waitForEnd());
-    EXPECT_EQ(responder.requests, 1);
+    EXPECT_EQ(server.requestCount(), 1);
     EXPECT_EQ(dialog->statusLine()->text(), "Status: The board did not answer; the time was not set.");
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(NtpServerDlg, AReplyAfterTheDialogClosedIsStillUploaded)
 {
-    responder.mode = Responder::Mode::Hold;
+    server.setMode(ServerMode::Hold);
     {
         auto dialog = openDialog();
         clickUpload(*dialog);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return responder.requests == 1; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return server.requestCount() == 1; }, Timeout::EventArrives));
         dialog->accept();
     }
-    responder.answerHeld();
+    server.answerHeld();
     ASSERT_TRUE(waitForEnd());
     EXPECT_EQ(kt::received(*board, UploadFrames.size()), UploadFrames);
 }
