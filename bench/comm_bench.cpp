@@ -419,15 +419,18 @@ int main(int argc, char **argv)
     // a download with a register unanswered, would measure something else: counted as a failure.
     ParameterValues values;
     int incomplete = 0;
+    auto runJob = [&](const auto &job) {
+        Operation operation(SerialSettings{BoardPort, 9600}, reporter, job.texts.form, realSleeper());
+        return operation.run(job);
+    };
     auto upload = [&](Group group) {
-        if (uploadGroup(group, values, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+        if (!runJob(groupUploadJob(group, values)).ending.completed())
             ++incomplete;
     };
     auto viewTimes = [&] { upload(Group::ViewTimes); };
     auto byteMap = [&] { upload(Group::ByteMap); };
     auto download = [&] {
-        const Download read = downloadConfiguration(SerialSettings{BoardPort, 9600}, reporter);
-        if (read.outcome != Outcome::Completed || read.unanswered > 0)
+        if (!runJob(downloadJob()).ending.completed())
             ++incomplete;
     };
     // The alarm download must give back every time the board was preset with.
@@ -465,8 +468,8 @@ int main(int argc, char **argv)
     };
     // A rate line on a channel the program opened, as a program using the library sends it.
     auto rateLine = [&](char expected) {
-        CComm channel;
-        if (channel.Open(BoardPort, 9600) != CComm::Opened) {
+        SerialChannel channel;
+        if (channel.Open(BoardPort, 9600) != SerialChannel::Opened) {
             ++incomplete;
             return;
         }

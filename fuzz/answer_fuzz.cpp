@@ -40,7 +40,7 @@ bool isBlank(char c)
 
 void checkAnswerText(const std::string &answer, int count)
 {
-    const std::string text = CComm::formatAnswer(answer.data(), int(answer.size()), count);
+    const std::string text = SerialChannel::formatAnswer(answer.data(), int(answer.size()), count);
     switch (count) {
     case 1: {
         check(text.size() >= 2 && text.size() <= 3);

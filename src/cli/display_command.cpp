@@ -80,8 +80,8 @@ int refused(const QString &message)
 int runOnBoard(const Options &options, const DisplayCall &call)
 {
     return withBoard(options, [&call](Operation &operation, const SerialSettings &settings) {
-        CComm &channel = operation.channel();
-        if (channel.Open(settings.port, settings.speed) != CComm::Opened)
+        SerialChannel &channel = operation.channel();
+        if (channel.Open(settings.port, settings.speed) != SerialChannel::Opened)
             return int(PortFailure);
         DisplayExchange exchange(channel);
         exchange.setCancelCheck([&operation] { return operation.cancelled(); });

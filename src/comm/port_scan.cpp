@@ -28,7 +28,7 @@ QString busyText(const std::vector<int> &ports)
     return names.isEmpty() ? QString() : LookupText(Text::BusyPorts) + QLatin1Char(' ') + names.join(QStringLiteral(", "));
 }
 
-void noteIfBusy(const CComm &channel, int port, std::vector<int> &busyPorts)
+void noteIfBusy(const SerialChannel &channel, int port, std::vector<int> &busyPorts)
 {
     const bool known = !busyPorts.empty() && busyPorts.back() == port;
     if (channel.lastOpenFailure() == OpenFailure::Busy && !known)

@@ -2,7 +2,7 @@
 
 namespace kestrix::display {
 
-DisplayExchange::DisplayExchange(CComm &channel) : m_channel(channel) {}
+DisplayExchange::DisplayExchange(SerialChannel &channel) : m_channel(channel) {}
 
 char DisplayExchange::setCurrency(int line, int kind, double first, double second)
 {

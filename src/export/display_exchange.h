@@ -28,7 +28,7 @@ using CancelCheck = std::function<bool()>;
 
 class DisplayExchange {
 public:
-    explicit DisplayExchange(CComm &channel);
+    explicit DisplayExchange(SerialChannel &channel);
 
     // ">" when the board accepted the end line of the exchange. Otherwise the last answer other
     // than ">" the board gave, or 0 when it gave none. 0 at once for a kind outside 0..2.
@@ -60,7 +60,7 @@ private:
     bool stopped() const;
     void resetPort();
 
-    CComm &m_channel;
+    SerialChannel &m_channel;
     TimeConfirmation m_confirmation;
     CancelCheck m_cancelled;
     bool m_endAccepted = false;

@@ -40,7 +40,7 @@ void quietOutsideQtPrograms()
 } // namespace
 
 struct CComm::Channel {
-    kestrix::CComm serial;
+    kestrix::SerialChannel serial;
     kestrix::display::DisplayExchange display{serial};
 };
 

@@ -80,12 +80,12 @@ void LocalizeDialog(QWidget *window, int dialogNumber)
     if (!window)
         return;
     if (dialogNumber != 0 && hasText(dialogNumber))
-        window->setWindowTitle(LookupText(dialogNumber));
+        window->setWindowTitle(LookupNumber(dialogNumber));
     const QList<QWidget *> children = window->findChildren<QWidget *>();
     for (QWidget *child : children) {
         const int number = controlNumber(child);
         if (number != 0 && hasText(number))
-            setControlText(child, LookupText(number));
+            setControlText(child, LookupNumber(number));
     }
 }
 

@@ -1,6 +1,6 @@
 // The About box: logo, name and build stamp, and what the language tables may replace.
 
-#include "app/about_dlg.h"
+#include "app/about_dialog.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
@@ -32,7 +32,7 @@ TEST(AboutDlg, ShowsLogoNameAndBuildStamp)
 {
     ScratchDataDir data;
     writeLogo(data.file("logo.bmp"));
-    CAboutDlg dialog;
+    AboutDialog dialog;
 
     EXPECT_EQ(dialog.windowTitle(), "About Orbisk");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1210)->text(), "Orbisk v2.2");
@@ -47,12 +47,12 @@ TEST(AboutDlg, LogoComesFromTheDataFolderElseTheShippedOneAndABrokenOneStaysEmpt
 {
     ScratchDataDir data;
     QFile::remove(data.file("logo.bmp"));
-    EXPECT_FALSE(childByNumber<QLabel>(std::make_unique<CAboutDlg>().get(), 1214)->pixmap().isNull());
+    EXPECT_FALSE(childByNumber<QLabel>(std::make_unique<AboutDialog>().get(), 1214)->pixmap().isNull());
     QFile broken(data.file("logo.bmp"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("not a picture");
     broken.close();
-    CAboutDlg dialog;
+    AboutDialog dialog;
     EXPECT_TRUE(childByNumber<QLabel>(&dialog, 1214)->pixmap().isNull());
 }
 
@@ -60,7 +60,7 @@ TEST(AboutDlg, TablesReplaceTitleAndNameButNeverTheBuildStamp)
 {
     ScratchDataDir data;
     OwnTables tables("ABOUT=100\nNAME=1210\nSTAMP=1216\n", "ABOUT=Info\nNAME=Orbisk X\nSTAMP=Gebaut\n");
-    CAboutDlg dialog;
+    AboutDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Info");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1210)->text(), "Orbisk X");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1216)->text(), compiledText());

@@ -122,8 +122,8 @@ TEST(CliCheck, PortInUseExits2)
     ScratchDataDir data;
     const auto board = startBoardOn(3, 9600);
     ASSERT_TRUE(board);
-    CComm holder;
-    ASSERT_EQ(holder.Open(3, 9600), CComm::Opened);
+    SerialChannel holder;
+    ASSERT_EQ(holder.Open(3, 9600), SerialChannel::Opened);
 
     const CliRun run = runCli(data, {"check", "--port", "3", "--speed", "9600"});
     holder.Close();
@@ -202,8 +202,8 @@ TEST(CliScan, CtrlCStopsBeforeTheNextFrameAndStoresNothing)
     for (const sim::ReceivedFrame &frame : board->frames())
         framesAfter += frame.time > interrupted ? 1 : 0;
     EXPECT_LE(framesAfter, 1) << "only a frame already under way may arrive";
-    CComm again;
-    EXPECT_EQ(again.Open(1, 19200), CComm::Opened) << "the port is released";
+    SerialChannel again;
+    EXPECT_EQ(again.Open(1, 19200), SerialChannel::Opened) << "the port is released";
     RecordProperty("msUntilEnded", int(std::chrono::duration_cast<std::chrono::milliseconds>(ended - interrupted).count()));
 }
 

@@ -32,7 +32,7 @@ protected:
     std::string queryVersion(const std::string &software, int count)
     {
         board->setVersions(software, "HW");
-        EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+        EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
         std::string answer = channel.Query(Frame::SoftwareVersion, count);
         channel.Close();
         return answer;
@@ -42,14 +42,14 @@ protected:
     kt::ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board = kt::startBoardOn(BoardPort);
     RecordingSleeper sleeper;
-    CComm channel{sleeper};
+    SerialChannel channel{sleeper};
 };
 
 TEST_F(ChannelTest, OpenRejectsPortNumbersOutsideOneToTwentyButKeepsThem)
 {
-    EXPECT_EQ(channel.Open(0, 9600), CComm::BadPort);
+    EXPECT_EQ(channel.Open(0, 9600), SerialChannel::BadPort);
     EXPECT_EQ(channel.port(), 0);
-    EXPECT_EQ(channel.Open(21, 4800), CComm::BadPort);
+    EXPECT_EQ(channel.Open(21, 4800), SerialChannel::BadPort);
     EXPECT_EQ(channel.port(), 21);
     EXPECT_EQ(channel.speed(), 4800);
     EXPECT_FALSE(channel.isOpen());
@@ -57,27 +57,27 @@ TEST_F(ChannelTest, OpenRejectsPortNumbersOutsideOneToTwentyButKeepsThem)
 
 TEST_F(ChannelTest, OpenReportsMissingAndBusyDevices)
 {
-    EXPECT_EQ(channel.Open(7, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.Open(7, 9600), SerialChannel::DeviceError);
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::NoSuchDevice);
     EXPECT_TRUE(channel.lastOpenError().contains("/nonexistent/kestrix-test-port-7"));
 
-    CComm holder;
-    ASSERT_EQ(holder.Open(BoardPort, 9600), CComm::Opened);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    SerialChannel holder;
+    ASSERT_EQ(holder.Open(BoardPort, 9600), SerialChannel::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::DeviceError);
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
     EXPECT_TRUE(channel.lastOpenError().contains("in use"));
     holder.Close();
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
 
     // A program that locks the device its own way holds it as well.
     const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::DeviceError);
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
     ::close(other);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
 }
 
@@ -128,13 +128,13 @@ TEST_F(ChannelTest, ALockFileOfAnotherLiveProgramMakesThePortBusyAndStays)
         ForeignLockFile lock(name, ::getppid());
         if (!lock.written())
             GTEST_SKIP() << "neither /var/lock nor /run/lock is writable for this user";
-        EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError) << name.toStdString();
+        EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::DeviceError) << name.toStdString();
         EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
         EXPECT_TRUE(channel.lastOpenError().contains(lock.path())) << channel.lastOpenError().toStdString();
         EXPECT_TRUE(channel.lastOpenError().contains(QString::number(::getppid())));
         EXPECT_EQ(lock.content(), lock.original()) << "the other program's lock is left as it was";
     }
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened) << "free once the lock is gone";
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened) << "free once the lock is gone";
     channel.Close();
 }
 
@@ -148,7 +148,7 @@ TEST_F(ChannelTest, ALockFileOfAProgramThatEndedDoesNotHoldThePort)
     ForeignLockFile lock(lockNamesOf(board->devicePath()).front(), ended);
     if (!lock.written())
         GTEST_SKIP() << "neither /var/lock nor /run/lock is writable for this user";
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
 }
 
@@ -178,8 +178,8 @@ TEST_F(ChannelTest, ALockOfAnotherUsersProcessMakesThePortBusyForAnOrdinaryUser)
     PortDevices devices;
     devices.setDevice(BoardPort, QString::fromStdString(board->devicePath()));
     const int status = runAsNobody([&] {
-        CComm nobodys(sleeper, devices);
-        if (nobodys.Open(BoardPort, 9600) != CComm::DeviceError)
+        SerialChannel nobodys(sleeper, devices);
+        if (nobodys.Open(BoardPort, 9600) != SerialChannel::DeviceError)
             return 1;
         if (nobodys.lastOpenFailure() != OpenFailure::Busy)
             return 2;
@@ -197,7 +197,7 @@ TEST_F(ChannelTest, RootLeavesAPortInExclusiveModeAndTheModeAsItWas)
     const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::DeviceError);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::DeviceError);
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
     EXPECT_TRUE(channel.lastOpenError().contains("exclusive mode")) << channel.lastOpenError().toStdString();
     channel.Close();
@@ -206,7 +206,7 @@ TEST_F(ChannelTest, RootLeavesAPortInExclusiveModeAndTheModeAsItWas)
     EXPECT_EQ(exclusive, 1) << "the other program's exclusive mode is still on";
 
     ASSERT_EQ(::ioctl(other, TIOCNXCL), 0);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
     ::close(other);
 }
@@ -216,15 +216,15 @@ TEST_F(ChannelTest, RootLeavesAPortInExclusiveModeAndTheModeAsItWas)
 TEST_F(ChannelTest, PortDevicesAreTakenWhenTheChannelIsMade)
 {
     mapPortToDevice(BoardPort, "/nonexistent/moved-away");
-    EXPECT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
-    CComm later(sleeper);
-    EXPECT_EQ(later.Open(BoardPort, 9600), CComm::DeviceError);
+    SerialChannel later(sleeper);
+    EXPECT_EQ(later.Open(BoardPort, 9600), SerialChannel::DeviceError);
 
     PortDevices devices;
     devices.setDevice(11, QString::fromStdString(board->devicePath()));
-    CComm given(sleeper, devices);
-    EXPECT_EQ(given.Open(11, 9600), CComm::Opened);
+    SerialChannel given(sleeper, devices);
+    EXPECT_EQ(given.Open(11, 9600), SerialChannel::Opened);
     given.Close();
     EXPECT_EQ(devices.device(12), "/dev/ttyUSB7") << "platform default without config.ini";
 }
@@ -232,7 +232,7 @@ TEST_F(ChannelTest, PortDevicesAreTakenWhenTheChannelIsMade)
 TEST_F(ChannelTest, OneByteAnswersAreDecimalWithAtLeastTwoDigits)
 {
     const std::pair<uint8_t, const char *> cases[] = {{7, "07"}, {0, "00"}, {200, "200"}, {0x45, "69"}};
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     for (const auto &[byte, expected] : cases) {
         board->setRegister(12, byte);
         EXPECT_EQ(channel.Query(Frame::registerRead("12"), 1), expected);
@@ -255,15 +255,15 @@ TEST_F(ChannelTest, TextAnswersAreTrimmedAndPrefixedByTheirCount)
 TEST_F(ChannelTest, SilenceGivesNotConnectedWhateverTheCount)
 {
     board->setFaults({.silent = true});
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     for (int count : {1, 5, 10, 24, 3})
-        EXPECT_EQ(channel.Query(Frame::CommunicationTest, count), CComm::NotConnected) << count;
+        EXPECT_EQ(channel.Query(Frame::CommunicationTest, count), SerialChannel::NotConnected) << count;
     channel.Close();
 }
 
 TEST_F(ChannelTest, FramesGoOutByteForByteWithTheFixedPauses)
 {
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     EXPECT_EQ(channel.Send(Frame::Preamble), 0);
     EXPECT_EQ(channel.Query(Frame::CommunicationTest, 5), "Hello");
     channel.Close();
@@ -275,7 +275,7 @@ TEST_F(ChannelTest, FramesGoOutByteForByteWithTheFixedPauses)
 
 TEST_F(ChannelTest, FailedWriteReopensSilentlyWithTheStoredPortAndSpeed)
 {
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Close();
     // Writing on a closed channel fails: the frame is lost, the port reopens, and the
     // operation goes on with its next frame.
@@ -289,9 +289,9 @@ TEST_F(ChannelTest, FailedWriteReopensSilentlyWithTheStoredPortAndSpeed)
 
 TEST_F(ChannelTest, ReopenAfterAFailedOpenUsesThatOpensPortAndSpeed)
 {
-    CComm holder;
-    ASSERT_EQ(holder.Open(BoardPort, 9600), CComm::Opened);
-    EXPECT_EQ(channel.Open(BoardPort, 2400), CComm::DeviceError);
+    SerialChannel holder;
+    ASSERT_EQ(holder.Open(BoardPort, 9600), SerialChannel::Opened);
+    EXPECT_EQ(channel.Open(BoardPort, 2400), SerialChannel::DeviceError);
     holder.Close();
     board->setLineSpeed(0);
     channel.Send(Frame::Preamble);   // fails on the unopened channel, which then reopens
@@ -306,7 +306,7 @@ TEST_F(ChannelTest, ReopenAfterAFailedOpenUsesThatOpensPortAndSpeed)
 
 TEST_F(ChannelTest, HangUpBeforeAWriteGivesNoAnswerAndLeavesTheChannelClosed)
 {
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     board->hangUp();
     EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), "");
     channel.Send(Frame::Preamble);
@@ -317,13 +317,13 @@ TEST_F(ChannelTest, HangUpBeforeAWriteGivesNoAnswerAndLeavesTheChannelClosed)
 TEST_F(ChannelTest, HangUpWhileWaitingForTheAnswerIsNoAnswerNotAZeroByte)
 {
     board->setFaults({.answerDelay = 400ms});
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     // Unplugged as soon as the board has the frame, well before its late answer.
     std::thread unplug([&] {
         board->waitForFrames(1, 5s);
         board->hangUp();
     });
-    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), CComm::NotConnected);
+    EXPECT_EQ(channel.Query(Frame::registerRead("8"), 1), SerialChannel::NotConnected);
     unplug.join();
     channel.Close();
 }
@@ -332,7 +332,7 @@ TEST_F(ChannelTest, TraceRecordsFramesAndAnswers)
 {
     const QString path = data.file("trace.txt");
     ASSERT_TRUE(CommTrace::start(path));
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Query(Frame::CommunicationTest, 5);
     channel.Close();
     CommTrace::stop();
@@ -366,8 +366,8 @@ TEST(ChannelTiming, RealPausesSeparateTheFrames)
     kt::ScratchDataDir data;
     auto board = kt::startBoardOn(BoardPort);
     ASSERT_TRUE(board);
-    CComm channel;
-    ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+    SerialChannel channel;
+    ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Send(Frame::Preamble);
     channel.Query(Frame::CommunicationTest, 5);
     channel.Send(Frame::Reset);

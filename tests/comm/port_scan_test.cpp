@@ -102,8 +102,8 @@ TEST_F(ScanTest, NoBoardButBusyPortsNamesThem)
     auto locked = kt::startBoardOn(7, 9600);
     ASSERT_TRUE(held && locked);
     // One port held by a channel of this program, the other locked by another program's way.
-    CComm holder;
-    ASSERT_EQ(holder.Open(3, 9600), CComm::Opened);
+    SerialChannel holder;
+    ASSERT_EQ(holder.Open(3, 9600), SerialChannel::Opened);
     const int other = ::open(locked->devicePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
@@ -216,8 +216,8 @@ TEST_F(ScanTest, CancelInsideATryStopsBeforeTheNextFrameAndReleasesThePort)
     board->waitForFrames(2, 300ms);
     EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7}));
     EXPECT_EQ(data.readConfig(), before);
-    CComm again;
-    EXPECT_EQ(again.Open(1, 9600), CComm::Opened) << "the scan released the port";
+    SerialChannel again;
+    EXPECT_EQ(again.Open(1, 9600), SerialChannel::Opened) << "the scan released the port";
 }
 
 TEST_F(ScanTest, NoBoardAndNoSettingsLeavesTheLastPairTried)

@@ -28,7 +28,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(board);
-        ASSERT_EQ(channel.Open(BoardPort, 9600), CComm::Opened);
+        ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     }
 
     void setFaults(sim::Faults faults)
@@ -47,7 +47,7 @@ protected:
     kt::ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board = kt::startBoardOn(BoardPort);
     RecordingSleeper sleeper;
-    CComm channel{sleeper};
+    SerialChannel channel{sleeper};
     DisplayExchange display{channel};
 };
 
@@ -202,8 +202,8 @@ TEST(DisplayThreads, ObjectsOnDifferentChannelsShareNothing)
     auto second = kt::startBoardOn(2);
     ASSERT_TRUE(first && second);
     auto drive = [](int port, int line, double value) {
-        CComm channel;
-        ASSERT_EQ(channel.Open(port, 9600), CComm::Opened);
+        SerialChannel channel;
+        ASSERT_EQ(channel.Open(port, 9600), SerialChannel::Opened);
         DisplayExchange display(channel);
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(display.setCurrency(line, 0, value, value), Accepted);

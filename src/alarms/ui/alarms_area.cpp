@@ -12,9 +12,9 @@ const AreaDialog Dialogs[] = {
 };
 } // namespace
 
-namespace areas {
+namespace area {
 extern const Area alarms;
 const Area alarms{"alarms", wireAlarmButtons, Dialogs};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

@@ -4,9 +4,9 @@
 
 namespace kestrix {
 
-namespace areas {
+namespace area {
 extern const Area comm;
 const Area comm{"comm", wireConnectionButtons, {}};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

@@ -19,9 +19,9 @@ const AreaDialog Dialogs[] = {
 };
 } // namespace
 
-namespace areas {
+namespace area {
 extern const Area daynight;
 const Area daynight{"daynight", wireDayNightButtons, Dialogs};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

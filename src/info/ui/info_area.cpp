@@ -32,9 +32,9 @@ const AreaDialog Dialogs[] = {
 
 } // namespace
 
-namespace areas {
+namespace area {
 extern const Area info;
 const Area info{"info", wireInfoButtons, Dialogs};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

@@ -4,6 +4,7 @@
 #include "base/texts.h"
 #include "params/board_commands.h"
 #include "params/ui/parameter_area.h"
+#include "widgets/board_panel.h"
 #include "widgets/main_window_host.h"
 
 #include <QComboBox>
@@ -18,22 +19,14 @@ namespace {
 // The Display Mode entry the script expects the board to show: "4 Configurable".
 constexpr int ScriptDisplayMode = 4;
 
-template <class Work>
-void runOnWorker(MainWindowHost &host, Work work)
-{
-    host.runner().run(host.hostWidget(), std::move(work), [](const auto &) {});
-}
-
 void reset(MainWindowHost &host)
 {
-    runOnWorker(host, [settings = host.settings()](Reporter &reporter) { return resetBoard(settings, reporter); });
+    host.panel().submit(resetJob(), [](const JobResult<NoData> &) {});
 }
 
 void activate(MainWindowHost &host, AlarmOutput alarm)
 {
-    runOnWorker(host, [settings = host.settings(), alarm](Reporter &reporter) {
-        return activateAlarm(alarm, settings, reporter);
-    });
+    host.panel().submit(activateAlarmJob(alarm), [](const JobResult<NoData> &) {});
 }
 
 // Shows "Test info", selects "4 Configurable" without changing the stored digit, then sends
@@ -47,8 +40,10 @@ void testClock(MainWindowHost &host, ParameterArea &parameters)
         const QSignalBlocker quiet(displayMode);
         displayMode->setCurrentIndex(ScriptDisplayMode);
     }
-    runOnWorker(host, [settings = host.settings(), path = defaultScriptPath()](Reporter &reporter) {
-        return uploadScript(path, settings, reporter);
+    const QString path = defaultScriptPath();
+    host.panel().submit(scriptUploadJob(path), [&host, path](const JobResult<ScriptUpload> &result) {
+        if (result.data.fileUnreadable)
+            host.panel().showFileError(path);
     });
 }
 

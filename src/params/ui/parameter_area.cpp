@@ -380,7 +380,7 @@ void ParameterArea::fillLists()
         const QSignalBlocker quiet(list);
         list->clear();
         for (int text : entries.strings) {
-            const QString entry = LookupText(text);
+            const QString entry = LookupNumber(text);
             list->addItem(entry);
             list->setItemData(list->count() - 1, entry, Qt::ToolTipRole);
         }

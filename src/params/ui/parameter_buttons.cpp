@@ -3,8 +3,11 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "params/parameter_download.h"
+#include "params/parameter_upload.h"
 #include "params/parameter_file.h"
 #include "params/ui/parameter_area.h"
+#include "time/time_upload.h"
+#include "widgets/board_panel.h"
 #include "widgets/main_window_host.h"
 
 #include <QDir>
@@ -20,51 +23,45 @@ namespace {
 
 constexpr char FileFilter[] = "Configuration File  (*.ini)";
 
-// Runs `upload` on the worker with a copy of what the controls show. When it has ended, the
-// stored digits it changed on the copy (the brightness digit, Adjust All's list digits) are
-// taken back, and only those: edits made meanwhile stay.
-template <class Upload>
-void uploadOnWorker(MainWindowHost &host, ParameterArea &parameters, Upload upload)
+// The digits a job changed on its copy of the values (the brightness digit, Adjust All's list
+// digits) are taken back when it has ended, and only those: edits made meanwhile stay.
+void takeChangedDigits(ParameterArea &parameters, const ParameterValues &before, const ParameterValues &after)
 {
-    const ParameterValues before = parameters.values();
-    host.runner().run(
-        host.hostWidget(),
-        [upload = std::move(upload), values = before, settings = host.settings()](Reporter &reporter) mutable {
-            upload(values, settings, reporter);
-            return values;
-        },
-        [&parameters, before](const ParameterValues &after) {
-            parameters.applyDigits(changedDigits(before.digits(), after.digits()));
-        });
+    parameters.applyDigits(changedDigits(before.digits(), after.digits()));
 }
 
 void adjust(MainWindowHost &host, ParameterArea &parameters, Group group)
 {
-    uploadOnWorker(host, parameters, [group](ParameterValues &values, SerialSettings settings, Reporter &reporter) {
-        uploadGroup(group, values, settings, reporter);
+    const ParameterValues before = parameters.values();
+    host.panel().submit(groupUploadJob(group, before), [&parameters, before](const JobResult<ParameterValues> &result) {
+        takeChangedDigits(parameters, before, result.data);
     });
 }
 
-void adjustAll(MainWindowHost &host, ParameterArea &parameters, const TimeUpload &timeUpload)
+// Adjust All: the PC time, then every standard group, under one progress bar and one ending.
+void adjustAll(MainWindowHost &host, ParameterArea &parameters)
 {
-    uploadOnWorker(host, parameters, [timeUpload](ParameterValues &values, SerialSettings settings, Reporter &reporter) {
-        uploadAll(values, timeUpload, settings, reporter);
-    });
+    const ParameterValues before = parameters.values();
+    host.panel().run(
+        StatusForm::mainWindow(),
+        [before](Operation &operation) {
+            return uploadAll(before, TimeUpload{pcTimeUploadJob(), PcTimeUploadSteps}, operation);
+        },
+        [&parameters, before](const JobResult<AllUpload> &result) {
+            takeChangedDigits(parameters, before, result.data.values);
+        });
 }
 
-// A completed download fills the controls and the clock box; a cancelled or failed one
-// changes nothing.
+// A download that ran fills the controls and the clock box (what did not answer keeps its
+// value); a cancelled or failed one changes nothing.
 void download(MainWindowHost &host, ParameterArea &parameters)
 {
-    host.runner().run(
-        host.hostWidget(),
-        [settings = host.settings()](Reporter &reporter) { return downloadConfiguration(settings, reporter); },
-        [&host, &parameters](const Download &download) {
-            if (download.outcome != Outcome::Completed)
-                return;
-            parameters.apply(download.update, ParameterArea::Preview::Keep);
-            host.showDownloadedClock(clockBoxText(download.clock));
-        });
+    host.panel().submit(downloadJob(), [&host, &parameters](const JobResult<Download> &result) {
+        if (!result.ending.ran())
+            return;
+        parameters.apply(result.data.update, ParameterArea::Preview::Keep);
+        host.showDownloadedClock(clockBoxText(result.data.clock));
+    });
 }
 
 // The file dialog of Save and Load: no proposed name, no default suffix; Save asks before
@@ -80,13 +77,6 @@ std::optional<QString> chooseFile(QWidget *window, QFileDialog::AcceptMode mode)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
-}
-
-void showFileError(QWidget *window, const QString &reason)
-{
-    QMessageBox box(QMessageBox::Warning, window->windowTitle(), LookupText(Text::FileOpenError), QMessageBox::Ok, window);
-    box.setInformativeText(reason);
-    box.exec();
 }
 
 // The file dialog asked about the name as typed; with ".ini" appended it names another file,
@@ -109,7 +99,7 @@ void save(MainWindowHost &host, const ParameterArea &parameters)
         return;
     QString error;
     if (!saveParameterFile(path, parameters.values(), &error))
-        showFileError(host.hostWidget(), error);
+        host.panel().showFileError(error);
 }
 
 void load(MainWindowHost &host, ParameterArea &parameters)
@@ -120,7 +110,7 @@ void load(MainWindowHost &host, ParameterArea &parameters)
     QString error;
     const std::optional<ParameterUpdate> update = loadParameterFile(*chosen, &error);
     if (!update) {
-        showFileError(host.hostWidget(), error);
+        host.panel().showFileError(error);
         return;
     }
     parameters.apply(*update, ParameterArea::Preview::Follow);
@@ -128,15 +118,13 @@ void load(MainWindowHost &host, ParameterArea &parameters)
 
 } // namespace
 
-void wireParameterButtons(MainWindowHost &host, ParameterArea &parameters, TimeUpload timeUpload)
+void wireParameterButtons(MainWindowHost &host, ParameterArea &parameters)
 {
     for (const GroupInfo &info : groupTable()) {
         const Group group = info.group;
         host.wire(info.adjustButton, [&host, &parameters, group] { adjust(host, parameters, group); });
     }
-    host.wire(MainButton::AdjustAll, [&host, &parameters, timeUpload = std::move(timeUpload)] {
-        adjustAll(host, parameters, timeUpload);
-    });
+    host.wire(MainButton::AdjustAll, [&host, &parameters] { adjustAll(host, parameters); });
     host.wire(MainButton::Download, [&host, &parameters] { download(host, parameters); });
     host.wire(MainButton::Save, [&host, &parameters] { save(host, parameters); });
     host.wire(MainButton::Load, [&host, &parameters] { load(host, parameters); });

@@ -3,15 +3,12 @@
 // controls show, Download Configuration reads the board back into them, Save and Load write
 // and read parameter files.
 
-#include "params/parameter_upload.h"
-
 namespace kestrix {
 
 class MainWindowHost;
 class ParameterArea;
 
-// `timeUpload` is the PC time and date upload Adjust All starts with; the window supplies it,
-// as the time area owns it.
-void wireParameterButtons(MainWindowHost &host, ParameterArea &parameters, TimeUpload timeUpload);
+// Adjust All starts with the PC time and date upload of the time area.
+void wireParameterButtons(MainWindowHost &host, ParameterArea &parameters);
 
 } // namespace kestrix

@@ -17,9 +17,9 @@ void wireParameterArea(MainWindowHost &host)
 }
 } // namespace
 
-namespace areas {
+namespace area {
 extern const Area params;
 const Area params{"params", wireParameterArea, {}};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

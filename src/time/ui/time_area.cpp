@@ -12,9 +12,9 @@ const AreaDialog Dialogs[] = {
 };
 } // namespace
 
-namespace areas {
+namespace area {
 extern const Area time;
 const Area time{"time", wireTimeButtons, Dialogs};
-} // namespace areas
+} // namespace area
 
 } // namespace kestrix

@@ -5,7 +5,7 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "comm/serial_settings.h"
-#include "comm/ui/sel_port_dlg.h"
+#include "comm/ui/port_dialog.h"
 #include "support/process_support.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
@@ -73,7 +73,7 @@ TEST(LocalizeDialog, ShippedTablesGiveThePortDialogItsTexts)
 {
     ScratchDataDir data;
     {
-        CSelPort english;
+        PortDialog english;
         EXPECT_EQ(english.windowTitle(), "Communication Settings");
         EXPECT_EQ(childByNumber<QLabel>(&english, 1192)->text(), "Select Communication Port:");
         EXPECT_EQ(childByNumber<QLabel>(&english, 1193)->text(), "Select Communication Speed");
@@ -81,7 +81,7 @@ TEST(LocalizeDialog, ShippedTablesGiveThePortDialogItsTexts)
     }
     LoadLanguage("german");
     ASSERT_TRUE(hasText(131)) << "the German tables give dialog 131 no title";
-    CSelPort german;
+    PortDialog german;
     EXPECT_EQ(german.windowTitle(), LookupText(131));
     EXPECT_NE(german.windowTitle(), "Communication Settings");
     EXPECT_EQ(childByNumber<QLabel>(&german, 1192)->text(), LookupText(1192));
@@ -91,7 +91,7 @@ TEST(SelPort, WithoutSettingsPreselectsComOneAt2400)
 {
     ScratchDataDir data;
     data.writeConfig("[System]\nLanguage=english\n");
-    CSelPort dialog;
+    PortDialog dialog;
 
     ASSERT_EQ(dialog.portList()->count(), 20);
     EXPECT_EQ(dialog.portList()->itemText(0), portEntry(1));
@@ -110,19 +110,19 @@ TEST(SelPort, PreselectsTheConfiguredPositionsWhenInRange)
     ScratchDataDir data;
     data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
     {
-        CSelPort dialog;
+        PortDialog dialog;
         EXPECT_EQ(dialog.portList()->currentIndex(), 2);
         EXPECT_EQ(dialog.speedList()->currentText(), "9600");
     }
     data.writeConfig("[Settings]\nPort=19\nBaud=3\n");
     {
-        CSelPort dialog;
+        PortDialog dialog;
         EXPECT_EQ(dialog.portList()->currentIndex(), 19);
         EXPECT_EQ(dialog.speedList()->currentText(), "19200");
     }
     data.writeConfig("[Settings]\nPort=20\nBaud=7\n");
     {
-        CSelPort dialog;
+        PortDialog dialog;
         EXPECT_EQ(dialog.portList()->currentIndex(), 0);
         EXPECT_EQ(dialog.speedList()->currentText(), "2400");
     }
@@ -132,7 +132,7 @@ TEST(SelPort, OkHandsBackAndStoresTheChoice)
 {
     ScratchDataDir data;
     data.writeConfig("[System]\nLanguage=english\n");
-    CSelPort dialog;
+    PortDialog dialog;
     dialog.show();
     dialog.portList()->setCurrentIndex(11);
     dialog.speedList()->setCurrentIndex(dialog.speedList()->findText("19200"));
@@ -153,7 +153,7 @@ TEST(SelPort, ClosingWithoutOkChangesNothing)
     ScratchDataDir data;
     data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
     const QString config = data.readConfig();
-    CSelPort dialog;
+    PortDialog dialog;
     dialog.show();
     dialog.portList()->setCurrentIndex(5);
     dialog.speedList()->setCurrentIndex(0);
@@ -171,7 +171,7 @@ TEST(SelPort, TypedSpeedOutsideTheListIsRefusedUntilCorrected)
     ScratchDataDir data;
     data.writeConfig("[Settings]\nPort=0\nBaud=0\n");
     const QString config = data.readConfig();
-    CSelPort dialog;
+    PortDialog dialog;
     dialog.show();
     QLineEdit *speedEdit = dialog.speedList()->lineEdit();
     ASSERT_NE(speedEdit, nullptr);
@@ -205,7 +205,7 @@ TEST(SelPort, TypedListedSpeedIsTaken)
 {
     ScratchDataDir data;
     data.writeConfig("[Settings]\nPort=3\nBaud=0\n");
-    CSelPort dialog;
+    PortDialog dialog;
     dialog.show();
     QLineEdit *speedEdit = dialog.speedList()->lineEdit();
     speedEdit->clear();
@@ -222,7 +222,7 @@ TEST(SelPort, EachPortEntryNamesItsDevice)
 {
     ScratchDataDir data;
     writeBareConfig(data, "[Settings]\nPort=2\n[Ports]\nCOM7=/dev/pts/42\n");
-    CSelPort dialog;
+    PortDialog dialog;
     ASSERT_EQ(dialog.portList()->count(), 20);
 #ifdef Q_OS_LINUX
     EXPECT_EQ(dialog.portList()->itemText(2), "COM 3  /dev/ttyS2");
@@ -240,7 +240,7 @@ TEST(SelPort, AnEntryWhoseDeviceHasADescriptionShowsItAsTooltip)
     const PortDescriptions descriptions = [](const QString &device) {
         return device == "/dev/ttyUSB9" ? QStringLiteral("USB-Serial Controller D") : QString();
     };
-    CSelPort dialog(descriptions);
+    PortDialog dialog(descriptions);
     EXPECT_EQ(dialog.portList()->itemText(3), "COM 4  /dev/ttyUSB9");
     EXPECT_EQ(dialog.portList()->itemData(3, Qt::ToolTipRole).toString(), "USB-Serial Controller D");
     for (int index : {0, 2, 4, 19})
@@ -251,7 +251,7 @@ TEST(SelPort, OkStoresThePositionWhateverTheEntriesShow)
 {
     ScratchDataDir data;
     writeBareConfig(data, "[Settings]\nPort=0\nBaud=0\n[Ports]\nCOM12=/dev/pts/7\n");
-    CSelPort dialog;
+    PortDialog dialog;
     dialog.show();
     dialog.portList()->setCurrentIndex(11);
     EXPECT_EQ(dialog.portList()->currentText(), "COM 12  /dev/pts/7");
@@ -273,7 +273,7 @@ TEST(SelPort, ChoiceThatCannotBeStoredIsReportedAndStillHandedBack)
     ASSERT_EQ(::chmod(folder.constData(), 0555), 0);
 
     const bool ran = asOrdinaryUser([] {
-        CSelPort dialog;
+        PortDialog dialog;
         dialog.show();
         dialog.portList()->setCurrentIndex(4);
         dialog.speedList()->setCurrentIndex(dialog.speedList()->findText("19200"));
