@@ -1,9 +1,10 @@
 // Update Alarms' upload, Download Alarm Times and Clear Alarm Times against the simulated board:
-// frames byte for byte and in order, pauses, markers, the type digit, and a board that stops
-// answering.
+// frames byte for byte and in order, pauses, markers, the type digit, a board that stops
+// answering, and one that is unplugged mid-upload; each job shows exactly one ending.
 #include "support/test_support.h"
 
 #include "alarms/alarm_transfer.h"
+#include "comm/operation.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,20 @@ Frames withEmptyParameters(const Frames &frames)
     return withPreambles(all);
 }
 
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
 class AlarmTransfer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -42,10 +57,29 @@ protected:
         ASSERT_TRUE(board);
     }
 
+    template <class Data>
+    JobResult<Data> run(const BoardJob<Data> &job)
+    {
+        Operation operation(Board, reporter, job.texts.form, sleeper);
+        return operation.run(job);
+    }
+
     Frames upload(size_t expectedFrames)
     {
-        EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::Completed);
+        EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::Completed);
         return received(*board, expectedFrames + 3);
+    }
+
+    // The job's ending is the status line's last text, shown once, and no other ending was shown.
+    void expectOneEnding(const QString &ending)
+    {
+        EXPECT_EQ(reporter.lines[0], "Status: " + ending);
+        const QString endings[] = {"Times Uploaded.", "Times Downloaded.", "Alarm Times Cleared.",
+                                   "Download incomplete", "Operation cancelled.", "Failed:"};
+        int shown = 0;
+        for (const QString &line : reporter.history)
+            shown += int(std::ranges::count_if(endings, [&line](const QString &text) { return line.contains(text); }));
+        EXPECT_EQ(shown, 1) << "one ending in the status history";
     }
 
     void setRegisters(std::initializer_list<std::pair<int, uint8_t>> values)
@@ -56,7 +90,7 @@ protected:
 
     kt::ScratchDataDir data;
     RecordingSleeper sleeper;
-    RecordingReporter reporter;
+    UnpluggingReporter reporter;
     Alarms alarms;
     std::unique_ptr<sim::BoardSim> board;
 };
@@ -79,7 +113,7 @@ TEST_F(AlarmTransfer, UploadSendsParametersByRegisterThenEachFilledSlot)
         framePauses.insert(framePauses.end(), {150, 30});
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - long(framePauses.size()), pauses.end()), framePauses);
-    EXPECT_EQ(reporter.lines[0], "Status: Times Uploaded.");
+    expectOneEnding("Times Uploaded.");
 }
 
 TEST_F(AlarmTransfer, EmptyParametersSendBareFramesAndEmptyProgramsNothing)
@@ -97,9 +131,9 @@ TEST_F(AlarmTransfer, DownloadStopsAtTheEndMarkerAndReadsTypesFromTheUpperDigit)
     alarms.programs[0][1] = {"11", "11", "1"};
     alarms.programs[0][2] = {"22", "22", "0"};
     alarms.programs[1][3] = {"33", "33", "1"};
-    const AlarmDownload download = downloadAlarms(Board, reporter, sleeper);
-    ASSERT_TRUE(download.complete());
-    applyDownload(download, alarms);
+    const JobResult<AlarmDownload> download = run(alarmDownloadJob());
+    ASSERT_TRUE(download.ending.completed());
+    applyDownload(download.data, alarms);
     EXPECT_EQ(alarms.parameters, (AlarmParameters{"05", "12", "03", "", "00", "04"}));
     EXPECT_EQ(alarms.programs[0][0], (AlarmEntry{"06", "30", "1"}));
     EXPECT_EQ(alarms.programs[0][1], (AlarmEntry{"29", "", ""}));
@@ -112,7 +146,7 @@ TEST_F(AlarmTransfer, DownloadStopsAtTheEndMarkerAndReadsTypesFromTheUpperDigit)
     Frames expected{"R101\r", "R102\r", "R103\r", "R104\r", "R105\r", "R106\r", "R110\r", "R111\r", "R112\r",
                     "R113\r", "R260\r", "R263\r", "R264\r", "R265\r", "R266\r", "R267\r", "R268\r", "R269\r"};
     EXPECT_EQ(board->frameTexts(), withPreambles(expected));
-    EXPECT_EQ(reporter.lines[0], "Status: Times Downloaded.");
+    expectOneEnding("Times Downloaded.");
 }
 
 TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
@@ -123,11 +157,10 @@ TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
     alarms.parameters[3] = "9";                     // C2, register 102
     alarms.programs[0][1] = {"11", "11", "1"};
     alarms.programs[0][2] = {"22", "22", "0"};
-    const AlarmDownload download = downloadAlarms(Board, reporter, sleeper);
-    EXPECT_EQ(download.outcome, Outcome::Completed);
-    EXPECT_FALSE(download.complete());
-    EXPECT_EQ(download.unanswered, 3);
-    applyDownload(download, alarms);
+    const JobResult<AlarmDownload> download = run(alarmDownloadJob());
+    EXPECT_EQ(download.ending.outcome, Outcome::Incomplete);
+    EXPECT_EQ(download.ending.unanswered, 3);
+    applyDownload(download.data, alarms);
     EXPECT_EQ(alarms.parameters[0], "05");
     EXPECT_EQ(alarms.parameters[3], "9") << "no answer is not \"00\"";
     EXPECT_EQ(alarms.programs[0][1], (AlarmEntry{"07", "11", ""})) << "the minute that did not answer stays";
@@ -135,18 +168,18 @@ TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
     const Frames frames = board->frameTexts();
     EXPECT_EQ(std::ranges::find(frames, "R117\r"), frames.end());
     EXPECT_NE(std::ranges::find(frames, "R260\r"), frames.end()) << "program 2 is still read";
-    EXPECT_EQ(reporter.lines[0], "Status: Download incomplete: 3 registers did not answer.");
+    expectOneEnding("Download incomplete: 3 registers did not answer.");
 }
 
 TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
 {
-    EXPECT_EQ(clearAlarms(Board, reporter, sleeper), Outcome::Completed);
+    EXPECT_EQ(run(alarmClearJob()).ending.outcome, Outcome::Completed);
     EXPECT_EQ(received(*board, 11), withPreambles({"W101FF\r", "W102FF\r", "W103FF\r", "W104FF\r", "W105FF\r",
                                                    "W106FF\r", "W11029\r", "W26029\r"}));
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 16, pauses.end()),
               (std::vector<int>{150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10}));
-    EXPECT_EQ(reporter.lines[0], "Status: Alarm Times Cleared.");
+    expectOneEnding("Alarm Times Cleared.");
     alarms.parameters[0] = "5";
     alarms.programs[1][49] = {"06", "00", "1"};
     applyClear(alarms);
@@ -157,7 +190,7 @@ TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
 TEST_F(AlarmTransfer, NoBoardSaysCheckPortAndSpeedAlone)
 {
     board->setFaults({.silent = true});
-    EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::CommunicationFailed);
+    EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
     EXPECT_TRUE(reporter.boxes.empty());
     EXPECT_EQ(board->frameTexts(), (Frames{Sm7, TestFrame}));
@@ -168,9 +201,22 @@ TEST_F(AlarmTransfer, CancelStopsTheUploadBeforeItsNextFrame)
     for (int slot = 0; slot < AlarmSlots; ++slot)
         alarms.programs[0][slot] = {"06", "30", "1"};
     reporter.cancelAtStep = 8;
-    EXPECT_EQ(uploadAlarms(alarms, Board, reporter, sleeper), Outcome::Cancelled);
+    EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::Cancelled);
     EXPECT_EQ(received(*board, 3 + 8).size(), 11u);
-    EXPECT_EQ(reporter.lines[0], "Status: Operation cancelled.");
+    expectOneEnding("Operation cancelled.");
+}
+
+TEST_F(AlarmTransfer, UnpluggedMidUploadEndsBoardLostWithTheFramesSent)
+{
+    for (int slot = 0; slot < 10; ++slot)
+        alarms.programs[0][slot] = {"06", "30", "1"};
+    reporter.board = board.get();
+    reporter.unplugAtStep = 9;
+    const JobEnding ending = run(alarmUploadJob(alarms)).ending;
+    EXPECT_EQ(ending.outcome, Outcome::BoardLost);
+    EXPECT_EQ(ending.framesSent, 9);
+    EXPECT_EQ(board->frameTexts().size(), 3u + 9u) << "nothing after the unplugged frame";
+    expectOneEnding("Failed: the board was lost after 9 frames; it may hold part of the data.");
 }
 
 } // namespace

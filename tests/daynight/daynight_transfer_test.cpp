@@ -1,7 +1,9 @@
 // The day and night schedule's upload and download against the simulated board: the 106
-// registers, their encodings, and registers that do not answer.
+// registers, their encodings, registers that do not answer and a board unplugged mid-upload;
+// each job shows exactly one ending.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "daynight/daynight_transfer.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +18,20 @@ namespace {
 
 const SerialSettings Board{3, 9600};
 
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
 class DayNightTransfer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -24,16 +40,34 @@ protected:
         ASSERT_TRUE(board);
     }
 
+    template <class Data>
+    JobResult<Data> run(const BoardJob<Data> &job)
+    {
+        Operation operation(Board, reporter, job.texts.form, sleeper);
+        return operation.run(job);
+    }
+
+    // The status line ends with `ending`, and it is the only ending its history shows.
+    void expectOneEnding(const QString &ending)
+    {
+        EXPECT_EQ(reporter.lines[0], "Status: " + ending);
+        const QString endings[] = {"Times Uploaded.", "Times Downloaded.", "Download incomplete", "Failed:"};
+        int shown = 0;
+        for (const QString &line : reporter.history)
+            shown += int(std::ranges::count_if(endings, [&line](const QString &text) { return line.contains(text); }));
+        EXPECT_EQ(shown, 1) << "one ending in the status history";
+    }
+
     std::vector<std::string> upload()
     {
-        EXPECT_EQ(uploadSchedule(schedule, Board, reporter, sleeper), Outcome::Completed);
+        EXPECT_EQ(run(scheduleUploadJob(schedule)).ending.outcome, Outcome::Completed);
         std::vector<std::string> frames = received(*board, 3 + 106);
         return {frames.begin() + 3, frames.end()};
     }
 
     kt::ScratchDataDir data;
     RecordingSleeper sleeper;
-    RecordingReporter reporter;
+    UnpluggingReporter reporter;
     DayNightSchedule schedule;
     std::unique_ptr<sim::BoardSim> board;
 };
@@ -61,7 +95,7 @@ TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
     EXPECT_EQ(frames[105], "W99805\r");
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 4, pauses.end()), (std::vector<int>{150, 10, 150, 10}));
-    EXPECT_EQ(reporter.lines[0], "Status: Times Uploaded.");
+    expectOneEnding("Times Uploaded.");
 }
 
 TEST_F(DayNightTransfer, AnEmptyNameWritesNineZeros)
@@ -80,9 +114,9 @@ TEST_F(DayNightTransfer, DownloadJoinsAnswerTextsAndReadsTheName)
                                                  {903, 6},  {904, 45},  {905, 255}, {906, 255}, {907, 255}, {908, 0}};
     for (auto [reg, value] : registers)
         board->setRegister(reg, value);
-    const DayNightDownload download = downloadSchedule(Board, reporter, sleeper);
-    ASSERT_TRUE(download.complete());
-    applyDownload(download, schedule);
+    const JobResult<DayNightDownload> download = run(scheduleDownloadJob());
+    ASSERT_TRUE(download.ending.completed());
+    applyDownload(download.data, schedule);
     EXPECT_EQ(schedule.brightness, "50");
     EXPECT_EQ(schedule.name, "Graz");
     EXPECT_EQ(schedule.times[int(DayTime::Rise)][0], "0645");
@@ -91,7 +125,7 @@ TEST_F(DayNightTransfer, DownloadJoinsAnswerTextsAndReadsTheName)
     EXPECT_EQ(schedule.times[int(DayTime::Set)][11], "0000");
     EXPECT_EQ(board->frameTexts().size(), 3u + 106u);
     EXPECT_EQ(board->frameTexts()[3], "R893\r");
-    EXPECT_EQ(reporter.lines[0], "Status: Times Downloaded.");
+    expectOneEnding("Times Downloaded.");
 }
 
 TEST_F(DayNightTransfer, DownloadKeepsFieldsWhoseRegistersDidNotAnswer)
@@ -102,22 +136,34 @@ TEST_F(DayNightTransfer, DownloadKeepsFieldsWhoseRegistersDidNotAnswer)
     schedule.brightness = "40";
     schedule.name = "Oslo";
     schedule.times[int(DayTime::Rise)][0] = "0900";
-    const DayNightDownload download = downloadSchedule(Board, reporter, sleeper);
-    EXPECT_FALSE(download.complete());
-    applyDownload(download, schedule);
+    const JobResult<DayNightDownload> download = run(scheduleDownloadJob());
+    EXPECT_EQ(download.ending.outcome, Outcome::Incomplete);
+    EXPECT_EQ(download.ending.unanswered, 3);
+    applyDownload(download.data, schedule);
     EXPECT_EQ(schedule.brightness, "40") << "not \"notconnected\"";
     EXPECT_EQ(schedule.name, "Oslo");
     EXPECT_EQ(schedule.times[int(DayTime::Rise)][0], "0900");
     EXPECT_EQ(schedule.times[int(DayTime::Begin)][0], "0101");
-    EXPECT_EQ(reporter.lines[0], "Status: Download incomplete: 3 registers did not answer.");
+    expectOneEnding("Download incomplete: 3 registers did not answer.");
 }
 
 TEST_F(DayNightTransfer, NoBoardSaysCheckPortAndSpeedAlone)
 {
     board->setFaults({.silent = true});
-    EXPECT_EQ(downloadSchedule(Board, reporter, sleeper).outcome, Outcome::CommunicationFailed);
+    EXPECT_EQ(run(scheduleDownloadJob()).ending.outcome, Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Check COM port and Speed.");
     EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
+}
+
+TEST_F(DayNightTransfer, UnpluggedAfterTwentyWritesEndsBoardLost)
+{
+    reporter.board = board.get();
+    reporter.unplugAtStep = 20;
+    const JobEnding ending = run(scheduleUploadJob(schedule)).ending;
+    EXPECT_EQ(ending.outcome, Outcome::BoardLost);
+    EXPECT_EQ(ending.framesSent, 20);
+    EXPECT_EQ(board->frameTexts().size(), 3u + 20u) << "nothing after the unplugged frame";
+    expectOneEnding("Failed: the board was lost after 20 frames; it may hold part of the data.");
 }
 
 } // namespace
