@@ -1,11 +1,13 @@
 // kestrix-cli alarms against simulated boards: the frames an upload of config.ini's C1-C6 and
 // alarms.txt sends, a missing alarms.txt, the lines a download prints and what --save writes,
-// an incomplete download, clear, and options and operations that are refused.
+// an incomplete download, an upload to a board unplugged on the way, clear, and options and
+// operations that are refused. Each operation prints one ending.
 
 #include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <algorithm>
 
@@ -69,6 +71,18 @@ protected:
         return frames;
     }
 
+    // Runs kestrix-cli and unplugs the board once it has received `frames` frames.
+    CliRun runUnplugged(const QStringList &arguments, size_t frames)
+    {
+        QProcess process;
+        kt::startCli(process, data, arguments);
+        EXPECT_TRUE(board->waitForFrames(frames, std::chrono::milliseconds(kt::Timeout::ProcessRun.ms)));
+        board->hangUp();
+        EXPECT_TRUE(process.waitForFinished(kt::Timeout::ProcessRun.ms));
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError()), 0};
+    }
+
     bool read(int reg) const
     {
         const std::vector<std::string> frames = board->frameTexts();
@@ -92,6 +106,20 @@ TEST_F(AlarmsCli, UploadSendsTheParametersThenEachProgramsFilledSlotsPacked)
         "W11006\r", "W11130\r", "W11210\r", "W11325\r",
         "W26007\r", "W26100\r", "W26200\r", "W26308\r", "W26405\r", "W26510\r"};
     EXPECT_EQ(writes(expected.size()), expected);
+}
+
+TEST_F(AlarmsCli, AnUploadToABoardUnpluggedOnTheWayExitsOneWithoutTimesUploaded)
+{
+    QByteArray file;
+    for (int line = 0; line < 20; ++line)
+        file += "p1;06;30;1\r\r\n";
+    writeAlarmFile(file);
+    const CliRun run = runUnplugged(QStringList{"alarms", "upload"} + OnBoard, EnvelopeFrames + 8);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.out.isEmpty()) << run;
+    EXPECT_EQ(run.err.count("Failed: the board was lost after"), 1) << run;
+    EXPECT_FALSE(run.err.contains("Times Uploaded.")) << run;
+    EXPECT_LT(board->frameTexts().size(), EnvelopeFrames + 6 + 20 * 3);
 }
 
 TEST_F(AlarmsCli, UploadWithoutAnAlarmFileSendsNothing)
@@ -143,7 +171,8 @@ TEST_F(AlarmsCli, AnIncompleteDownloadExitsOneAndSavesNothing)
     const QString config = data.readConfig();
     const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard);
     EXPECT_EQ(run.exitCode, 1) << run;
-    EXPECT_TRUE(run.err.contains("2 registers did not answer")) << run;
+    EXPECT_EQ(run.err.count("Download incomplete: 2 registers did not answer."), 1) << run;
+    EXPECT_FALSE(run.err.contains("Times Downloaded.")) << "one ending\n" << run;
     EXPECT_TRUE(run.err.contains("not saved")) << run;
     EXPECT_TRUE(run.out.startsWith("C1=05\nC2=04\n")) << "the unanswered C2 stays as config.ini has it\n" << run;
     EXPECT_TRUE(run.out.contains("p2;07;;0")) << "the unanswered minute stays as it was\n" << run;

@@ -1,7 +1,8 @@
 // kestrix-cli daynight against the shipped Daynight.txt (Vienna, Oslo, brightness 20) and
 // simulated boards: the place list, a place's record, the frames of an upload, a download printed
-// and stored under the name read, an incomplete download, a name the file cannot take, and
-// refused places and options.
+// and stored under the name read, an incomplete download, an upload to a board unplugged on the
+// way, a name the file cannot take, and refused places and options. Each operation prints one
+// ending.
 
 #include "support/process_support.h"
 #include "support/test_support.h"
@@ -9,6 +10,7 @@
 #include "daynight/location_file.h"
 
 #include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -158,6 +160,21 @@ TEST_F(DayNightCli, UploadSendsTheBrightnessTheNameAndTheTimesOfThePlace)
     EXPECT_EQ(frames[105], "W99800\r");
 }
 
+TEST_F(DayNightCli, AnUploadToABoardUnpluggedAfterTwentyWritesExitsOne)
+{
+    QProcess process;
+    kt::startCli(process, data, QStringList{"daynight", "upload", "vienna"} + OnBoard);
+    ASSERT_TRUE(board->waitForFrames(EnvelopeFrames + 20, std::chrono::milliseconds(kt::Timeout::ProcessRun.ms)));
+    board->hangUp();
+    ASSERT_TRUE(process.waitForFinished(kt::Timeout::ProcessRun.ms));
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_EQ(err.count("Failed: the board was lost after"), 1) << err.toStdString();
+    EXPECT_FALSE(err.contains("Times Uploaded.")) << err.toStdString();
+    EXPECT_LT(board->frameTexts().size(), EnvelopeFrames + 106);
+}
+
 TEST_F(DayNightCli, DownloadSavePrintsTheScheduleAndAddsTheNewPlace)
 {
     presetBoard("Graz");
@@ -181,7 +198,8 @@ TEST_F(DayNightCli, AnIncompleteDownloadKeepsTheFilesValuesExitsOneAndSavesNothi
     const QString file = locationFile();
     const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
     EXPECT_EQ(run.exitCode, 1) << run;
-    EXPECT_TRUE(run.err.contains("2 registers did not answer")) << run;
+    EXPECT_EQ(run.err.count("Download incomplete: 2 registers did not answer."), 1) << run;
+    EXPECT_FALSE(run.err.contains("Times Downloaded.")) << "one ending\n" << run;
     EXPECT_TRUE(run.err.contains("not saved")) << run;
     QStringList expected = QStringList({"Name=OSLO", "Brightness=20"}) + boardTimeLines();
     expected[2] = "January Rise=0918";   // Oslo's in the file

@@ -1,12 +1,12 @@
 // The alarm dialog: what it shows when it opens, editing the alarm times, Save, and the board
-// operations behind its buttons against the simulated board.
+// operations behind its buttons against the simulated board, and closing while an upload runs.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
-#include "alarms/ui/alarm_dlg.h"
-#include "app/velmora_dlg.h"
+#include "alarms/ui/alarm_dialog.h"
+#include "app/main_window.h"
 #include "base/language.h"
-#include "widgets/operation_progress.h"
+#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QDir>
@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kestrix {
@@ -30,8 +31,8 @@ using kt::childByNumber;
 
 constexpr char AlarmsFile[] = "p1;06;30;1\r\r\np1;07;00;0\r\r\np2;12;15;1\r\r\n";
 
-// A data folder naming the simulated board's port (COM3, 9600 bps), with C1=07 and C2=05 in
-// config.ini and three alarm times in alarms.txt.
+// C1=07 and C2=05 in config.ini, three alarm times in alarms.txt; the session's board is the
+// simulated one on COM3 at 9600 bps.
 class AlarmDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -40,6 +41,7 @@ protected:
         writeAlarms(AlarmsFile);
         board = kt::startBoardOn(3, 9600);
         ASSERT_TRUE(board);
+        BoardQueues::instance().setSession({3, 9600});
     }
 
     void writeAlarms(const QByteArray &bytes) const
@@ -55,17 +57,32 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
     }
 
-    static QString cell(CAlarmDlg &dialog, int program, int row, int column)
+    static QString cell(AlarmDialog &dialog, int program, int row, int column)
     {
         return dialog.list(program)->topLevelItem(row)->text(column);
     }
 
-    static QPushButton *button(CAlarmDlg &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
+    static QPushButton *button(AlarmDialog &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
 
-    static void clickAndWait(CAlarmDlg &dialog, int control)
+    static void clickAndWait(AlarmDialog &dialog, int control)
     {
         QTest::mouseClick(button(dialog, control), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 60000));
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 60000));
+    }
+
+    // Closes the dialog with `close` and answers the question about the running job.
+    static void closeAnswering(AlarmDialog &dialog, QMessageBox::StandardButton answer,
+                               const std::function<void()> &close)
+    {
+        QString asked;
+        kt::whenModalOpens([&asked, answer](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            ASSERT_TRUE(box);
+            asked = box->text();
+            box->button(answer)->click();
+        });
+        close();
+        EXPECT_EQ(asked, "An operation is running on the board. Cancel it and close?");
     }
 
     bool receivedFrame(const std::string &frame) const
@@ -80,17 +97,17 @@ protected:
 
 TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
 {
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 172);
     EXPECT_EQ(dialog.windowTitle(), "Alarm Configuration Dialog");
-    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    EXPECT_EQ(&dialog.panel()->queue(), &BoardQueues::instance().session());
     EXPECT_EQ(dialog.parameterEdit(0)->text(), "7");   // C1=07
     EXPECT_EQ(dialog.parameterEdit(1)->text(), "5");   // C2=05, the edit numbered 1095
     EXPECT_EQ(dialog.parameterEdit(2)->text(), "");
     EXPECT_EQ(controlNumber(dialog.parameterEdit(0)->edit()), 1093);
     EXPECT_EQ(controlNumber(dialog.parameterEdit(5)->upDown()), 1104);
 
-    QTreeWidget *list = childByNumber<QTreeWidget>(&dialog, CAlarmDlg::Program1List);
+    QTreeWidget *list = childByNumber<QTreeWidget>(&dialog, AlarmDialog::Program1List);
     ASSERT_EQ(list, dialog.list(0));
     EXPECT_EQ(list->topLevelItemCount(), 50);
     EXPECT_EQ(list->columnCount(), 4);
@@ -113,24 +130,26 @@ TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
     EXPECT_EQ(cell(dialog, 0, 1, 1), "07");
     EXPECT_EQ(cell(dialog, 0, 2, 1), "");
     EXPECT_EQ(cell(dialog, 1, 0, 1), "12");
-    EXPECT_EQ(dialog.timeEdit(0, CAlarmDlg::Hour)->text(), "06");   // slot 1 is the one edited
+    EXPECT_EQ(dialog.timeEdit(0, AlarmDialog::Hour)->text(), "06");   // slot 1 is the one edited
 
-    EXPECT_EQ(button(dialog, CAlarmDlg::DownloadButton)->text(), "Download Alarm Times");
-    EXPECT_EQ(button(dialog, CAlarmDlg::SaveButton)->text(), "Save Alarm Times To File");
-    EXPECT_EQ(button(dialog, CAlarmDlg::ClearButton)->text(), "Clear Alarm Times");
-    EXPECT_EQ(button(dialog, CAlarmDlg::UpdateButton)->text(), "Update Alarms");
-    EXPECT_EQ(button(dialog, CAlarmDlg::CloseButton)->text(), "Close");
+    EXPECT_EQ(button(dialog, AlarmDialog::DownloadButton)->text(), "Download Alarm Times");
+    EXPECT_EQ(button(dialog, AlarmDialog::SaveButton)->text(), "Save Alarm Times To File");
+    EXPECT_EQ(button(dialog, AlarmDialog::ClearButton)->text(), "Clear Alarm Times");
+    EXPECT_EQ(button(dialog, AlarmDialog::UpdateButton)->text(), "Update Alarms");
+    EXPECT_EQ(button(dialog, AlarmDialog::CloseButton)->text(), "Close");
     EXPECT_EQ(dialog.statusLine()->text(), "Status:");
-    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.panel()->progressBar()->isVisibleTo(&dialog));
+    for (QPushButton *each : dialog.findChildren<QPushButton *>())
+        EXPECT_FALSE(each->isDefault() || each->autoDefault()) << "Return starts nothing";
 }
 
 TEST_F(AlarmDialog, TheMainWindowsAlarmConfigurationButtonOpensIt)
 {
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     QString opened;
     kt::whenModalOpens([&opened](QWidget *modal) {
-        if (auto *dialog = qobject_cast<CAlarmDlg *>(modal))
+        if (auto *dialog = qobject_cast<AlarmDialog *>(modal))
             opened = dialog->list(0)->topLevelItem(0)->text(1);
     });
     QTest::mouseClick(window.button(1092), Qt::LeftButton);
@@ -141,10 +160,10 @@ TEST_F(AlarmDialog, TheMainWindowsAlarmConfigurationButtonOpensIt)
 TEST_F(AlarmDialog, SpeaksGerman)
 {
     LoadLanguage("german", data.path());
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Alarmkonfiguration");
-    EXPECT_EQ(button(dialog, CAlarmDlg::DownloadButton)->text(), "Alarmzeiten herunterladen");
-    EXPECT_EQ(button(dialog, CAlarmDlg::ClearButton)->text(), "Alarmzeiten löschen");
+    EXPECT_EQ(button(dialog, AlarmDialog::DownloadButton)->text(), "Alarmzeiten herunterladen");
+    EXPECT_EQ(button(dialog, AlarmDialog::ClearButton)->text(), "Alarmzeiten löschen");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1453)->text(), "Anzahl der Impulse");
     EXPECT_EQ(childByNumber<QGroupBox>(&dialog, 1456)->title(), "Alarmzeiten - Alarmprogramm 1");
     EXPECT_EQ(dialog.list(1)->headerItem()->text(1), "Stunde");
@@ -165,9 +184,10 @@ TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
         icon = box->icon();
     });
     {
-        CAlarmDlg dialog;
-        EXPECT_EQ(text, "File Opening Error!");
-        EXPECT_EQ(icon, QMessageBox::NoIcon);
+        AlarmDialog dialog;
+        EXPECT_TRUE(text.startsWith("File Opening Error!\n")) << text.toStdString();
+        EXPECT_GT(text.size(), qsizetype(sizeof("File Opening Error!\n"))) << "the reason follows";
+        EXPECT_EQ(icon, QMessageBox::Critical);
         EXPECT_EQ(dialog.list(0)->topLevelItemCount(), 50);
         EXPECT_EQ(cell(dialog, 0, 0, 1), "");
     }
@@ -176,7 +196,7 @@ TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
     for (int line = 0; line < 52; ++line)
         lines += "p1;08;" + QByteArray::number(line % 60) + ";0\r\r\n";
     writeAlarms(lines);
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     EXPECT_EQ(dialog.statusLine()->text(),
               "Status: 2 lines of alarms.txt beyond the 50 alarms of a program were not loaded.");
     EXPECT_EQ(cell(dialog, 0, 49, 2), "49");
@@ -185,23 +205,23 @@ TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
 TEST_F(AlarmDialog, TypingWritesIntoTheSelectedSlot)
 {
     writeAlarms("");
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     // No row selected: slot 1.
-    QTest::keyClicks(dialog.timeEdit(0, CAlarmDlg::Hour), "6");
+    QTest::keyClicks(dialog.timeEdit(0, AlarmDialog::Hour), "6");
     EXPECT_EQ(dialog.alarms().programs[0][0].hour, "6");
     EXPECT_EQ(cell(dialog, 0, 0, 1), "6");
 
     dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(2));
-    QTest::keyClicks(dialog.timeEdit(1, CAlarmDlg::Minute), "4x5");
-    QTest::keyClicks(dialog.timeEdit(1, CAlarmDlg::Type), "1");
+    QTest::keyClicks(dialog.timeEdit(1, AlarmDialog::Minute), "4x5");
+    QTest::keyClicks(dialog.timeEdit(1, AlarmDialog::Type), "1");
     EXPECT_EQ(dialog.alarms().programs[1][2], (AlarmEntry{"", "4x5", "1"}));
     EXPECT_EQ(cell(dialog, 1, 2, 2), "4x5");
 
     // Selecting another row shows its slot; coming back shows the typed one.
     dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(0));
-    EXPECT_EQ(dialog.timeEdit(1, CAlarmDlg::Minute)->text(), "");
+    EXPECT_EQ(dialog.timeEdit(1, AlarmDialog::Minute)->text(), "");
     dialog.list(1)->setCurrentItem(dialog.list(1)->topLevelItem(2));
-    EXPECT_EQ(dialog.timeEdit(1, CAlarmDlg::Minute)->text(), "4x5");
+    EXPECT_EQ(dialog.timeEdit(1, AlarmDialog::Minute)->text(), "4x5");
 
     // The parameter fields take two digits.
     QLineEdit *pulses = dialog.parameterEdit(3)->edit();
@@ -213,15 +233,15 @@ TEST_F(AlarmDialog, TypingWritesIntoTheSelectedSlot)
 
 TEST_F(AlarmDialog, SaveWritesThePackedProgramsAndTheParameters)
 {
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(4));
-    QTest::keyClicks(dialog.timeEdit(0, CAlarmDlg::Hour), "9");
+    QTest::keyClicks(dialog.timeEdit(0, AlarmDialog::Hour), "9");
     dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(1));
-    dialog.timeEdit(0, CAlarmDlg::Hour)->selectAll();
-    QTest::keyClick(dialog.timeEdit(0, CAlarmDlg::Hour), Qt::Key_Delete);   // slot 2 is free now
+    dialog.timeEdit(0, AlarmDialog::Hour)->selectAll();
+    QTest::keyClick(dialog.timeEdit(0, AlarmDialog::Hour), Qt::Key_Delete);   // slot 2 is free now
     dialog.parameterEdit(2)->setText("3");
 
-    QTest::mouseClick(button(dialog, CAlarmDlg::SaveButton), Qt::LeftButton);
+    QTest::mouseClick(button(dialog, AlarmDialog::SaveButton), Qt::LeftButton);
     EXPECT_EQ(readAlarms(), "p1;06;30;1\r\r\np1;9;;\r\r\np2;12;15;1\r\r\n");
     EXPECT_TRUE(data.readConfig().contains("C1=07"));
     EXPECT_TRUE(data.readConfig().contains("C3=03"));
@@ -233,13 +253,13 @@ TEST_F(AlarmDialog, SaveWritesThePackedProgramsAndTheParameters)
 
 TEST_F(AlarmDialog, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
 {
-    CAlarmDlg dialog;
+    AlarmDialog dialog;
     QFile::remove(data.file("alarms.txt"));
     ASSERT_TRUE(QDir(data.path()).mkdir("alarms.txt"));
     QString text;
     kt::whenModalOpens([&](QWidget *modal) { text = qobject_cast<QMessageBox *>(modal)->text(); });
-    clickAndWait(dialog, CAlarmDlg::UpdateButton);
-    EXPECT_EQ(text, "File Opening Error!");
+    clickAndWait(dialog, AlarmDialog::UpdateButton);
+    EXPECT_TRUE(text.startsWith("File Opening Error!\n")) << text.toStdString();
 
     const std::vector<std::string> expected{kt::Sm7,     kt::TestFrame, kt::Sm7,     "W10107\r",
                                             "W102\r",    "W10305\r",    "W104\r",    "W105\r",
@@ -248,7 +268,7 @@ TEST_F(AlarmDialog, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
                                             "W26115\r",  "W26210\r"};
     EXPECT_EQ(kt::received(*board, expected.size()), expected);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Uploaded.");
-    EXPECT_TRUE(button(dialog, CAlarmDlg::UpdateButton)->isEnabled());
+    EXPECT_TRUE(button(dialog, AlarmDialog::UpdateButton)->isEnabled());
 }
 
 TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
@@ -261,8 +281,8 @@ TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
     board->setRegister(113, 0x29);   // ends program 1 after its first slot
     board->setRegister(260, 0x25);   // an hour-only entry
     board->setRegister(263, 0x29);
-    CAlarmDlg dialog;
-    clickAndWait(dialog, CAlarmDlg::DownloadButton);
+    AlarmDialog dialog;
+    clickAndWait(dialog, AlarmDialog::DownloadButton);
 
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Downloaded.");
     EXPECT_EQ(dialog.parameterEdit(0)->text(), "12");
@@ -284,8 +304,8 @@ TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
 
 TEST_F(AlarmDialog, ClearEmptiesTheFieldsAndKeepsTheRows)
 {
-    CAlarmDlg dialog;
-    clickAndWait(dialog, CAlarmDlg::ClearButton);
+    AlarmDialog dialog;
+    clickAndWait(dialog, AlarmDialog::ClearButton);
     const std::vector<std::string> expected{kt::Sm7,     kt::TestFrame, kt::Sm7,     "W101FF\r", "W102FF\r",
                                             "W103FF\r",  "W104FF\r",    "W105FF\r",  "W106FF\r", "W11029\r",
                                             "W26029\r"};
@@ -297,7 +317,7 @@ TEST_F(AlarmDialog, ClearEmptiesTheFieldsAndKeepsTheRows)
         EXPECT_EQ(dialog.list(program)->topLevelItemCount(), 50);
         EXPECT_EQ(cell(dialog, program, 0, 0), "Alarm 1");
         EXPECT_EQ(cell(dialog, program, 0, 1), "");
-        EXPECT_EQ(dialog.timeEdit(program, CAlarmDlg::Hour)->text(), "");
+        EXPECT_EQ(dialog.timeEdit(program, AlarmDialog::Hour)->text(), "");
     }
 }
 
@@ -310,35 +330,45 @@ QByteArray fullProgram()
     return lines;
 }
 
-TEST_F(AlarmDialog, CancelAndCloseStopARunningUpload)
+TEST_F(AlarmDialog, CancelStopsARunningUpload)
 {
     writeAlarms(fullProgram());
-    {
-        CAlarmDlg dialog;
-        dialog.show();
-        QTest::mouseClick(button(dialog, CAlarmDlg::UpdateButton), Qt::LeftButton);
-        EXPECT_FALSE(button(dialog, CAlarmDlg::DownloadButton)->isEnabled());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
-        EXPECT_TRUE(dialog.progress()->isVisible());
-        EXPECT_EQ(dialog.progress()->progressBar()->maximum(), 6 + 3 * 50);
-        QTest::mouseClick(dialog.progress()->cancelButton(), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 30000));
-        EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
-        EXPECT_FALSE(dialog.progress()->isVisible());
-        EXPECT_TRUE(button(dialog, CAlarmDlg::DownloadButton)->isEnabled());
-    }
-    const size_t afterCancel = board->frameTexts().size();
-    EXPECT_LT(afterCancel, size_t(3 + 6 + 3 * 50));
+    AlarmDialog dialog;
+    dialog.show();
+    QTest::mouseClick(button(dialog, AlarmDialog::UpdateButton), Qt::LeftButton);
+    EXPECT_FALSE(button(dialog, AlarmDialog::DownloadButton)->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+    EXPECT_TRUE(dialog.panel()->progressBar()->isVisible());
+    EXPECT_EQ(dialog.panel()->progressBar()->maximum(), 6 + 3 * 50);
+    QTest::mouseClick(dialog.panel()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
+    EXPECT_FALSE(dialog.panel()->progressBar()->isVisible());
+    EXPECT_TRUE(button(dialog, AlarmDialog::DownloadButton)->isEnabled());
+    EXPECT_LT(board->frameTexts().size(), size_t(3 + 6 + 3 * 50));
+}
 
-    // Close in the middle of an upload: the dialog goes, the upload stops.
-    board->clearFrames();
-    {
-        CAlarmDlg dialog;
-        QTest::mouseClick(button(dialog, CAlarmDlg::UpdateButton), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
-        QTest::mouseClick(button(dialog, CAlarmDlg::CloseButton), Qt::LeftButton);
-        EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    }
+// Close and the close box mid-upload ask: "No" keeps the dialog and the upload going, "Yes"
+// closes it and stops the upload.
+TEST_F(AlarmDialog, ClosingDuringAnUploadAsksFirst)
+{
+    writeAlarms(fullProgram());
+    AlarmDialog dialog;
+    dialog.show();
+    QTest::mouseClick(button(dialog, AlarmDialog::UpdateButton), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+
+    closeAnswering(dialog, QMessageBox::No, [&dialog] { dialog.close(); });
+    EXPECT_TRUE(dialog.isVisible());
+    const size_t kept = board->frameTexts().size();
+    EXPECT_TRUE(board->waitForFrames(kept + 2, std::chrono::milliseconds(5000))) << "the upload goes on";
+    EXPECT_TRUE(dialog.panel()->running());
+
+    closeAnswering(dialog, QMessageBox::Yes,
+                   [&dialog] { QTest::mouseClick(button(dialog, AlarmDialog::CloseButton), Qt::LeftButton); });
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
     const size_t afterClose = board->frameTexts().size();
     EXPECT_LT(afterClose, size_t(3 + 6 + 3 * 50));
     QTest::qWait(500);

@@ -1,12 +1,13 @@
 // The day and night dialog: what it shows when it opens, picking and saving places in
-// Daynight.txt, and Upload and Download against the simulated board.
+// Daynight.txt, Upload and Download against the simulated board, keys that must not start an
+// upload, and closing while an upload runs.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "base/language.h"
-#include "daynight/ui/daynight_dlg.h"
-#include "widgets/operation_progress.h"
+#include "daynight/ui/daynight_dialog.h"
+#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
@@ -29,8 +31,8 @@ using kt::childByNumber;
 
 constexpr int Oslo = 1;   // list index of the shipped file's second place
 
-// A data folder with the shipped Daynight.txt (Vienna, Oslo, brightness 20) naming the
-// simulated board's port (COM3, 9600 bps).
+// A data folder with the shipped Daynight.txt (Vienna, Oslo, brightness 20); the session's
+// board is the simulated one on COM3 at 9600 bps.
 class DayNightDialog : public ::testing::Test {
 protected:
     void SetUp() override
@@ -38,6 +40,7 @@ protected:
         data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
         board = kt::startBoardOn(3, 9600);
         ASSERT_TRUE(board);
+        BoardQueues::instance().setSession({3, 9600});
     }
 
     QString locationFile() const { return data.file("Daynight.txt"); }
@@ -48,7 +51,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
     }
 
-    static QStringList places(CDayNight &dialog)
+    static QStringList places(DayNightDialog &dialog)
     {
         QStringList names;
         for (int index = 0; index < dialog.placeList()->count(); ++index)
@@ -56,12 +59,35 @@ protected:
         return names;
     }
 
-    static QPushButton *button(CDayNight &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
+    static QPushButton *button(DayNightDialog &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
 
-    static void clickAndWait(CDayNight &dialog, int control)
+    static void clickAndWait(DayNightDialog &dialog, int control)
     {
         QTest::mouseClick(button(dialog, control), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 90000));
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 90000));
+    }
+
+    // Starts an upload of Oslo and waits for its first frames.
+    void startUpload(DayNightDialog &dialog) const
+    {
+        dialog.show();
+        dialog.placeList()->setCurrentIndex(Oslo);
+        QTest::mouseClick(button(dialog, DayNightDialog::UploadButton), Qt::LeftButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+    }
+
+    // Presses Escape and answers the question about the running job with `answer`.
+    static void escapeAnswering(DayNightDialog &dialog, QMessageBox::StandardButton answer)
+    {
+        QString asked;
+        kt::whenModalOpens([&asked, answer](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            ASSERT_TRUE(box);
+            asked = box->text();
+            box->button(answer)->click();
+        });
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_EQ(asked, "An operation is running on the board. Cancel it and close?");
     }
 
     kt::ScratchDataDir data;
@@ -70,10 +96,10 @@ protected:
 
 TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
 {
-    CDayNight dialog;
+    DayNightDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 182);
     EXPECT_EQ(dialog.windowTitle(), "Day and Night Settings");
-    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    EXPECT_EQ(&dialog.panel()->queue(), &BoardQueues::instance().session());
     EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo"}));
     EXPECT_EQ(dialog.placeList()->currentIndex(), -1);
     EXPECT_EQ(dialog.brightness()->text(), "20");
@@ -87,11 +113,12 @@ TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1334)->text(), "Choose Location:");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1125)->text(), "Time zone:");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1277)->text(), "Dec.");
-    EXPECT_EQ(button(dialog, CDayNight::UploadButton)->text(), "Upload");
-    EXPECT_TRUE(button(dialog, CDayNight::UploadButton)->isDefault());
-    EXPECT_EQ(button(dialog, CDayNight::SaveButton)->text(), "Save Settings");
+    EXPECT_EQ(button(dialog, DayNightDialog::UploadButton)->text(), "Upload");
+    EXPECT_FALSE(button(dialog, DayNightDialog::UploadButton)->isDefault());
+    EXPECT_FALSE(button(dialog, DayNightDialog::UploadButton)->isEnabled()) << "no place yet";
+    EXPECT_EQ(button(dialog, DayNightDialog::SaveButton)->text(), "Save Settings");
     EXPECT_EQ(dialog.statusLine()->text(), "Status:");
-    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.panel()->progressBar()->isVisibleTo(&dialog));
 
     // Typing: digits only and at most 4 in a time, 2 in the brightness, 9 in the name.
     QLineEdit *rise = dialog.timeEdit(DayTime::Rise, 3);
@@ -107,25 +134,25 @@ TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
 TEST_F(DayNightDialog, SpeaksGerman)
 {
     LoadLanguage("german", data.path());
-    CDayNight dialog;
+    DayNightDialog dialog;
     EXPECT_EQ(dialog.windowTitle(), "Tag- und Nachteinstellungen");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1334)->text(), "Ort wählen:");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1268)->text(), "März");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1337)->text(), "Sonnenaufgang");
-    EXPECT_EQ(button(dialog, CDayNight::UploadButton)->text(), "Hochladen");
-    EXPECT_EQ(button(dialog, CDayNight::DownloadButton)->text(), "Herunterladen");
-    EXPECT_EQ(button(dialog, CDayNight::SaveButton)->text(), "Einstellungen speichern");
+    EXPECT_EQ(button(dialog, DayNightDialog::UploadButton)->text(), "Hochladen");
+    EXPECT_EQ(button(dialog, DayNightDialog::DownloadButton)->text(), "Herunterladen");
+    EXPECT_EQ(button(dialog, DayNightDialog::SaveButton)->text(), "Einstellungen speichern");
     EXPECT_EQ(dialog.brightness()->text(), "20");
     LoadLanguage("english", data.path());
 }
 
 TEST_F(DayNightDialog, TheMainWindowsDayNightButtonOpensIt)
 {
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     QStringList opened;
     kt::whenModalOpens([&opened](QWidget *modal) {
-        if (auto *dialog = qobject_cast<CDayNight *>(modal))
+        if (auto *dialog = qobject_cast<DayNightDialog *>(modal))
             opened = places(*dialog);
     });
     QTest::mouseClick(window.button(1238), Qt::LeftButton);
@@ -135,7 +162,7 @@ TEST_F(DayNightDialog, TheMainWindowsDayNightButtonOpensIt)
 
 TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
 {
-    CDayNight dialog;
+    DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
     EXPECT_EQ(dialog.nameEdit()->text(), "Oslo");
     EXPECT_EQ(dialog.latitudeEdit()->text(), "59.91 N");
@@ -153,7 +180,7 @@ TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
     EXPECT_EQ(dialog.brightness()->text(), "100");
     dialog.timeEdit(DayTime::Set, 11)->setText("2359");   // typed, not saved
 
-    clickAndWait(dialog, CDayNight::UploadButton);
+    clickAndWait(dialog, DayNightDialog::UploadButton);
     const std::vector<std::string> frames = kt::received(*board, 3 + 106);
     ASSERT_EQ(frames.size(), size_t(3 + 106));
     EXPECT_EQ(frames[3], "W89364\r");
@@ -164,17 +191,17 @@ TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
     EXPECT_EQ(frames[107], "W99717\r"); // December Set 2359
     EXPECT_EQ(frames[108], "W9983B\r");
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Uploaded.");
-    EXPECT_TRUE(button(dialog, CDayNight::DownloadButton)->isEnabled());
+    EXPECT_TRUE(button(dialog, DayNightDialog::DownloadButton)->isEnabled());
 }
 
 TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
 {
-    CDayNight dialog;
+    DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
     dialog.nameEdit()->setText("Bergen");
     dialog.timeEdit(DayTime::Begin, 2)->setText("0655");
     dialog.brightness()->setText("35");
-    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    QTest::mouseClick(button(dialog, DayNightDialog::SaveButton), Qt::LeftButton);
 
     EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo", "Bergen"}));
     EXPECT_EQ(dialog.placeList()->currentIndex(), -1);
@@ -189,7 +216,7 @@ TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
 
     const QByteArray before = readLocations();
     dialog.nameEdit()->setText("Wi]en");
-    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    QTest::mouseClick(button(dialog, DayNightDialog::SaveButton), Qt::LeftButton);
     EXPECT_TRUE(dialog.statusLine()->text().startsWith("Status: "));
     EXPECT_TRUE(dialog.statusLine()->text().contains("Wi]en"));
     EXPECT_EQ(readLocations(), before);
@@ -200,22 +227,20 @@ TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
 
 TEST_F(DayNightDialog, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
 {
-    CDayNight dialog;
+    DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
     dialog.nameEdit()->setText("Tromso");
     QFile::remove(locationFile());
     ASSERT_TRUE(QDir(data.path()).mkdir("Daynight.txt"));
     QString text;
-    QString reason;
     kt::whenModalOpens([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         ASSERT_TRUE(box);
         text = box->text();
-        reason = box->informativeText();
     });
-    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
-    EXPECT_EQ(text, "File Opening Error!");
-    EXPECT_FALSE(reason.isEmpty());
+    QTest::mouseClick(button(dialog, DayNightDialog::SaveButton), Qt::LeftButton);
+    EXPECT_TRUE(text.startsWith("File Opening Error!\n")) << text.toStdString();
+    EXPECT_GT(text.size(), qsizetype(sizeof("File Opening Error!\n"))) << "the reason follows";
     EXPECT_EQ(dialog.nameEdit()->text(), "Tromso");
     EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0918");
     EXPECT_EQ(dialog.placeList()->currentIndex(), Oslo);
@@ -233,9 +258,9 @@ TEST_F(DayNightDialog, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnder
     board->setRegister(997, 16);   // December Set 1605
     board->setRegister(998, 5);
 
-    CDayNight dialog;
+    DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
-    clickAndWait(dialog, CDayNight::DownloadButton);
+    clickAndWait(dialog, DayNightDialog::DownloadButton);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Times Downloaded.");
     EXPECT_EQ(dialog.brightness()->text(), "45");
     EXPECT_EQ(dialog.nameEdit()->text(), "Graz");
@@ -247,7 +272,7 @@ TEST_F(DayNightDialog, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnder
     EXPECT_EQ(dialog.placeList()->currentIndex(), Oslo);
     EXPECT_EQ(loadLocationList(locationFile()).names, (QStringList{"Vienna", "Oslo"}));
 
-    QTest::mouseClick(button(dialog, CDayNight::SaveButton), Qt::LeftButton);
+    QTest::mouseClick(button(dialog, DayNightDialog::SaveButton), Qt::LeftButton);
     EXPECT_EQ(places(dialog), (QStringList{"Vienna", "Oslo", "Graz"}));
     const LocationRecord saved = loadLocation(3, locationFile());
     EXPECT_EQ(saved.name, "Graz");
@@ -262,54 +287,72 @@ TEST_F(DayNightDialog, AnIncompleteDownloadKeepsWhatDidNotAnswer)
     board->setFaults({.unansweredReads = {893}});
     board->setRegister(903, 6);
     board->setRegister(904, 15);
-    CDayNight dialog;
-    clickAndWait(dialog, CDayNight::DownloadButton);
+    DayNightDialog dialog;
+    clickAndWait(dialog, DayNightDialog::DownloadButton);
     EXPECT_EQ(dialog.brightness()->text(), "20");
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Download incomplete: 1 registers did not answer.");
     EXPECT_EQ(dialog.timeEdit(DayTime::Rise, 0)->text(), "0615");
 }
 
-// Without Port and Baud in config.ini the dialog has no port: nothing reaches the board.
-TEST_F(DayNightDialog, NoPortInTheConfigurationSaysCheckPortAndSpeed)
+// A session without a port: the dialog does not read config.ini's port, and nothing reaches
+// the board.
+TEST_F(DayNightDialog, ASessionWithoutAPortSaysCheckPortAndSpeed)
 {
-    data.writeConfig("[System]\nLanguage=english\n");
-    CDayNight dialog;
-    EXPECT_EQ(dialog.settings(), SerialSettings{});
-    clickAndWait(dialog, CDayNight::UploadButton);
+    BoardQueues::instance().setSession({});
+    DayNightDialog dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    clickAndWait(dialog, DayNightDialog::UploadButton);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Check COM port and Speed.");
-    clickAndWait(dialog, CDayNight::DownloadButton);
+    clickAndWait(dialog, DayNightDialog::DownloadButton);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Check COM port and Speed.");
     EXPECT_EQ(dialog.brightness()->text(), "20");
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST_F(DayNightDialog, CancelAndCloseStopARunningUpload)
+TEST_F(DayNightDialog, ReturnOnOpenAndInATimeFieldSendsNothing)
 {
-    {
-        CDayNight dialog;
-        dialog.show();
-        QTest::mouseClick(button(dialog, CDayNight::UploadButton), Qt::LeftButton);
-        EXPECT_FALSE(button(dialog, CDayNight::DownloadButton)->isEnabled());
-        EXPECT_FALSE(button(dialog, CDayNight::SaveButton)->isEnabled());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
-        EXPECT_TRUE(dialog.progress()->isVisible());
-        QTest::mouseClick(dialog.progress()->cancelButton(), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 30000));
-        EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
-        EXPECT_TRUE(button(dialog, CDayNight::UploadButton)->isEnabled());
-    }
-    EXPECT_LT(board->frameTexts().size(), size_t(3 + 106));
+    DayNightDialog dialog;
+    ASSERT_TRUE(kt::showActive(&dialog));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(dialog.timeEdit(DayTime::Rise, 0), Qt::Key_Return);
+    dialog.placeList()->setCurrentIndex(Oslo);
+    QTest::keyClick(dialog.timeEdit(DayTime::Set, 4), Qt::Key_Return);
+    QTest::keyClick(dialog.nameEdit(), Qt::Key_Enter);
+    EXPECT_FALSE(dialog.panel()->busy());
+    EXPECT_FALSE(board->waitForFrames(1, std::chrono::milliseconds(300)));
+    EXPECT_TRUE(dialog.isVisible());
+}
 
-    // Closed in the middle of an upload: the dialog goes, the upload stops.
-    board->clearFrames();
-    {
-        CDayNight dialog;
-        dialog.show();
-        QTest::mouseClick(button(dialog, CDayNight::UploadButton), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
-        dialog.close();
-        EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    }
+TEST_F(DayNightDialog, CancelStopsARunningUpload)
+{
+    DayNightDialog dialog;
+    startUpload(dialog);
+    EXPECT_FALSE(button(dialog, DayNightDialog::UploadButton)->isEnabled());
+    EXPECT_FALSE(button(dialog, DayNightDialog::DownloadButton)->isEnabled());
+    EXPECT_FALSE(button(dialog, DayNightDialog::SaveButton)->isEnabled());
+    EXPECT_TRUE(dialog.panel()->progressBar()->isVisible());
+    QTest::mouseClick(dialog.panel()->cancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
+    EXPECT_TRUE(button(dialog, DayNightDialog::UploadButton)->isEnabled());
+    EXPECT_LT(board->frameTexts().size(), size_t(3 + 106));
+}
+
+// Escape mid-upload asks: "No" keeps the dialog and the upload, "Yes" closes and stops it.
+TEST_F(DayNightDialog, EscapeDuringAnUploadAsksBeforeClosing)
+{
+    DayNightDialog dialog;
+    startUpload(dialog);
+    escapeAnswering(dialog, QMessageBox::No);
+    EXPECT_TRUE(dialog.isVisible());
+    const size_t kept = board->frameTexts().size();
+    EXPECT_TRUE(board->waitForFrames(kept + 2, std::chrono::milliseconds(5000))) << "the upload goes on";
+    EXPECT_TRUE(dialog.panel()->running());
+
+    escapeAnswering(dialog, QMessageBox::Yes);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
     const size_t afterClose = board->frameTexts().size();
     EXPECT_LT(afterClose, size_t(3 + 106));
     QTest::qWait(500);
