@@ -1,9 +1,12 @@
 // Clock information: vars.txt, the decoding of each type, reading and clearing against the
-// simulated board, variables that do not answer, and the password rule.
+// simulated board, variables that do not answer, one ending per job, an unplugged board, and the
+// password rule.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "info/info_transfer.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -82,6 +85,20 @@ TEST(InfoPassword, OnlyTheStoredPasswordExactlyClears)
     EXPECT_EQ(storedClearingPassword(), "Secret");
 }
 
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
 class InfoTransfer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -90,9 +107,27 @@ protected:
         ASSERT_TRUE(board);
     }
 
+    JobResult<InfoValues> run(const BoardJob<InfoValues> &job)
+    {
+        Operation operation(Board, reporter, job.texts.form, sleeper);
+        return operation.run(job);
+    }
+
+    // The status line shows `ending`, and its history one ending only.
+    void expectOneEnding(const QString &ending) const
+    {
+        EXPECT_EQ(reporter.lines[0], "Status: " + ending);
+        const QString endings[] = {"Informations readed", "Informations read;", "All informations deleted.",
+                                   "Clearing incomplete", "Communication Error!", "Failed:"};
+        int shown = 0;
+        for (const QString &line : reporter.history)
+            shown += int(std::ranges::count_if(endings, [&line](const QString &text) { return line.contains(text); }));
+        EXPECT_EQ(shown, 1) << "one ending in the status history";
+    }
+
     kt::ScratchDataDir data;
     RecordingSleeper sleeper;
-    RecordingReporter reporter;
+    UnpluggingReporter reporter;
     std::unique_ptr<sim::BoardSim> board;
 };
 
@@ -105,44 +140,72 @@ TEST_F(InfoTransfer, DownloadReadsEachVariablesRegistersWithItsKind)
     const std::vector<InfoVariable> variables{variable("Char", "Par", 5), variable("Char", "Ram", 45),
                                               variable("Int", "Par", 120), variable("Int", "par", 7),
                                               variable("Word", "Par", 9)};
-    const InfoValues values = downloadInformation(variables, Board, reporter, sleeper);
-    ASSERT_TRUE(values.complete());
-    EXPECT_EQ(values.values, (std::vector<std::optional<QString>>{"-1", "255", "300", "", ""}));
+    const JobResult<InfoValues> result = run(informationDownloadJob(variables));
+    ASSERT_TRUE(result.ending.completed());
+    EXPECT_EQ(result.data.values, (std::vector<std::optional<QString>>{"-1", "255", "300", "", ""}));
     EXPECT_EQ(received(*board, 7), (std::vector<std::string>{Sm7, TestFrame, Sm7, "R005\r", "r045\r", "R120\r", "R121\r"}))
         << "an unknown kind or type reads nothing";
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 3, pauses.end()), (std::vector<int>{150, 150, 10}));
-    EXPECT_EQ(reporter.lines[0], "Status: Informations readed from clock.");
+    expectOneEnding("Informations readed from clock.");
 }
 
-TEST_F(InfoTransfer, AVariableThatDidNotAnswerHasNoValue)
+// Variables with a register that did not answer: counted, without a value, and the job ends
+// with the incomplete text alone.
+TEST_F(InfoTransfer, VariablesThatDidNotAnswerEndTheJobIncomplete)
 {
+    struct Case {
+        const char *name;
+        BoardJob<InfoValues> (*job)(std::vector<InfoVariable>);
+        std::vector<int> unansweredReads;
+        int unanswered;
+        const char *ending;
+    };
+    const Case cases[] = {
+        {"download", informationDownloadJob, {121}, 1, "Informations read; 1 variables did not answer."},
+        {"clearing", informationClearingJob, {}, 2, "Clearing incomplete: 2 variables did not answer."},
+    };
     board->setRegister(120, 1);
     board->setRegister(121, 2);
-    board->setFaults({.unansweredReads = {121}});
-    const InfoValues values =
-        downloadInformation({variable("Int", "Par", 120), variable("Char", "Ram", 7)}, Board, reporter, sleeper);
-    EXPECT_FALSE(values.complete());
-    EXPECT_EQ(values.unanswered, 1);
-    EXPECT_EQ(values.values[0], std::nullopt) << "not 256, not 0";
-    EXPECT_EQ(values.values[1], "00");
-    EXPECT_EQ(reporter.lines[0], "Status: Informations read; 1 variables did not answer.");
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        reporter.history.clear();
+        board->setFaults({.silent = false, .answerOnlyFirst = row.unansweredReads.empty() ? 1 : -1,
+                          .unansweredReads = row.unansweredReads});
+        const JobResult<InfoValues> result = run(row.job({variable("Int", "Par", 120), variable("Char", "Ram", 7)}));
+        EXPECT_EQ(result.ending.outcome, Outcome::Incomplete);
+        EXPECT_EQ(result.ending.unanswered, row.unanswered);
+        EXPECT_EQ(result.data.values[0], std::nullopt) << "not 256, not 0";
+        expectOneEnding(row.ending);
+    }
 }
 
 TEST_F(InfoTransfer, ClearingWritesZerosAndShowsTheAnswers)
 {
     const std::vector<InfoVariable> variables{variable("Int", "Par", 120), variable("Char", "Ram", 7)};
-    const InfoValues values = clearInformation(variables, Board, reporter, sleeper);
-    ASSERT_TRUE(values.complete());
+    const JobResult<InfoValues> result = run(informationClearingJob(variables));
+    ASSERT_TRUE(result.ending.completed());
     EXPECT_EQ(received(*board, 6), (std::vector<std::string>{Sm7, TestFrame, Sm7, "W12000\r", "W12100\r", "w00700\r"}));
-    EXPECT_EQ(values.values, (std::vector<std::optional<QString>>{"0", "00"}));
+    EXPECT_EQ(result.data.values, (std::vector<std::optional<QString>>{"0", "00"}));
     EXPECT_EQ(board->registerValue(120), 0);
-    EXPECT_EQ(reporter.lines[0], "Status: All informations deleted.");
+    expectOneEnding("All informations deleted.");
 
+    reporter.history.clear();
     board->setFaults({.silent = true});
-    const InfoValues none = clearInformation(variables, Board, reporter, sleeper);
-    EXPECT_EQ(none.outcome, Outcome::CommunicationFailed);
+    EXPECT_EQ(run(informationClearingJob(variables)).ending.outcome, Outcome::CommunicationFailed);
     EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed.");
+}
+
+TEST_F(InfoTransfer, UnpluggedMidClearingEndsBoardLostWithTheFramesSent)
+{
+    reporter.board = board.get();
+    reporter.unplugAtStep = 2;
+    const JobResult<InfoValues> result =
+        run(informationClearingJob({variable("Int", "Par", 120), variable("Char", "Ram", 7), variable("Char", "Par", 9)}));
+    EXPECT_EQ(result.ending.outcome, Outcome::BoardLost);
+    EXPECT_EQ(result.ending.framesSent, 2);
+    EXPECT_EQ(board->frameTexts().size(), 3u + 2u) << "nothing after the unplugged frame";
+    expectOneEnding("Failed: the board was lost after 2 frames; it may hold part of the data.");
 }
 
 } // namespace

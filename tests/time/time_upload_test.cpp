@@ -1,10 +1,13 @@
-// Uploading the PC's time and a manually entered time, against the simulated board.
+// Uploading the PC's time and a manually entered time, against the simulated board: frames,
+// pauses, one ending, a failed check, a cancel and an unplugged board.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "comm/reporter.h"
 #include "comm/sleeper.h"
 #include "time/time_upload.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -42,6 +45,20 @@ Frames withPreambles(const Frames &frames)
 
 const Frames SundayFrames{"W00007\r", "W00105\r", "W00209\r", "W00300\r", "W00406\r", "W00512\r", "W00626\r", "DLS\r"};
 
+// Unplugs the board once the job has reported `unplugAtStep` steps.
+class UnpluggingReporter : public RecordingReporter {
+public:
+    void progress(int done, int total) override
+    {
+        RecordingReporter::progress(done, total);
+        if (board && done == unplugAtStep)
+            board->hangUp();
+    }
+
+    sim::BoardSim *board = nullptr;
+    int unplugAtStep = -1;
+};
+
 class TimeUploadTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -50,18 +67,24 @@ protected:
         ASSERT_TRUE(board);
     }
 
+    JobEnding run(const BoardJob<NoData> &job, SerialSettings settings = {3, 9600})
+    {
+        Operation operation(settings, reporter, job.texts.form, sleeper);
+        return operation.run(job).ending;
+    }
+
     Outcome uploadPc()
     {
-        return uploadPcTime({3, 9600}, reporter, sleeper, [this] {
-            ++clockReads;
-            return sundayMorning();
-        });
+        return run(pcTimeUploadJob([this] {
+                       ++clockReads;
+                       return sundayMorning();
+                   })).outcome;
     }
 
     kt::ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board;
     RecordingSleeper sleeper;
-    RecordingReporter reporter;
+    UnpluggingReporter reporter;
     int clockReads = 0;
 };
 
@@ -106,7 +129,7 @@ TEST_F(TimeUploadTest, PcUploadAfterAFailedCheckStillSendsItsFramesAndKeepsTheEr
 
 TEST_F(TimeUploadTest, PcUploadOnAPortThatDoesNotOpenSaysSoAndSendsNothing)
 {
-    EXPECT_EQ(uploadPcTime({4, 9600}, reporter, sleeper, sundayMorning), Outcome::PortError);
+    EXPECT_EQ(run(pcTimeUploadJob(sundayMorning), {4, 9600}).outcome, Outcome::PortError);
     ASSERT_EQ(reporter.boxes.size(), 1u);
     EXPECT_EQ(reporter.boxes[0].text, "Error Opening Communication Port!");
     EXPECT_EQ(reporter.boxes[0].icon, MessageIcon::Error);
@@ -116,7 +139,7 @@ TEST_F(TimeUploadTest, PcUploadOnAPortThatDoesNotOpenSaysSoAndSendsNothing)
 TEST_F(TimeUploadTest, ManualUploadPadsTheFieldsAndSendsNoDls)
 {
     const ClockValues typed{"7", "05", "9", "3", "6", "", "26"};
-    EXPECT_EQ(uploadManualTime({3, 9600}, typed, reporter, sleeper), Outcome::Completed);
+    EXPECT_EQ(run(manualTimeUploadJob(typed)).outcome, Outcome::Completed);
     const Frames expected{"W00007\r", "W00105\r", "W00209\r", "W00303\r", "W00406\r", "W005\r", "W00626\r"};
     EXPECT_EQ(received(*board, 10), withPreambles(expected));
     EXPECT_EQ(sleeper.pauses(), withEnvelope({150, 20, 150, 20, 150, 20, 150, 20, 150, 20, 150, 20, 150, 20}));
@@ -128,8 +151,7 @@ TEST_F(TimeUploadTest, ManualUploadPadsTheFieldsAndSendsNoDls)
 TEST_F(TimeUploadTest, ManualUploadAfterAFailedCheckSendsNothingAndShowsTheCombinedError)
 {
     board->setFaults({.silent = true});
-    EXPECT_EQ(uploadManualTime({3, 9600}, clockFieldsOf(sundayMorning()), reporter, sleeper),
-              Outcome::CommunicationFailed);
+    EXPECT_EQ(run(manualTimeUploadJob(clockFieldsOf(sundayMorning()))).outcome, Outcome::CommunicationFailed);
     EXPECT_EQ(received(*board, 3), (Frames{Sm7, TestFrame}));
     EXPECT_EQ(reporter.lines[0], "Status: Communication Error! Check COM port and Speed.");
     EXPECT_TRUE(reporter.boxes.empty());
@@ -141,6 +163,18 @@ TEST_F(TimeUploadTest, CancelStopsBeforeTheNextFrame)
     EXPECT_EQ(uploadPc(), Outcome::Cancelled);
     EXPECT_EQ(received(*board, 6), withPreambles({"W00007\r", "W00105\r"}));
     EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
+}
+
+TEST_F(TimeUploadTest, UnpluggedMidUploadEndsBoardLostWithTheFramesSent)
+{
+    reporter.board = board.get();
+    reporter.unplugAtStep = 3;
+    const JobEnding ending = run(manualTimeUploadJob(clockFieldsOf(sundayMorning())));
+    EXPECT_EQ(ending.outcome, Outcome::BoardLost);
+    EXPECT_EQ(ending.framesSent, 3);
+    EXPECT_EQ(board->frameTexts().size(), 3u + 3u) << "nothing after the unplugged frame";
+    EXPECT_EQ(reporter.history.back(), "0: Status: Failed: the board was lost after 3 frames; it may hold part of the data.");
+    EXPECT_EQ(std::ranges::count_if(reporter.history, [](const QString &line) { return line.contains("Uploaded"); }), 0);
 }
 
 } // namespace
