@@ -3,16 +3,17 @@
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "base/language.h"
-#include "info/ui/parameters_dlg.h"
-#include "info/ui/password_dlg.h"
-#include "widgets/operation_progress.h"
+#include "info/ui/clock_info_dialog.h"
+#include "info/ui/password_dialog.h"
+#include "widgets/board_panel.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -35,26 +36,27 @@ protected:
     void SetUp() override
     {
         data.writeConfig("[Settings]\nPort=2\nBaud=2\nadmin=Secret\n");
+        BoardQueues::instance().setSession({3, 9600});
         board = kt::startBoardOn(3, 9600);
         ASSERT_TRUE(board);
     }
 
     static QPushButton *button(QWidget &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
 
-    static QString value(CParametersDlg &dialog, int row)
+    static QString value(ClockInfoDialog &dialog, int row)
     {
-        return dialog.list()->topLevelItem(row)->text(CParametersDlg::ValueColumn);
+        return dialog.list()->topLevelItem(row)->text(ClockInfoDialog::ValueColumn);
     }
 
-    static void clickAndWait(CParametersDlg &dialog, int control)
+    static void clickAndWait(ClockInfoDialog &dialog, int control)
     {
         QTest::mouseClick(button(dialog, control), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.runner().busy(); }, 90000));
+        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 90000));
     }
 
     // Clear Information with `typed` entered in the prompt and OK pressed (or Cancel when
     // `cancel`); returns the text of a message box the prompt showed.
-    QString clearWith(CParametersDlg &dialog, const QString &typed, bool cancel = false)
+    QString clearWith(ClockInfoDialog &dialog, const QString &typed, bool cancel = false)
     {
         QString message;
         // A message box the prompt shows is read and closed; the watch ends with this call.
@@ -68,14 +70,14 @@ protected:
         });
         boxWatch.start();
         kt::whenModalOpens([&](QWidget *modal) {
-            auto *prompt = qobject_cast<CPasswordDlg *>(modal);
+            auto *prompt = qobject_cast<PasswordDialog *>(modal);
             ASSERT_TRUE(prompt);
             EXPECT_EQ(prompt->passwordEdit()->echoMode(), QLineEdit::Password);
             QTest::keyClicks(prompt->passwordEdit(), typed);
-            QTest::mouseClick(button(*prompt, cancel ? CPasswordDlg::CancelButton : CPasswordDlg::OkButton),
+            QTest::mouseClick(button(*prompt, cancel ? PasswordDialog::CancelButton : PasswordDialog::OkButton),
                               Qt::LeftButton);
         });
-        clickAndWait(dialog, CParametersDlg::ClearButton);
+        clickAndWait(dialog, ClockInfoDialog::ClearButton);
         return message;
     }
 
@@ -91,10 +93,10 @@ protected:
 
 TEST_F(InfoDialog, OpensWithTheShippedVariablesNamedAndNoValues)
 {
-    CParametersDlg dialog;
+    ClockInfoDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 175);
     EXPECT_EQ(dialog.windowTitle(), "Clock Information");
-    EXPECT_EQ(dialog.settings(), (SerialSettings{3, 9600}));
+    EXPECT_EQ(dialog.panel()->queue().settings(), (SerialSettings{3, 9600}));
     QTreeWidget *list = dialog.list();
     EXPECT_EQ(controlNumber(list), 1054);
     ASSERT_EQ(list->topLevelItemCount(), ShippedVariables);
@@ -110,26 +112,26 @@ TEST_F(InfoDialog, OpensWithTheShippedVariablesNamedAndNoValues)
     EXPECT_EQ(button(dialog, 1129)->text(), "Clear Information");
     EXPECT_EQ(button(dialog, 1)->text(), "Close");
     EXPECT_EQ(dialog.statusLine()->text(), "Status:");
-    EXPECT_FALSE(dialog.progress()->isVisibleTo(&dialog));
+    EXPECT_FALSE(dialog.panel()->progressBar()->isVisibleTo(&dialog));
     EXPECT_TRUE(board->frameTexts().empty());
 
     LoadLanguage("german", data.path());
-    CParametersDlg german;
+    ClockInfoDialog german;
     EXPECT_EQ(german.windowTitle(), "Uhrinformationen");
     EXPECT_EQ(button(german, 1208)->text(), "Informationen herunterladen");
     EXPECT_EQ(button(german, 1129)->text(), "Informationen löschen");
-    CPasswordDlg prompt;
+    PasswordDialog prompt;
     EXPECT_EQ(childByNumber<QLabel>(&prompt, 1205)->text(), "Passwort eingeben:");
     LoadLanguage("english", data.path());
 }
 
 TEST_F(InfoDialog, TheMainWindowsClockInformationButtonOpensIt)
 {
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     int rows = -1;
     kt::whenModalOpens([&rows](QWidget *modal) {
-        if (auto *dialog = qobject_cast<CParametersDlg *>(modal))
+        if (auto *dialog = qobject_cast<ClockInfoDialog *>(modal))
             rows = dialog->list()->topLevelItemCount();
     });
     QTest::mouseClick(window.button(1128), Qt::LeftButton);
@@ -141,8 +143,8 @@ TEST_F(InfoDialog, DownloadShowsTheBoardsValues)
 {
     board->setRegister(410, 0x30);
     board->setRegister(411, 0x39);
-    CParametersDlg dialog;
-    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    ClockInfoDialog dialog;
+    clickAndWait(dialog, ClockInfoDialog::DownloadButton);
     EXPECT_EQ(value(dialog, HoursOfOperation), "12345");
     EXPECT_EQ(value(dialog, 1), "65535");   // registers the board never had set read 0xFF
     EXPECT_EQ(value(dialog, WatchdogResets), "-1");
@@ -150,14 +152,24 @@ TEST_F(InfoDialog, DownloadShowsTheBoardsValues)
     EXPECT_TRUE(boardReceived("R410\r"));
     EXPECT_TRUE(boardReceived("r030\r"));
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Informations readed from clock.");
-    EXPECT_TRUE(button(dialog, CParametersDlg::DownloadButton)->isEnabled());
+    EXPECT_TRUE(button(dialog, ClockInfoDialog::DownloadButton)->isEnabled());
 }
 
 TEST_F(InfoDialog, ClosingDuringADownloadCancelsIt)
 {
-    auto dialog = std::make_unique<CParametersDlg>();
-    QTest::mouseClick(button(*dialog, CParametersDlg::DownloadButton), Qt::LeftButton);
-    EXPECT_TRUE(dialog->runner().busy());
+    auto dialog = std::make_unique<ClockInfoDialog>();
+    QTest::mouseClick(button(*dialog, ClockInfoDialog::DownloadButton), Qt::LeftButton);
+    EXPECT_TRUE(dialog->panel()->running());
+    // Asked whether to close mid-job: close anyway.
+    kt::whenModalOpens([](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        for (QAbstractButton *choice : box->buttons()) {
+            const QMessageBox::ButtonRole role = box->buttonRole(choice);
+            if (role == QMessageBox::YesRole || role == QMessageBox::AcceptRole || role == QMessageBox::DestructiveRole)
+                return choice->click();
+        }
+    });
     dialog->reject();
     dialog.reset();   // waits for the cancelled download
     EXPECT_FALSE(boardReceived("R440\r")) << "the download went on after the dialog closed";
@@ -166,8 +178,8 @@ TEST_F(InfoDialog, ClosingDuringADownloadCancelsIt)
 TEST_F(InfoDialog, AVariableThatDoesNotAnswerShowsNoValue)
 {
     board->setFaults({.unansweredReads = {410}});
-    CParametersDlg dialog;
-    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    ClockInfoDialog dialog;
+    clickAndWait(dialog, ClockInfoDialog::DownloadButton);
     QTreeWidgetItem *hours = dialog.list()->topLevelItem(HoursOfOperation);
     EXPECT_EQ(hours->text(1), "");
     EXPECT_EQ(hours->toolTip(1), "no answer");
@@ -178,7 +190,7 @@ TEST_F(InfoDialog, AVariableThatDoesNotAnswerShowsNoValue)
 TEST_F(InfoDialog, ClearingWithTheStoredPasswordZeroesTheBoardsVariables)
 {
     board->setRegister(410, 0x30);
-    CParametersDlg dialog;
+    ClockInfoDialog dialog;
     EXPECT_EQ(clearWith(dialog, "Secret"), "");
     EXPECT_TRUE(boardReceived("W41000\r"));
     EXPECT_TRUE(boardReceived("w03000\r"));
@@ -190,7 +202,7 @@ TEST_F(InfoDialog, ClearingWithTheStoredPasswordZeroesTheBoardsVariables)
 TEST_F(InfoDialog, AWrongPasswordOrCancelClearsNothing)
 {
     board->setRegister(410, 0x30);
-    CParametersDlg dialog;
+    ClockInfoDialog dialog;
     EXPECT_EQ(clearWith(dialog, "secret"), "Wrong Password! Can't clear parameters.");
     EXPECT_EQ(clearWith(dialog, "Secret", true), "");
     EXPECT_TRUE(board->frameTexts().empty());
@@ -217,11 +229,11 @@ TEST_F(InfoDialog, WithoutVarsTxtTheListIsEmptyAndEachDownloadSaysSo)
         });
     };
     expectFileBox();
-    CParametersDlg dialog;
+    ClockInfoDialog dialog;
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(dialog.list()->topLevelItemCount(), 0);
     expectFileBox();
-    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    clickAndWait(dialog, ClockInfoDialog::DownloadButton);
     EXPECT_EQ(boxes, 2);
     EXPECT_TRUE(board->frameTexts().empty());
 
@@ -232,7 +244,7 @@ TEST_F(InfoDialog, WithoutVarsTxtTheListIsEmptyAndEachDownloadSaysSo)
     vars.close();
     board->setRegister(410, 0x30);
     board->setRegister(411, 0x39);
-    clickAndWait(dialog, CParametersDlg::DownloadButton);
+    clickAndWait(dialog, ClockInfoDialog::DownloadButton);
     ASSERT_EQ(dialog.list()->topLevelItemCount(), 1);
     EXPECT_EQ(value(dialog, HoursOfOperation), "12345");
 }
@@ -244,7 +256,7 @@ TEST_F(InfoDialog, LinesBeyondFiftyVariablesAreCountedInTheStatusLine)
     for (int line = 0; line < 53; ++line)
         file.write(QStringLiteral("Counter %1;%2;Char;Par\n").arg(line).arg(100 + line).toUtf8());
     file.close();
-    CParametersDlg dialog;
+    ClockInfoDialog dialog;
     EXPECT_EQ(dialog.list()->topLevelItemCount(), 50);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: 3 lines of vars.txt beyond 50 variables were not used.");
 }
