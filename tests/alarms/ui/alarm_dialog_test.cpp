@@ -33,7 +33,7 @@ constexpr char AlarmsFile[] = "p1;06;30;1\r\r\np1;07;00;0\r\r\np2;12;15;1\r\r\n"
 
 // C1=07 and C2=05 in config.ini, three alarm times in alarms.txt; the session's board is the
 // simulated one on COM3 at 9600 bps.
-class AlarmDialog : public ::testing::Test {
+class AlarmDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -95,7 +95,7 @@ protected:
     std::unique_ptr<sim::BoardSim> board;
 };
 
-TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
+TEST_F(AlarmDialogTest, OpensWithTheParametersAndAlarmTimesOfItsFiles)
 {
     AlarmDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 172);
@@ -143,7 +143,7 @@ TEST_F(AlarmDialog, OpensWithTheParametersAndAlarmTimesOfItsFiles)
         EXPECT_FALSE(each->isDefault() || each->autoDefault()) << "Return starts nothing";
 }
 
-TEST_F(AlarmDialog, TheMainWindowsAlarmConfigurationButtonOpensIt)
+TEST_F(AlarmDialogTest, TheMainWindowsAlarmConfigurationButtonOpensIt)
 {
     MainWindow window;
     window.clockTimer().stop();
@@ -157,7 +157,7 @@ TEST_F(AlarmDialog, TheMainWindowsAlarmConfigurationButtonOpensIt)
     EXPECT_TRUE(window.messageLine(0)->text().isEmpty());
 }
 
-TEST_F(AlarmDialog, SpeaksGerman)
+TEST_F(AlarmDialogTest, SpeaksGerman)
 {
     LoadLanguage("german", data.path());
     AlarmDialog dialog;
@@ -172,7 +172,7 @@ TEST_F(AlarmDialog, SpeaksGerman)
     LoadLanguage("english", data.path());
 }
 
-TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
+TEST_F(AlarmDialogTest, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
 {
     QFile::remove(data.file("alarms.txt"));
     QString text;
@@ -202,7 +202,7 @@ TEST_F(AlarmDialog, AMissingFileShowsThePlainFileBoxAndOverlongProgramsSaySo)
     EXPECT_EQ(cell(dialog, 0, 49, 2), "49");
 }
 
-TEST_F(AlarmDialog, TypingWritesIntoTheSelectedSlot)
+TEST_F(AlarmDialogTest, TypingWritesIntoTheSelectedSlot)
 {
     writeAlarms("");
     AlarmDialog dialog;
@@ -231,7 +231,7 @@ TEST_F(AlarmDialog, TypingWritesIntoTheSelectedSlot)
     EXPECT_EQ(dialog.alarms().parameters[3], "12");
 }
 
-TEST_F(AlarmDialog, SaveWritesThePackedProgramsAndTheParameters)
+TEST_F(AlarmDialogTest, SaveWritesThePackedProgramsAndTheParameters)
 {
     AlarmDialog dialog;
     dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(4));
@@ -251,7 +251,7 @@ TEST_F(AlarmDialog, SaveWritesThePackedProgramsAndTheParameters)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST_F(AlarmDialog, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
+TEST_F(AlarmDialogTest, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
 {
     AlarmDialog dialog;
     QFile::remove(data.file("alarms.txt"));
@@ -271,7 +271,7 @@ TEST_F(AlarmDialog, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
     EXPECT_TRUE(button(dialog, AlarmDialog::UpdateButton)->isEnabled());
 }
 
-TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
+TEST_F(AlarmDialogTest, DownloadFillsTheListsUpToTheEndMarker)
 {
     board->setRegister(101, 0x12);
     board->setRegister(103, 0xff);
@@ -302,7 +302,7 @@ TEST_F(AlarmDialog, DownloadFillsTheListsUpToTheEndMarker)
     EXPECT_FALSE(receivedFrame("R266\r"));
 }
 
-TEST_F(AlarmDialog, ClearEmptiesTheFieldsAndKeepsTheRows)
+TEST_F(AlarmDialogTest, ClearEmptiesTheFieldsAndKeepsTheRows)
 {
     AlarmDialog dialog;
     clickAndWait(dialog, AlarmDialog::ClearButton);
@@ -330,7 +330,7 @@ QByteArray fullProgram()
     return lines;
 }
 
-TEST_F(AlarmDialog, CancelStopsARunningUpload)
+TEST_F(AlarmDialogTest, CancelStopsARunningUpload)
 {
     writeAlarms(fullProgram());
     AlarmDialog dialog;
@@ -350,7 +350,7 @@ TEST_F(AlarmDialog, CancelStopsARunningUpload)
 
 // Close and the close box mid-upload ask: "No" keeps the dialog and the upload going, "Yes"
 // closes it and stops the upload.
-TEST_F(AlarmDialog, ClosingDuringAnUploadAsksFirst)
+TEST_F(AlarmDialogTest, ClosingDuringAnUploadAsksFirst)
 {
     writeAlarms(fullProgram());
     AlarmDialog dialog;

@@ -33,7 +33,7 @@ constexpr int Oslo = 1;   // list index of the shipped file's second place
 
 // A data folder with the shipped Daynight.txt (Vienna, Oslo, brightness 20); the session's
 // board is the simulated one on COM3 at 9600 bps.
-class DayNightDialog : public ::testing::Test {
+class DayNightDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -94,7 +94,7 @@ protected:
     std::unique_ptr<sim::BoardSim> board;
 };
 
-TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
+TEST_F(DayNightDialogTest, OpensWithThePlacesInFileOrderAndNoneSelected)
 {
     DayNightDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 182);
@@ -131,7 +131,7 @@ TEST_F(DayNightDialog, OpensWithThePlacesInFileOrderAndNoneSelected)
     EXPECT_EQ(dialog.nameEdit()->text(), "Reykjavik");
 }
 
-TEST_F(DayNightDialog, SpeaksGerman)
+TEST_F(DayNightDialogTest, SpeaksGerman)
 {
     LoadLanguage("german", data.path());
     DayNightDialog dialog;
@@ -146,7 +146,7 @@ TEST_F(DayNightDialog, SpeaksGerman)
     LoadLanguage("english", data.path());
 }
 
-TEST_F(DayNightDialog, TheMainWindowsDayNightButtonOpensIt)
+TEST_F(DayNightDialogTest, TheMainWindowsDayNightButtonOpensIt)
 {
     MainWindow window;
     window.clockTimer().stop();
@@ -160,7 +160,7 @@ TEST_F(DayNightDialog, TheMainWindowsDayNightButtonOpensIt)
     EXPECT_TRUE(window.messageLine(0)->text().isEmpty());
 }
 
-TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
+TEST_F(DayNightDialogTest, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
 {
     DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
@@ -194,7 +194,7 @@ TEST_F(DayNightDialog, PickingAPlaceFillsItsFieldsAndUploadSendsThemAsTheyStand)
     EXPECT_TRUE(button(dialog, DayNightDialog::DownloadButton)->isEnabled());
 }
 
-TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
+TEST_F(DayNightDialogTest, SaveAddsANewPlaceAndRefusesABadName)
 {
     DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
@@ -225,7 +225,7 @@ TEST_F(DayNightDialog, SaveAddsANewPlaceAndRefusesABadName)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST_F(DayNightDialog, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
+TEST_F(DayNightDialogTest, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
 {
     DayNightDialog dialog;
     dialog.placeList()->setCurrentIndex(Oslo);
@@ -247,7 +247,7 @@ TEST_F(DayNightDialog, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
     EXPECT_TRUE(QFileInfo(locationFile()).isDir());
 }
 
-TEST_F(DayNightDialog, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnderTheBoardsName)
+TEST_F(DayNightDialogTest, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnderTheBoardsName)
 {
     const char graz[] = "Graz";
     for (int position = 0; position < 9; ++position)
@@ -282,7 +282,7 @@ TEST_F(DayNightDialog, DownloadFillsNameBrightnessAndTimesAndSaveStoresThemUnder
     EXPECT_EQ(loadLocationList(locationFile()).brightness, "45");
 }
 
-TEST_F(DayNightDialog, AnIncompleteDownloadKeepsWhatDidNotAnswer)
+TEST_F(DayNightDialogTest, AnIncompleteDownloadKeepsWhatDidNotAnswer)
 {
     board->setFaults({.unansweredReads = {893}});
     board->setRegister(903, 6);
@@ -296,7 +296,7 @@ TEST_F(DayNightDialog, AnIncompleteDownloadKeepsWhatDidNotAnswer)
 
 // A session without a port: the dialog does not read config.ini's port, and nothing reaches
 // the board.
-TEST_F(DayNightDialog, ASessionWithoutAPortSaysCheckPortAndSpeed)
+TEST_F(DayNightDialogTest, ASessionWithoutAPortSaysCheckPortAndSpeed)
 {
     BoardQueues::instance().setSession({});
     DayNightDialog dialog;
@@ -309,7 +309,7 @@ TEST_F(DayNightDialog, ASessionWithoutAPortSaysCheckPortAndSpeed)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST_F(DayNightDialog, ReturnOnOpenAndInATimeFieldSendsNothing)
+TEST_F(DayNightDialogTest, ReturnOnOpenAndInATimeFieldSendsNothing)
 {
     DayNightDialog dialog;
     ASSERT_TRUE(kt::showActive(&dialog));
@@ -323,7 +323,7 @@ TEST_F(DayNightDialog, ReturnOnOpenAndInATimeFieldSendsNothing)
     EXPECT_TRUE(dialog.isVisible());
 }
 
-TEST_F(DayNightDialog, CancelStopsARunningUpload)
+TEST_F(DayNightDialogTest, CancelStopsARunningUpload)
 {
     DayNightDialog dialog;
     startUpload(dialog);
@@ -339,7 +339,7 @@ TEST_F(DayNightDialog, CancelStopsARunningUpload)
 }
 
 // Escape mid-upload asks: "No" keeps the dialog and the upload, "Yes" closes and stops it.
-TEST_F(DayNightDialog, EscapeDuringAnUploadAsksBeforeClosing)
+TEST_F(DayNightDialogTest, EscapeDuringAnUploadAsksBeforeClosing)
 {
     DayNightDialog dialog;
     startUpload(dialog);
