@@ -13,6 +13,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <memory>
+#include <utility>
 
 namespace kestrix {
 namespace {
@@ -109,18 +111,21 @@ void TimeServerRequests::upload(int request, std::uint32_t seconds, const QStrin
     BoardJob<NoData> job = serverTimeUploadJob(serverClockFields(seconds, offsetHours), serverTimeForm(!inDialog),
                                                address);
     ++m_uploading;
-    // Counted as ended once its result arrives, or once the window showing it is gone.
+    // Counted as ended once its result arrives, or once the window showing it is gone. The
+    // watch on the window goes with the upload's end, so that replies leave no connection behind.
     auto counted = std::make_shared<bool>(false);
-    auto end = [this, counted, request](const JobEnding &ending) {
+    auto panelGone = std::make_shared<QMetaObject::Connection>();
+    auto end = [this, counted, panelGone, request](const JobEnding &ending) {
         if (std::exchange(*counted, true))
             return;
+        disconnect(*panelGone);
         --m_uploading;
         Q_EMIT uploaded(request, ending);
     };
     const bool waits = BoardQueues::instance().session().busy();
     auto done = [end](const JobResult<NoData> &result) { end(result.ending); };
     if (panel) {
-        connect(panel, &QObject::destroyed, this, [end] { end(JobEnding{Outcome::Cancelled}); });
+        *panelGone = connect(panel, &QObject::destroyed, this, [end] { end(JobEnding{Outcome::Cancelled}); });
         panel->submit(std::move(job), done);
         if (waits)
             panel->setLine(0, statusText(*panel, LookupText(Text::ServerTimeQueued)));
