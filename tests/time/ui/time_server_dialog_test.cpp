@@ -1,19 +1,24 @@
 // The time-server dialog: its time zone and server lists, requests to the simulated time server
-// and the uploads of their replies (also after the dialog has closed), failures in the status
-// line, and the main window's button that opens it.
+// and the uploads of their replies (also after the dialog has closed, and behind another job of
+// the session's queue), failures in the status line, and the main window's button that opens it.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "support/window_support.h"
 
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "base/config_file.h"
-#include "time/ui/ntp_server_dlg.h"
+#include "time/ui/time_server_dialog.h"
 #include "time_server_sim.h"
+#include "widgets/board_panel.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
@@ -37,6 +42,7 @@ protected:
         writeConfig(QStringLiteral("NTPServer1=%1\nNTPServer1d=Local\n").arg(serverAddress()));
         board = kt::startBoardOn(3, 9600);
         ASSERT_TRUE(board);
+        BoardQueues::instance().setSession({3, 9600});
     }
 
     void writeConfig(const QString &settings, int port = 2)
@@ -44,16 +50,19 @@ protected:
         data.writeConfig(QStringLiteral("[Settings]\nPort=%1\nBaud=2\n").arg(port) + settings);
     }
 
-    std::unique_ptr<CNTPServerDlg> openDialog()
+    // Shown, as the window's button shows it: a reply's upload shows in the dialog while it is
+    // open.
+    std::unique_ptr<TimeServerDialog> openDialog()
     {
-        auto dialog = std::make_unique<CNTPServerDlg>(*requests, &window);
+        auto dialog = std::make_unique<TimeServerDialog>(*requests, &window);
         dialog->zoneList()->setCurrentIndex(13);   // +1
+        dialog->show();
         return dialog;
     }
 
-    static void clickUpload(CNTPServerDlg &dialog)
+    static void clickUpload(TimeServerDialog &dialog)
     {
-        QTest::mouseClick(childByNumber<QPushButton>(&dialog, CNTPServerDlg::UploadButton), Qt::LeftButton);
+        QTest::mouseClick(childByNumber<QPushButton>(&dialog, TimeServerDialog::UploadButton), Qt::LeftButton);
     }
 
     bool waitForEnd() { return QTest::qWaitFor([this] { return requests->outstanding() == 0; }, Timeout::DialogOperation); }
@@ -74,10 +83,10 @@ protected:
 
 TEST_F(NtpServerDlg, ZoneListHoldsTheTwentyFiveZonesAndPreselectsTheStoredOne)
 {
-    CNTPServerDlg dialog;
+    TimeServerDialog dialog;
     EXPECT_EQ(dialogNumber(&dialog), 173);
     EXPECT_EQ(dialog.windowTitle(), "Adjust Time & Date via NTP server Dialog");
-    QComboBox *zones = childByNumber<QComboBox>(&dialog, CNTPServerDlg::ZoneList);
+    QComboBox *zones = childByNumber<QComboBox>(&dialog, TimeServerDialog::ZoneList);
     ASSERT_EQ(zones, dialog.zoneList());
     ASSERT_EQ(zones->count(), 25);
     EXPECT_EQ(zones->itemText(0), "(GMT-12:00) International Date Line West");
@@ -88,35 +97,35 @@ TEST_F(NtpServerDlg, ZoneListHoldsTheTwentyFiveZonesAndPreselectsTheStoredOne)
     EXPECT_EQ(zones->currentText(), "(GMT) Greenwich Mean Tim: Dublin, Lisbon, London");
 
     writeConfig("TimeZone=-5\n");
-    CNTPServerDlg west;
+    TimeServerDialog west;
     EXPECT_EQ(west.zoneList()->currentIndex(), 7);
     EXPECT_EQ(west.zoneList()->currentText(), "(GMT-05:00) Eastern Time (US & Canada); Bogota");
 }
 
 TEST_F(NtpServerDlg, ServerListShowsTheSixNamesAndSpeaksGerman)
 {
-    CNTPServerDlg dialog;
-    QComboBox *servers = childByNumber<QComboBox>(&dialog, CNTPServerDlg::ServerList);
+    TimeServerDialog dialog;
+    QComboBox *servers = childByNumber<QComboBox>(&dialog, TimeServerDialog::ServerList);
     ASSERT_EQ(servers, dialog.serverList());
     ASSERT_EQ(servers->count(), 6);
     EXPECT_EQ(servers->itemText(0), "Local");
     for (int index = 1; index < 6; ++index)
         EXPECT_EQ(servers->itemText(index), "") << index;
     EXPECT_EQ(servers->currentIndex(), 0);
-    EXPECT_EQ(childByNumber<QLabel>(&dialog, CNTPServerDlg::ZoneLabel)->text(), "Select Time Zone:");
-    EXPECT_EQ(childByNumber<QLabel>(&dialog, CNTPServerDlg::ServerLabel)->text(), "Select NTP server:");
-    EXPECT_EQ(childByNumber<QPushButton>(&dialog, CNTPServerDlg::UploadButton)->text(),
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, TimeServerDialog::ZoneLabel)->text(), "Select Time Zone:");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, TimeServerDialog::ServerLabel)->text(), "Select NTP server:");
+    EXPECT_EQ(childByNumber<QPushButton>(&dialog, TimeServerDialog::UploadButton)->text(),
               "Upload Time && Date from NTP server");
-    auto *close = childByNumber<QPushButton>(&dialog, CNTPServerDlg::CloseButton);
+    auto *close = childByNumber<QPushButton>(&dialog, TimeServerDialog::CloseButton);
     EXPECT_EQ(close->text(), "Close");
     EXPECT_TRUE(close->isDefault());
     EXPECT_EQ(dialog.statusLine()->text(), "Status:");
 
     LoadLanguage("german", data.path());
-    CNTPServerDlg german;
+    TimeServerDialog german;
     EXPECT_EQ(german.windowTitle(), "Uhrzeit und Datum über NTP-Server einstellen");
-    EXPECT_EQ(childByNumber<QLabel>(&german, CNTPServerDlg::ZoneLabel)->text(), "Zeitzone wählen:");
-    EXPECT_EQ(childByNumber<QPushButton>(&german, CNTPServerDlg::CloseButton)->text(), "Schließen");
+    EXPECT_EQ(childByNumber<QLabel>(&german, TimeServerDialog::ZoneLabel)->text(), "Zeitzone wählen:");
+    EXPECT_EQ(childByNumber<QPushButton>(&german, TimeServerDialog::CloseButton)->text(), "Schließen");
     // The zone texts are the same in every language.
     EXPECT_EQ(german.zoneList()->itemText(12), "(GMT) Greenwich Mean Tim: Dublin, Lisbon, London");
 }
@@ -178,7 +187,7 @@ TEST_F(NtpServerDlg, FailuresShowInTheStatusLineAndSendNothing)
 
 TEST_F(NtpServerDlg, ABoardThatDoesNotAnswerLeavesTheTimeUnset)
 {
-    writeConfig(QStringLiteral("NTPServer1=%1\n").arg(serverAddress()), 5);   // COM6: no device
+    BoardQueues::instance().setSession({6, 9600});   // COM6: no device
     auto dialog = openDialog();
     clickUpload(*dialog);
     ASSERT_TRUE(waitForEnd());
@@ -201,13 +210,77 @@ TEST_F(NtpServerDlg, AReplyAfterTheDialogClosedIsStillUploaded)
     EXPECT_EQ(kt::received(*board, UploadFrames.size()), UploadFrames);
 }
 
+// The main window with its time-server requests, and a time server that holds its replies.
+class WindowWithTimeServer : public kt::WindowWithBoard {
+protected:
+    void SetUp() override
+    {
+        kt::WindowWithBoard::SetUp();
+        std::string error;
+        ASSERT_TRUE(server.start("127.0.0.1", 0, &error)) << error;
+        server.setSeconds(sim::SampleServerSeconds);
+        server.setMode(ServerMode::Hold);
+        requests = window->findChild<TimeServerRequests *>();
+        ASSERT_NE(requests, nullptr);
+    }
+
+    sim::TimeServerSim server;
+    TimeServerRequests *requests = nullptr;
+};
+
+// A job of a queue that runs until the test lets it end, also when the test fails before; the
+// worker shares its flags, so they outlive the test's object.
+class BlockingJob {
+public:
+    explicit BlockingJob(BoardQueue &queue)
+    {
+        queue.start([flags = m_flags](Reporter &) {
+            flags->running = true;
+            while (!flags->released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        });
+    }
+    ~BlockingJob() { release(); }
+    bool running() const { return m_flags->running; }
+    void release() { m_flags->released = true; }
+
+private:
+    struct Flags {
+        std::atomic<bool> running{false};
+        std::atomic<bool> released{false};
+    };
+    std::shared_ptr<Flags> m_flags = std::make_shared<Flags>();
+};
+
+TEST_F(WindowWithTimeServer, AReplyDuringAnotherJobWaitsForItThenUploads)
+{
+    BlockingJob running(window->queue());
+    ASSERT_TRUE(QTest::qWaitFor([&running] { return running.running(); }, Timeout::EventArrives));
+    const QString address = QString::fromStdString(server.address());
+    requests->request(address, 1);
+    ASSERT_TRUE(server.waitForRequests(1, Timeout::EventArrives));
+    server.answerHeld();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return window->messageLine(0)->text() == LookupText(Text::ServerTimeQueued); }, Timeout::EventArrives));
+    EXPECT_EQ(requests->outstanding(), 1);
+    EXPECT_TRUE(board->frameTexts().empty()) << "nothing goes out while the other job runs";
+
+    const auto released = std::chrono::steady_clock::now();
+    running.release();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return requests->outstanding() == 0; }, Timeout::DialogOperation));
+    EXPECT_EQ(kt::received(*board, UploadFrames.size()), UploadFrames);
+    ASSERT_FALSE(board->frames().empty());
+    EXPECT_GE(board->frames().front().time, released);
+    EXPECT_EQ(window->messageLine(0)->text(), "Time 17:00:00 29.01.14 uploaded from " + address + ".");
+}
+
 using NtpButton = kt::WindowWithBoard;
 
 TEST_F(NtpButton, OpensTheTimeServerDialogWhoseRequestsOutliveIt)
 {
     TimeServerRequests *requests = nullptr;
     kt::whenModalOpens([&requests](QWidget *modal) {
-        auto *dialog = qobject_cast<CNTPServerDlg *>(modal);
+        auto *dialog = qobject_cast<TimeServerDialog *>(modal);
         ASSERT_NE(dialog, nullptr);
         requests = &dialog->requests();
         dialog->accept();
