@@ -1,11 +1,12 @@
-// The main window's time buttons: "Adjust" of "PC Time / Date" uploads the PC's time on the
-// window's worker, "Adjust Time && Date Manual" opens the manual time dialog.
+// The main window's time buttons: "Adjust" of "PC Time / Date" uploads the PC's time as a job
+// of the session's queue, "Adjust Time && Date Manual" opens the manual time dialog on it.
 #include "support/test_support.h"
 #include "support/window_support.h"
 #include "support/ui_support.h"
 
-#include "app/velmora_dlg.h"
-#include "time/ui/manual_dlg.h"
+#include "app/main_window.h"
+#include "time/ui/manual_time_dialog.h"
+#include "widgets/board_panel.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -19,11 +20,12 @@ namespace {
 
 using TimeButtons = kt::WindowWithBoard;
 
-TEST_F(TimeButtons, AdjustUploadsThePcTimeWithDlsOnTheWindowsWorker)
+TEST_F(TimeButtons, AdjustUploadsThePcTimeWithDlsOnTheSessionsQueue)
 {
     QTest::mouseClick(window->button(MainButton::AdjustPcTime), Qt::LeftButton);
-    EXPECT_TRUE(window->runner().busy());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 10000));
+    EXPECT_TRUE(window->queue().busy());
+    EXPECT_EQ(&window->queue(), &BoardQueues::instance().session());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, kt::Timeout::DialogOperation));
     const std::vector<std::string> frames = kt::received(*board, 11);
     ASSERT_EQ(frames.size(), 11u);
     EXPECT_EQ(frames[2], kt::Sm7);
@@ -33,13 +35,13 @@ TEST_F(TimeButtons, AdjustUploadsThePcTimeWithDlsOnTheWindowsWorker)
     EXPECT_EQ(window->messageLine(0)->text(), "Time & Date Uploaded.");
 }
 
-TEST_F(TimeButtons, ManualOpensTheManualDialogOnTheConfiguredPort)
+TEST_F(TimeButtons, ManualOpensTheManualDialogOnTheSessionsBoard)
 {
     SerialSettings settings;
     kt::whenModalOpens([&settings](QWidget *modal) {
-        auto *dialog = qobject_cast<CManualDlg *>(modal);
+        auto *dialog = qobject_cast<ManualTimeDialog *>(modal);
         ASSERT_NE(dialog, nullptr);
-        settings = dialog->settings();
+        settings = dialog->panel()->queue().settings();
         dialog->accept();
     });
     QTest::mouseClick(window->button(MainButton::ManualTime), Qt::LeftButton);
