@@ -1,5 +1,5 @@
 // kestrix-cli info against simulated boards: the shipped variables with their values, a variable
-// that does not answer, clearing under the password of config.ini (right, wrong, none stored),
+// that does not answer (one incomplete ending, exit 1), clearing under the password of config.ini (right, wrong, none stored),
 // the password kept out of every output and the trace, and a missing vars.txt.
 
 #include "support/process_support.h"
@@ -114,6 +114,36 @@ TEST_F(InfoCli, AVariableThatDidNotAnswerIsMarkedAndExitsOne)
     const CliRun run = runCli(data, QStringList{"info"} + OnBoard);
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_EQ(run.out, "Hours\t300\nResets\t(no answer)\nOther\t\n") << "an unknown type has an empty value";
+}
+
+// A read or a clearing of which a variable got no answer prints its incomplete ending, once and
+// instead of the completion, and exits 1.
+TEST_F(InfoCli, AnIncompleteReadOrClearingEndsOnceWithItsIncompleteText)
+{
+    struct Case {
+        const char *name;
+        QStringList arguments;
+        sim::Faults faults;
+        const char *incomplete;
+        const char *completion;
+    };
+    const Case cases[] = {
+        {"info", {"info"}, {.unansweredReads = {415}}, "Informations read; 1 variables did not answer.",
+         "Informations readed from clock."},
+        // The check's answer, then the two writes of Hours; Resets gets none.
+        {"info --clear", {"info", "--clear", "--password-stdin"}, {.answerOnlyFirst = 3},
+         "Clearing incomplete: 1 variables did not answer.", "All informations deleted."},
+    };
+    writeVariableFile("Hours;410;Int;Par\nResets;414;Int;Par\n");
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        board->setFaults(row.faults);
+        const CliRun run = runWithInput(row.arguments + OnBoard, Password.toUtf8() + "\n");
+        EXPECT_EQ(run.exitCode, 1) << run;
+        EXPECT_EQ(run.err.count(row.incomplete), 1) << run;
+        EXPECT_FALSE(run.err.contains(row.completion)) << run;
+        EXPECT_TRUE(run.out.contains("Resets\t(no answer)\n")) << run;
+    }
 }
 
 TEST_F(InfoCli, ClearWithTheStoredPasswordWritesZerosAndPrintsTheAnswers)

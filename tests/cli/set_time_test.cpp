@@ -1,5 +1,5 @@
 // kestrix-cli set-time against the simulated board: the PC's time with "DLS", given fields
-// without, and malformed operands.
+// without, a board unplugged on the way, and malformed operands.
 #include "support/process_support.h"
 #include "support/test_support.h"
 
@@ -18,6 +18,8 @@ namespace {
 using Frames = std::vector<std::string>;
 
 const QStringList OnBoard{"--port", "3", "--speed", "9600"};
+// The check, and the preamble before the upload.
+constexpr size_t EnvelopeFrames = 3;
 
 // The time the register frames W000..W006 (frames 3-9) carry.
 QDateTime timeOfFrames(const Frames &frames)
@@ -88,6 +90,36 @@ TEST(CliSetTime, GivenFieldsWithoutABoardSendNothingAndExit1)
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.err.contains("Check COM port and Speed.")) << run;
     EXPECT_EQ(kt::received(*board, 3), (Frames{kt::Sm7, kt::TestFrame}));
+}
+
+// Runs kestrix-cli and unplugs the board once it has received `frames` frames.
+CliRun runUnplugged(const kt::ScratchDataDir &data, sim::BoardSim &board, const QStringList &arguments, size_t frames)
+{
+    QProcess process;
+    kt::startCli(process, data, arguments);
+    EXPECT_TRUE(board.waitForFrames(frames, std::chrono::milliseconds(kt::Timeout::ProcessRun.ms)));
+    board.hangUp();
+    EXPECT_TRUE(process.waitForFinished(kt::Timeout::ProcessRun.ms));
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError()), 0};
+}
+
+// Unplugged after the first clock register: the board-lost ending alone, exit 1, and no
+// further frame.
+TEST(CliSetTime, ABoardUnpluggedMidUploadExitsOneWithTheBoardLost)
+{
+    const QStringList uploads[] = {{"set-time"}, {"set-time", "09:05:07", "0", "06.12.26"}};
+    for (const QStringList &arguments : uploads) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        kt::ScratchDataDir data;
+        auto board = kt::startBoardOn(3, 9600);
+        ASSERT_TRUE(board);
+        const CliRun run = runUnplugged(data, *board, arguments + OnBoard, EnvelopeFrames + 1);
+        EXPECT_EQ(run.exitCode, 1) << run;
+        EXPECT_EQ(run.err.count("Failed: the board was lost after"), 1) << run;
+        EXPECT_FALSE(run.err.contains("Time & Date Uploaded.")) << run;
+        EXPECT_LT(board->frameTexts().size(), EnvelopeFrames + Clock::FieldCount) << run;
+    }
 }
 
 TEST(CliSetTime, MalformedOperandsAreUsageErrors)
