@@ -439,14 +439,14 @@ int main(int argc, char **argv)
     if (!writePreset(alarmPreset, alarmRegisters(alarms)))
         return 1;
     auto alarmUpload = [&] {
-        if (uploadAlarms(alarms, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+        if (!runJob(alarmUploadJob(alarms)).ending.completed())
             ++incomplete;
     };
     auto alarmDownload = [&] {
-        const AlarmDownload read = downloadAlarms(SerialSettings{BoardPort, 9600}, reporter);
+        const JobResult<AlarmDownload> read = runJob(alarmDownloadJob());
         Alarms readBack;
-        applyDownload(read, readBack);
-        if (!read.complete() || readBack.parameters != alarms.parameters || readBack.programs != alarms.programs)
+        applyDownload(read.data, readBack);
+        if (!read.ending.completed() || readBack.parameters != alarms.parameters || readBack.programs != alarms.programs)
             ++incomplete;
     };
     // Likewise the day and night download gives back the brightness, the name and every time.
@@ -455,14 +455,14 @@ int main(int argc, char **argv)
     if (!writePreset(schedulePreset, scheduleRegisters(schedule)))
         return 1;
     auto dayNightUpload = [&] {
-        if (uploadSchedule(schedule, SerialSettings{BoardPort, 9600}, reporter) != Outcome::Completed)
+        if (!runJob(scheduleUploadJob(schedule)).ending.completed())
             ++incomplete;
     };
     auto dayNightDownload = [&] {
-        const DayNightDownload read = downloadSchedule(SerialSettings{BoardPort, 9600}, reporter);
+        const JobResult<DayNightDownload> read = runJob(scheduleDownloadJob());
         DayNightSchedule readBack;
-        applyDownload(read, readBack);
-        if (!read.complete() || readBack.brightness != schedule.brightness || readBack.name != schedule.name
+        applyDownload(read.data, readBack);
+        if (!read.ending.completed() || readBack.brightness != schedule.brightness || readBack.name != schedule.name
             || readBack.times != schedule.times)
             ++incomplete;
     };

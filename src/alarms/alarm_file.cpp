@@ -3,6 +3,7 @@
 #include "base/atomic_file.h"
 #include "base/config_file.h"
 #include "base/text_encoding.h"
+#include "base/text_digits.h"
 
 #include <QFile>
 
@@ -33,17 +34,6 @@ AlarmEntry entryOf(const QString &line)
     entry.minute = fields.value(2).trimmed();
     entry.type = fields.size() > 3 ? fields.mid(3).join(u';').trimmed() : QString();
     return entry;
-}
-
-QString padded(const QString &text)
-{
-    return text.size() == 1 ? u'0' + text : text;
-}
-
-// "05" gives "5", "00" gives "0".
-QString stripped(const QString &value)
-{
-    return value.startsWith(u'0') ? value.right(1) : value;
 }
 
 } // namespace
@@ -103,7 +93,7 @@ AlarmParameters alarmParametersOf(const IniSnapshot &config)
     AlarmParameters parameters;
     for (int i = 0; i < AlarmParameterCount; ++i) {
         const QString key = QString::fromLatin1(alarmParameterTable()[i].key);
-        parameters[std::size_t(i)] = stripped(config.read(ParametersSection, key));
+        parameters[std::size_t(i)] = dropLeadingZero(config.read(ParametersSection, key));
     }
     return parameters;
 }
@@ -117,7 +107,7 @@ QList<std::pair<QString, QString>> alarmParameterEntries(const AlarmParameters &
 {
     QList<std::pair<QString, QString>> entries;
     for (int i = 0; i < AlarmParameterCount; ++i)
-        entries.append({QString::fromLatin1(alarmParameterTable()[i].key), padded(parameters[std::size_t(i)])});
+        entries.append({QString::fromLatin1(alarmParameterTable()[i].key), padToTwo(parameters[std::size_t(i)])});
     return entries;
 }
 

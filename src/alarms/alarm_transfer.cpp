@@ -1,6 +1,7 @@
 #include "alarms/alarm_transfer.h"
 
 #include "base/texts.h"
+#include "base/text_digits.h"
 #include "comm/protocol.h"
 
 #include <algorithm>
@@ -19,11 +20,7 @@ constexpr Milliseconds ReadPause = 10ms;
 constexpr int FirstParameterRegister = 101;
 constexpr char UnsetValue[] = "FF";
 
-QString padFront(const QString &text)
-{
-    return text.size() == 1 ? u'0' + text : text;
-}
-
+// An alarm type of one character gets "0" behind it: the type sits in the upper digit.
 QString padBack(const QString &text)
 {
     return text.size() == 1 ? text + u'0' : text;
@@ -54,17 +51,17 @@ std::vector<AlarmWrite> uploadWrites(const Alarms &alarms)
 {
     std::vector<AlarmWrite> writes;
     for (int reg = FirstParameterRegister; reg < FirstParameterRegister + AlarmParameterCount; ++reg)
-        writes.push_back({reg, padFront(parameterOfRegister(alarms.parameters, reg)), ParameterPause});
+        writes.push_back({reg, padToTwo(parameterOfRegister(alarms.parameters, reg)), ParameterPause});
     for (int program = 0; program < AlarmProgramCount; ++program) {
         const AlarmProgram entries = packed(alarms.programs[program]);
         for (int position = 0; position < AlarmSlots && entries[position].filled(); ++position) {
             const AlarmEntry &entry = entries[position];
             const int base = alarmEntryRegister(program, position);
             const QString hour = entry.hour.trimmed();
-            writes.push_back({base, padFront(hour), EntryPause});
+            writes.push_back({base, padToTwo(hour), EntryPause});
             if (isMarkerHour(hour))
                 continue;
-            writes.push_back({base + 1, padFront(entry.minute.trimmed()), EntryPause});
+            writes.push_back({base + 1, padToTwo(entry.minute.trimmed()), EntryPause});
             writes.push_back({base + 2, padBack(entry.type.trimmed()), EntryPause});
         }
     }

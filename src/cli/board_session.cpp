@@ -29,7 +29,7 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
         return Cancelled;
     }
     // The reason the port could not be opened, naming the device.
-    if (operation.channel().lastOpenFailure() != OpenFailure::None) {
+    if (operation.channel().lastOpenFailure() != OpenFailure::None && !operation.channel().lost()) {
         printStatus(operation.channel().lastOpenError());
         return PortFailure;
     }

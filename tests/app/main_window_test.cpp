@@ -4,13 +4,14 @@
 
 #include "time/display_cycle.h"
 #include "base/language.h"
+#include "base/texts.h"
 #include "widgets/localize.h"
 #include "params/ui/parameter_area.h"
-#include "app/status_panel.h"
+#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "comm/serial_channel.h"
-#include "comm/ui/sel_port_dlg.h"
+#include "comm/ui/port_dialog.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "widgets/digital_edit.h"
@@ -51,12 +52,12 @@ const QDateTime Start(QDate(2026, 12, 7), QTime(9, 5, 3));
 // ---------------------------------------------------------------------------------------------
 // The window
 
-class MainWindow : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         data.writeConfig("[Settings]\nPort=0\nBaud=2\n");
-        window = std::make_unique<CVelmoraDlg>();
+        window = std::make_unique<MainWindow>();
         window->clockTimer().stop();
     }
 
@@ -71,10 +72,10 @@ protected:
     SpinEdit *spin(ParamId id) const { return window->parameters()->spinEdit(id); }
 
     ScratchDataDir data;
-    std::unique_ptr<CVelmoraDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
-TEST_F(MainWindow, OpensWithSettingsFromTheFileStatusCaptionAndEmptyMessageLines)
+TEST_F(MainWindowTest, OpensWithSettingsFromTheFileStatusCaptionAndEmptyMessageLines)
 {
     EXPECT_EQ(window->settings().port, 1);
     EXPECT_EQ(window->settings().speed, 9600);
@@ -87,7 +88,7 @@ TEST_F(MainWindow, OpensWithSettingsFromTheFileStatusCaptionAndEmptyMessageLines
     EXPECT_EQ(control<QLineEdit>(1085), window->display());
 }
 
-TEST_F(MainWindow, HasEveryButtonWithItsTextAndTheTestClockButtonHidden)
+TEST_F(MainWindowTest, HasEveryButtonWithItsTextAndTheTestClockButtonHidden)
 {
     const std::pair<int, const char *> buttons[] = {
         {1137, "Test Connection"}, {1238, "Day&&Night Settings"}, {1000, "Adjust"}, {1012, "Adjust"},
@@ -109,7 +110,7 @@ TEST_F(MainWindow, HasEveryButtonWithItsTextAndTheTestClockButtonHidden)
     EXPECT_FALSE(window->button(1)->icon().isNull()) << "Close has its icon";
 }
 
-TEST_F(MainWindow, ParameterControlsStartAsTheTableSays)
+TEST_F(MainWindowTest, ParameterControlsStartAsTheTableSays)
 {
     for (const Parameter &row : parameterTable()) {
         QWidget *widget = window->control(row.control);
@@ -133,7 +134,7 @@ TEST_F(MainWindow, ParameterControlsStartAsTheTableSays)
         EXPECT_EQ(window->digits().digit(StoredDigit(i)), "0") << i;
 }
 
-TEST_F(MainWindow, EditsTakeNoMoreThanTheirTypingLimitButKeepWhatTheArrowsWrite)
+TEST_F(MainWindowTest, EditsTakeNoMoreThanTheirTypingLimitButKeepWhatTheArrowsWrite)
 {
     QLineEdit *timeView = control<QLineEdit>(1030);
     QTest::keyClicks(timeView, "123");
@@ -153,7 +154,7 @@ TEST_F(MainWindow, EditsTakeNoMoreThanTheirTypingLimitButKeepWhatTheArrowsWrite)
     EXPECT_EQ(correction->text(), "-9") << "stops at the range's end";
 }
 
-TEST_F(MainWindow, TimeViewArrowChangesTheDisplayCycleFromTheNextCycleOn)
+TEST_F(MainWindowTest, TimeViewArrowChangesTheDisplayCycleFromTheNextCycleOn)
 {
     SpinEdit *timeView = spin(ParamId::Th);
     SpinEdit *dateView = spin(ParamId::Td);
@@ -198,7 +199,7 @@ TEST_F(MainWindow, TimeViewArrowChangesTheDisplayCycleFromTheNextCycleOn)
     EXPECT_EQ(control<QLineEdit>(1019)->text(), "1");
 }
 
-TEST_F(MainWindow, ListPicksAndBoxClicksChangeTheStoredDigitsAtOnce)
+TEST_F(MainWindowTest, ListPicksAndBoxClicksChangeTheStoredDigitsAtOnce)
 {
     control<QComboBox>(1015)->setCurrentIndex(10);
     EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
@@ -224,7 +225,7 @@ TEST_F(MainWindow, ListPicksAndBoxClicksChangeTheStoredDigitsAtOnce)
     EXPECT_EQ(window->digits().digit(StoredDigit::Direction), "0");
 }
 
-TEST_F(MainWindow, BrightnessBoxesExcludeEachOtherAndDisableTheField)
+TEST_F(MainWindowTest, BrightnessBoxesExcludeEachOtherAndDisableTheField)
 {
     window->show();
     QCheckBox *dayTime = control<QCheckBox>(1040);
@@ -250,7 +251,7 @@ TEST_F(MainWindow, BrightnessBoxesExcludeEachOtherAndDisableTheField)
     EXPECT_EQ(brightness.digit(field->text()), "7") << "the next A0 upload takes the field";
 }
 
-TEST_F(MainWindow, ShowsSuppliedDigitsInTheListsAndBoxes)
+TEST_F(MainWindowTest, ShowsSuppliedDigitsInTheListsAndBoxes)
 {
     ParameterArea *area = window->parameters();
     area->digits().setDigit(StoredDigit::Se1, "a");
@@ -270,7 +271,7 @@ TEST_F(MainWindow, ShowsSuppliedDigitsInTheListsAndBoxes)
     EXPECT_EQ(window->digits().valueText(parameter(ParamId::Brightness), area->controlText(ParamId::Brightness)), "5");
 }
 
-TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
+TEST_F(MainWindowTest, ScrollsWhenSmallerThanItsContentALineOfControlsPerNotch)
 {
     window->show();
     const QSize full = window->fullSize();
@@ -280,16 +281,20 @@ TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
     const int range = bar->maximum();
     EXPECT_GE(range, 250);
     EXPECT_TRUE(bar->isEnabled());
-    EXPECT_EQ(bar->singleStep(), range / 100);
+    // A wheel notch (three steps) moves about one line of controls, not a few pixels.
+    const int controlLine = window->button(1060)->height();
+    EXPECT_GE(3 * bar->singleStep(), controlLine);
+    EXPECT_LE(3 * bar->singleStep(), 2 * controlLine + 12);
     EXPECT_EQ(bar->pageStep(), range / 10);
 
-    // A few pixels too small still scrolls: a step of at least one pixel, where a hundredth
-    // and a tenth of the range would be zero and the arrows would do nothing.
+    // A few pixels too small still scrolls: steps of at least one pixel, at most the range,
+    // where a tenth of the range would be zero and the arrows would do nothing.
     window->resize(full.width(), full.height() - 5);
     testing::waitForSettledLayout(window.get());
     ASSERT_GT(bar->maximum(), 0);
     ASSERT_LT(bar->maximum(), 10);
-    EXPECT_EQ(bar->singleStep(), 1);
+    EXPECT_GE(bar->singleStep(), 1);
+    EXPECT_LE(bar->singleStep(), bar->maximum());
     EXPECT_EQ(bar->pageStep(), 1);
 
     window->resize(full.width() + 50, full.height() + 100);
@@ -298,7 +303,7 @@ TEST_F(MainWindow, ScrollsWhenSmallerThanItsContentWithStepsOfTheRange)
     EXPECT_FALSE(bar->isEnabled());
 }
 
-TEST_F(MainWindow, MessageBoxesOfAnOperationAreShownOverTheWindowWithTheirIcon)
+TEST_F(MainWindowTest, MessageBoxesOfAnOperationAreShownOverTheWindowWithTheirIcon)
 {
     window->show();
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -312,8 +317,9 @@ TEST_F(MainWindow, MessageBoxesOfAnOperationAreShownOverTheWindowWithTheirIcon)
         text = box->text();
         box->accept();
     });
-    QSignalSpy idle(&window->runner(), &OperationRunner::busyChanged);
-    window->runner().start([](Reporter &reporter) { reporter.messageBox(LookupText(5066), MessageIcon::Error); });
+    QSignalSpy idle(&window->queue(), &BoardQueue::busyChanged);
+    window->queue().start([](Reporter &reporter) { reporter.messageBox(LookupText(Text::PortOpenError), MessageIcon::Error); },
+                          window.get());
     while (idle.count() < 2 && idle.wait(10000)) {
     }
     ASSERT_EQ(idle.count(), 2);
@@ -322,11 +328,11 @@ TEST_F(MainWindow, MessageBoxesOfAnOperationAreShownOverTheWindowWithTheirIcon)
     EXPECT_EQ(text, "Error Opening Communication Port!");
 }
 
-TEST_F(MainWindow, PortDialogHandsItsChoiceToTheWindow)
+TEST_F(MainWindowTest, PortDialogHandsItsChoiceToTheWindow)
 {
     window->show();
     whenModalOpens([](QWidget *modal) {
-        auto *dialog = qobject_cast<CSelPort *>(modal);
+        auto *dialog = qobject_cast<PortDialog *>(modal);
         ASSERT_NE(dialog, nullptr);
         dialog->portList()->setCurrentIndex(11);
         dialog->speedList()->setCurrentIndex(3);
@@ -339,7 +345,7 @@ TEST_F(MainWindow, PortDialogHandsItsChoiceToTheWindow)
     EXPECT_EQ(configFile().read("Settings", "Baud"), "3");
 }
 
-TEST_F(MainWindow, PortDialogClosedWithoutOkChangesNothing)
+TEST_F(MainWindowTest, PortDialogClosedWithoutOkChangesNothing)
 {
     window->show();
     whenModalOpens([](QWidget *modal) { qobject_cast<QDialog *>(modal)->reject(); });
@@ -348,14 +354,7 @@ TEST_F(MainWindow, PortDialogClosedWithoutOkChangesNothing)
     EXPECT_EQ(window->settings().speed, 9600);
 }
 
-// Every button of the window now has its operation; a button nobody wired would say this.
-TEST_F(MainWindow, AnOperationNotBuiltYetSaysSo)
-{
-    window->showNotAvailable();
-    EXPECT_EQ(window->messageLine(0)->text(), "This operation is not available in this version yet.");
-}
-
-TEST_F(MainWindow, CloseEndsTheWindow)
+TEST_F(MainWindowTest, CloseEndsTheWindow)
 {
     window->show();
     QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(window->button(1), Qt::LeftButton); });
@@ -363,7 +362,7 @@ TEST_F(MainWindow, CloseEndsTheWindow)
     EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(MainWindow, WithBothViewDurationsZeroTheClockShowsTheTimeEveryTick)
+TEST_F(MainWindowTest, WithBothViewDurationsZeroTheClockShowsTheTimeEveryTick)
 {
     ASSERT_EQ(window->cycle().timeViewSeconds(), 0);
     ASSERT_EQ(window->cycle().dateViewSeconds(), 0);
@@ -373,7 +372,7 @@ TEST_F(MainWindow, WithBothViewDurationsZeroTheClockShowsTheTimeEveryTick)
     EXPECT_EQ(window->display()->text(), "09:05:04");
 }
 
-TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileTheCloseBoxEndsIt)
+TEST_F(MainWindowTest, EscapeLeavesTheWindowOpenWhileTheCloseBoxEndsIt)
 {
     ASSERT_TRUE(showActive(window.get()));
     QLineEdit *field = control<QLineEdit>(1030);
@@ -392,11 +391,11 @@ TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileTheCloseBoxEndsIt)
 // ---------------------------------------------------------------------------------------------
 // The mouse wheel: only a focused control takes it; otherwise it scrolls the window.
 
-class MainWindowWheel : public MainWindow {
+class MainWindowWheel : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        MainWindow::SetUp();
+        MainWindowTest::SetUp();
         const QSize full = window->fullSize();
         window->resize(full.width(), full.height() - 300);
         ASSERT_TRUE(showActive(window.get()));
@@ -494,7 +493,7 @@ bool readsAfter(const QRect &a, const QRect &b)
     return sameRow ? b.left() > a.left() : b.center().y() > a.center().y();
 }
 
-TEST_F(MainWindow, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
+TEST_F(MainWindowTest, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
 {
     ASSERT_TRUE(showActive(window.get()));
     QPushButton *first = window->button(1000);   // Adjust of "PC Time / Date", top left
@@ -562,12 +561,13 @@ TEST_F(MainWindow, TabFollowsTheScreenGroupByGroupAndNeverStopsAtTheScrollArea)
 // ---------------------------------------------------------------------------------------------
 // Status lines
 
-TEST_F(MainWindow, AStatusLineTooLongForItsPlaceIsCutAndShowsWholeInItsTooltip)
+TEST_F(MainWindowTest, AStatusLineTooLongForItsPlaceIsCutAndShowsWholeInItsTooltip)
 {
     window->show();
     waitForSettledLayout(window.get());
     const QSize size = window->size();
-    const QString text = LookupText(5203) + " " + LookupText(5203) + " " + LookupText(5203);
+    const QString incomplete = LookupText(Text::DownloadUnanswered).arg(43);
+    const QString text = incomplete + " " + incomplete + " " + incomplete;
     window->statusPanel()->setLine(1, text);
     waitForSettledLayout(window.get());
 
@@ -584,19 +584,19 @@ TEST_F(MainWindow, AStatusLineTooLongForItsPlaceIsCutAndShowsWholeInItsTooltip)
     EXPECT_TRUE(line->toolTip().isEmpty());
 }
 
-// Text 5203 shows whole in either language.
-void expectNotAvailableShowsWhole(const char *language)
+// The incomplete download's ending shows whole in either language.
+void expectIncompleteEndingShowsWhole(const char *language)
 {
     SCOPED_TRACE(language);
     ScratchDataDir data;
     data.writeConfig(QStringLiteral("[System]\nLanguage=%1\n").arg(QString::fromLatin1(language)));
     LoadLanguage(configuredLanguage());
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     window.show();
     waitForSettledLayout(&window);
-    window.showNotAvailable();
-    const QString text = LookupText(5203);
+    const QString text = LookupText(Text::DownloadUnanswered).arg(43);
+    window.statusPanel()->setLine(0, text);
     EXPECT_EQ(window.messageLine(0)->text(), text);
     EXPECT_EQ(window.statusPanel()->shownText(0), text);
     EXPECT_LE(window.messageLine(0)->fontMetrics().horizontalAdvance(text), window.messageLine(0)->contentsRect().width());
@@ -604,10 +604,10 @@ void expectNotAvailableShowsWhole(const char *language)
     LoadLanguage("english");
 }
 
-TEST(MainWindowStatus, NotAvailableTextShowsWholeInEnglishAndGerman)
+TEST(MainWindowStatus, IncompleteEndingShowsWholeInEnglishAndGerman)
 {
-    expectNotAvailableShowsWhole("english");
-    expectNotAvailableShowsWhole("german");
+    expectIncompleteEndingShowsWhole("english");
+    expectIncompleteEndingShowsWhole("german");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -620,7 +620,7 @@ public:
     {
         m_data.writeConfig(QStringLiteral("[System]\nLanguage=%1\n").arg(QString::fromLatin1(language)));
         LoadLanguage(configuredLanguage());
-        window = std::make_unique<CVelmoraDlg>();
+        window = std::make_unique<MainWindow>();
         window->clockTimer().stop();
     }
     ~WindowIn()
@@ -629,7 +629,7 @@ public:
         LoadLanguage("english");
     }
 
-    std::unique_ptr<CVelmoraDlg> window;
+    std::unique_ptr<MainWindow> window;
 
 private:
     ScratchDataDir m_data;
@@ -639,7 +639,7 @@ void expectFirstSizeHoldsEverything(const char *language)
 {
     SCOPED_TRACE(language);
     WindowIn in(language);
-    CVelmoraDlg &window = *in.window;
+    MainWindow &window = *in.window;
     const QSize first = window.size();
     window.show();
     waitForSettledLayout(&window);
@@ -671,7 +671,7 @@ TEST(MainWindowSize, FirstSizeHoldsTheWholeContentInGerman)
 TEST(MainWindowSize, OnASmallerScreenTheWindowFitsItAndScrollsToTheBottomRow)
 {
     WindowIn in("german");
-    CVelmoraDlg &window = *in.window;
+    MainWindow &window = *in.window;
     const QSize available = window.screen()->availableGeometry().size();
     const QSize full = window.fullSize();
     if (full.width() <= available.width() && full.height() <= available.height())
@@ -732,7 +732,7 @@ TEST(MainWindowStart, ViewKeysOfTheConfigurationStartTheDisplayCycle)
 {
     ScratchDataDir data;
     data.writeConfig("[Parameters]\nP6=05\nP7=12\n");
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     EXPECT_EQ(window.cycle().timeViewSeconds(), 5);
     EXPECT_EQ(window.cycle().dateViewSeconds(), 12);
@@ -747,7 +747,7 @@ TEST(MainWindowStart, EveryParameterKeyOfTheConfigurationPresetsItsControls)
     ScratchDataDir data;
     data.writeConfig("[Parameters]\nP8=07\nP9=21\nA0=0A\nA1=a2\nA2=00\nA3=12\nA4=13\nA5=1a\nC0=7\n"
                      "TP=05\nPC=-30\n");
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     ParameterArea *area = window.parameters();
     EXPECT_EQ(area->controlText(ParamId::Tt), "7");
@@ -773,7 +773,7 @@ TEST(MainWindowStart, AKeyForTwoListsChangesOnlyThoseTwo)
 {
     ScratchDataDir data;
     data.writeConfig("[Parameters]\nP9=21\nA0=\n");
-    CVelmoraDlg window;
+    MainWindow window;
     window.clockTimer().stop();
     ParameterArea *area = window.parameters();
     EXPECT_EQ(area->list(ParamId::DaylightSaving)->currentIndex(), 2);
@@ -790,7 +790,7 @@ TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
     ScratchDataDir data;
     data.writeConfig("[System]\nLanguage=german\n");
     LoadLanguage(configuredLanguage());
-    CVelmoraDlg window;
+    MainWindow window;
     EXPECT_EQ(window.windowTitle(), "Kestrix Konfigurationsprogramm");
     EXPECT_EQ(window.button(1137)->text(), "Verbindung testen");
     EXPECT_EQ(window.button(1)->text(), "Schließen");
@@ -803,7 +803,7 @@ TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
 // ---------------------------------------------------------------------------------------------
 // Test Connection against a simulated board
 
-class TestConnection : public MainWindow {
+class TestConnection : public MainWindowTest {
 protected:
     void SetUp() override
     {
@@ -813,15 +813,15 @@ protected:
             mapPortToDevice(port, data.file(QStringLiteral("no-device-%1").arg(port)));
         board = testing::startBoardOn(3, 9600);
         ASSERT_NE(board, nullptr);
-        window = std::make_unique<CVelmoraDlg>();
+        window = std::make_unique<MainWindow>();
         window->show();
     }
 
     // Clicks Test Connection and waits for the scan to end; counts clock ticks meanwhile.
     int runScan()
     {
-        QSignalSpy busy(&window->runner(), &OperationRunner::busyChanged);
-        QSignalSpy ticks(window.get(), &CVelmoraDlg::ticked);
+        QSignalSpy busy(&window->queue(), &BoardQueue::busyChanged);
+        QSignalSpy ticks(window.get(), &MainWindow::ticked);
         QTest::mouseClick(window->button(1137), Qt::LeftButton);
         EXPECT_FALSE(window->button(1137)->isEnabled()) << "no second operation while one runs";
         EXPECT_FALSE(window->button(1012)->isEnabled());
@@ -842,14 +842,14 @@ protected:
 
     void waitUntilIdle()
     {
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, 30000));
     }
 
     // The board's port opens at once: the scan released it.
     void expectThePortIsFree()
     {
-        CComm channel;
-        EXPECT_EQ(channel.Open(3, 9600), CComm::Opened) << channel.lastOpenError().toStdString();
+        SerialChannel channel;
+        EXPECT_EQ(channel.Open(3, 9600), SerialChannel::Opened) << channel.lastOpenError().toStdString();
         channel.Close();
     }
 

@@ -48,7 +48,7 @@ TEST_F(LanguageTablesTest, NumberToNameToText)
 {
     writeTables("COMM_ERROR=5034\n", "COMM_ERROR=Verbindungsfehler!\n");
     load();
-    EXPECT_EQ(LookupText(5034), "Verbindungsfehler!");
+    EXPECT_EQ(LookupNumber(5034), "Verbindungsfehler!");
     EXPECT_TRUE(hasText(5034));
 }
 
@@ -56,9 +56,9 @@ TEST_F(LanguageTablesTest, EscapesBecomeLineBreakAndTab)
 {
     writeTables("TWO_LINES=5035\nTABBED=5036\n", "TWO_LINES=Check COM port\\nand Speed.\nTABBED=Port:\\tCOM3\n");
     load();
-    EXPECT_EQ(LookupText(5035), "Check COM port\nand Speed.");
-    EXPECT_EQ(LookupText(5035).split('\n').size(), 2);
-    EXPECT_EQ(LookupText(5036), "Port:\tCOM3");
+    EXPECT_EQ(LookupNumber(5035), "Check COM port\nand Speed.");
+    EXPECT_EQ(LookupNumber(5035).split('\n').size(), 2);
+    EXPECT_EQ(LookupNumber(5036), "Port:\tCOM3");
 }
 
 TEST_F(LanguageTablesTest, NumbersAndNamesMatchExactlyAndFirstEntryWins)
@@ -67,9 +67,9 @@ TEST_F(LanguageTablesTest, NumbersAndNamesMatchExactlyAndFirstEntryWins)
                 "FIRST=first text\nSECOND=second text\nPADDED=padded text\nLOWER=upper-case name\n"
                 "lower=lower-case name\nlower=repeated name\n");
     load();
-    EXPECT_EQ(LookupText(5040), "first text");
-    EXPECT_EQ(LookupText(5041), NoText);   // "05041" is not the text of 5041
-    EXPECT_EQ(LookupText(5042), "lower-case name");
+    EXPECT_EQ(LookupNumber(5040), "first text");
+    EXPECT_EQ(LookupNumber(5041), NoText);   // "05041" is not the text of 5041
+    EXPECT_EQ(LookupNumber(5042), "lower-case name");
 }
 
 TEST_F(LanguageTablesTest, MissingEntriesGiveTheNoTextMarker)
@@ -77,9 +77,9 @@ TEST_F(LanguageTablesTest, MissingEntriesGiveTheNoTextMarker)
     writeTables("NO_STRING=5050\nEMPTY_TEXT=5051\nNO_NUMBER\nHAS_TEXT=5052\n",
                 "EMPTY_TEXT=\nNO_NUMBER=never reached\nHAS_TEXT=?marked\n");
     load();
-    EXPECT_EQ(LookupText(5050), NoText);   // name without a strings entry
-    EXPECT_EQ(LookupText(5051), NoText);   // strings entry without text
-    EXPECT_EQ(LookupText(5099), NoText);   // number without an identifiers entry
+    EXPECT_EQ(LookupNumber(5050), NoText);   // name without a strings entry
+    EXPECT_EQ(LookupNumber(5051), NoText);   // strings entry without text
+    EXPECT_EQ(LookupNumber(5099), NoText);   // number without an identifiers entry
     EXPECT_FALSE(hasText(5050));
     EXPECT_FALSE(hasText(5052));           // a text beginning with "?" counts as none
 }
@@ -88,15 +88,15 @@ TEST_F(LanguageTablesTest, MissingFilesGiveNoTexts)
 {
     writeTables("COMM_ERROR=5034\n", "COMM_ERROR=Verbindungsfehler!\n");
     load();
-    ASSERT_EQ(LookupText(5034), "Verbindungsfehler!");
+    ASSERT_EQ(LookupNumber(5034), "Verbindungsfehler!");
 
     load("klingon");   // no strings file: the old texts are dropped, not kept
-    EXPECT_EQ(LookupText(5034), NoText);
+    EXPECT_EQ(LookupNumber(5034), NoText);
 
     QTemporaryDir empty;
     LoadLanguage("english", empty.path());
-    EXPECT_EQ(LookupText(5034), NoText);
-    EXPECT_EQ(LookupText(102), NoText);
+    EXPECT_EQ(LookupNumber(5034), NoText);
+    EXPECT_EQ(LookupNumber(102), NoText);
 }
 
 // Language names and file names match without regard to case, as on the platform the files
@@ -107,9 +107,9 @@ TEST_F(LanguageTablesTest, FilesAreFoundWithoutRegardToCase)
     writeFile("lng_german.ini", "[Strings]\nCOMM_ERROR=Verbindungsfehler!\n");
     writeFile("LNG_Test.INI", "[Strings]\nCOMM_ERROR=Test error\n");
     load("German");
-    EXPECT_EQ(LookupText(5034), "Verbindungsfehler!");
+    EXPECT_EQ(LookupNumber(5034), "Verbindungsfehler!");
     load("test");
-    EXPECT_EQ(LookupText(5034), "Test error");
+    EXPECT_EQ(LookupNumber(5034), "Test error");
 }
 
 TEST_F(LanguageTablesTest, AnExactNameWinsOverOthersThatDifferInCase)
@@ -117,7 +117,7 @@ TEST_F(LanguageTablesTest, AnExactNameWinsOverOthersThatDifferInCase)
     writeTables("COMM_ERROR=5034\n", "COMM_ERROR=exact\n");
     writeFile("LNG_TEST.ini", "[Strings]\nCOMM_ERROR=other case\n");
     load("test");
-    EXPECT_EQ(LookupText(5034), "exact");
+    EXPECT_EQ(LookupNumber(5034), "exact");
 }
 
 // Loading reads the files and leaves them as they are: a read-only file stays read-only, also
@@ -136,7 +136,7 @@ TEST_F(LanguageTablesTest, LoadingLeavesThePermissionsAsTheyAre)
     load("test");
     load("linked");
 
-    EXPECT_EQ(LookupText(5034), "Verbindungsfehler!");
+    EXPECT_EQ(LookupNumber(5034), "Verbindungsfehler!");
     for (const QString &file : files) {
         struct stat status {};
         ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
@@ -152,7 +152,7 @@ TEST(LanguageBeforeLoading, EveryLookupGivesTheNoTextMarker)
         {
             bool allMissing = true;
             for (int number : {100, 102, 1004, 5034, 5036})
-                allMissing = allMissing && LookupText(number) == NoText;
+                allMissing = allMissing && LookupNumber(number) == NoText;
             std::exit(allMissing ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
@@ -173,8 +173,8 @@ TEST_F(LanguageTablesTest, LongSectionsAreReadWhole)
     writeTables(identifiers, strings);
     load();
 
-    EXPECT_EQ(LookupText(5107), "found after 16000 characters");
-    EXPECT_EQ(LookupText(2499), QString(30, 'p'));
+    EXPECT_EQ(LookupNumber(5107), "found after 16000 characters");
+    EXPECT_EQ(LookupNumber(2499), QString(30, 'p'));
 }
 
 // Readers on several threads while the tables are reloaded see the old or the new text,
@@ -193,8 +193,8 @@ TEST_F(LanguageTablesTest, LookupWhileLoadingFromOtherThreads)
     for (int t = 0; t < 4; ++t) {
         readers.emplace_back([&] {
             do {
-                const QString error = LookupText(5034);
-                const QString ok = LookupText(5036);
+                const QString error = LookupNumber(5034);
+                const QString ok = LookupNumber(5036);
                 if ((error != "Communication Error!" && error != "Verbindungsfehler!")
                     || (ok != "Communication OK." && ok != "Verbindung OK."))
                     ++unexpected;
@@ -245,7 +245,7 @@ TEST(ShippedLanguages, EnglishGivesTheMessagesVerbatim)
         {5107, "d  Countdown mode"},
     };
     for (const Message &message : messages)
-        EXPECT_EQ(LookupText(message.number), QString::fromUtf8(message.text)) << message.number;
+        EXPECT_EQ(LookupNumber(message.number), QString::fromUtf8(message.text)) << message.number;
     for (int number = FirstMessage; number <= LastMessage; ++number)
         EXPECT_TRUE(hasText(number)) << number;
 }
@@ -254,9 +254,9 @@ TEST(ShippedLanguages, GermanHasEveryMessage)
 {
     ScratchDataDir data;
     LoadLanguage("german");
-    EXPECT_NE(LookupText(5034), "Communication Error!");
+    EXPECT_NE(LookupNumber(5034), "Communication Error!");
     for (int number = FirstMessage; number <= LastMessage; ++number)
-        EXPECT_NE(LookupText(number), NoText) << number;
+        EXPECT_NE(LookupNumber(number), NoText) << number;
 }
 
 // "Language=German" in config.ini finds the shipped lng_german.ini.
@@ -266,9 +266,9 @@ TEST(ShippedLanguages, TheConfiguredLanguageIsFoundWhateverItsCase)
     data.writeConfig("[System]\nLanguage=German\n");
     ASSERT_EQ(configuredLanguage(), "German");
     LoadLanguageOrShipped(configuredLanguage());
-    const QString german = LookupText(5034);
+    const QString german = LookupNumber(5034);
     LoadLanguage("german");
-    EXPECT_EQ(german, LookupText(5034));
+    EXPECT_EQ(german, LookupNumber(5034));
     EXPECT_NE(german, "Communication Error!");
     LoadLanguage("english");
 }

@@ -2,6 +2,7 @@
 // into the controls' values, the clock box, and registers that do not answer.
 #include "support/test_support.h"
 
+#include "comm/operation.h"
 #include "params/parameter_download.h"
 
 #include <gtest/gtest.h>

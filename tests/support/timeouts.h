@@ -20,6 +20,8 @@ namespace Timeout {
 inline constexpr Wait BoardFrames{1000};
 // An operation started from a window or a dialog, to its end.
 inline constexpr Wait DialogOperation{30000};
+// A long job from a window: Adjust All, a download of every register.
+inline constexpr Wait LongOperation{60000};
 // A program the suite runs, to its end: kestrix-cli scanning every port, a test run again in a
 // child process, a reference tool.
 inline constexpr Wait ProcessRun{120000};

@@ -82,9 +82,9 @@ TEST(LocalizeDialog, ShippedTablesGiveThePortDialogItsTexts)
     LoadLanguage("german");
     ASSERT_TRUE(hasText(131)) << "the German tables give dialog 131 no title";
     PortDialog german;
-    EXPECT_EQ(german.windowTitle(), LookupText(131));
+    EXPECT_EQ(german.windowTitle(), LookupNumber(131));
     EXPECT_NE(german.windowTitle(), "Communication Settings");
-    EXPECT_EQ(childByNumber<QLabel>(&german, 1192)->text(), LookupText(1192));
+    EXPECT_EQ(childByNumber<QLabel>(&german, 1192)->text(), LookupNumber(1192));
 }
 
 TEST(SelPort, WithoutSettingsPreselectsComOneAt2400)

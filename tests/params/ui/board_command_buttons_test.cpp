@@ -4,8 +4,8 @@
 #include "support/window_support.h"
 #include "support/ui_support.h"
 
-#include "app/velmora_dlg.h"
-#include "app/status_panel.h"
+#include "app/main_window.h"
+#include "widgets/board_panel.h"
 #include "params/ui/parameter_area.h"
 
 #include <QComboBox>
@@ -47,8 +47,8 @@ TEST_F(BoardCommandButtons, ActivateAlarm1SendsAl0)
     clickAndWait(window->button(1140));
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "AL0\r"};
     EXPECT_EQ(kt::received(*board, expected.size()), expected);
-    EXPECT_EQ(line(0), "Alarm 1 activation ...");
-    EXPECT_EQ(line(1), "Done");
+    EXPECT_EQ(line(0), "Alarm 1 activation ... Done");
+    EXPECT_EQ(line(1), "");
 }
 
 TEST_F(BoardCommandButtons, TestClockShowsTheInfoBoxSelectsConfigurableAndSendsTheScript)

@@ -6,7 +6,7 @@
 #include "support/ui_support.h"
 #include "support/window_support.h"
 
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "params/ui/parameter_area.h"
 
 #include <QComboBox>
@@ -137,10 +137,10 @@ TEST_F(ParameterButtons, AdjustKeepsWhatWasTypedWhileItRan)
 {
     params().edit(ParamId::Brightness)->setText("7");
     QTest::mouseClick(window->button(1013), Qt::LeftButton);
-    ASSERT_TRUE(window->runner().busy());
+    ASSERT_TRUE(window->queue().busy());
     EXPECT_FALSE(window->button(1013)->isEnabled()) << "no second upload while one runs";
     params().edit(ParamId::Th)->setText("42");
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, testing::Timeout::DialogOperation));
 
     EXPECT_TRUE(sent("W01307\r"));
     EXPECT_EQ(text(ParamId::Th), "42") << "typed while the upload ran";
@@ -159,7 +159,7 @@ TEST_F(ParameterButtons, AdjustAllUploadsTheTimeThenEveryStandardGroupAndTakesBa
     params().edit(ParamId::Th)->setText("7");
     QTest::mouseClick(window->button(MainButton::AdjustAll), Qt::LeftButton);
     params().edit(ParamId::Td)->setText("42");
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, testing::Timeout::LongOperation));
 
     const std::vector<std::string> frames = board->frameTexts();
     const auto at = [&frames](const std::string &frame) { return std::ranges::find(frames, frame) - frames.begin(); };
@@ -204,7 +204,7 @@ TEST_F(ParameterButtons, DownloadFillsTheControlsAndTheClockBoxAndKeepsWhatDidNo
     EXPECT_FALSE(window->button(1016)->isEnabled());
     EXPECT_TRUE(window->button(MainButton::Save)->isEnabled()) << "files need no board";
     EXPECT_TRUE(window->button(MainButton::Load)->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, testing::Timeout::LongOperation));
 
     EXPECT_EQ(clockBox().split(u'\n'), (QStringList{"14:05:09", "06.12.26.", "7"}));
     EXPECT_EQ(text(ParamId::Th), "5");
