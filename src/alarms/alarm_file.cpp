@@ -2,10 +2,10 @@
 
 #include "base/atomic_file.h"
 #include "base/config_file.h"
+#include "base/file_read.h"
 #include "base/text_encoding.h"
 #include "base/text_digits.h"
 
-#include <QFile>
 
 namespace kestrix {
 
@@ -79,13 +79,10 @@ QByteArray formatAlarmFile(const AlarmPrograms &programs)
 
 std::optional<AlarmFileRead> loadAlarmFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    const std::optional<QByteArray> bytes = readFileBytes(path, error);
+    if (!bytes)
         return std::nullopt;
-    }
-    return parseAlarmFile(file.readAll());
+    return parseAlarmFile(*bytes);
 }
 
 AlarmParameters alarmParametersOf(const IniSnapshot &config)

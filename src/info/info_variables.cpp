@@ -1,11 +1,11 @@
 #include "info/info_variables.h"
 
 #include "base/config_file.h"
+#include "base/file_read.h"
 #include "base/ini_file.h"
 #include "base/text_encoding.h"
 #include "comm/protocol.h"
 
-#include <QFile>
 
 namespace kestrix {
 
@@ -109,13 +109,10 @@ InfoVariableFile parseInfoVariables(const QByteArray &bytes)
 
 std::optional<InfoVariableFile> loadInfoVariables(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    const std::optional<QByteArray> bytes = readFileBytes(path, error);
+    if (!bytes)
         return std::nullopt;
-    }
-    return parseInfoVariables(file.readAll());
+    return parseInfoVariables(*bytes);
 }
 
 QString decodeInfoValue(const InfoVariable &variable, const std::vector<unsigned char> &bytes)

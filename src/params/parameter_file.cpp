@@ -1,8 +1,8 @@
 #include "params/parameter_file.h"
 
 #include "base/config_file.h"
+#include "base/file_read.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace kestrix {
@@ -147,13 +147,8 @@ bool saveParameterFile(const QString &path, const ParameterValues &values, QStri
 
 std::optional<ParameterUpdate> loadParameterFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    if (!readFileBytes(path, error))
         return std::nullopt;
-    }
-    file.close();
     return parametersOf(IniFile(path).snapshot());
 }
 

@@ -4,7 +4,7 @@
 # not include another area. Run as: cmake -DSOURCE_DIR=<src> -P check_layers.cmake
 cmake_minimum_required(VERSION 3.25)
 
-# The layer of a path below src/ ("comm/ui/sel_port_dlg.h" -> "ui:comm").
+# The layer of a path below src/ ("comm/ui/port_dialog.h" -> "ui:comm").
 function(layer_of path out)
   string(REPLACE "/" ";" parts "${path}")
   list(GET parts 0 top)

@@ -2,7 +2,7 @@
 // The main window with a simulated board on COM3 at 9600 bps, the port config.ini names; the
 // clock timer stopped, so tests drive the window alone.
 
-#include "app/velmora_dlg.h"
+#include "app/main_window.h"
 #include "support/test_support.h"
 
 #include <QPushButton>
@@ -19,7 +19,7 @@ protected:
         data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
         board = startBoardOn(3, 9600);
         ASSERT_TRUE(board);
-        window = std::make_unique<CVelmoraDlg>();
+        window = std::make_unique<MainWindow>();
         window->clockTimer().stop();
     }
 
@@ -27,12 +27,12 @@ protected:
     void clickAndWait(QPushButton *button)
     {
         QTest::mouseClick(button, Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->runner().busy(); }, Timeout::DialogOperation));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, Timeout::DialogOperation));
     }
 
     ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board;
-    std::unique_ptr<CVelmoraDlg> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 } // namespace kestrix::testing

@@ -100,7 +100,7 @@ const QColor Black(0, 0, 0);
 
 TEST(DigitalEdit, IsRedOnBlackInEveryPaletteGroup)
 {
-    CDigitalEdit edit;
+    DigitalEdit edit;
     EXPECT_TRUE(edit.isReadOnly());
     EXPECT_EQ(edit.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
@@ -128,7 +128,7 @@ void expectDrawnRedOnBlack(QWidget &widget)
 TEST(DigitalEdit, DrawsRedOnBlackInAnyWindowStateAndWhenDisabled)
 {
     QWidget window;
-    auto *edit = new CDigitalEdit(&window);
+    auto *edit = new DigitalEdit(&window);
     auto *layout = new QVBoxLayout(&window);
     layout->addWidget(edit);
     edit->setText("88:88:88");
@@ -159,7 +159,7 @@ TEST(DigitalEdit, ClockFontIsTheSevenSegmentFaceAt42Points)
     } else {
         EXPECT_EQ(font.family(), "DS-Digital Italic");
     }
-    EXPECT_EQ(CDigitalEdit().font(), font);
+    EXPECT_EQ(DigitalEdit().font(), font);
 }
 
 // ---------------------------------------------------------------------------------------------
