@@ -162,7 +162,8 @@ TEST_F(DayNightTransfer, UnpluggedAfterTwentyWritesEndsBoardLost)
     const JobEnding ending = run(scheduleUploadJob(schedule)).ending;
     EXPECT_EQ(ending.outcome, Outcome::BoardLost);
     EXPECT_EQ(ending.framesSent, 20);
-    EXPECT_EQ(board->frameTexts().size(), 3u + 20u) << "nothing after the unplugged frame";
+    // Frames still in the line when it was cut may never reach the board; none follows them.
+    EXPECT_LE(board->frameTexts().size(), 3u + 20u) << "nothing after the unplugged frame";
     expectOneEnding("Failed: the board was lost after 20 frames; it may hold part of the data.");
 }
 

@@ -108,8 +108,10 @@ protected:
                 yes->click();
                 return;
             }
-            *boxText = box->text();
-            *reason = box->informativeText();
+            // The file-error box: "File Opening Error!", then the reason on the lines after it.
+            *boxText = box->text().section(u'\n', 0, 0);
+            *reason = box->text().section(u'\n', 1);
+            EXPECT_EQ(box->icon(), QMessageBox::Critical);
             box->accept();
         });
     }
