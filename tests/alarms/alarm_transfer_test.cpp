@@ -1,10 +1,9 @@
 // Update Alarms' upload, Download Alarm Times and Clear Alarm Times against the simulated board:
 // frames byte for byte and in order, pauses, markers, the type digit, a board that stops
 // answering, and one that is unplugged mid-upload; each job shows exactly one ending.
-#include "support/test_support.h"
+#include "support/board_support.h"
 
 #include "alarms/alarm_transfer.h"
-#include "comm/operation.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,6 @@ using kt::TestFrame;
 namespace {
 
 using Frames = std::vector<std::string>;
-const SerialSettings Board{3, 9600};
 
 Frames withPreambles(const Frames &frames)
 {
@@ -35,51 +33,12 @@ Frames withEmptyParameters(const Frames &frames)
     return withPreambles(all);
 }
 
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
-
-class AlarmTransfer : public ::testing::Test {
+class AlarmTransfer : public kt::BoardTest {
 protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(Board.port, Board.speed);
-        ASSERT_TRUE(board);
-    }
-
-    template <class Data>
-    JobResult<Data> run(const BoardJob<Data> &job)
-    {
-        Operation operation(Board, reporter, job.texts.form, sleeper);
-        return operation.run(job);
-    }
-
     Frames upload(size_t expectedFrames)
     {
         EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::Completed);
         return received(*board, expectedFrames + 3);
-    }
-
-    // The job's ending is the status line's last text, shown once, and no other ending was shown.
-    void expectOneEnding(const QString &ending)
-    {
-        EXPECT_EQ(reporter.lines[0], "Status: " + ending);
-        const QString endings[] = {"Times Uploaded.", "Times Downloaded.", "Alarm Times Cleared.",
-                                   "Download incomplete", "Operation cancelled.", "Failed:"};
-        int shown = 0;
-        for (const QString &line : reporter.history)
-            shown += int(std::ranges::count_if(endings, [&line](const QString &text) { return line.contains(text); }));
-        EXPECT_EQ(shown, 1) << "one ending in the status history";
     }
 
     void setRegisters(std::initializer_list<std::pair<int, uint8_t>> values)
@@ -88,11 +47,7 @@ protected:
             board->setRegister(reg, value);
     }
 
-    kt::ScratchDataDir data;
-    RecordingSleeper sleeper;
-    UnpluggingReporter reporter;
     Alarms alarms;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(AlarmTransfer, UploadSendsParametersByRegisterThenEachFilledSlot)
@@ -113,7 +68,7 @@ TEST_F(AlarmTransfer, UploadSendsParametersByRegisterThenEachFilledSlot)
         framePauses.insert(framePauses.end(), {150, 30});
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - long(framePauses.size()), pauses.end()), framePauses);
-    expectOneEnding("Times Uploaded.");
+    expectOneEnding("Status: Times Uploaded.");
 }
 
 TEST_F(AlarmTransfer, EmptyParametersSendBareFramesAndEmptyProgramsNothing)
@@ -146,7 +101,7 @@ TEST_F(AlarmTransfer, DownloadStopsAtTheEndMarkerAndReadsTypesFromTheUpperDigit)
     Frames expected{"R101\r", "R102\r", "R103\r", "R104\r", "R105\r", "R106\r", "R110\r", "R111\r", "R112\r",
                     "R113\r", "R260\r", "R263\r", "R264\r", "R265\r", "R266\r", "R267\r", "R268\r", "R269\r"};
     EXPECT_EQ(board->frameTexts(), withPreambles(expected));
-    expectOneEnding("Times Downloaded.");
+    expectOneEnding("Status: Times Downloaded.");
 }
 
 TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
@@ -168,7 +123,7 @@ TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
     const Frames frames = board->frameTexts();
     EXPECT_EQ(std::ranges::find(frames, "R117\r"), frames.end());
     EXPECT_NE(std::ranges::find(frames, "R260\r"), frames.end()) << "program 2 is still read";
-    expectOneEnding("Download incomplete: 3 registers did not answer.");
+    expectOneEnding("Status: Download incomplete: 3 registers did not answer.");
 }
 
 TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
@@ -179,7 +134,7 @@ TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 16, pauses.end()),
               (std::vector<int>{150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10, 150, 10}));
-    expectOneEnding("Alarm Times Cleared.");
+    expectOneEnding("Status: Alarm Times Cleared.");
     alarms.parameters[0] = "5";
     alarms.programs[1][49] = {"06", "00", "1"};
     applyClear(alarms);
@@ -203,21 +158,20 @@ TEST_F(AlarmTransfer, CancelStopsTheUploadBeforeItsNextFrame)
     reporter.cancelAtStep = 8;
     EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::Cancelled);
     EXPECT_EQ(received(*board, 3 + 8).size(), 11u);
-    expectOneEnding("Operation cancelled.");
+    expectOneEnding("Status: Operation cancelled.");
 }
 
 TEST_F(AlarmTransfer, UnpluggedMidUploadEndsBoardLostWithTheFramesSent)
 {
     for (int slot = 0; slot < 10; ++slot)
         alarms.programs[0][slot] = {"06", "30", "1"};
-    reporter.board = board.get();
-    reporter.unplugAtStep = 9;
+    unplugAtStep(9);
     const JobEnding ending = run(alarmUploadJob(alarms)).ending;
     EXPECT_EQ(ending.outcome, Outcome::BoardLost);
     EXPECT_EQ(ending.framesSent, 9);
     // Frames still in the line when it was cut may never reach the board; none follows them.
     EXPECT_LE(board->frameTexts().size(), 3u + 9u) << "nothing after the unplugged frame";
-    expectOneEnding("Failed: the board was lost after 9 frames; it may hold part of the data.");
+    expectOneEnding("Status: Failed: the board was lost after 9 frames; it may hold part of the data.");
 }
 
 } // namespace

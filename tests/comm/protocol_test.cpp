@@ -1,10 +1,9 @@
 // Frames, the operation envelope in both status forms, versions and the port scan, against
 // the simulated board.
 #include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/board_support.h"
 
 #include "base/language.h"
-#include "comm/operation.h"
 #include "comm/protocol.h"
 
 #include <QProcess>
@@ -18,8 +17,6 @@ using kt::Sm7;
 using kt::TestFrame;
 
 namespace {
-
-constexpr int BoardPort = 3;
 
 TEST(Frames, RegisterNumbersAndValuesArePadded)
 {
@@ -44,29 +41,19 @@ const JobTexts ViewTexts{Text::ViewsUploading, Text::ViewsUploaded, {}};
 const StatusForm DialogForm = StatusForm::dialog({Text::CheckPortAndSpeed});
 const StatusForm TwoTextDialogForm = StatusForm::dialog({Text::CommunicationError, Text::CheckPortAndSpeed});
 
-class EnvelopeTest : public ::testing::Test {
+class EnvelopeTest : public kt::BoardTest {
 protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(BoardPort);
-        ASSERT_TRUE(board);
-    }
-
     Outcome upload(StatusForm form, JobTexts texts = ViewTexts)
     {
-        Operation operation({BoardPort, 9600}, reporter, std::move(form), sleeper);
-        return operation.run(texts, [](Exchange &exchange) { exchange.writeRegister(8, "15", 10ms); }).outcome;
+        texts.form = std::move(form);
+        return run(BoardJob<NoData>{texts, [](Exchange &exchange, NoData &) { exchange.writeRegister(8, "15", 10ms); }, {}})
+            .ending.outcome;
     }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
-    RecordingSleeper sleeper;
-    RecordingReporter reporter;
 };
 
 TEST_F(EnvelopeTest, CheckSendsPreambleThenTestAndNeedsExactlyHello)
 {
-    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
     EXPECT_EQ(operation.CheckCommunication(), CheckResult::Answered);
     EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
     EXPECT_EQ(sleeper.pauses(), (std::vector<int>{150, 50, 150, 150, 50}));
@@ -127,7 +114,7 @@ TEST_F(EnvelopeTest, VersionsReachTheStatusLinesWithControlCharactersSpelledOut)
 {
     // A title change and a screen clear, then a C1 control (0x81 in Windows-1252).
     board->setVersions("\x1b]0;owned\x07KX", "\x1b[2J\x81");
-    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
     const VersionTexts versions = operation.ReadVersions();
     EXPECT_EQ(versions.software, "sw: <ESC>]0;owned<07>KX");
     EXPECT_EQ(versions.hardware, "hw: <ESC>[2J<81>");
@@ -170,7 +157,7 @@ private:
 TEST_F(EnvelopeTest, PortThatFailsAfterAGoodCheckShowsTheErrorBoxAndSendsNothing)
 {
     UnplugAfterCheck unplugging(*board);
-    Operation operation({BoardPort, 9600}, unplugging, StatusForm::mainWindow(), sleeper);
+    Operation operation(Board, unplugging, StatusForm::mainWindow(), sleeper);
     bool framesSent = false;
     EXPECT_EQ(operation.run(ViewTexts, [&](Exchange &) { framesSent = true; }).outcome, Outcome::PortError);
     EXPECT_FALSE(framesSent);
@@ -181,8 +168,8 @@ TEST_F(EnvelopeTest, PortThatFailsAfterAGoodCheckShowsTheErrorBoxAndSendsNothing
 
 TEST_F(EnvelopeTest, WriteAnsweredPadsAndReturnsTheAnswer)
 {
-    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
-    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), SerialChannel::Opened);
+    Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
+    ASSERT_EQ(operation.channel().Open(Board.port, Board.speed), SerialChannel::Opened);
     EXPECT_EQ(operation.exchange().writeAnswered("5", "7", 1), "07");
     operation.channel().Close();
     EXPECT_EQ(board->frameTexts().back(), "W00507\r");
@@ -193,9 +180,9 @@ TEST_F(EnvelopeTest, RegisterReadsGiveTheByteOrNoAnswerNeverAFakeZero)
 {
     board->setRegister(45, 0x0a);
     board->setVariable(7, 200);
-    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
     Exchange &exchange = operation.exchange();
-    ASSERT_EQ(operation.channel().Open(BoardPort, 9600), SerialChannel::Opened);
+    ASSERT_EQ(operation.channel().Open(Board.port, Board.speed), SerialChannel::Opened);
     EXPECT_EQ(exchange.readRegister(45, 10ms), std::optional<std::uint8_t>(0x0a));
     EXPECT_EQ(exchange.readVariable(7, 10ms), std::optional<std::uint8_t>(200));
     board->setFaults({.silent = true});
@@ -238,7 +225,7 @@ Outcome uploadInSteps(Operation &operation, int &stepsDone)
 TEST_F(EnvelopeTest, CancelStopsBeforeTheNextFrameAndSaysSo)
 {
     reporter.cancelAtStep = 1;
-    Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
+    Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
     int stepsDone = 0;
     EXPECT_EQ(uploadInSteps(operation, stepsDone), Outcome::Cancelled);
     EXPECT_EQ(stepsDone, 0);
@@ -251,28 +238,14 @@ TEST_F(EnvelopeTest, CancelStopsBeforeTheNextFrameAndSaysSo)
     // Cancelled between the check and the frames: nothing of the operation goes out.
     board->clearFrames();
     CancelOnText early("Uploading View times ...");
-    Operation second({BoardPort, 9600}, early, StatusForm::mainWindow(), sleeper);
+    Operation second(Board, early, StatusForm::mainWindow(), sleeper);
     EXPECT_EQ(uploadInSteps(second, stepsDone), Outcome::Cancelled);
     EXPECT_EQ(early.lines[0], "Operation cancelled.");
     EXPECT_EQ(received(*board, 2), (std::vector<std::string>{Sm7, TestFrame}));
 }
 
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
-
 // Reads R008-R010, one step each, counting the reads that got no answer.
-void readThree(Exchange &exchange)
+void readThree(Exchange &exchange, NoData &)
 {
     exchange.setTotalSteps(3);
     for (int reg = 8; reg <= 10; ++reg) {
@@ -285,9 +258,8 @@ void readThree(Exchange &exchange)
 
 TEST_F(EnvelopeTest, EveryJobEndsWithExactlyOneEndingChosenAfterItsFrames)
 {
-    const JobTexts texts{Text::ParametersDownloading, Text::ParametersDownloaded, Text::DownloadUnanswered};
-    const QString endings[] = {"Parameters downloaded", "Operation cancelled.", "Failed: the board was lost",
-                               "Communication Error!"};
+    const BoardJob<NoData> job{{Text::ParametersDownloading, Text::ParametersDownloaded, Text::DownloadUnanswered},
+                               readThree, {}};
     struct Case {
         const char *name;
         sim::Faults faults;
@@ -308,23 +280,16 @@ TEST_F(EnvelopeTest, EveryJobEndsWithExactlyOneEndingChosenAfterItsFrames)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        board = kt::startBoardOn(BoardPort);
+        board = kt::startBoardOn(Board.port);
         ASSERT_TRUE(board);
         board->setFaults(c.faults);
-        UnpluggingReporter reporter;
-        reporter.board = board.get();
-        reporter.unplugAtStep = c.unplugAtStep;
+        reporter = kt::UnpluggingReporter(board.get(), c.unplugAtStep);
         reporter.cancelAtStep = c.cancelAtStep;
-        Operation operation({BoardPort, 9600}, reporter, StatusForm::mainWindow(), sleeper);
-        const JobEnding ending = operation.run(texts, readThree);
+        const JobEnding ending = run(job).ending;
         EXPECT_EQ(ending.outcome, c.outcome);
         EXPECT_EQ(ending.framesSent, c.framesSent);
         EXPECT_EQ(ending.text, c.ending);
-        const auto isEnding = [&endings](const QString &line) {
-            return std::ranges::any_of(endings, [&line](const QString &e) { return line.startsWith("0: " + e); });
-        };
-        const auto shown = std::ranges::count_if(reporter.history, isEnding);
-        EXPECT_EQ(shown, 1) << "one ending line, no completion before an incomplete or lost one";
+        EXPECT_EQ(endings().size(), 1u) << "one ending line, no completion before an incomplete or lost one";
         if (!c.ending.isEmpty())
             EXPECT_EQ(reporter.lines[0], c.ending);
     }

@@ -1,9 +1,8 @@
 // The day and night schedule's upload and download against the simulated board: the 106
 // registers, their encodings, registers that do not answer and a board unplugged mid-upload;
 // each job shows exactly one ending.
-#include "support/test_support.h"
+#include "support/board_support.h"
 
-#include "comm/operation.h"
 #include "daynight/daynight_transfer.h"
 
 #include <gtest/gtest.h>
@@ -16,48 +15,8 @@ using kt::TestFrame;
 
 namespace {
 
-const SerialSettings Board{3, 9600};
-
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
-
-class DayNightTransfer : public ::testing::Test {
+class DayNightTransfer : public kt::BoardTest {
 protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(Board.port, Board.speed);
-        ASSERT_TRUE(board);
-    }
-
-    template <class Data>
-    JobResult<Data> run(const BoardJob<Data> &job)
-    {
-        Operation operation(Board, reporter, job.texts.form, sleeper);
-        return operation.run(job);
-    }
-
-    // The status line ends with `ending`, and it is the only ending its history shows.
-    void expectOneEnding(const QString &ending)
-    {
-        EXPECT_EQ(reporter.lines[0], "Status: " + ending);
-        const QString endings[] = {"Times Uploaded.", "Times Downloaded.", "Download incomplete", "Failed:"};
-        int shown = 0;
-        for (const QString &line : reporter.history)
-            shown += int(std::ranges::count_if(endings, [&line](const QString &text) { return line.contains(text); }));
-        EXPECT_EQ(shown, 1) << "one ending in the status history";
-    }
-
     std::vector<std::string> upload()
     {
         EXPECT_EQ(run(scheduleUploadJob(schedule)).ending.outcome, Outcome::Completed);
@@ -65,11 +24,7 @@ protected:
         return {frames.begin() + 3, frames.end()};
     }
 
-    kt::ScratchDataDir data;
-    RecordingSleeper sleeper;
-    UnpluggingReporter reporter;
     DayNightSchedule schedule;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
@@ -95,7 +50,7 @@ TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
     EXPECT_EQ(frames[105], "W99805\r");
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 4, pauses.end()), (std::vector<int>{150, 10, 150, 10}));
-    expectOneEnding("Times Uploaded.");
+    expectOneEnding("Status: Times Uploaded.");
 }
 
 TEST_F(DayNightTransfer, AnEmptyNameWritesNineZeros)
@@ -125,7 +80,7 @@ TEST_F(DayNightTransfer, DownloadJoinsAnswerTextsAndReadsTheName)
     EXPECT_EQ(schedule.times[int(DayTime::Set)][11], "0000");
     EXPECT_EQ(board->frameTexts().size(), 3u + 106u);
     EXPECT_EQ(board->frameTexts()[3], "R893\r");
-    expectOneEnding("Times Downloaded.");
+    expectOneEnding("Status: Times Downloaded.");
 }
 
 TEST_F(DayNightTransfer, DownloadKeepsFieldsWhoseRegistersDidNotAnswer)
@@ -144,7 +99,7 @@ TEST_F(DayNightTransfer, DownloadKeepsFieldsWhoseRegistersDidNotAnswer)
     EXPECT_EQ(schedule.name, "Oslo");
     EXPECT_EQ(schedule.times[int(DayTime::Rise)][0], "0900");
     EXPECT_EQ(schedule.times[int(DayTime::Begin)][0], "0101");
-    expectOneEnding("Download incomplete: 3 registers did not answer.");
+    expectOneEnding("Status: Download incomplete: 3 registers did not answer.");
 }
 
 TEST_F(DayNightTransfer, NoBoardSaysCheckPortAndSpeedAlone)
@@ -157,14 +112,13 @@ TEST_F(DayNightTransfer, NoBoardSaysCheckPortAndSpeedAlone)
 
 TEST_F(DayNightTransfer, UnpluggedAfterTwentyWritesEndsBoardLost)
 {
-    reporter.board = board.get();
-    reporter.unplugAtStep = 20;
+    unplugAtStep(20);
     const JobEnding ending = run(scheduleUploadJob(schedule)).ending;
     EXPECT_EQ(ending.outcome, Outcome::BoardLost);
     EXPECT_EQ(ending.framesSent, 20);
     // Frames still in the line when it was cut may never reach the board; none follows them.
     EXPECT_LE(board->frameTexts().size(), 3u + 20u) << "nothing after the unplugged frame";
-    expectOneEnding("Failed: the board was lost after 20 frames; it may hold part of the data.");
+    expectOneEnding("Status: Failed: the board was lost after 20 frames; it may hold part of the data.");
 }
 
 } // namespace

@@ -1,12 +1,10 @@
 // Reset, alarm activation and the script upload against a simulated board: frames byte for
 // byte and in order, the exact pauses, the status texts, a missing script file and cancel.
-#include "support/test_support.h"
+#include "support/board_support.h"
 
-#include "comm/operation.h"
 #include "comm/protocol.h"
 #include "params/board_commands.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -21,7 +19,6 @@ namespace {
 // envelope's 50 ms after "Communication OK.".
 const std::vector<int> CheckPauses{150, 50, 150, 150, 50, 50};
 const std::vector<int> PreamblePauses{150, 50};
-const SerialSettings Board{3, 9600};
 
 std::vector<int> joined(std::initializer_list<std::vector<int>> parts)
 {
@@ -31,39 +28,19 @@ std::vector<int> joined(std::initializer_list<std::vector<int>> parts)
     return all;
 }
 
-class BoardCommands : public ::testing::Test {
+class BoardCommands : public kt::BoardTest {
 protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(Board.port, Board.speed);
-        ASSERT_TRUE(board);
-    }
-
     QString writeScript(const QByteArray &bytes) const
     {
         const QString path = data.file("script.txt");
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        kt::writeBytes(path, bytes);
         return path;
-    }
-
-    template <class Data>
-    JobResult<Data> run(const BoardJob<Data> &job)
-    {
-        Operation operation(Board, reporter, job.texts.form, sleeper);
-        return operation.run(job);
     }
 
     bool historyHas(const QString &entry) const
     {
         return std::find(reporter.history.begin(), reporter.history.end(), entry) != reporter.history.end();
     }
-
-    kt::ScratchDataDir data;
-    RecordingSleeper sleeper;
-    RecordingReporter reporter;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(BoardCommands, ResetSendsRstWithoutAPreambleOfItsOwn)

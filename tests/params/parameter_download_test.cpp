@@ -1,8 +1,7 @@
 // Download Configuration against the simulated board: the reads in order, the conversions
 // into the controls' values, the clock box, and registers that do not answer.
-#include "support/test_support.h"
+#include "support/board_support.h"
 
-#include "comm/operation.h"
 #include "params/parameter_download.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +15,11 @@ using P = ParamId;
 
 namespace {
 
-const SerialSettings Board{3, 9600};
-
-class ParameterDownload : public ::testing::Test {
+class ParameterDownload : public kt::BoardTest {
 protected:
     void SetUp() override
     {
-        board = kt::startBoardOn(Board.port, Board.speed);
-        ASSERT_TRUE(board);
+        BoardTest::SetUp();
         for (int reg = 0; reg < 1000; ++reg)
             board->setRegister(reg, 0);
         const std::pair<int, uint8_t> clock[] = {{0, 0x09}, {1, 0x05}, {2, 0x14}, {3, 0x07}, {4, 0x06}, {5, 0x12}, {6, 0x26}};
@@ -31,16 +27,7 @@ protected:
             board->setRegister(reg, value);
     }
 
-    JobResult<Download> download()
-    {
-        Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
-        return operation.run(downloadJob());
-    }
-
-    kt::ScratchDataDir data;
-    RecordingSleeper sleeper;
-    RecordingReporter reporter;
-    std::unique_ptr<sim::BoardSim> board;
+    JobResult<Download> download() { return run(downloadJob()); }
 };
 
 TEST_F(ParameterDownload, ReadsTheClockThenEveryRegisterInOrder)

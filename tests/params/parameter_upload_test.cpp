@@ -1,6 +1,6 @@
 // The Adjust uploads and Adjust All against the simulated board: frames byte for byte and in
 // order, the pauses, the texts, and Adjust All naming the groups that failed.
-#include "support/test_support.h"
+#include "support/board_support.h"
 
 #include "params/parameter_upload.h"
 #include "time/time_upload.h"
@@ -21,7 +21,6 @@ using Frames = std::vector<std::string>;
 
 // The check (preamble, test, close), the status step, the preamble again.
 const std::vector<int> EnvelopePauses{150, 50, 150, 150, 50, 50, 150, 50};
-const SerialSettings Board{3, 9600};
 
 Frames withPreambles(const Frames &frames)
 {
@@ -47,51 +46,36 @@ public:
     }
 };
 
-class ParameterUpload : public ::testing::Test {
+class ParameterUpload : public kt::BoardTest {
 protected:
     void SetUp() override
     {
-        board = kt::startBoardOn(Board.port, Board.speed);
-        ASSERT_TRUE(board);
+        BoardTest::SetUp();
+        addEnding("All parameters uploaded.");   // Adjust All's own endings
+        addEnding("Parameters uploaded, except");
     }
 
     Frames upload(Group group, size_t expectedFrames)
     {
-        Operation operation(Board, reporter, StatusForm::mainWindow(), sleeper);
-        const JobResult<ParameterValues> result = operation.run(groupUploadJob(group, values));
+        const JobResult<ParameterValues> result = run(groupUploadJob(group, values));
         EXPECT_EQ(result.ending.outcome, Outcome::Completed);
         values = result.data;
         return received(*board, expectedFrames + 3);
     }
 
     // Adjust All on the values; they take the digits it took.
-    JobResult<AllUpload> uploadEverything(Reporter &shownOn)
+    JobResult<AllUpload> uploadEverything()
     {
-        Operation operation(Board, shownOn, StatusForm::mainWindow(), briefSleeper);
+        Operation operation(Board, reporter, StatusForm::mainWindow(), briefSleeper);
         const TimeUpload time{pcTimeUploadJob([] { return QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)); }),
                               PcTimeUploadSteps};
         JobResult<AllUpload> all = uploadAll(values, time, operation);
         values = all.data.values;
         return all;
     }
-    JobResult<AllUpload> uploadEverything() { return uploadEverything(reporter); }
 
-    // How many lines of the history are one of Adjust All's endings.
-    long endingsShown(const RecordingReporter &shown) const
-    {
-        const QString endings[] = {"0: All parameters uploaded.", "0: Parameters uploaded, except",
-                                   "0: Operation cancelled.", "0: Failed: the board was lost"};
-        return std::ranges::count_if(shown.history, [&endings](const QString &line) {
-            return std::ranges::any_of(endings, [&line](const QString &e) { return line.startsWith(e); });
-        });
-    }
-
-    kt::ScratchDataDir data;
-    RecordingSleeper sleeper;
     BriefSleeper briefSleeper;
-    RecordingReporter reporter;
     ParameterValues values;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(ParameterUpload, ViewTimesEncodeEachFieldAndPauseTwentyThenThirty)
@@ -188,7 +172,7 @@ TEST_F(ParameterUpload, AdjustAllSendsTimeThenTheStandardGroupsWithListDigitsFro
     EXPECT_EQ(std::ranges::count(frames, TestFrame), 10) << "its own check, the time's and eight groups'";
     EXPECT_EQ(std::ranges::find(frames, "W10701\r"), frames.end()) << "Simple Timing is not part of it";
     EXPECT_EQ(reporter.lines[0], "All parameters uploaded.");
-    EXPECT_EQ(endingsShown(reporter), 1);
+    EXPECT_EQ(endings().size(), 1u);
     // One progress bar: the time's eight steps and one per group frame, set once.
     EXPECT_EQ(reporter.progressTotal, PcTimeUploadSteps + 8 + 6 + 16);
     EXPECT_EQ(reporter.progressDone, reporter.progressTotal);
@@ -216,7 +200,7 @@ TEST_F(ParameterUpload, AdjustAllNamesTheGroupsThatFailed)
     EXPECT_EQ(all.data.failedGroups, (std::vector<Group>{Group::A0, Group::P9, Group::A1, Group::A2, Group::A3,
                                                          Group::A4, Group::ByteMap}));
     EXPECT_EQ(reporter.lines[0], "Parameters uploaded, except: A0, P9, A1, A2, A3, A4, A5-C0.");
-    EXPECT_EQ(endingsShown(reporter), 1);
+    EXPECT_EQ(endings().size(), 1u);
     EXPECT_EQ(std::ranges::find(reporter.history, QString("0: Communication Error!")), reporter.history.end())
         << "a group's failed check is no ending of its own";
 }
@@ -240,33 +224,17 @@ TEST_F(ParameterUpload, CancelStopsAdjustAllBeforeTheNextGroup)
     EXPECT_EQ(std::ranges::find(frames, "W00807\r"), frames.end());
     EXPECT_EQ(std::ranges::count(frames, TestFrame), 2);
     EXPECT_EQ(reporter.lines[0], "Operation cancelled.");
-    EXPECT_EQ(endingsShown(reporter), 1);
+    EXPECT_EQ(endings().size(), 1u);
 }
-
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
 
 TEST_F(ParameterUpload, AdjustAllEndsWhenTheBoardIsLostWithTheFramesSent)
 {
-    UnpluggingReporter unplugging;
-    unplugging.board = board.get();
-    unplugging.unplugAtStep = PcTimeUploadSteps + 2;   // after two view-time writes
-    const JobResult<AllUpload> all = uploadEverything(unplugging);
+    unplugAtStep(PcTimeUploadSteps + 2);   // after two view-time writes
+    const JobResult<AllUpload> all = uploadEverything();
     EXPECT_EQ(all.ending.outcome, Outcome::BoardLost);
     EXPECT_EQ(all.ending.framesSent, PcTimeUploadSteps + 2);
-    EXPECT_EQ(unplugging.lines[0], "Failed: the board was lost after 10 frames; it may hold part of the data.");
-    EXPECT_EQ(endingsShown(unplugging), 1);
+    EXPECT_EQ(reporter.lines[0], "Failed: the board was lost after 10 frames; it may hold part of the data.");
+    EXPECT_EQ(endings().size(), 1u);
     EXPECT_EQ(std::ranges::count(board->frameTexts(), TestFrame), 3) << "no group after the lost one";
 }
 
