@@ -1,12 +1,10 @@
 // The alarm dialog: what it shows when it opens, editing the alarm times, Save, and the board
 // operations behind its buttons against the simulated board, and closing while an upload runs.
-#include "support/test_support.h"
-#include "support/ui_support.h"
+#include "support/dialog_support.h"
 
 #include "alarms/ui/alarm_dialog.h"
 #include "app/main_window.h"
 #include "base/language.h"
-#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QDir>
@@ -33,23 +31,17 @@ constexpr char AlarmsFile[] = "p1;06;30;1\r\r\np1;07;00;0\r\r\np2;12;15;1\r\r\n"
 
 // C1=07 and C2=05 in config.ini, three alarm times in alarms.txt; the session's board is the
 // simulated one on COM3 at 9600 bps.
-class AlarmDialogTest : public ::testing::Test {
+class AlarmDialogTest : public kt::DialogWithBoard<AlarmDialog> {
 protected:
+    AlarmDialogTest() : DialogWithBoard("[Parameters]\nC1=07\nC2=05\n") {}
+
     void SetUp() override
     {
-        data.writeConfig("[Settings]\nPort=2\nBaud=2\n[Parameters]\nC1=07\nC2=05\n");
+        DialogWithBoard::SetUp();
         writeAlarms(AlarmsFile);
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-        BoardQueues::instance().setSession({3, 9600});
     }
 
-    void writeAlarms(const QByteArray &bytes) const
-    {
-        QFile file(data.file("alarms.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
+    void writeAlarms(const QByteArray &bytes) const { kt::writeBytes(data.file("alarms.txt"), bytes); }
 
     QByteArray readAlarms() const
     {
@@ -61,38 +53,6 @@ protected:
     {
         return dialog.list(program)->topLevelItem(row)->text(column);
     }
-
-    static QPushButton *button(AlarmDialog &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
-
-    static void clickAndWait(AlarmDialog &dialog, int control)
-    {
-        QTest::mouseClick(button(dialog, control), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 60000));
-    }
-
-    // Closes the dialog with `close` and answers the question about the running job.
-    static void closeAnswering(AlarmDialog &dialog, QMessageBox::StandardButton answer,
-                               const std::function<void()> &close)
-    {
-        QString asked;
-        kt::whenModalOpens([&asked, answer](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            ASSERT_TRUE(box);
-            asked = box->text();
-            box->button(answer)->click();
-        });
-        close();
-        EXPECT_EQ(asked, "An operation is running on the board. Cancel it and close?");
-    }
-
-    bool receivedFrame(const std::string &frame) const
-    {
-        const std::vector<std::string> frames = board->frameTexts();
-        return std::ranges::find(frames, frame) != frames.end();
-    }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(AlarmDialogTest, OpensWithTheParametersAndAlarmTimesOfItsFiles)
@@ -337,11 +297,11 @@ TEST_F(AlarmDialogTest, CancelStopsARunningUpload)
     dialog.show();
     QTest::mouseClick(button(dialog, AlarmDialog::UpdateButton), Qt::LeftButton);
     EXPECT_FALSE(button(dialog, AlarmDialog::DownloadButton)->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+    waitForFrames(8);
     EXPECT_TRUE(dialog.panel()->progressBar()->isVisible());
     EXPECT_EQ(dialog.panel()->progressBar()->maximum(), 6 + 3 * 50);
     QTest::mouseClick(dialog.panel()->cancelButton(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    waitUntilIdle(dialog);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
     EXPECT_FALSE(dialog.panel()->progressBar()->isVisible());
     EXPECT_TRUE(button(dialog, AlarmDialog::DownloadButton)->isEnabled());
@@ -356,19 +316,19 @@ TEST_F(AlarmDialogTest, ClosingDuringAnUploadAsksFirst)
     AlarmDialog dialog;
     dialog.show();
     QTest::mouseClick(button(dialog, AlarmDialog::UpdateButton), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+    waitForFrames(8);
 
-    closeAnswering(dialog, QMessageBox::No, [&dialog] { dialog.close(); });
+    closeAnswering(QMessageBox::No, [&dialog] { dialog.close(); });
     EXPECT_TRUE(dialog.isVisible());
     const size_t kept = board->frameTexts().size();
     EXPECT_TRUE(board->waitForFrames(kept + 2, std::chrono::milliseconds(5000))) << "the upload goes on";
     EXPECT_TRUE(dialog.panel()->running());
 
-    closeAnswering(dialog, QMessageBox::Yes,
+    closeAnswering(QMessageBox::Yes,
                    [&dialog] { QTest::mouseClick(button(dialog, AlarmDialog::CloseButton), Qt::LeftButton); });
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    waitUntilIdle(dialog);
     const size_t afterClose = board->frameTexts().size();
     EXPECT_LT(afterClose, size_t(3 + 6 + 3 * 50));
     QTest::qWait(500);

@@ -1,13 +1,11 @@
 // The day and night dialog: what it shows when it opens, picking and saving places in
 // Daynight.txt, Upload and Download against the simulated board, keys that must not start an
 // upload, and closing while an upload runs.
-#include "support/test_support.h"
-#include "support/ui_support.h"
+#include "support/dialog_support.h"
 
 #include "app/main_window.h"
 #include "base/language.h"
 #include "daynight/ui/daynight_dialog.h"
-#include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 
 #include <QComboBox>
@@ -33,16 +31,8 @@ constexpr int Oslo = 1;   // list index of the shipped file's second place
 
 // A data folder with the shipped Daynight.txt (Vienna, Oslo, brightness 20); the session's
 // board is the simulated one on COM3 at 9600 bps.
-class DayNightDialogTest : public ::testing::Test {
+class DayNightDialogTest : public kt::DialogWithBoard<DayNightDialog> {
 protected:
-    void SetUp() override
-    {
-        data.writeConfig("[Settings]\nPort=2\nBaud=2\n");
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-        BoardQueues::instance().setSession({3, 9600});
-    }
-
     QString locationFile() const { return data.file("Daynight.txt"); }
 
     QByteArray readLocations() const
@@ -59,39 +49,14 @@ protected:
         return names;
     }
 
-    static QPushButton *button(DayNightDialog &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
-
-    static void clickAndWait(DayNightDialog &dialog, int control)
-    {
-        QTest::mouseClick(button(dialog, control), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 90000));
-    }
-
     // Starts an upload of Oslo and waits for its first frames.
     void startUpload(DayNightDialog &dialog) const
     {
         dialog.show();
         dialog.placeList()->setCurrentIndex(Oslo);
         QTest::mouseClick(button(dialog, DayNightDialog::UploadButton), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return board->frameTexts().size() >= 8; }, 30000));
+        waitForFrames(8);
     }
-
-    // Presses Escape and answers the question about the running job with `answer`.
-    static void escapeAnswering(DayNightDialog &dialog, QMessageBox::StandardButton answer)
-    {
-        QString asked;
-        kt::whenModalOpens([&asked, answer](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            ASSERT_TRUE(box);
-            asked = box->text();
-            box->button(answer)->click();
-        });
-        QTest::keyClick(&dialog, Qt::Key_Escape);
-        EXPECT_EQ(asked, "An operation is running on the board. Cancel it and close?");
-    }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(DayNightDialogTest, OpensWithThePlacesInFileOrderAndNoneSelected)
@@ -332,7 +297,7 @@ TEST_F(DayNightDialogTest, CancelStopsARunningUpload)
     EXPECT_FALSE(button(dialog, DayNightDialog::SaveButton)->isEnabled());
     EXPECT_TRUE(dialog.panel()->progressBar()->isVisible());
     QTest::mouseClick(dialog.panel()->cancelButton(), Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    waitUntilIdle(dialog);
     EXPECT_EQ(dialog.statusLine()->text(), "Status: Operation cancelled.");
     EXPECT_TRUE(button(dialog, DayNightDialog::UploadButton)->isEnabled());
     EXPECT_LT(board->frameTexts().size(), size_t(3 + 106));
@@ -343,16 +308,16 @@ TEST_F(DayNightDialogTest, EscapeDuringAnUploadAsksBeforeClosing)
 {
     DayNightDialog dialog;
     startUpload(dialog);
-    escapeAnswering(dialog, QMessageBox::No);
+    closeAnswering(QMessageBox::No, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
     EXPECT_TRUE(dialog.isVisible());
     const size_t kept = board->frameTexts().size();
     EXPECT_TRUE(board->waitForFrames(kept + 2, std::chrono::milliseconds(5000))) << "the upload goes on";
     EXPECT_TRUE(dialog.panel()->running());
 
-    escapeAnswering(dialog, QMessageBox::Yes);
+    closeAnswering(QMessageBox::Yes, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Escape); });
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.panel()->busy(); }, 30000));
+    waitUntilIdle(dialog);
     const size_t afterClose = board->frameTexts().size();
     EXPECT_LT(afterClose, size_t(3 + 106));
     QTest::qWait(500);
