@@ -3,22 +3,18 @@
 // an incomplete download, an upload to a board unplugged on the way, clear, and options and
 // operations that are refused. Each operation prints one ending.
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 #include <algorithm>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::CliRun;
-using kt::runCli;
 
 namespace {
 
-const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 // The check, and the preamble before the operation opens the port.
 constexpr size_t EnvelopeFrames = 3;
 
@@ -31,31 +27,16 @@ constexpr std::pair<int, uint8_t> BoardAlarms[] = {
 
 const QString BoardLines = "p1;06;30;1\np1;29;;\np2;25;;\np2;07;45;0\np2;29;;\n";
 
-class AlarmsCli : public ::testing::Test {
+class AlarmsCli : public kt::CliWithBoard {
 protected:
-    void SetUp() override { startBoard(); }
-
-    void startBoard()
+    void SetUp() override
     {
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
+        CliWithBoard::SetUp();
         for (const auto &[reg, value] : BoardAlarms)
             board->setRegister(reg, value);
     }
 
-    // config.ini with `parameters`, and the board mapped again over it.
-    void writeConfig(const QString &parameters)
-    {
-        data.writeConfig(parameters);
-        startBoard();
-    }
-
-    void writeAlarmFile(const QByteArray &bytes) const
-    {
-        QFile file(data.file("alarms.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
+    void writeAlarmFile(const QByteArray &bytes) const { kt::writeBytes(data.file("alarms.txt"), bytes); }
 
     QByteArray alarmFile() const
     {
@@ -71,26 +52,11 @@ protected:
         return frames;
     }
 
-    // Runs kestrix-cli and unplugs the board once it has received `frames` frames.
-    CliRun runUnplugged(const QStringList &arguments, size_t frames)
-    {
-        QProcess process;
-        kt::startCli(process, data, arguments);
-        EXPECT_TRUE(board->waitForFrames(frames, std::chrono::milliseconds(kt::Timeout::ProcessRun.ms)));
-        board->hangUp();
-        EXPECT_TRUE(process.waitForFinished(kt::Timeout::ProcessRun.ms));
-        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError()), 0};
-    }
-
     bool read(int reg) const
     {
         const std::vector<std::string> frames = board->frameTexts();
         return std::ranges::find(frames, "R" + std::to_string(reg) + "\r") != frames.end();
     }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 TEST_F(AlarmsCli, UploadSendsTheParametersThenEachProgramsFilledSlotsPacked)
@@ -98,7 +64,7 @@ TEST_F(AlarmsCli, UploadSendsTheParametersThenEachProgramsFilledSlotsPacked)
     writeConfig("[Parameters]\nC1=07\nC5=3\n");
     // Program 2's lines stand around program 1's and fill slots 1 and 2 of their program.
     writeAlarmFile("p2;7;00;0\r\r\np1;6;30;1\r\r\np1;25;;\r\np2 ; 8 ; 5 ; 1 \nP1;09;00;0\nx;1;2;3\n");
-    const CliRun run = runCli(data, QStringList{"alarms", "upload"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "upload"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "Times Uploaded.\n") << run;
     const std::vector<std::string> expected{
@@ -114,7 +80,7 @@ TEST_F(AlarmsCli, AnUploadToABoardUnpluggedOnTheWayExitsOneWithoutTimesUploaded)
     for (int line = 0; line < 20; ++line)
         file += "p1;06;30;1\r\r\n";
     writeAlarmFile(file);
-    const CliRun run = runUnplugged(QStringList{"alarms", "upload"} + OnBoard, EnvelopeFrames + 8);
+    const CliRun run = runUnplugged({"alarms", "upload"}, EnvelopeFrames + 8);
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.out.isEmpty()) << run;
     EXPECT_EQ(run.err.count("Failed: the board was lost after"), 1) << run;
@@ -124,7 +90,7 @@ TEST_F(AlarmsCli, AnUploadToABoardUnpluggedOnTheWayExitsOneWithoutTimesUploaded)
 
 TEST_F(AlarmsCli, UploadWithoutAnAlarmFileSendsNothing)
 {
-    const CliRun run = runCli(data, QStringList{"alarms", "upload"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "upload"});
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains(data.file("alarms.txt"))) << run;
     EXPECT_TRUE(run.err.contains("nothing was sent")) << run;
@@ -134,7 +100,7 @@ TEST_F(AlarmsCli, UploadWithoutAnAlarmFileSendsNothing)
 
 TEST_F(AlarmsCli, DownloadPrintsTheParametersAndProgramsUpToTheirMarkers)
 {
-    const CliRun run = runCli(data, QStringList{"alarms", "download"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "download"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "C1=05\nC2=\nC3=\nC4=\nC5=\nC6=\n" + BoardLines) << run;
     EXPECT_FALSE(read(114)) << "read past program 1's end marker";
@@ -150,7 +116,7 @@ TEST_F(AlarmsCli, DownloadStartsFromTheFilesAndWarnsOfLinesBeyondFifty)
     for (int line = 0; line < 52; ++line)
         file += QStringLiteral("p1;%1;00;0\r\r\n").arg(line % 24, 2, 10, QLatin1Char('0')).toLatin1();
     writeAlarmFile(file);
-    const CliRun run = runCli(data, QStringList{"alarms", "download"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "download"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.err.contains("2 lines of alarms.txt beyond the 50 alarms")) << run;
     const QStringList out = run.out.split(u'\n', Qt::SkipEmptyParts);
@@ -169,7 +135,7 @@ TEST_F(AlarmsCli, AnIncompleteDownloadExitsOneAndSavesNothing)
     board->setFaults({.unansweredReads = {103, 264}});
     writeAlarmFile("p1;12;00;1\r\r\n");
     const QString config = data.readConfig();
-    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "download", "--save"});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_EQ(run.err.count("Download incomplete: 2 registers did not answer."), 1) << run;
     EXPECT_FALSE(run.err.contains("Times Downloaded.")) << "one ending\n" << run;
@@ -183,7 +149,7 @@ TEST_F(AlarmsCli, AnIncompleteDownloadExitsOneAndSavesNothing)
 TEST_F(AlarmsCli, DownloadSaveWritesAlarmsTxtAndConfigIni)
 {
     writeAlarmFile("p2;01;02;1\r\r\np2;03;04;0\r\r\np2;05;06;1\r\r\np2;07;08;0\r\r\n");
-    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "download", "--save"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.err.contains("Saved")) << run;
     EXPECT_EQ(alarmFile(), "p1;06;30;1\r\r\np1;29;;\r\r\np2;25;;\r\r\np2;07;45;0\r\r\np2;29;;\r\r\np2;07;08;0\r\r\n");
@@ -202,7 +168,7 @@ TEST_F(AlarmsCli, ASaveThatCannotWriteAlarmsTxtExitsTwoAndKeepsTheOldFile)
     writeAlarmFile(file);
     const qsizetype limit = data.readConfig().size() + 200;
     ASSERT_GT(file.size(), limit);
-    const CliRun run = runCli(data, QStringList{"alarms", "download", "--save"} + OnBoard, kt::fileSizeLimit(limit));
+    const CliRun run = cliOnBoard({"alarms", "download", "--save"}, kt::fileSizeLimit(limit));
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains("The alarm data was not saved")) << run;
     EXPECT_TRUE(run.err.contains("alarms.txt")) << run;
@@ -212,7 +178,7 @@ TEST_F(AlarmsCli, ASaveThatCannotWriteAlarmsTxtExitsTwoAndKeepsTheOldFile)
 TEST_F(AlarmsCli, ClearSendsTheEightFramesAndLeavesTheFiles)
 {
     writeAlarmFile("p1;06;30;1\r\r\n");
-    const CliRun run = runCli(data, QStringList{"alarms", "clear"} + OnBoard);
+    const CliRun run = cliOnBoard({"alarms", "clear"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "Alarm Times Cleared.\n") << run;
     const std::vector<std::string> expected{"W101FF\r", "W102FF\r", "W103FF\r", "W104FF\r",
@@ -228,12 +194,12 @@ TEST_F(AlarmsCli, SaveBesideAnotherOperationAndUnknownOperationsAreUsageErrors)
         {"alarms", "upload", "--save"}, {"alarms", "--save", "clear"}, {"alarms", "erase"},
         {"alarms"}, {"alarms", "upload", "clear"}, {"alarms", "download", "--save", "x.txt"}};
     for (const QStringList &arguments : refused) {
-        const CliRun run = runCli(data, arguments + OnBoard);
+        const CliRun run = cliOnBoard(arguments);
         EXPECT_EQ(run.exitCode, 3) << arguments.join(u' ').toStdString() << "\n" << run;
     }
-    EXPECT_TRUE(runCli(data, QStringList{"alarms", "clear", "--save"} + OnBoard).err.contains("--save goes only with download"));
+    EXPECT_TRUE(cliOnBoard({"alarms", "clear", "--save"}).err.contains("--save goes only with download"));
     // download's own --save still takes its file name.
-    EXPECT_EQ(runCli(data, QStringList{"download", "--save"} + OnBoard).exitCode, 3);
+    EXPECT_EQ(cliOnBoard({"download", "--save"}).exitCode, 3);
     EXPECT_TRUE(board->frameTexts().empty());
 }
 

@@ -1,8 +1,7 @@
 // kestrix-cli reset, activate-alarm and test-clock against simulated boards: frames, exit
 // statuses, a missing script file and Ctrl-C between script lines.
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,37 +14,17 @@ using namespace kestrix;
 using namespace std::chrono_literals;
 namespace kt = kestrix::testing;
 using kt::CliRun;
-using kt::runCli;
 using kt::Sm7;
 using kt::TestFrame;
 
 namespace {
 
-const QStringList OnBoard{"--port", "3", "--speed", "9600"};
-
-class CliBoardCommands : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-    }
-
-    void writeFile(const QString &path, const QByteArray &bytes) const
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
-};
+using CliBoardCommands = kt::CliWithBoard;
 
 TEST(CliBoardCommandsUsage, HelpListsTheCommandsWithTheirOperands)
 {
     kt::ScratchDataDir data;
-    const CliRun run = runCli(data, {"--help"});
+    const CliRun run = kt::runCli(data, {"--help"});
     EXPECT_EQ(run.exitCode, 0) << run;
     for (const char *synopsis : {"  reset\n", "  activate-alarm 1|2\n", "  test-clock [FILE]\n"})
         EXPECT_TRUE(run.out.contains(synopsis)) << synopsis << "\n" << run;
@@ -53,7 +32,7 @@ TEST(CliBoardCommandsUsage, HelpListsTheCommandsWithTheirOperands)
 
 TEST_F(CliBoardCommands, ResetSendsRstAndExits0)
 {
-    const CliRun run = runCli(data, QStringList{"reset"} + OnBoard);
+    const CliRun run = cliOnBoard({"reset"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Device reseted.")) << run;
     const std::vector<std::string> expected{Sm7, TestFrame, "\x1bRST\r"};
@@ -62,7 +41,7 @@ TEST_F(CliBoardCommands, ResetSendsRstAndExits0)
 
 TEST_F(CliBoardCommands, ActivateAlarm2SendsAl1)
 {
-    const CliRun run = runCli(data, QStringList{"activate-alarm", "2"} + OnBoard);
+    const CliRun run = cliOnBoard({"activate-alarm", "2"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Alarm 2 activation ... Done")) << run;
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "AL1\r"};
@@ -72,26 +51,26 @@ TEST_F(CliBoardCommands, ActivateAlarm2SendsAl1)
 TEST_F(CliBoardCommands, AnAlarmOtherThan1Or2IsAUsageErrorAndSendsNothing)
 {
     for (const char *alarm : {"3", "0", "x"}) {
-        const CliRun run = runCli(data, QStringList{"activate-alarm", alarm} + OnBoard);
+        const CliRun run = cliOnBoard({"activate-alarm", alarm});
         EXPECT_EQ(run.exitCode, 3) << run;
         EXPECT_FALSE(run.err.isEmpty()) << run;
     }
-    EXPECT_EQ(runCli(data, QStringList{"activate-alarm"} + OnBoard).exitCode, 3);
+    EXPECT_EQ(cliOnBoard({"activate-alarm"}).exitCode, 3);
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(CliBoardCommands, NoBoardExits1)
 {
     board->setFaults({.silent = true});
-    const CliRun run = runCli(data, QStringList{"reset"} + OnBoard);
+    const CliRun run = cliOnBoard({"reset"});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.err.contains("Communication Error!")) << run;
 }
 
 TEST_F(CliBoardCommands, TestClockSendsTestTxtOfTheDataFolderByDefault)
 {
-    writeFile(data.file("test.txt"), "W01701\n\n");
-    const CliRun run = runCli(data, QStringList{"test-clock"} + OnBoard);
+    kt::writeBytes(data.file("test.txt"), "W01701\n\n");
+    const CliRun run = cliOnBoard({"test-clock"});
     EXPECT_EQ(run.exitCode, 0) << run;
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "W01701\r", "\r"};
     EXPECT_EQ(kt::received(*board, expected.size()), expected);
@@ -100,8 +79,8 @@ TEST_F(CliBoardCommands, TestClockSendsTestTxtOfTheDataFolderByDefault)
 TEST_F(CliBoardCommands, TestClockSendsAGivenFile)
 {
     const QString path = data.file("other.txt");
-    writeFile(path, "AL0\r\n");
-    const CliRun run = runCli(data, QStringList{"test-clock", path} + OnBoard);
+    kt::writeBytes(path, "AL0\r\n");
+    const CliRun run = cliOnBoard({"test-clock", path});
     EXPECT_EQ(run.exitCode, 0) << run;
     const std::vector<std::string> expected{Sm7, TestFrame, Sm7, "AL0\r"};
     EXPECT_EQ(kt::received(*board, expected.size()), expected);
@@ -110,7 +89,7 @@ TEST_F(CliBoardCommands, TestClockSendsAGivenFile)
 TEST_F(CliBoardCommands, AMissingScriptExits2AndNamesTheFile)
 {
     const QString path = data.file("missing.txt");
-    const CliRun run = runCli(data, QStringList{"test-clock", path} + OnBoard);
+    const CliRun run = cliOnBoard({"test-clock", path});
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains("File Opening Error!")) << run;
     EXPECT_TRUE(run.err.contains(path)) << run;
@@ -120,7 +99,7 @@ TEST_F(CliBoardCommands, AMissingScriptExits2AndNamesTheFile)
 
 TEST_F(CliBoardCommands, AMissingDeviceExits2AndNamesIt)
 {
-    const CliRun run = runCli(data, {"reset", "--port", "7", "--speed", "9600"});
+    const CliRun run = cli({"reset", "--port", "7", "--speed", "9600"});
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains("/nonexistent/kestrix-test-port-7")) << run;
 }
@@ -130,7 +109,7 @@ TEST_F(CliBoardCommands, CtrlCStopsTheScriptBeforeItsNextLine)
     QByteArray script;
     for (int line = 0; line < 20; ++line)
         script += "LINE" + QByteArray::number(line) + "\n";
-    writeFile(data.file("test.txt"), script);
+    kt::writeBytes(data.file("test.txt"), script);
     QProcess process;
     kt::startCli(process, data, QStringList{"test-clock"} + OnBoard);
     ASSERT_TRUE(process.waitForStarted());

@@ -3,8 +3,7 @@
 
 #include "base/ini_file.h"
 #include "comm/serial_channel.h"
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,6 +26,11 @@ QString deviceOf(const std::unique_ptr<sim::BoardSim> &board)
 {
     return QString::fromStdString(board->devicePath());
 }
+
+// The board on COM3 at 9600 bps.
+using CliCheck = kestrix::testing::CliWithBoard;
+using CliVersions = kestrix::testing::CliWithBoard;
+using CliTrace = kestrix::testing::CliWithBoard;
 
 // ---------------------------------------------------------------------------------------------
 // Usage
@@ -66,66 +70,52 @@ TEST(CliUsage, WrongUsageExits3)
 // ---------------------------------------------------------------------------------------------
 // check
 
-TEST(CliCheck, BoardAnswersOnPortAndSpeed)
+TEST_F(CliCheck, BoardAnswersOnPortAndSpeed)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
-    const CliRun run = runCli(data, {"check", "--port", "3", "--speed", "9600"});
+    const CliRun run = cliOnBoard({"check"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
 }
 
-TEST(CliCheck, PortAndSpeedFromConfig)
+TEST_F(CliCheck, PortAndSpeedFromConfig)
 {
-    ScratchDataDir data;
     data.writeConfig("[Settings]\nPort=5\nBaud=3\n");
-    const auto board = startBoardOn(6, 19200);
-    ASSERT_TRUE(board);
+    const auto onSix = startBoardOn(6, 19200);
+    ASSERT_TRUE(onSix);
     const CliRun run = runCli(data, {"check"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
 }
 
-TEST(CliCheck, DeviceByName)
+TEST_F(CliCheck, DeviceByName)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const CliRun run = runCli(data, {"check", "--device", deviceOf(board), "--speed", "9600"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
 }
 
-TEST(CliCheck, WrongSpeedExits1)
+TEST_F(CliCheck, WrongSpeedExits1)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const CliRun run = runCli(data, {"check", "--port", "3", "--speed", "4800"});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.err.contains("Communication Error!")) << run;
     EXPECT_FALSE(run.out.contains("Communication OK.")) << run;
 }
 
-TEST(CliCheck, MissingDeviceExits2AndNamesIt)
+TEST_F(CliCheck, MissingDeviceExits2AndNamesIt)
 {
-    ScratchDataDir data;
     const CliRun run = runCli(data, {"check", "--port", "7", "--speed", "9600"});
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains("/nonexistent/kestrix-test-port-7")) << run;
     EXPECT_TRUE(run.err.contains("does not exist")) << run;
 }
 
-TEST(CliCheck, PortInUseExits2)
+TEST_F(CliCheck, PortInUseExits2)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     SerialChannel holder;
     ASSERT_EQ(holder.Open(3, 9600), SerialChannel::Opened);
 
-    const CliRun run = runCli(data, {"check", "--port", "3", "--speed", "9600"});
+    const CliRun run = cliOnBoard({"check"});
     holder.Close();
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.err.contains(deviceOf(board))) << run;
@@ -135,12 +125,9 @@ TEST(CliCheck, PortInUseExits2)
 // ---------------------------------------------------------------------------------------------
 // versions, scan, trace
 
-TEST(CliVersions, PrintsSoftwareAndHardware)
+TEST_F(CliVersions, PrintsSoftwareAndHardware)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
-    const CliRun run = runCli(data, {"versions", "--port", "3", "--speed", "9600"});
+    const CliRun run = cliOnBoard({"versions"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_TRUE(run.out.contains("sw: KX-SIM 1.0.3")) << run;
     EXPECT_TRUE(run.out.contains("hw: KX-HW 2")) << run;
@@ -207,13 +194,10 @@ TEST(CliScan, CtrlCStopsBeforeTheNextFrameAndStoresNothing)
     RecordProperty("msUntilEnded", int(std::chrono::duration_cast<std::chrono::milliseconds>(ended - interrupted).count()));
 }
 
-TEST(CliTrace, RecordsFramesAndAnswers)
+TEST_F(CliTrace, RecordsFramesAndAnswers)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const QString trace = data.file("trace.log");
-    const CliRun run = runCli(data, {"--trace", trace, "check", "--port", "3", "--speed", "9600"});
+    const CliRun run = cli({"--trace", trace, "check", "--port", "3", "--speed", "9600"});
     ASSERT_EQ(run.exitCode, 0) << run;
 
     QFile file(trace);

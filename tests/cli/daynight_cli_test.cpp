@@ -4,23 +4,19 @@
 // way, a name the file cannot take, and refused places and options. Each operation prints one
 // ending.
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include "daynight/location_file.h"
 
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::CliRun;
-using kt::runCli;
 
 namespace {
 
-const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 // The check, and the preamble before the operation opens the port.
 constexpr size_t EnvelopeFrames = 3;
 
@@ -31,14 +27,8 @@ const char *const Months[] = {"January", "February", "March",     "April",   "Ma
 // minutes the month's number. December's Set holds 255 twice: no time.
 constexpr int BoardHours[] = {6, 7, 18, 19};
 
-class DayNightCli : public ::testing::Test {
+class DayNightCli : public kt::CliWithBoard {
 protected:
-    void SetUp() override
-    {
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
-    }
-
     // Brightness 35, the name, and the times of BoardHours in every register from 893 to 998.
     void presetBoard(const QByteArray &name) const
     {
@@ -60,12 +50,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QStringLiteral("(none)");
     }
 
-    void writeLocationFile(const QByteArray &bytes) const
-    {
-        QFile file(data.file("Daynight.txt"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
+    void writeLocationFile(const QByteArray &bytes) const { kt::writeBytes(data.file("Daynight.txt"), bytes); }
 
     // The lines of the file's section of a place, up to the next section.
     QStringList sectionLines(const QString &place) const
@@ -83,9 +68,6 @@ protected:
         }
         return section;
     }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 // The 48 time lines a download of presetBoard prints, in the file's order.
@@ -106,12 +88,12 @@ QStringList boardTimeLines()
 
 TEST_F(DayNightCli, PlacesListsTheNamesInFileOrderThenTheBrightness)
 {
-    CliRun run = runCli(data, {"daynight", "places"});
+    CliRun run = cli({"daynight", "places"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "Vienna\nOslo\nMinimal brightness: 20\n") << run;
 
     writeLocationFile("[Location Settings]\nLocations=3\nLocation1=Graz\nLocation3=Linz\n[Minimal Brightness]\nBrightness=7\n");
-    run = runCli(data, {"daynight", "places"});
+    run = cli({"daynight", "places"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "Graz\n(empty slot 2)\nLinz\nMinimal brightness: 7\n") << run;
     EXPECT_TRUE(board->frameTexts().empty());
@@ -122,7 +104,7 @@ TEST_F(DayNightCli, ShowPrintsThePlacesFiftyOneKeysInTheFilesOrder)
     const QStringList oslo = sectionLines("Oslo");
     ASSERT_EQ(oslo.size(), 51);
     for (const char *name : {"Oslo", "oSLO"}) {
-        const CliRun run = runCli(data, {"daynight", "show", name});
+        const CliRun run = cli({"daynight", "show", name});
         EXPECT_EQ(run.exitCode, 0) << run;
         EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts), oslo) << run;
     }
@@ -132,7 +114,7 @@ TEST_F(DayNightCli, ShowPrintsThePlacesFiftyOneKeysInTheFilesOrder)
 TEST_F(DayNightCli, AnUnknownPlaceIsAUsageErrorNamingThePlaces)
 {
     for (const char *operation : {"show", "upload"}) {
-        const CliRun run = runCli(data, QStringList{"daynight", operation, "Vie"} + OnBoard);
+        const CliRun run = cliOnBoard({"daynight", operation, "Vie"});
         EXPECT_EQ(run.exitCode, 3) << run;
         EXPECT_TRUE(run.err.contains("no place \"Vie\"")) << run;
         EXPECT_TRUE(run.err.contains("Vienna, Oslo")) << run;
@@ -143,7 +125,7 @@ TEST_F(DayNightCli, AnUnknownPlaceIsAUsageErrorNamingThePlaces)
 
 TEST_F(DayNightCli, UploadSendsTheBrightnessTheNameAndTheTimesOfThePlace)
 {
-    const CliRun run = runCli(data, QStringList{"daynight", "upload", "vienna"} + OnBoard);
+    const CliRun run = cliOnBoard({"daynight", "upload", "vienna"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out, "Times Uploaded.\n") << run;
     std::vector<std::string> frames = kt::received(*board, EnvelopeFrames + 106);
@@ -162,23 +144,18 @@ TEST_F(DayNightCli, UploadSendsTheBrightnessTheNameAndTheTimesOfThePlace)
 
 TEST_F(DayNightCli, AnUploadToABoardUnpluggedAfterTwentyWritesExitsOne)
 {
-    QProcess process;
-    kt::startCli(process, data, QStringList{"daynight", "upload", "vienna"} + OnBoard);
-    ASSERT_TRUE(board->waitForFrames(EnvelopeFrames + 20, std::chrono::milliseconds(kt::Timeout::ProcessRun.ms)));
-    board->hangUp();
-    ASSERT_TRUE(process.waitForFinished(kt::Timeout::ProcessRun.ms));
-    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
-    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
-    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
-    EXPECT_EQ(err.count("Failed: the board was lost after"), 1) << err.toStdString();
-    EXPECT_FALSE(err.contains("Times Uploaded.")) << err.toStdString();
+    const CliRun run = runUnplugged({"daynight", "upload", "vienna"}, EnvelopeFrames + 20);
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.out.isEmpty()) << run;
+    EXPECT_EQ(run.err.count("Failed: the board was lost after"), 1) << run;
+    EXPECT_FALSE(run.err.contains("Times Uploaded.")) << run;
     EXPECT_LT(board->frameTexts().size(), EnvelopeFrames + 106);
 }
 
 TEST_F(DayNightCli, DownloadSavePrintsTheScheduleAndAddsTheNewPlace)
 {
     presetBoard("Graz");
-    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    const CliRun run = cliOnBoard({"daynight", "download", "--save"});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts), QStringList({"Name=Graz", "Brightness=35"}) + boardTimeLines()) << run;
     EXPECT_TRUE(run.err.contains("Saved Graz")) << run;
@@ -196,7 +173,7 @@ TEST_F(DayNightCli, AnIncompleteDownloadKeepsTheFilesValuesExitsOneAndSavesNothi
     // The brightness and January's Rise hours do not answer.
     board->setFaults({.unansweredReads = {893, 903}});
     const QString file = locationFile();
-    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    const CliRun run = cliOnBoard({"daynight", "download", "--save"});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_EQ(run.err.count("Download incomplete: 2 registers did not answer."), 1) << run;
     EXPECT_FALSE(run.err.contains("Times Downloaded.")) << "one ending\n" << run;
@@ -211,7 +188,7 @@ TEST_F(DayNightCli, ASaveOfANameTheFileCannotTakeExitsTwoAndKeepsTheFile)
 {
     presetBoard("Gr]z");
     const QString file = locationFile();
-    const CliRun run = runCli(data, QStringList{"daynight", "download", "--save"} + OnBoard);
+    const CliRun run = cliOnBoard({"daynight", "download", "--save"});
     EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.out.startsWith("Name=Gr]z\nBrightness=35\n")) << run;
     EXPECT_TRUE(run.err.contains("The place was not saved")) << run;
@@ -226,10 +203,10 @@ TEST_F(DayNightCli, SaveBesideAnotherOperationAndWrongOperandsAreUsageErrors)
         {"daynight"}, {"daynight", "list"}, {"daynight", "show"}, {"daynight", "places", "Oslo"},
         {"daynight", "download", "Oslo"}, {"daynight", "upload"}};
     for (const QStringList &arguments : refused) {
-        const CliRun run = runCli(data, arguments + OnBoard);
+        const CliRun run = cliOnBoard(arguments);
         EXPECT_EQ(run.exitCode, 3) << arguments.join(u' ').toStdString() << "\n" << run;
     }
-    EXPECT_TRUE(runCli(data, {"daynight", "places", "--save"}).err.contains("--save goes only with download"));
+    EXPECT_TRUE(cli({"daynight", "places", "--save"}).err.contains("--save goes only with download"));
     EXPECT_TRUE(board->frameTexts().empty());
 }
 

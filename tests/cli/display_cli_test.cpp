@@ -1,29 +1,21 @@
 // kestrix-cli display: the lines each action sends, its answer on standard output, and the exit
 // status (0 only when the board accepted).
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include <gtest/gtest.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::CliRun;
-using kt::runCli;
 
 namespace {
 
-const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 using Lines = std::vector<std::string>;
 
-class DisplayCli : public ::testing::Test {
+class DisplayCli : public kt::CliWithBoard {
 protected:
-    void SetUp() override { ASSERT_TRUE(board); }
-
-    CliRun display(const QStringList &arguments) const { return runCli(data, QStringList{"display"} + arguments + OnBoard); }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board = kt::startBoardOn(3, 9600);
+    CliRun display(const QStringList &arguments) const { return cliOnBoard(QStringList{"display"} + arguments); }
 };
 
 TEST_F(DisplayCli, EachActionSendsItsFramedLineAndExits0WhenAccepted)

@@ -2,8 +2,7 @@
 // --set and --file, Adjust All with failing groups, the KEY=value lines of a download, --save,
 // and --set values that are refused before anything is sent.
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include "params/parameter_file.h"
 
@@ -14,11 +13,9 @@
 using namespace kestrix;
 namespace kt = kestrix::testing;
 using kt::CliRun;
-using kt::runCli;
 
 namespace {
 
-const QStringList OnBoard{"--port", "3", "--speed", "9600"};
 
 // The board's clock 14:05:09 on day 7, 06.12.26, and a few parameter registers.
 constexpr std::pair<int, uint8_t> BoardRegisters[] = {
@@ -26,24 +23,14 @@ constexpr std::pair<int, uint8_t> BoardRegisters[] = {
     {8, 0x05}, {98, 0x13}, {17, 0xA2}, {13, 0x0A}, {21, 0x1A}, {107, 0x01}, {849, 0x02},
 };
 
-class ParametersCli : public ::testing::Test {
+class ParametersCli : public kt::CliWithBoard {
 protected:
     void SetUp() override
     {
-        board = kt::startBoardOn(3, 9600);
-        ASSERT_TRUE(board);
+        CliWithBoard::SetUp();
         for (const auto &[reg, value] : BoardRegisters)
             board->setRegister(reg, value);
     }
-
-    bool sent(const std::string &frame) const
-    {
-        const std::vector<std::string> frames = board->frameTexts();
-        return std::ranges::find(frames, frame) != frames.end();
-    }
-
-    kt::ScratchDataDir data;
-    std::unique_ptr<sim::BoardSim> board;
 };
 
 QStringList lines(const QString &text)
@@ -53,16 +40,16 @@ QStringList lines(const QString &text)
 
 TEST_F(ParametersCli, UploadSendsTheSetValuesOfEachGroup)
 {
-    const CliRun views = runCli(data, QStringList{"upload", "view-times", "--set", "P6=7", "--set", "P7=12",
-                                                  "--set", "p8=0"} + OnBoard);
+    const CliRun views = cliOnBoard({"upload", "view-times", "--set", "P6=7", "--set", "P7=12",
+                                                  "--set", "p8=0"});
     EXPECT_EQ(views.exitCode, 0) << views;
     EXPECT_EQ(views.out, "View times uploaded.\n") << views;
     for (const char *frame : {"W00807\r", "W00912\r", "W01000\r"})
         EXPECT_TRUE(sent(frame)) << frame;
 
     board->clearFrames();
-    const CliRun groups = runCli(data, QStringList{"upload", "A1", "simple-timing", "--set", "A1=a2", "--set",
-                                                   "timing-direction=up", "--set", "Timing-Hour=3"} + OnBoard);
+    const CliRun groups = cliOnBoard({"upload", "A1", "simple-timing", "--set", "A1=a2", "--set",
+                                                   "timing-direction=up", "--set", "Timing-Hour=3"});
     EXPECT_EQ(groups.exitCode, 0) << groups;
     EXPECT_EQ(lines(groups.out).size(), 2) << "one completion line per group\n" << groups;
     for (const char *frame : {"W017a2\r", "W10701\r", "W09103\r"})
@@ -71,22 +58,20 @@ TEST_F(ParametersCli, UploadSendsTheSetValuesOfEachGroup)
 
 TEST_F(ParametersCli, UploadTakesConfigIniThenTheFileThenEachSet)
 {
-    data.writeConfig("[Parameters]\nA3=12\nA2=44\n");
-    board = kt::startBoardOn(3, 9600);   // mapped again over the new config.ini
-    ASSERT_TRUE(board);
+    writeConfig("[Parameters]\nA3=12\nA2=44\n");
     const QString file = data.file("plant.ini");
     QFile out(file);
     ASSERT_TRUE(out.open(QIODevice::WriteOnly));
     out.write("[Parameters]\nP9=21\nA2=05\nPC=-30\n");
     out.close();
-    const CliRun run = runCli(data, QStringList{"upload", "P9", "A2", "A3", "view-times", "--file", file,
-                                                "--set", "A2=7"} + OnBoard);
+    const CliRun run = cliOnBoard({"upload", "P9", "A2", "A3", "view-times", "--file", file,
+                                                "--set", "A2=7"});
     EXPECT_EQ(run.exitCode, 0) << run;
     for (const char *frame : {"W01221\r", "W01807\r", "W01912\r", "W09813\r"})
         EXPECT_TRUE(sent(frame)) << frame;
 
     board->clearFrames();
-    const CliRun missing = runCli(data, QStringList{"upload", "A2", "--file", data.file("missing.ini")} + OnBoard);
+    const CliRun missing = cliOnBoard({"upload", "A2", "--file", data.file("missing.ini")});
     EXPECT_EQ(missing.exitCode, 2) << missing;
     EXPECT_TRUE(missing.err.contains(data.file("missing.ini"))) << missing;
     EXPECT_TRUE(board->frameTexts().empty());
@@ -96,7 +81,7 @@ TEST_F(ParametersCli, UploadAllNamesTheGroupsABoardFallingSilentMissed)
 {
     // Adjust All's own check and the time upload's are answered; every group's check is not.
     board->setFaults({.answerOnlyFirst = 2});
-    const CliRun run = runCli(data, QStringList{"upload", "all"} + OnBoard);
+    const CliRun run = cliOnBoard({"upload", "all"});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.err.contains("except: View times, A0, P9, A1, A2, A3, A4, A5-C0.")) << run;
     EXPECT_TRUE(run.out.isEmpty()) << run;
@@ -105,7 +90,7 @@ TEST_F(ParametersCli, UploadAllNamesTheGroupsABoardFallingSilentMissed)
 
 TEST_F(ParametersCli, RefusedSettingsAndGroupsAreUsageErrorsAndSendNothing)
 {
-    const CliRun unknown = runCli(data, QStringList{"upload", "A2", "--set", "Z9=1"} + OnBoard);
+    const CliRun unknown = cliOnBoard({"upload", "A2", "--set", "Z9=1"});
     EXPECT_EQ(unknown.exitCode, 3) << unknown;
     EXPECT_TRUE(unknown.err.contains("Z9")) << unknown;
     EXPECT_TRUE(unknown.err.contains("P6, P7, P8, TP, PC, AC, P9, A0")) << unknown;
@@ -113,17 +98,17 @@ TEST_F(ParametersCli, RefusedSettingsAndGroupsAreUsageErrorsAndSendNothing)
     const QStringList refused{"P6=123", "P9=41", "P9=123", "A1=b0", "A0=2A", "A0=1C", "PC=-3", "PC=-3x",
                               "speed-unit=4", "timing-direction=sideways", "A5=abc", "A2=1\n2", "P6="};
     for (const QString &setting : refused) {
-        const CliRun run = runCli(data, QStringList{"upload", "A2", "--set", setting} + OnBoard);
+        const CliRun run = cliOnBoard({"upload", "A2", "--set", setting});
         EXPECT_EQ(run.exitCode, 3) << setting.toStdString() << "\n" << run;
         EXPECT_TRUE(run.err.contains(setting.section(u'=', 0, 0))) << run;
     }
-    EXPECT_EQ(runCli(data, QStringList{"upload", "A22"} + OnBoard).exitCode, 3);
+    EXPECT_EQ(cliOnBoard({"upload", "A22"}).exitCode, 3);
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(ParametersCli, DownloadPrintsTheClockAndEveryValueInReadOrder)
 {
-    const CliRun run = runCli(data, QStringList{"download"} + OnBoard);
+    const CliRun run = cliOnBoard({"download"});
     EXPECT_EQ(run.exitCode, 0) << run;
     const QStringList out = lines(run.out);
     ASSERT_EQ(out.size(), 3 + 45) << "one line per register, a pair's two digits in one\n" << run;
@@ -139,7 +124,7 @@ TEST_F(ParametersCli, AnIncompleteDownloadLeavesOutTheUnansweredAndSavesNothing)
     // The check and the 7 clock reads, then all but the last two parameter reads are answered.
     board->setFaults({.answerOnlyFirst = 1 + 7 + 43});
     const QString file = data.file("partial.ini");
-    const CliRun run = runCli(data, QStringList{"download", "--save", file} + OnBoard);
+    const CliRun run = cliOnBoard({"download", "--save", file});
     EXPECT_EQ(run.exitCode, 1) << run;
     EXPECT_TRUE(run.out.contains("repeat=ff")) << run;
     EXPECT_FALSE(run.out.contains("displaytime-racer")) << run;
@@ -152,7 +137,7 @@ TEST_F(ParametersCli, AnIncompleteDownloadLeavesOutTheUnansweredAndSavesNothing)
 
 TEST_F(ParametersCli, DownloadSaveWritesAFileThatLoadsBackTheBoardsValues)
 {
-    const CliRun run = runCli(data, QStringList{"download", "--save", data.file("board")} + OnBoard);
+    const CliRun run = cliOnBoard({"download", "--save", data.file("board")});
     EXPECT_EQ(run.exitCode, 0) << run;
     const std::optional<ParameterUpdate> loaded = loadParameterFile(data.file("board.ini"));
     ASSERT_TRUE(loaded);
