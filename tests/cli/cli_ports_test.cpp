@@ -2,8 +2,7 @@
 // ports named by a scan, board text that cannot act on the terminal, the reason a scan could not
 // store its result, and trace files that cannot be written.
 
-#include "support/process_support.h"
-#include "support/test_support.h"
+#include "support/cli_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,12 +17,14 @@
 #include <unistd.h>
 
 using kestrix::testing::ScratchDataDir;
-using kestrix::testing::startBoardOn;
 using namespace kestrix::testing;
 
 namespace {
 
-
+// The board on COM3 at 9600 bps.
+using CliBoardText = CliWithBoard;
+using CliScan = CliWithBoard;
+using CliTrace = CliWithBoard;
 
 // The simulated board as the program an operator runs, silent, in a process of its own.
 class SilentBoardProgram {
@@ -66,11 +67,8 @@ TEST(CliHolders, AFailedCheckNamesTheProgramThatHasThePortOpen)
     EXPECT_FALSE(run.err.contains("kestrix-board")) << run;
 }
 
-TEST(CliBoardText, VersionsAndScanSpellOutControlCharacters)
+TEST_F(CliBoardText, VersionsAndScanSpellOutControlCharacters)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     // A title change with a bell, and a screen clear.
     board->setVersions("\x1b]0;owned\x07KX", "\x1b[2J");
     const CliRun versions = runCli(data, {"versions", "--port", "3", "--speed", "9600"});
@@ -86,11 +84,8 @@ TEST(CliBoardText, VersionsAndScanSpellOutControlCharacters)
     }
 }
 
-TEST(CliScan, NoBoardButABusyPortNamesIt)
+TEST_F(CliScan, NoBoardButABusyPortNamesIt)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
@@ -101,11 +96,8 @@ TEST(CliScan, NoBoardButABusyPortNamesIt)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
+TEST_F(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const QString before = data.readConfig();
     // config.ini, with its [Ports], is longer than the files the program may write now; the
     // lock file of the port is shorter.
@@ -117,22 +109,16 @@ TEST(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
     EXPECT_EQ(data.readConfig(), before);
 }
 
-TEST(CliTrace, ATraceFileThatCannotBeWrittenStopsBeforeTheBoard)
+TEST_F(CliTrace, ATraceFileThatCannotBeWrittenStopsBeforeTheBoard)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     const CliRun run = runCli(data, {"--trace", "/dev/full", "check", "--port", "3", "--speed", "9600"});
     EXPECT_EQ(run.exitCode, 3) << run;
     EXPECT_TRUE(run.err.contains("/dev/full: No space left on device")) << run;
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
-TEST(CliTrace, ATraceThatBreaksOffIsReportedOnceAndTheCheckStands)
+TEST_F(CliTrace, ATraceThatBreaksOffIsReportedOnceAndTheCheckStands)
 {
-    ScratchDataDir data;
-    const auto board = startBoardOn(3, 9600);
-    ASSERT_TRUE(board);
     // An earlier trace, then room for the first line of this one and no more.
     const QString trace = data.file("trace.log");
     QFile earlier(trace);
