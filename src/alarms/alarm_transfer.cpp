@@ -137,6 +137,7 @@ BoardJob<AlarmDownload> alarmDownloadJob()
 {
     BoardJob<AlarmDownload> job;
     job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, alarmStatusForm()};
+    job.texts.readsOnly = true;
     job.body = [](Exchange &exchange, AlarmDownload &download) {
         exchange.setTotalSteps(MaximumReads);
         for (int reg = FirstParameterRegister; reg < FirstParameterRegister + AlarmParameterCount; ++reg)

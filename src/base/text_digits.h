@@ -1,6 +1,7 @@
 #pragma once
-// The two rules for the two-character texts of register values: a one-character text is sent
-// with "0" in front, and a read value starting with "0" is shown by its last character alone.
+// The rules for the two-character texts of register values: a one-character text is sent with
+// "0" in front, a number shows in two digits at least, and a read value starting with "0" is
+// shown by its last character alone.
 
 #include <QString>
 
@@ -10,6 +11,12 @@ namespace kestrix {
 inline QString padToTwo(const QString &text)
 {
     return text.size() == 1 ? u'0' + text : text;
+}
+
+// A number in at least two decimal digits: 7 gives "07", 200 gives "200".
+inline QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
 // "05" gives "5", "00" gives "0"; a value not starting with "0" stays as it is.

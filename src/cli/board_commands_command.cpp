@@ -4,6 +4,8 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/language.h"
+#include "base/texts.h"
 #include "params/board_commands.h"
 
 namespace kestrix::cli {
@@ -46,7 +48,8 @@ int runTestClock(const Options &options)
     return withBoard(options, [&path](Operation &operation, const SerialSettings &) {
         const JobResult<ScriptUpload> upload = operation.run(scriptUploadJob(path));
         if (upload.data.fileUnreadable && upload.ending.completed()) {
-            printStatus(QStringLiteral("The script file %1 cannot be read; nothing was sent.").arg(path));
+            printStatus(LookupText(Text::FileOpenError)
+                        + QStringLiteral(" The script file %1 cannot be read; nothing was sent.").arg(path));
             return int(PortFailure);
         }
         return statusOf(upload.ending, QStringLiteral("%1 lines sent.").arg(upload.data.linesSent));

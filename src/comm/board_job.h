@@ -31,6 +31,7 @@ struct JobTexts {
     StatusForm form = StatusForm::mainWindow();
     bool preambleAgain = true;           // send the preamble once more before opening
     bool goOnAfterFailedCheck = false;   // send the frames even when the check failed (PC time)
+    bool readsOnly = false;              // a download: a cancel leaves the board as it was
 };
 
 // How a job ended, whatever its data.

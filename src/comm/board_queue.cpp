@@ -18,6 +18,7 @@ struct BoardQueue::Ended {
     QString ending;
     int framesSent;
     bool cancelled;
+    bool readsOnly;
 };
 
 // Forwards one job's reports to the queue's signals; message boxes are shown on the queue's
@@ -137,13 +138,15 @@ void BoardQueue::start(Job job, QObject *context, std::function<void()> done)
     }
     if (m_pending++ == 0)
         Q_EMIT busyChanged(true);
-    Ended ended{number, context, context, {}, 0, false};
+    Ended ended{number, context, context, {}, 0, false, false};
     QMetaObject::invokeMethod(
         m_worker,
         [this, ended, job = std::move(job), done = std::move(done)]() mutable {
             SignalReporter reporter(*this, ended.number, ended.context);
             m_lastFrames = 0;
+            m_lastReadsOnly = false;
             job(reporter);
+            ended.readsOnly = m_lastReadsOnly;
             ended.ending = reporter.firstLine();
             ended.framesSent = m_lastFrames;
             ended.cancelled = isCancelled(ended.number);
@@ -165,7 +168,7 @@ void BoardQueue::finish(const Ended &ended, const std::function<void()> &done)
     if (done && m_delivering && !abandoned && (!hadContext || ended.context))
         done();
     if (abandoned)
-        Q_EMIT abandonedJobEnded(ended.ending, ended.framesSent, ended.cancelled);
+        Q_EMIT abandonedJobEnded(ended.owner, ended.ending, ended.cancelled && !ended.readsOnly ? ended.framesSent : 0);
     Q_EMIT jobEnded(ended.owner, ended.ending);
     if (--m_pending == 0)
         Q_EMIT busyChanged(false);

@@ -74,7 +74,11 @@ public:
     void submit(BoardJob<Data> job, QObject *context, Done done)
     {
         const StatusForm form = job.texts.form;
-        run(form, context, [job = std::move(job)](Operation &operation) { return operation.run(job); },
+        run(form, context,
+            [this, job = std::move(job)](Operation &operation) {
+                m_lastReadsOnly = job.texts.readsOnly;
+                return operation.run(job);
+            },
             std::move(done));
     }
 
@@ -100,8 +104,9 @@ Q_SIGNALS:
     void busyChanged(bool busy);
     // A job has ended; `ending` is what it showed last in its first line.
     void jobEnded(const QObject *owner, const QString &ending);
-    // A job of an abandoned owner has ended after `framesSent` frames inside its envelope.
-    void abandonedJobEnded(const QString &ending, int framesSent, bool cancelled);
+    // A job of an abandoned owner has ended; `framesWritten` counts the frames a cancelled job
+    // wrote into the board (0 when it ended by itself or only read).
+    void abandonedJobEnded(const QObject *owner, const QString &ending, int framesWritten);
 
 private:
     class Worker;
@@ -124,6 +129,7 @@ private:
     QSet<int> m_cancelled;
     QSet<const QObject *> m_abandoned;
     std::atomic<int> m_lastFrames{0};    // frames the running job sent inside its envelope
+    std::atomic<bool> m_lastReadsOnly{false};   // the running job only reads
     int m_pending = 0;
     int m_started = 0;                   // jobs submitted so far; a job's number is its position
     MessageBoxHandler m_messageBox;

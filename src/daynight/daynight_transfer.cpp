@@ -131,6 +131,7 @@ BoardJob<DayNightDownload> scheduleDownloadJob()
 {
     BoardJob<DayNightDownload> job;
     job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, dayNightStatusForm()};
+    job.texts.readsOnly = true;
     job.body = [](Exchange &exchange, DayNightDownload &download) {
         exchange.setTotalSteps(LastScheduleRegister - FirstScheduleRegister + 1);
         download.brightness = readText(exchange, BrightnessRegister);

@@ -69,6 +69,7 @@ BoardJob<InfoValues> infoJob(const InfoJobKind &kind, std::vector<InfoVariable> 
 {
     BoardJob<InfoValues> job;
     job.texts = {kind.progress, kind.completion, kind.incomplete, infoStatusForm()};
+    job.texts.readsOnly = kind.progress == Download.progress;
     job.body = [value = kind.value, variables = std::move(variables)](Exchange &exchange, InfoValues &values) {
         exchange.setTotalSteps(totalRegisters(variables));
         for (const InfoVariable &variable : variables) {

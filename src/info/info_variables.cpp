@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 #include "base/file_read.h"
 #include "base/ini_file.h"
+#include "base/text_digits.h"
 #include "base/text_encoding.h"
 #include "comm/protocol.h"
 
@@ -123,7 +124,7 @@ QString decodeInfoValue(const InfoVariable &variable, const std::vector<unsigned
     case InfoType::Char:
         if (variable.kind() == InfoKind::Par)
             return QString::number(bytes[0] > 127 ? int(bytes[0]) - 256 : int(bytes[0]));
-        return QStringLiteral("%1").arg(bytes[0], 2, 10, QLatin1Char('0'));
+        return twoDigits(bytes[0]);
     case InfoType::Int:
     case InfoType::SInt:
         return QString::number(sixteenBits(bytes[0], bytes[1], variable.type() == InfoType::SInt));

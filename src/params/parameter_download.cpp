@@ -95,6 +95,7 @@ BoardJob<Download> downloadJob()
 {
     BoardJob<Download> job;
     job.texts = {Text::ParametersDownloading, Text::ParametersDownloaded, Text::DownloadUnanswered};
+    job.texts.readsOnly = true;
     job.body = [](Exchange &exchange, Download &download) {
         exchange.setTotalSteps(ClockRegisterCount + int(std::size(ReadOrder)));
         readClock(exchange, download);

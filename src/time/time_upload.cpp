@@ -37,11 +37,6 @@ bool sendClockRegisters(Exchange &exchange, const ClockValues &values, const Mil
 
 } // namespace
 
-QString twoDigits(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
 QDateTime currentLocalTime()
 {
     return QDateTime::currentDateTime();

@@ -4,6 +4,7 @@
 // Both are board jobs; the PC upload adds "DLS" and sends its frames even when the
 // communication check failed.
 
+#include "base/text_digits.h"
 #include "comm/board_job.h"
 
 #include <QDateTime>
@@ -19,9 +20,6 @@ namespace Clock {
 enum Field : int { Seconds, Minutes, Hours, Weekday, Day, Month, Year, FieldCount };
 } // namespace Clock
 using ClockValues = std::array<QString, Clock::FieldCount>;
-
-// A clock register's text: two decimal digits ("07").
-QString twoDigits(int value);
 
 // The PC's local time; asked once per upload, after the communication check.
 using LocalClock = std::function<QDateTime()>;

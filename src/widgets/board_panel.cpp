@@ -243,10 +243,14 @@ void BoardPanel::jobEnded(const QObject *)
     setBusy(m_queue->busy());
 }
 
-void BoardPanel::showAbandonedEnding(const QString &ending, int framesSent, bool cancelled)
+// How a job of a window closed mid-job ended, and what the board may hold after a write was
+// cut short. The window's own jobs end with it.
+void BoardPanel::showAbandonedEnding(const QObject *jobOwner, const QString &ending, int framesWritten)
 {
+    if (jobOwner == owner())
+        return;
     clearLines();
-    setLine(0, cancelled && framesSent > 0 ? LookupText(Text::CancelledPartly).arg(framesSent) : ending);
+    setLine(0, framesWritten > 0 ? LookupText(Text::CancelledPartly).arg(framesWritten) : ending);
 }
 
 void BoardPanel::showMessage(const QString &text, MessageIcon icon)

@@ -91,7 +91,7 @@ private:
     void showLine(const QObject *owner, int index, const QString &text);
     void setBusy(bool busy);
     void jobEnded(const QObject *owner);
-    void showAbandonedEnding(const QString &ending, int framesSent, bool cancelled);
+    void showAbandonedEnding(const QObject *owner, const QString &ending, int framesWritten);
 
     QPointer<BoardQueue> m_queue;
     QLabel *m_caption = nullptr;

@@ -31,10 +31,13 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 namespace kestrix {
 namespace {
@@ -476,11 +479,12 @@ TEST_F(MainWindowWheel, AFocusedSpinEditStepsOnePerNotchAndTheWindowStays)
 // ---------------------------------------------------------------------------------------------
 // Tab order
 
-// The part of the window a widget belongs to: the top row, a group or box of a column, the
-// footer.
+// The part of the window a widget belongs to: the top row and the footer outside the scrolled
+// columns, or a group or box of a column inside them.
 QWidget *blockOf(QWidget *widget, QWidget *content)
 {
-    while (widget && widget->parentWidget() != content)
+    QWidget *window = content->window();
+    while (widget && widget->parentWidget() != content && widget->parentWidget() != window)
         widget = widget->parentWidget();
     return widget;
 }
@@ -593,6 +597,7 @@ void expectIncompleteEndingShowsWhole(const char *language)
     LoadLanguage(configuredLanguage());
     MainWindow window;
     window.clockTimer().stop();
+    window.resize(window.fullSize());
     window.show();
     waitForSettledLayout(&window);
     const QString text = LookupText(Text::DownloadUnanswered).arg(43);
@@ -635,6 +640,13 @@ private:
     ScratchDataDir m_data;
 };
 
+// True when `part` lies whole inside `window`'s own area.
+bool shownWhole(QWidget *part, QWidget *window)
+{
+    const QRect shown(part->mapTo(window, QPoint(0, 0)), part->size());
+    return part->isVisible() && window->rect().contains(shown);
+}
+
 void expectFirstSizeHoldsEverything(const char *language)
 {
     SCOPED_TRACE(language);
@@ -649,11 +661,12 @@ void expectFirstSizeHoldsEverything(const char *language)
     EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << "nothing to scroll";
     EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0);
     EXPECT_LE(scroll->widget()->height(), scroll->viewport()->height());
-    // The bottom row and the lowest group show whole.
-    for (QWidget *part : std::initializer_list<QWidget *>{window.control(1331), window.button(1086), window.button(1), window.parameters()->groupFrame(Group::SelfTimer)}) {
-        const QRect shown(part->mapTo(scroll->viewport(), QPoint(0, 0)), part->size());
-        EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "control " << controlNumber(part);
-    }
+    // The lowest group shows whole in the scrolled part; the footer lies outside it.
+    QWidget *lowest = window.parameters()->groupFrame(Group::SelfTimer);
+    const QRect shown(lowest->mapTo(scroll->viewport(), QPoint(0, 0)), lowest->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown));
+    for (QWidget *part : std::initializer_list<QWidget *>{window.control(1331), window.button(1086), window.button(1)})
+        EXPECT_TRUE(shownWhole(part, &window)) << "control " << controlNumber(part);
 }
 
 TEST(MainWindowSize, FirstSizeHoldsTheWholeContentInEnglish)
@@ -686,9 +699,41 @@ TEST(MainWindowSize, OnASmallerScreenTheWindowFitsItAndScrollsToTheBottomRow)
     scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     scroll->horizontalScrollBar()->setValue(scroll->horizontalScrollBar()->maximum());
     waitForSettledLayout(&window);
-    QPushButton *close = window.button(1);
-    const QRect shown(close->mapTo(scroll->viewport(), QPoint(0, 0)), close->size());
-    EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "Close can be scrolled to";
+    QWidget *lowest = window.parameters()->groupFrame(Group::SelfTimer);
+    const QRect shown(lowest->mapTo(scroll->viewport(), QPoint(0, 0)), lowest->size());
+    EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "the last group can be scrolled to";
+    EXPECT_TRUE(shownWhole(window.button(1), &window)) << "Close needs no scrolling";
+}
+
+// At the size the window opens with on a 1280x720 screen, a running job's progress bar and
+// Cancel and the window's Close are on screen without scrolling, in either language.
+TEST(MainWindowSize, At1280x720CancelAndCloseShowWhileAJobRuns)
+{
+    for (const char *language : {"english", "german"}) {
+        SCOPED_TRACE(language);
+        WindowIn in(language);
+        MainWindow &window = *in.window;
+        window.resize(1264, 672);
+        window.show();
+        waitForSettledLayout(&window);
+        auto release = std::make_shared<std::atomic<bool>>(false);
+        window.queue().start([release](Reporter &) {
+            while (!*release)
+                QThread::msleep(5);
+        }, &window);
+        window.statusPanel()->submit(BoardJob<NoData>{{Text::TimesUploading, Text::TimesUploaded, {}}, {}, {}, {}},
+                                     [](const JobResult<NoData> &) {});
+        BoardPanel *panel = window.statusPanel();
+        EXPECT_TRUE(shownWhole(panel->cancelButton(), &window));
+        EXPECT_TRUE(shownWhole(panel->progressBar(), &window));
+        EXPECT_TRUE(shownWhole(window.button(1), &window));
+        EXPECT_FALSE(window.button(1060)->isEnabled()) << "board buttons wait for the board";
+        *release = true;
+        window.queue().cancelAll();
+        ASSERT_TRUE(QTest::qWaitFor([&window] { return !window.queue().busy(); }, testing::Timeout::DialogOperation));
+        EXPECT_FALSE(panel->cancelButton()->isVisible());
+        EXPECT_TRUE(window.button(1060)->isEnabled());
+    }
 }
 
 // The width a closed list has for the text of its entry.
@@ -919,6 +964,12 @@ TEST_F(TestConnection, ClosingTheWindowDuringTheScanCancelsItAndWritesNothing)
 {
     const QString config = data.readConfig();
     startScanUntilTheBoardsPort();
+    // Closing while the scan runs asks first; "No" keeps the window and the scan.
+    whenModalOpens([](QWidget *modal) { qobject_cast<QMessageBox *>(modal)->button(QMessageBox::No)->click(); });
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->queue().busy());
+    whenModalOpens([](QWidget *modal) { qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Yes)->click(); });
     EXPECT_TRUE(window->close());
     EXPECT_FALSE(window->isVisible());
     waitUntilIdle();

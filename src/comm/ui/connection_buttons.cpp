@@ -24,6 +24,8 @@ void testConnection(MainWindowHost &host)
 void selectPort(MainWindowHost &host)
 {
     PortDialog dialog(host.hostWidget());
+    if (host.settings().port != 0)
+        dialog.select(host.settings());
     if (dialog.exec() != QDialog::Accepted || dialog.chosenPort() == 0)
         return;
     host.setSettings({dialog.chosenPort(), dialog.chosenSpeed()});

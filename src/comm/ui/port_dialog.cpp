@@ -104,6 +104,11 @@ void PortDialog::selectConfiguredSettings()
 {
     SerialSettings settings{0, 0};
     readSerialSettings(settings);
+    select(settings);
+}
+
+void PortDialog::select(const SerialSettings &settings)
+{
     if (settings.port >= 1 && settings.port <= PortCount)
         m_portList->setCurrentIndex(settings.port - 1);
     const int index = speedIndex(settings.speed);

@@ -5,6 +5,8 @@
 // dialog any other way changes nothing. Each port entry names the device behind the number
 // ("COM3  /dev/ttyS2"), with the system's description of that device as its tooltip.
 
+#include "comm/serial_settings.h"
+
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -29,6 +31,9 @@ public:
     // The port (1..20) and speed (2400, 4800, 9600 or 19200) chosen with OK; 0 before that.
     int chosenPort() const { return m_chosenPort; }
     int chosenSpeed() const { return m_chosenSpeed; }
+
+    // Shows the session's port and speed instead of config.ini's (they may not have been stored).
+    void select(const SerialSettings &settings);
 
     QComboBox *portList() { return m_portList; }
     QComboBox *speedList() { return m_speedList; }
