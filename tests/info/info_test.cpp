@@ -1,6 +1,7 @@
 // Clock information: vars.txt, the decoding of each type, reading and clearing against the
 // simulated board, variables that do not answer, one ending per job, an unplugged board, and the
 // password rule.
+#include "support/board_support.h"
 #include "support/test_support.h"
 
 #include "comm/operation.h"
@@ -85,19 +86,7 @@ TEST(InfoPassword, OnlyTheStoredPasswordExactlyClears)
     EXPECT_EQ(storedClearingPassword(), "Secret");
 }
 
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
+using UnpluggingReporter = kt::UnpluggingReporter;
 
 class InfoTransfer : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 // Uploading the PC's time and a manually entered time, against the simulated board: frames,
 // pauses, one ending, a failed check, a cancel and an unplugged board.
+#include "support/board_support.h"
 #include "support/test_support.h"
 
 #include "comm/operation.h"
@@ -45,19 +46,7 @@ Frames withPreambles(const Frames &frames)
 
 const Frames SundayFrames{"W00007\r", "W00105\r", "W00209\r", "W00300\r", "W00406\r", "W00512\r", "W00626\r", "DLS\r"};
 
-// Unplugs the board once the job has reported `unplugAtStep` steps.
-class UnpluggingReporter : public RecordingReporter {
-public:
-    void progress(int done, int total) override
-    {
-        RecordingReporter::progress(done, total);
-        if (board && done == unplugAtStep)
-            board->hangUp();
-    }
-
-    sim::BoardSim *board = nullptr;
-    int unplugAtStep = -1;
-};
+using UnpluggingReporter = kt::UnpluggingReporter;
 
 class TimeUploadTest : public ::testing::Test {
 protected:
