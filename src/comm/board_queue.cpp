@@ -193,6 +193,14 @@ BoardQueue &BoardQueues::queue(int port)
     return *queue;
 }
 
+std::vector<BoardQueue *> BoardQueues::all() const
+{
+    std::vector<BoardQueue *> queues;
+    for (const auto &[port, queue] : m_queues)
+        queues.push_back(queue);
+    return queues;
+}
+
 void BoardQueues::setSession(const SerialSettings &settings)
 {
     const bool moved = settings.port != m_sessionPort;

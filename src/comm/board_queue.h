@@ -23,6 +23,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <vector>
 #include <memory>
 #include <mutex>
 #include <type_traits>
@@ -147,6 +148,8 @@ public:
     BoardQueue &queue(int port);
     // The queue of the session's board.
     BoardQueue &session() { return queue(m_sessionPort); }
+    // Every queue made so far.
+    std::vector<BoardQueue *> all() const;
     // Makes `settings` the session's board: its port, with that speed on its queue.
     void setSession(const SerialSettings &settings);
 

@@ -31,11 +31,15 @@ protected:
         BoardQueues::instance().setSession({3, 9600});
     }
 
-    // The queues outlive the test: a sleeper set on one is taken back.
+    // The queues outlive the test: a job still running is ended before the sleeper it pauses
+    // through goes away, and the sleeper is taken back.
     void TearDown() override
     {
+        BoardQueue &queue = BoardQueues::instance().session();
+        queue.cancelAll();
+        EXPECT_TRUE(QTest::qWaitFor([&queue] { return !queue.busy(); }, Timeout::LongOperation));
         if (m_recordingPauses)
-            BoardQueues::instance().session().setSleeper(realSleeper());
+            queue.setSleeper(realSleeper());
     }
 
     // The session's jobs pause through `sleeper` instead of sleeping.
