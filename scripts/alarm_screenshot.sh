@@ -9,7 +9,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KESTRIX_BUILD_DIR:-$root/build}"
 output="${1:-$root/docs/alarm-dialog.png}"
 
-if [ ! -x "$build/bin/kestrix" ]; then
+if [ ! -x "$build/bin/kestrix-shot" ]; then
   "$root/scripts/setup.sh"
 fi
 

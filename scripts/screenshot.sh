@@ -10,7 +10,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${KESTRIX_BUILD_DIR:-$root/build}"
 output="${1:-$root/docs/main-window.png}"
 
-if [ ! -x "$build/bin/kestrix" ] || [ ! -x "$build/bin/kestrix-board-sim" ]; then
+if [ ! -x "$build/bin/kestrix-shot" ] || [ ! -x "$build/bin/kestrix-board-sim" ]; then
   "$root/scripts/setup.sh"
 fi
 
