@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     writeAll(dir.filePath(QStringLiteral("lng_fuzz.ini")), "[Strings]\n" + data.ConsumeRemainingBytesAsString());
     LoadLanguage(QStringLiteral("fuzz"), folder.path());
     for (int number = first; number < first + 40; ++number) {
-        const QString text = LookupText(number);
+        const QString text = LookupNumber(number);
         if (text.isEmpty() || hasText(number) == text.startsWith('?'))
             std::abort();
         if (text.contains(QLatin1String("\\n")) && !text.contains(QLatin1String("\\\\")))
