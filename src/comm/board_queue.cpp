@@ -64,7 +64,6 @@ BoardQueue::BoardQueue(SerialSettings settings, QObject *parent)
 {
     m_thread.setObjectName(QStringLiteral("board jobs"));
     m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     m_thread.start();
 }
 
@@ -78,6 +77,9 @@ BoardQueue::~BoardQueue()
     // A running job may be waiting for a message box on this thread.
     while (!m_thread.wait(20))
         QCoreApplication::processEvents();
+    // Its thread has ended: nothing runs on it any more. A deferred delete would not come
+    // while the application itself is being taken down.
+    delete m_worker;
 }
 
 SerialSettings BoardQueue::settings() const
