@@ -193,7 +193,8 @@ TEST_F(InfoTransfer, UnpluggedMidClearingEndsBoardLostWithTheFramesSent)
         run(informationClearingJob({variable("Int", "Par", 120), variable("Char", "Ram", 7), variable("Char", "Par", 9)}));
     EXPECT_EQ(result.ending.outcome, Outcome::BoardLost);
     EXPECT_EQ(result.ending.framesSent, 2);
-    EXPECT_EQ(board->frameTexts().size(), 3u + 2u) << "nothing after the unplugged frame";
+    // Frames still in the line when it was cut may never reach the board; none follows them.
+    EXPECT_LE(board->frameTexts().size(), 3u + 2u) << "nothing after the unplugged frame";
     expectOneEnding("Failed: the board was lost after 2 frames; it may hold part of the data.");
 }
 
