@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <poll.h>
+#include <random>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -81,6 +82,7 @@ struct BoardSim::Impl {
     Faults faults;
     int answersLeft = -1;      // -1 = unlimited
     int displayRejectsLeft = 0;
+    std::minstd_rand garbage;  // the bytes of answerGarbage
     int requiredSpeed = 9600;
     std::vector<ReceivedFrame> frames;
     bool lastEndedWithCr = false;  // an LF right after it belongs to the last frame
@@ -286,6 +288,10 @@ std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
     if (reply.kind == ReplyKind::None || faults.silent || answersLeft == 0 || readGoesUnanswered(frame))
         return {};
     std::string bytes = faults.wrongAnswers ? garbled(reply) : reply.bytes;
+    if (faults.answerGarbage && reply.kind != ReplyKind::Hello) {
+        for (char &byte : bytes)
+            byte = static_cast<char>(garbage() & 0xFF);
+    }
     if (reply.kind == ReplyKind::Display && displayRejectsLeft > 0) {
         --displayRejectsLeft;
         bytes = "?";
@@ -424,6 +430,7 @@ void BoardSim::setFaults(const Faults &faults)
     d->faults = faults;
     d->answersLeft = faults.answerOnlyFirst < 0 ? -1 : faults.answerOnlyFirst;
     d->displayRejectsLeft = faults.rejectDisplayLines;
+    d->garbage.seed(1);
 }
 
 std::vector<ReceivedFrame> BoardSim::frames() const

@@ -36,6 +36,8 @@ struct Faults {
     bool rejectOperationLines = false;  // answers every display line but "as" and "sa" with '?'
     std::chrono::milliseconds answerDelay{0};  // every answer goes out this late
     std::vector<int> unansweredReads{};   // registers whose "R" reads get no answer
+    bool answerGarbage = false; // answers the test with "Hello", every other frame with as many random
+                                // bytes as the proper answer has (the same bytes after each setFaults)
 };
 
 class BoardSim {
