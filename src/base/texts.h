@@ -117,5 +117,7 @@ constexpr TextId BoardLost{5280};              // "Failed: the board was lost af
 constexpr TextId CloseWhileBusy{5281};         // "An operation is running on the board. Cancel it and close?"
 constexpr TextId CancelledPartly{5282};        // "Cancelled by closing the window after %1 frames: the board may hold part of the new data."
 constexpr TextId ServerTimeQueued{5283};       // "Time server reply received; the time is uploaded after the running operation."
+// Alarm uploads: values holding a line break are not sent; %1 how many.
+constexpr TextId AlarmFieldsNotSent{5310};     // "Times uploaded, except %1 values holding a line break."
 
 } // namespace kestrix::Text
