@@ -119,5 +119,12 @@ constexpr TextId CancelledPartly{5282};        // "Cancelled by closing the wind
 constexpr TextId ServerTimeQueued{5283};       // "Time server reply received; the time is uploaded after the running operation."
 // Alarm uploads: values holding a line break are not sent; %1 how many.
 constexpr TextId AlarmFieldsNotSent{5310};     // "Times uploaded, except %1 values holding a line break."
+// Day and night: what the board or the place file cannot take, refused before anything is sent
+// or written. %1 the name, %2 its characters without a Windows-1252 code; %1 the brightness;
+// %1 the time's key ("January Rise"), %2 its text; %1 "path: reason".
+constexpr TextId NameWithoutBoardCode{5320};   // "The place's name \"%1\" holds characters the board cannot show: %2"
+constexpr TextId BrightnessOutOfRange{5321};   // "The minimal brightness must be a whole number from 0 to 100, not \"%1\"."
+constexpr TextId TimeNotValid{5322};           // "%1 must be empty or a time hhmm from 0000 to 2359, not \"%2\"."
+constexpr TextId PlacesUnreadable{5323};       // "The places cannot be read: %1"
 
 } // namespace kestrix::Text
