@@ -126,5 +126,15 @@ constexpr TextId NameWithoutBoardCode{5320};   // "The place's name \"%1\" holds
 constexpr TextId BrightnessOutOfRange{5321};   // "The minimal brightness must be a whole number from 0 to 100, not \"%1\"."
 constexpr TextId TimeNotValid{5322};           // "%1 must be empty or a time hhmm from 0000 to 2359, not \"%2\"."
 constexpr TextId PlacesUnreadable{5323};       // "The places cannot be read: %1"
+// Time server: a TimeZone of config.ini that is no zone (%1 its text, %2 the zone used), and a
+// server address that cannot be asked (%1 the address, %2 one of the three reasons; %1 of a
+// reason the port or host it names).
+constexpr TextId TimeZoneNotValid{5340};       // "config.ini [Settings] TimeZone \"%1\" is not a time zone from -12 to +12 hours; %2 is used."
+constexpr TextId ServerAddressNotValid{5341};  // "The server address \"%1\" is not valid: %2"
+constexpr TextId ServerAddressNoHost{5342};    // "it names no host"
+constexpr TextId ServerAddressBadPort{5343};   // "the port \"%1\" is not a number from 1 to 65535"
+constexpr TextId ServerAddressBadHost{5344};   // "\"%1\" is not a host name or an IP address"
+// Clearing the clock information: a password line beyond the limit (%1 bytes) is refused.
+constexpr TextId PasswordTooLong{5345};        // "The password is longer than %1 bytes; nothing was cleared."
 
 } // namespace kestrix::Text
