@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <optional>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -49,6 +50,16 @@ public:
     }
     Descriptor(const Descriptor &) = delete;
     Descriptor &operator=(const Descriptor &) = delete;
+    Descriptor(Descriptor &&other) noexcept : m_fd(other.release()) {}
+    Descriptor &operator=(Descriptor &&other) noexcept
+    {
+        if (this != &other) {
+            if (m_fd >= 0)
+                ::close(m_fd);
+            m_fd = other.release();
+        }
+        return *this;
+    }
 
     int get() const { return m_fd; }
     bool valid() const { return m_fd >= 0; }
@@ -102,63 +113,89 @@ bool stillNamed(int fd, const QByteArray &path)
     return ::fstat(fd, &opened) == 0 && ::lstat(path.constData(), &named) == 0 && sameFile(opened, named);
 }
 
-// The file a write replaces: its folder and its name there.
-struct Target {
-    QString folder;
-    QString name;
-};
-
-Target targetOf(const QString &path)
-{
-    const QFileInfo info(path);
-    return {info.absolutePath(), info.fileName()};
-}
-
 bool isInside(const QString &file, const QString &folder)
 {
     return QFileInfo(file).absolutePath() == folder || file.startsWith(folder + QLatin1Char('/'));
 }
 
-// The file a link names, unless it is missing or lies outside the link's folder and belongs to
-// another user than the link's owner.
-bool followLink(const QString &path, uid_t linkOwner, Target &target, QString &reason)
+#ifdef O_PATH
+constexpr int PassThrough = O_PATH;   // needs only the right to pass through, not to list
+#else
+constexpr int PassThrough = O_RDONLY;
+#endif
+
+// Opens the folder at the resolved path `folder` one name at a time without following links:
+// a folder swapped for a link since the path was resolved is refused, not followed.
+int openFolder(const QString &folder, QString &reason)
 {
-    const QFileInfo link(path);
-    const QString resolved = link.canonicalFilePath();
+    const QStringList names = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    Descriptor current(::open("/", (names.isEmpty() ? O_RDONLY : PassThrough) | O_DIRECTORY | O_CLOEXEC));
+    for (qsizetype i = 0; current.valid() && i < names.size(); ++i) {
+        const int access = i + 1 == names.size() ? O_RDONLY : PassThrough;
+        current = Descriptor(::openat(current.get(), native(names[i]).constData(),
+                                      access | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    if (!current.valid())
+        reason = QStringLiteral("cannot open the folder %1: %2").arg(folder, systemError(errno));
+    return current.release();
+}
+
+// The file a write replaces, reached through its folder's descriptor. For a link that leads
+// out of its own folder, the user whose file it must be.
+struct Target {
+    Descriptor folder;
+    QString folderPath;
+    QByteArray name;
+    QString path;                 // for messages
+    QString linkFolder;           // the link's folder, when `owner` is set
+    std::optional<uid_t> owner;
+};
+
+// Resolves the link `name` in `linkFolder` (owned by `linkOwner`) to the file it names.
+bool followLink(const Target &link, uid_t linkOwner, const struct stat &named, Target &target, QString &reason)
+{
+    const QFileInfo info(link.path);
+    const QString resolved = info.canonicalFilePath();   // the whole chain of links
+    struct stat again {};
     if (resolved.isEmpty()) {
-        reason = QStringLiteral("it is a link to %1, which does not exist").arg(link.symLinkTarget());
+        reason = QStringLiteral("it is a link to %1, which does not exist").arg(info.symLinkTarget());
         return false;
     }
-    struct stat named {};
-    if (::stat(native(resolved).constData(), &named) != 0) {
-        reason = systemError(errno);
+    if (::fstatat(link.folder.get(), link.name.constData(), &again, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(named, again)) {
+        reason = QStringLiteral("the link changed while it was being followed");
         return false;
     }
-    const QString folder = QDir(link.absolutePath()).canonicalPath();
-    if (named.st_uid != linkOwner && !isInside(resolved, folder)) {
-        reason = QStringLiteral("it is a link to %1, which lies outside %2 and belongs to another user")
-                     .arg(resolved, folder);
-        return false;
+    const QFileInfo file(resolved);
+    target.folderPath = file.absolutePath();
+    target.folder = Descriptor(openFolder(target.folderPath, reason));
+    target.name = native(file.fileName());
+    target.path = resolved;
+    if (!isInside(resolved, link.folderPath)) {
+        target.linkFolder = link.folderPath;
+        target.owner = linkOwner;
     }
-    target = targetOf(resolved);
-    return true;
+    return target.folder.valid();
 }
 
 // The file that a write of `path` replaces: `path` itself or, for a link, the file it names.
 bool findTarget(const QString &path, Target &target, QString &reason)
 {
-    struct stat named {};
-    if (::lstat(native(path).constData(), &named) != 0) {
-        if (errno != ENOENT) {
-            reason = systemError(errno);
-            return false;
-        }
-        target = targetOf(path);
-        return true;
+    const QFileInfo info(path);
+    Target own;
+    own.folderPath = QDir(info.absolutePath()).canonicalPath();
+    if (own.folderPath.isEmpty()) {
+        reason = QStringLiteral("cannot open the folder %1: %2").arg(info.absolutePath(), systemError(ENOENT));
+        return false;
     }
-    if (S_ISLNK(named.st_mode))
-        return followLink(path, named.st_uid, target, reason);
-    target = targetOf(path);
+    own.folder = Descriptor(openFolder(own.folderPath, reason));
+    own.name = native(info.fileName());
+    own.path = own.folderPath + QLatin1Char('/') + info.fileName();
+    if (!own.folder.valid())
+        return false;
+    struct stat named {};
+    if (::fstatat(own.folder.get(), own.name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(named.st_mode))
+        return followLink(own, named.st_uid, named, target, reason);
+    target = std::move(own);
     return true;
 }
 
@@ -167,25 +204,84 @@ struct Ownership {
     uid_t owner = 0;
     gid_t group = 0;
     mode_t mode = 0;
-    bool existing = false;   // false: a new file, with the usual mode (0666 less the umask)
+    bool existing = false;   // false: a new file, with `mode` or else the usual 0666 less the umask
 };
 
-bool ownershipFor(int folder, const QByteArray &name, Ownership &result, QString &reason)
+bool isRoot()
 {
-    struct stat found {};
-    if (::fstatat(folder, name.constData(), &found, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (!S_ISREG(found.st_mode)) {
-            reason = QStringLiteral("it is not a regular file");
-            return false;
-        }
-        result = {found.st_uid, found.st_gid, mode_t(found.st_mode & 07777), true};
-        return true;
-    }
-    if (errno != ENOENT || ::fstat(folder, &found) != 0) {
-        reason = systemError(errno);
+    return ::geteuid() == 0;
+}
+
+// Gives an existing file its owner's write bit through a descriptor of the very file checked.
+void makeWritable(const Target &target, struct stat &found)
+{
+    Descriptor fd(::openat(target.folder.get(), target.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat opened {};
+    if (fd.valid() && ::fstat(fd.get(), &opened) == 0 && sameFile(opened, found)
+        && ::fchmod(fd.get(), (opened.st_mode & 07777) | S_IWUSR) == 0)
+        found.st_mode |= S_IWUSR;
+}
+
+// Whether the existing file may be written: it can be opened for writing and, run as root
+// (who can open anything), has a write bit at all.
+bool writable(const Target &target, const struct stat &found, QString &reason)
+{
+    if ((found.st_mode & 0222) == 0) {
+        reason = QStringLiteral("it is read-only");
         return false;
     }
-    result = {found.st_uid, found.st_gid, 0, false};
+    Descriptor fd(::openat(target.folder.get(), target.name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
+        reason = systemError(errno);
+    return fd.valid();
+}
+
+// What the file found there is, and whether a write may replace it.
+bool checkExisting(const Target &target, struct stat &found, const WriteOptions &options, bool apply, QString &reason)
+{
+    if (S_ISDIR(found.st_mode)) {
+        reason = QStringLiteral("it is a folder");
+        return false;
+    }
+    if (!S_ISREG(found.st_mode)) {
+        reason = QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (target.owner && found.st_uid != *target.owner) {
+        reason = QStringLiteral("it is a link to %1, which lies outside %2 and belongs to another user")
+                     .arg(target.path, target.linkFolder);
+        return false;
+    }
+    const bool mayChangeMode = isRoot() || found.st_uid == ::geteuid();
+    if (options.makeWritable && !(found.st_mode & S_IWUSR)) {
+        if (!apply)
+            return mayChangeMode || writable(target, found, reason);
+        makeWritable(target, found);
+    }
+    return writable(target, found, reason);
+}
+
+// Checks the file a write replaces through its folder's descriptor (what it is, whose it is,
+// whether it and its folder may be written), making it writable first when asked and `apply`
+// is set, and gives the owner, group and mode of its replacement.
+bool checkTarget(const Target &target, const WriteOptions &options, bool apply, Ownership &result, QString &reason)
+{
+    struct stat found {};
+    if (::fstatat(target.folder.get(), target.name.constData(), &found, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!checkExisting(target, found, options, apply, reason))
+            return false;
+        result = {found.st_uid, found.st_gid, mode_t(found.st_mode & 07777), true};
+    } else if (errno != ENOENT || target.owner || ::fstat(target.folder.get(), &found) != 0) {
+        reason = target.owner ? QStringLiteral("it is a link to %1, which does not exist").arg(target.path)
+                              : systemError(errno);
+        return false;
+    } else {
+        result = {found.st_uid, found.st_gid, mode_t(options.newFileMode & 07777), false};
+    }
+    if (::faccessat(target.folder.get(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        reason = QStringLiteral("the folder %1 cannot be written: %2").arg(target.folderPath, systemError(errno));
+        return false;
+    }
     return true;
 }
 
@@ -194,7 +290,7 @@ bool ownershipFor(int folder, const QByteArray &name, Ownership &result, QString
 // then the user's, with the original's group when the user belongs to it.
 bool applyOwnership(int fd, const Ownership &ownership, QString &reason)
 {
-    const bool root = ::geteuid() == 0;
+    const bool root = isRoot();
     if ((ownership.existing || root) && ::fchown(fd, ownership.owner, ownership.group) != 0) {
         if (root) {
             reason = QStringLiteral("cannot give the new file its owner: %1").arg(systemError(errno));
@@ -204,7 +300,7 @@ bool applyOwnership(int fd, const Ownership &ownership, QString &reason)
             // Not a member of the original's group either: the replacement keeps the user's group.
         }
     }
-    if (ownership.existing && ::fchmod(fd, ownership.mode) != 0) {
+    if (ownership.mode != 0 && ::fchmod(fd, ownership.mode) != 0) {
         reason = QStringLiteral("cannot give the new file its mode: %1").arg(systemError(errno));
         return false;
     }
@@ -268,7 +364,7 @@ int createTemporary(int folder, const QByteArray &name, const Ownership &ownersh
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary = '.' + name + '.' + randomTag() + TemporarySuffix;
         Descriptor fd(::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                               ownership.existing ? 0600 : 0666));
+                               ownership.existing || ownership.mode != 0 ? 0600 : 0666));
         if (!fd.valid() && errno == EEXIST)
             continue;
         if (!fd.valid()) {
@@ -311,16 +407,12 @@ bool writeAll(int fd, const QByteArray &bytes, QString &reason)
 }
 
 // Writes the temporary file and renames it over the target, in the target's folder.
-bool replaceFile(const Target &target, const QByteArray &bytes, QString &reason)
+bool replaceFile(const Target &target, const QByteArray &bytes, const WriteOptions &options, QString &reason)
 {
-    Descriptor folder(::open(native(target.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) {
-        reason = QStringLiteral("cannot open the folder %1: %2").arg(target.folder, systemError(errno));
-        return false;
-    }
-    const QByteArray name = native(target.name);
+    const Descriptor &folder = target.folder;
+    const QByteArray &name = target.name;
     Ownership ownership;
-    if (!ownershipFor(folder.get(), name, ownership, reason))
+    if (!checkTarget(target, options, true, ownership, reason))
         return false;
     removeLeftovers(folder.get(), name);
     QByteArray temporary;
@@ -392,11 +484,21 @@ bool FileWriteLock::locked() const
     return m_fd >= 0;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+QString writeProblem(const QString &path, const WriteOptions &options)
+{
+    Target target;
+    Ownership ownership;
+    QString reason;
+    if (findTarget(path, target, reason) && checkTarget(target, options, false, ownership, reason))
+        return {};
+    return cannotWrite(path, reason);
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, const WriteOptions &options)
 {
     Target target;
     QString reason;
-    if (findTarget(path, target, reason) && replaceFile(target, bytes, reason))
+    if (findTarget(path, target, reason) && replaceFile(target, bytes, options, reason))
         return true;
     if (error)
         *error = cannotWrite(path, reason);
@@ -425,7 +527,15 @@ bool FileWriteLock::locked() const
     return m_lockFile->isLocked();
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
+QString writeProblem(const QString &path, const WriteOptions &)
+{
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || !info.isWritable()))
+        return cannotWrite(path, info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is read-only"));
+    return {};
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, const WriteOptions &)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())

@@ -16,6 +16,12 @@
 // keeps working. A link to a file outside the link's folder that belongs to another user than
 // the link's owner is refused: it would let that owner have a program run by someone else (root)
 // overwrite a file that the owner could not write. A link to a missing file is refused too.
+// The link is resolved once: its target's folder is opened without following links, and every
+// check and the write itself go through that folder's descriptor, so that a folder swapped for a
+// link between the check and the write is never written into.
+//
+// An existing file that cannot be opened for writing is refused with the file unchanged; run as
+// root, a file without any write bit counts as read-only too.
 
 #include <QByteArray>
 #include <QString>
@@ -53,10 +59,29 @@ private:
     std::unique_ptr<QLockFile> m_lockFile;   // platforms without flock
 };
 
+// How a write treats the file it replaces.
+struct WriteOptions {
+    // An existing file without its owner's write bit gets that bit first, after the link checks
+    // (a file delivered read-only that Save is expected to write), and keeps it. Without this,
+    // such a file is refused.
+    bool makeWritable = false;
+    // The mode of a new file whatever the umask (0600 for a file holding a password); 0: the
+    // usual 0666 less the umask. An existing file keeps its own mode.
+    unsigned newFileMode = 0;
+};
+
+// Why a write of `path` would be refused now, as writeFileAtomically() would put it ("cannot
+// write <path>: <reason>"): not a regular file, a folder, a link to a missing file or a refused
+// link, read-only, a folder that cannot be written. Empty when the write would go ahead. A
+// caller that writes two files asks this for both before writing either; the write itself
+// checks again.
+QString writeProblem(const QString &path, const WriteOptions &options = {});
+
 // Writes `bytes` to a temporary file in the same folder, then renames it over `path`, keeping
 // the original's owner, group and mode (a new file run as root gets the folder's owner and
 // group, so that the folder's owner can still write it). On failure the original is untouched,
 // no temporary file stays, the reason is put into *error and false is returned.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr,
+                         const WriteOptions &options = {});
 
 } // namespace kestrix

@@ -1,9 +1,9 @@
 #include "base/ini_file.h"
 
 #include "base/atomic_file.h"
+#include "base/file_read.h"
 #include "base/text_encoding.h"
 
-#include <QFile>
 #include <limits>
 
 namespace kestrix {
@@ -106,17 +106,6 @@ bool endsInHalfCharacter(const QByteArray &bytes, const TextLines &file)
     return file.form != TextForm::EightBit && bytes.size() % 2 != 0;
 }
 
-// The file's bytes: empty for a missing file, nothing for a file that cannot be read.
-std::optional<QByteArray> readFileBytes(const QString &path)
-{
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        return file.readAll();
-    if (!file.exists())
-        return QByteArray();
-    return std::nullopt;
-}
-
 // A line break or NUL would end the line early and start another one of the text's own.
 std::optional<QString> forbiddenCharacter(const QString &text)
 {
@@ -179,6 +168,15 @@ std::optional<QString> entriesProblem(const QString &section, const QList<std::p
         if (auto problem = keyProblem(key))
             return problem;
         if (auto problem = valueProblem(key, value))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> entriesProblem(const QList<IniEntry> &entries)
+{
+    for (const IniEntry &entry : entries) {
+        if (auto problem = entriesProblem(entry.section, {{entry.key, entry.value}}))
             return problem;
     }
     return std::nullopt;
@@ -284,11 +282,10 @@ std::optional<int> leadingNumber(const QString &text)
 
 QString readTextFile(const QString &path, bool *ok)
 {
-    QFile file(path);
-    const bool opened = file.open(QIODevice::ReadOnly);
+    const std::optional<QByteArray> bytes = readFileBytes(path);
     if (ok)
-        *ok = opened;
-    return opened ? decodeText(file.readAll()) : QString();
+        *ok = bytes.has_value();
+    return bytes ? decodeText(*bytes) : QString();
 }
 
 bool writeTextFileAtomically(const QString &path, const QString &text)
@@ -296,11 +293,11 @@ bool writeTextFileAtomically(const QString &path, const QString &text)
     return writeFileAtomically(path, text.toUtf8());
 }
 
-IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+IniFile::IniFile(QString path, WriteOptions options) : m_path(std::move(path)), m_options(options) {}
 
 IniSnapshot IniFile::snapshot() const
 {
-    return IniSnapshot(textsOf(splitLines(readFileBytes(m_path).value_or(QByteArray()))));
+    return IniSnapshot(textsOf(splitLines(readFileBytesOrEmpty(m_path).value_or(QByteArray()))));
 }
 
 std::optional<QString> IniFile::value(const QString &section, const QString &key) const
@@ -372,23 +369,34 @@ bool IniFile::write(const QString &section, const QList<std::pair<QString, QStri
 
 bool IniFile::write(const QList<IniEntry> &entries, QString *error) const
 {
-    for (const IniEntry &entry : entries) {
-        if (const auto problem = entriesProblem(entry.section, {{entry.key, entry.value}}))
-            return fail(error, *problem);
-    }
+    if (const auto problem = entriesProblem(entries))
+        return fail(error, *problem);
+    return update([&entries](const IniSnapshot &) { return IniChange::write(entries); }, error);
+}
+
+bool IniFile::update(const std::function<IniChange(const IniSnapshot &)> &decide, QString *error) const
+{
     const FileWriteLock lock(m_path);
     if (!lock.locked())
         return fail(error, lock.error());
     // A file that is there but cannot be read is never replaced by the keys written.
-    const std::optional<QByteArray> bytes = readFileBytes(m_path);
+    QString reason;
+    const std::optional<QByteArray> bytes = readFileBytesOrEmpty(m_path, &reason);
     if (!bytes)
-        return fail(error, QStringLiteral("cannot read %1").arg(m_path));
+        return fail(error, QStringLiteral("cannot read %1").arg(reason));
     Document document = documentOf(*bytes);
+    const IniChange change = decide(IniSnapshot(textsOf(document.file)));
+    if (change.abandoned)
+        return fail(error, *change.abandoned);
+    if (change.entries.isEmpty())
+        return true;
+    if (const auto problem = entriesProblem(change.entries))
+        return fail(error, *problem);
     if (endsInHalfCharacter(*bytes, document.file))
         return fail(error, QStringLiteral("%1 ends in the middle of a UTF-16 character").arg(m_path));
-    for (const IniEntry &entry : entries)
+    for (const IniEntry &entry : change.entries)
         setKey(document, entry.section, entry.key, entry.value);
-    return writeFileAtomically(m_path, joinLines(document.file), error);
+    return writeFileAtomically(m_path, joinLines(document.file), error, m_options);
 }
 
 bool IniFile::replaceWith(const QString &section, const QList<std::pair<QString, QString>> &entries,
@@ -402,7 +410,7 @@ bool IniFile::replaceWith(const QString &section, const QList<std::pair<QString,
     Document document = documentOf(QByteArray());
     for (const auto &[key, value] : entries)
         setKey(document, section, key, value);
-    return writeFileAtomically(m_path, joinLines(document.file), error);
+    return writeFileAtomically(m_path, joinLines(document.file), error, m_options);
 }
 
 } // namespace kestrix

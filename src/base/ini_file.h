@@ -6,9 +6,12 @@
 // changed line keeps its own encoding, an added one takes the file's prevailing encoding and
 // the line end of the line before it; a UTF-16 file stays UTF-16.
 
+#include "base/atomic_file.h"
+
 #include <QString>
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -34,11 +37,21 @@ struct IniEntry {
     QString value;
 };
 
+// What IniFile::update() writes, decided from the file as read under its write lock.
+struct IniChange {
+    QList<IniEntry> entries;            // written in order, in one replacement of the file
+    std::optional<QString> abandoned;   // set: nothing is written, update() fails with this reason
+
+    static IniChange write(QList<IniEntry> entries) { return {std::move(entries), std::nullopt}; }
+    static IniChange abandon(QString reason) { return {{}, std::move(reason)}; }
+};
+
 class IniFile {
 public:
     static constexpr int MaxValueLength = 199;
 
-    explicit IniFile(QString path);
+    // `options` apply to every write of the file (see atomic_file.h).
+    explicit IniFile(QString path, WriteOptions options = {});
 
     const QString &path() const { return m_path; }
 
@@ -70,6 +83,15 @@ public:
     // written when any of them is refused.
     bool write(const QList<IniEntry> &entries, QString *error = nullptr) const;
 
+    // Reads, decides and writes under one lock: takes the file's write lock, reads the file,
+    // calls `decide` with that reading and writes the entries it returns in one atomic
+    // replacement, so that no other writer's change falls between the reading and the write.
+    // Returns false, with the file untouched and the reason in *error, when the lock cannot be
+    // taken, the file is there but cannot be read, `decide` abandons (its reason), an entry is
+    // refused as by write(), or the write fails. No entries: nothing is written, true.
+    // `decide` runs while the lock is held: it must not write this file itself.
+    bool update(const std::function<IniChange(const IniSnapshot &)> &decide, QString *error = nullptr) const;
+
     // Replaces the whole file by one section holding `entries`, in order, with the checks and
     // the atomic replacement of write(); nothing is written when any entry is refused.
     bool replaceWith(const QString &section, const QList<std::pair<QString, QString>> &entries,
@@ -77,6 +99,7 @@ public:
 
 private:
     QString m_path;
+    WriteOptions m_options;
 };
 
 // The leading decimal number of a value, as the profile functions read numbers: blanks, an
