@@ -47,14 +47,6 @@ void forEachField(Record &record, Visit visit)
     }
 }
 
-// Lets Save write a file delivered read-only, as the operator expects.
-void makeWritable(const QString &path)
-{
-    QFile file(path);
-    if (file.exists() && !(file.permissions() & QFileDevice::WriteOwner))
-        file.setPermissions(file.permissions() | QFileDevice::WriteOwner | QFileDevice::WriteUser);
-}
-
 } // namespace
 
 QString locationFilePath()
@@ -152,8 +144,8 @@ bool saveLocation(const LocationRecord &record, const QString &brightness, QStri
     }
     entries.append({BrightnessSection, BrightnessKey, brightness});
     forEachField(record, [&](const QString &key, const QString &field) { entries.append({record.name, key, field}); });
-    makeWritable(path);
-    return IniFile(path).write(entries, error);
+    // Save writes a file delivered read-only, as the operator expects.
+    return IniFile(path, {.makeWritable = true}).write(entries, error);
 }
 
 } // namespace kestrix
