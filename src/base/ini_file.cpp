@@ -315,19 +315,48 @@ QStringList IniFile::section(const QString &section) const
     return snapshot().section(section);
 }
 
-IniSnapshot::IniSnapshot(QStringList lines) : m_lines(std::move(lines)) {}
+IniSnapshot::IniSnapshot(QStringList lines) : m_lines(std::move(lines))
+{
+    Section *current = nullptr;   // the section being indexed; none for a later one of the same name
+    for (int i = 0; i < m_lines.size(); ++i) {
+        const QString trimmed = m_lines[i].trimmed();
+        if (isSectionLine(trimmed)) {
+            if (current)
+                current->end = i;
+            const QString name = sectionName(trimmed).toCaseFolded();
+            current = nullptr;
+            if (!m_sectionIndex.contains(name)) {
+                m_sectionIndex.insert(name, int(m_sections.size()));
+                current = &m_sections.emplaceBack(Section{i, int(m_lines.size()), {}});
+            }
+            continue;
+        }
+        const int equals = int(trimmed.indexOf('='));
+        if (!current || isComment(trimmed) || equals <= 0)
+            continue;
+        const QString key = trimmed.left(equals).trimmed().toCaseFolded();
+        if (!current->keys.contains(key))   // the first entry of a key wins
+            current->keys.insert(key, i);
+    }
+}
+
+const IniSnapshot::Section *IniSnapshot::find(const QString &section) const
+{
+    const auto found = m_sectionIndex.constFind(section.toCaseFolded());
+    return found == m_sectionIndex.cend() ? nullptr : &m_sections[*found];
+}
 
 std::optional<QString> IniSnapshot::value(const QString &section, const QString &key) const
 {
-    const int header = findSection(m_lines, section);
-    const int line = header < 0 ? -1 : findKey(m_lines, header, key);
-    if (line < 0)
+    const Section *found = find(section);
+    const auto line = found ? found->keys.constFind(key.toCaseFolded()) : QHash<QString, int>::const_iterator();
+    if (!found || line == found->keys.cend())
         return std::nullopt;
-    const QString &entry = m_lines[line];
-    QString found = unquoted(entry.mid(entry.indexOf('=') + 1).trimmed()).left(IniFile::MaxValueLength);
-    if (found.isEmpty())
+    const QString &entry = m_lines[*line];
+    QString text = unquoted(entry.mid(entry.indexOf('=') + 1).trimmed()).left(IniFile::MaxValueLength);
+    if (text.isEmpty())
         return std::nullopt;
-    return found;
+    return text;
 }
 
 QString IniSnapshot::read(const QString &section, const QString &key, const QString &fallback) const
@@ -337,12 +366,9 @@ QString IniSnapshot::read(const QString &section, const QString &key, const QStr
 
 QStringList IniSnapshot::section(const QString &section) const
 {
-    const int header = findSection(m_lines, section);
+    const Section *found = find(section);
     QStringList entries;
-    if (header < 0)
-        return entries;
-    const int end = sectionEnd(m_lines, header);
-    for (int i = header + 1; i < end; ++i) {
+    for (int i = found ? found->header + 1 : 0; found && i < found->end; ++i) {
         const QString trimmed = m_lines[i].trimmed();
         if (!trimmed.isEmpty() && !isComment(trimmed))
             entries.append(trimmed);

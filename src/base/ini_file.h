@@ -8,6 +8,7 @@
 
 #include "base/atomic_file.h"
 
+#include <QHash>
 #include <QString>
 #include <QList>
 #include <QStringList>
@@ -17,7 +18,9 @@
 
 namespace kestrix {
 
-// The lines of an INI file as read once; every lookup works on them without reading the file again.
+// The lines of an INI file as read once; every lookup works on them without reading the file
+// again. An index of sections and keys, built once with the snapshot, makes each lookup cost
+// the same however long the file is.
 class IniSnapshot {
 public:
     explicit IniSnapshot(QStringList lines = {});
@@ -27,7 +30,18 @@ public:
     QStringList section(const QString &section) const;
 
 private:
+    // The first section of a name: its header line, one past its last line, and the line of
+    // the first entry of each key, the names case-folded.
+    struct Section {
+        int header = 0;
+        int end = 0;
+        QHash<QString, int> keys;
+    };
+    const Section *find(const QString &section) const;
+
     QStringList m_lines;
+    QList<Section> m_sections;
+    QHash<QString, int> m_sectionIndex;   // case-folded name -> position in m_sections
 };
 
 // One key of one section, for writes that span several sections.
