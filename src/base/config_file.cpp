@@ -1,6 +1,7 @@
 #include "base/config_file.h"
 
 #include "base/atomic_file.h"
+#include "base/file_read.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -75,12 +76,13 @@ bool copyWithoutOverwriting(const QString &source, const QString &target, QStrin
     }
     if (QFileInfo::exists(target))
         return true;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(source, in.errorString());
+    QString reason;
+    const std::optional<QByteArray> bytes = readFileBytes(source, &reason);
+    if (!bytes) {
+        *error = QStringLiteral("cannot read %1").arg(reason);
         return false;
     }
-    return writeFileAtomically(target, in.readAll(), error);
+    return writeFileAtomically(target, *bytes, error);
 }
 
 QString resolveDataDir()
@@ -195,22 +197,17 @@ QString configFilePath()
     return dataFilePath(QStringLiteral("config.ini"));
 }
 
+// It holds the admin password: a new one is for its owner's eyes only, whatever the umask.
 IniFile configFile()
 {
-    return IniFile(configFilePath());
+    return IniFile(configFilePath(), {.newFileMode = 0600});
 }
 
 QString configReadError()
 {
-    const QString path = configFilePath();
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    if (info.isDir())
-        return QStringLiteral("cannot read %1: it is a folder").arg(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    QString reason;
+    if (!readFileBytesOrEmpty(configFilePath(), &reason))
+        return QStringLiteral("cannot read %1").arg(reason);
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QReadWriteLock>
+#include <algorithm>
 
 namespace kestrix {
 namespace {
@@ -95,27 +96,45 @@ QHash<QString, QString> readStrings(const QString &path)
     return result;
 }
 
-} // namespace
-
 // The files are only read: their permissions stay as their owner set them.
-void LoadLanguage(const QString &language, const QString &folder)
+Tables readTables(const QString &language, const QDir &dir)
 {
-    const QDir dir(folder.isEmpty() ? dataDir() : folder);
-    Tables loaded{readIdentifiers(identifiersFile(dir)), readStrings(stringsFile(dir, language))};
+    return {readIdentifiers(identifiersFile(dir)), readStrings(stringsFile(dir, language))};
+}
 
+// Whether the tables give at least one text: missing, unreadable or broken files give none.
+bool hasTexts(const Tables &loaded)
+{
+    return std::ranges::any_of(loaded.nameOfNumber, [&loaded](const QString &name) {
+        return !loaded.textOfName.value(name).isEmpty();
+    });
+}
+
+void install(Tables loaded)
+{
     QWriteLocker lock(&tablesLock);
     tables = std::move(loaded);
 }
 
+} // namespace
+
+void LoadLanguage(const QString &language, const QString &folder)
+{
+    install(readTables(language, QDir(folder.isEmpty() ? dataDir() : folder)));
+}
+
 QString LoadLanguageOrShipped(const QString &language)
 {
-    const auto hasTables = [&language](const QDir &dir) {
-        return QFileInfo::exists(identifiersFile(dir)) && QFileInfo::exists(stringsFile(dir, language));
-    };
     QString folder = dataDir();
-    if (!hasTables(QDir(folder)) && hasTables(QDir(shippedDataDir())))
-        folder = shippedDataDir();
-    LoadLanguage(language, folder);
+    Tables loaded = readTables(language, QDir(folder));
+    if (!hasTexts(loaded)) {
+        Tables shipped = readTables(language, QDir(shippedDataDir()));
+        if (hasTexts(shipped)) {
+            folder = shippedDataDir();
+            loaded = std::move(shipped);
+        }
+    }
+    install(std::move(loaded));
     return folder;
 }
 

@@ -14,8 +14,9 @@ namespace kestrix {
 // are replaced as a whole.
 void LoadLanguage(const QString &language, const QString &folder = {});
 
-// Loads the tables of `language` from the data folder, or, when the data folder lacks them,
-// from the tables shipped beside the executable, so that no message turns into "?" there.
+// Loads the tables of `language` from the data folder, or, when they give no text there
+// (missing, unreadable, a folder in their place, nothing usable in them), from the tables
+// shipped beside the executable, so that no message turns into "?".
 // Returns the folder the tables came from.
 QString LoadLanguageOrShipped(const QString &language);
 

@@ -1,11 +1,11 @@
 #include "params/board_commands.h"
 
 #include "base/config_file.h"
+#include "base/file_read.h"
 #include "base/language.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
-#include <QFile>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -37,21 +37,18 @@ const AlarmCommand &alarmCommand(AlarmOutput alarm)
 // The lines of a file without their line ends (LF or CR LF); nothing when it cannot be read.
 std::optional<std::vector<std::string>> scriptLines(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> bytes = readFileBytes(path);
+    if (!bytes)
         return std::nullopt;
     std::vector<std::string> lines;
-    while (!file.atEnd()) {
-        QByteArray line = file.readLine();
-        if (line.endsWith('\n')) {
+    for (QByteArrayView rest(*bytes); !rest.isEmpty();) {
+        const qsizetype end = rest.indexOf('\n');
+        QByteArrayView line = rest.first(end < 0 ? rest.size() : end);
+        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+        if (end >= 0 && line.endsWith('\r'))
             line.chop(1);
-            if (line.endsWith('\r'))
-                line.chop(1);
-        }
-        lines.push_back(line.toStdString());
+        lines.push_back(line.toByteArray().toStdString());
     }
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
     return lines;
 }
 

@@ -11,12 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
 
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
+using kestrix::testing::writeBytes;
 
 namespace {
 
@@ -271,6 +273,38 @@ TEST(ShippedLanguages, TheConfiguredLanguageIsFoundWhateverItsCase)
     EXPECT_EQ(german, LookupNumber(5034));
     EXPECT_NE(german, "Communication Error!");
     LoadLanguage("english");
+}
+
+// A per-user table that gives no text falls back to the shipped tables, as a missing one does.
+TEST(ShippedLanguages, ABrokenTableInTheDataFolderGivesWayToTheShippedOnes)
+{
+    struct Breakage {
+        const char *file;
+        std::function<bool(const QString &path)> make;
+    };
+    const auto folder = [](const QString &path) { return QDir().mkdir(path); };
+    const auto text = [](const char *bytes) {
+        return [bytes](const QString &path) {
+            writeBytes(path, bytes);
+            return true;
+        };
+    };
+    const Breakage breakages[] = {
+        {"identifiers.ini", folder},
+        {"lng_english.ini", folder},
+        {"lng_english.ini", [](const QString &path) { return QFile::link("/dev/zero", path); }},
+        {"lng_english.ini", text("[Strings]\n")},
+        {"identifiers.ini", text("IDS_COMM_ERROR 5034\n")},   // no [Identifiers] section
+    };
+    for (const Breakage &broken : breakages) {
+        ScratchDataDir data;
+        ASSERT_TRUE(QFile::remove(data.file(broken.file)));
+        ASSERT_TRUE(broken.make(data.file(broken.file))) << broken.file;
+        EXPECT_EQ(LoadLanguageOrShipped("english"), shippedDataDir()) << broken.file;
+        EXPECT_EQ(LookupText(Text::FileOpenError), "File Opening Error!") << broken.file;
+    }
+    ScratchDataDir intact;
+    EXPECT_EQ(LoadLanguageOrShipped("english"), intact.path());
 }
 
 // Every number that has an English text has a German one: a window in German shows no English
