@@ -5,6 +5,7 @@
 //
 // Pictures and start-up timing of the windows are taken by kestrix-shot (tools/).
 #include "app/main_window.h"
+#include "base/atomic_file.h"
 #include "base/config_file.h"
 #include "base/language.h"
 
@@ -29,6 +30,7 @@ void setApplicationIcon()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    kestrix::ignoreFileSizeSignal();
     QApplication::setApplicationName(QStringLiteral("kestrix"));
     QStringList arguments = QApplication::arguments();
     QString error;

@@ -1,6 +1,7 @@
 #include "base/atomic_file.h"
 
 #include <QLockFile>
+#include <csignal>
 
 #ifdef Q_OS_UNIX
 #include <QDeadlineTimer>
@@ -240,7 +241,7 @@ bool writable(const Target &target, const struct stat &found, QString &reason)
 bool checkExisting(const Target &target, struct stat &found, const WriteOptions &options, bool apply, QString &reason)
 {
     if (S_ISDIR(found.st_mode)) {
-        reason = QStringLiteral("it is a folder");
+        reason = QStringLiteral("it is a folder, not a regular file");
         return false;
     }
     if (!S_ISREG(found.st_mode)) {
@@ -547,5 +548,12 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 }
 
 #endif
+
+void ignoreFileSizeSignal()
+{
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 } // namespace kestrix

@@ -84,4 +84,8 @@ QString writeProblem(const QString &path, const WriteOptions &options = {});
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr,
                          const WriteOptions &options = {});
 
+// Lets a write beyond the file size limit (ulimit -f) fail with EFBIG, which the write reports
+// with the file's name, instead of ending the program by SIGXFSZ. Both programs call it at start.
+void ignoreFileSizeSignal();
+
 } // namespace kestrix

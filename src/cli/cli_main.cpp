@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/atomic_file.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "comm/trace.h"
@@ -97,6 +98,7 @@ int usageErrorOf(const QString &message)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    ignoreFileSizeSignal();
     QStringList arguments = app.arguments();
     QString error;
     Options options;

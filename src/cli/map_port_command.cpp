@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/language.h"
+
 #include <QFileInfo>
 
 namespace kestrix::cli {
@@ -13,7 +15,8 @@ int runMapPort(const Options &options)
         return usageErrorOf(QStringLiteral("map-port: ") + error);
     const QString device = options.operands[1];
     if (!mapPortToDevice(port, device, &error)) {
-        printStatus(QStringLiteral("COM%1 is not mapped: %2").arg(port).arg(error));
+        printStatus(LookupText(Text::FileOpenError) + u' ' + error);
+        printStatus(QStringLiteral("COM%1 is not mapped.").arg(port));
         return PortFailure;
     }
     if (!QFileInfo::exists(device))

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/language.h"
 #include "comm/port_scan.h"
 
 namespace kestrix::cli {
@@ -22,8 +23,11 @@ int runScan(const Options &options)
         if (!reporter.line(line).isEmpty())
             printResult(reporter.line(line));
     }
-    if (!result.saved)
-        printStatus(QStringLiteral("Warning: could not store the port and speed: %1").arg(result.saveError));
+    if (!result.saved) {
+        printStatus(LookupText(Text::FileOpenError) + u' ' + result.saveError);
+        printStatus(QStringLiteral("The port and speed were not stored."));
+        return PortFailure;
+    }
     return Success;
 }
 

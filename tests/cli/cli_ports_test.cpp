@@ -102,9 +102,9 @@ TEST_F(CliScan, APairThatCannotBeStoredIsShownWithTheReason)
     // config.ini, with its [Ports], is longer than the files the program may write now; the
     // lock file of the port is shorter.
     const CliRun run = runCli(data, {"scan"}, fileSizeLimit(512));
-    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(run.exitCode, 2) << run;
     EXPECT_TRUE(run.out.contains("Connected at COM3, 9600bps")) << run;
-    EXPECT_TRUE(run.err.contains(QRegularExpression("Warning: could not store the port and speed: \\S[^\\n]*config\\.ini")))
+    EXPECT_TRUE(run.err.contains(QRegularExpression("File Opening Error! cannot write \\S*config\\.ini: File too large")))
         << run;
     EXPECT_EQ(data.readConfig(), before);
 }
