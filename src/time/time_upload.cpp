@@ -65,12 +65,15 @@ ClockValues paddedManualFields(const ClockValues &typed)
     return padded;
 }
 
+// The envelope sends no preamble of its own: the body takes the time first and then sends the
+// preamble, so that the 200 ms of the preamble do not make the time late by a second.
 BoardJob<NoData> pcTimeUploadJob(LocalClock clock)
 {
     BoardJob<NoData> job;
-    job.texts = {Text::TimeUploading, Text::TimeUploaded, {}, StatusForm::mainWindow(), true, true};
+    job.texts = {Text::TimeUploading, Text::TimeUploaded, {}, StatusForm::mainWindow(), false, true};
     job.body = [clock = std::move(clock)](Exchange &exchange, NoData &) {
         const ClockValues values = clockFieldsOf(clock());
+        exchange.send(Frame::Preamble, Pause::Preamble);
         exchange.setTotalSteps(PcTimeUploadSteps);
         if (!sendClockRegisters(exchange, values, PcTimePauses))
             return;

@@ -21,7 +21,8 @@ enum Field : int { Seconds, Minutes, Hours, Weekday, Day, Month, Year, FieldCoun
 } // namespace Clock
 using ClockValues = std::array<QString, Clock::FieldCount>;
 
-// The PC's local time; asked once per upload, after the communication check.
+// The PC's local time; asked once per upload, after the communication check and before the
+// preamble that precedes the registers.
 using LocalClock = std::function<QDateTime()>;
 QDateTime currentLocalTime();
 
@@ -32,7 +33,8 @@ ClockValues clockFieldsOf(const QDateTime &local);
 // one stays empty, the weekday stays as it is.
 ClockValues paddedManualFields(const ClockValues &typed);
 
-// Main-window status form. Takes the time from `clock` once, then W000..W006 and "DLS". After
+// Main-window status form. Takes the time from `clock` once, then sends the preamble on the
+// channel the envelope opened, W000..W006 and "DLS". After
 // a failed check the frames still go out and the error texts stay (CommunicationFailed).
 BoardJob<NoData> pcTimeUploadJob(LocalClock clock = currentLocalTime);
 // The steps its body counts: the seven registers and "DLS".

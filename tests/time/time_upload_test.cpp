@@ -66,6 +66,7 @@ protected:
     {
         return run(pcTimeUploadJob([this] {
                        ++clockReads;
+                       pausesBeforeClock = sleeper.pauses().size();
                        return sundayMorning();
                    })).outcome;
     }
@@ -75,6 +76,7 @@ protected:
     RecordingSleeper sleeper;
     UnpluggingReporter reporter;
     int clockReads = 0;
+    size_t pausesBeforeClock = 0;
 };
 
 TEST(ClockFields, FormatOneInstantAsTheBoardTakesIt)
@@ -104,6 +106,29 @@ TEST_F(TimeUploadTest, PcUploadSendsTheRegistersThenDlsWithTheirPauses)
     EXPECT_EQ(reporter.progressDone, 8);
     EXPECT_EQ(reporter.progressTotal, 8);
     EXPECT_TRUE(reporter.boxes.empty());
+}
+
+// The time is taken before the preamble goes out (its 150 ms on the line and 50 ms after it),
+// not after: else a time at x.8 s would arrive a second late. With and without a good check.
+TEST_F(TimeUploadTest, PcUploadTakesTheTimeBeforeThePreamble)
+{
+    struct Case {
+        const char *name;
+        bool silent;
+        Outcome outcome;
+    };
+    const Case cases[] = {{"answered", false, Outcome::Completed}, {"check failed", true, Outcome::CommunicationFailed}};
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        board->setFaults({.silent = row.silent});
+        sleeper.clear();
+        EXPECT_EQ(uploadPc(), row.outcome);
+        const std::vector<int> pauses = sleeper.pauses();
+        ASSERT_LE(pausesBeforeClock, pauses.size());
+        EXPECT_EQ(std::vector<int>(pauses.begin() + std::ptrdiff_t(pausesBeforeClock), pauses.end()),
+                  (std::vector<int>{150, 50, 150, 20, 150, 20, 150, 20, 150, 30, 150, 30, 150, 30, 150, 30, 150, 30}))
+            << "the preamble's pauses come after the clock was read";
+    }
 }
 
 TEST_F(TimeUploadTest, PcUploadAfterAFailedCheckStillSendsItsFramesAndKeepsTheError)
