@@ -7,6 +7,7 @@
 
 #include "base/atomic_file.h"
 #include "base/config_file.h"
+#include "base/file_read.h"
 #include "base/ini_file.h"
 #include "support/process_support.h"
 #include "support/test_support.h"
@@ -25,6 +26,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -219,10 +221,18 @@ TEST_F(FileSafetyIni, LinkToAnotherUsersFileOutsideTheFolderIsRefused)
     ASSERT_TRUE(QFile::link(target, path()));
     giveToNobody(m_dir.path());
 
-    QString error;
-    EXPECT_FALSE(ini().write("S", "k", "2", &error));
-    EXPECT_TRUE(error.contains("belongs to another user")) << error.toStdString();
-    EXPECT_TRUE(error.contains(target)) << error.toStdString();
+    ASSERT_EQ(::chmod(native(target).constData(), 0444), 0);
+
+    // Asked to make the file writable first (as Save of Daynight.txt does), it still refuses,
+    // and leaves the mode as it was.
+    for (const WriteOptions options : {WriteOptions{}, WriteOptions{.makeWritable = true}}) {
+        QString error;
+        EXPECT_FALSE(IniFile(path(), options).write("S", "k", "2", &error));
+        EXPECT_TRUE(error.contains("belongs to another user")) << error.toStdString();
+        EXPECT_TRUE(error.contains(target)) << error.toStdString();
+        EXPECT_EQ(writeProblem(path(), options), error);
+        EXPECT_EQ(statOf(target).st_mode & 07777, 0444u);
+    }
     EXPECT_EQ(readBytes(target), original);
     EXPECT_EQ(statOf(target).st_uid, 0u);
     EXPECT_EQ(QFileInfo(path()).symLinkTarget(), target);
@@ -235,7 +245,169 @@ TEST_F(FileSafetyIni, LinkToAMissingFileIsRefused)
     QString error;
     EXPECT_FALSE(writeFileAtomically(path(), "[S]\nk=1\n", &error));
     EXPECT_TRUE(error.contains("does not exist")) << error.toStdString();
+    EXPECT_EQ(writeProblem(path()), error);
     EXPECT_EQ(entries(), QStringList{"config.ini"});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Links and races as root
+
+// Swaps `folder` for a link to `other` and back, as fast as it can, until it is killed.
+pid_t startSwapping(const QString &folder, const QString &other)
+{
+    std::fflush(nullptr);
+    const pid_t swapper = ::fork();
+    if (swapper != 0)
+        return swapper;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(NobodyGroup) != 0 || ::setuid(NobodyUser) != 0)
+        ::_exit(3);
+    const QByteArray real = native(folder);
+    const QByteArray parked = real + ".parked";
+    for (;;) {
+        if (::rename(real.constData(), parked.constData()) != 0)
+            ::_exit(4);
+        (void)::symlink(native(other).constData(), real.constData());
+        (void)::unlink(real.constData());
+        (void)::rename(parked.constData(), real.constData());
+    }
+}
+
+// A user's config.ini links to a file in a folder of the user's that the user keeps swapping
+// for a link to a folder only root may write. Root's writes go into the folder checked or are
+// refused: root's folder is never written into.
+TEST_F(FileSafetyIni, AFolderSwappedForALinkIsNeverWrittenInto)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "needs root writing through another user's link";
+    QTemporaryDir home;
+    QTemporaryDir rootOnly;
+    const QByteArray rootBytes = "[Root]\nk=1\n";
+    writeBytes(rootOnly.filePath("config.ini"), rootBytes);
+    ASSERT_EQ(::chmod(native(rootOnly.path()).constData(), 0700), 0);
+    const QString folder = home.filePath("settings");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    writeBytes(folder + "/config.ini", "[Ports]\nCOM1=0\n");
+    ASSERT_TRUE(QFile::link(folder + "/config.ini", path()));
+    for (const QString &owned : {m_dir.path(), home.path(), folder})
+        giveToNobody(owned);
+
+    const pid_t swapper = startSwapping(folder, rootOnly.path());
+    int written = 0;
+    for (int run = 0; run < 400; ++run)
+        written += ini().write("Ports", "COM1", QString::number(run)) ? 1 : 0;
+    ::kill(swapper, SIGKILL);
+    int status = 0;
+    ::waitpid(swapper, &status, 0);
+
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the swapper stopped early: " << WEXITSTATUS(status);
+    EXPECT_EQ(readBytes(rootOnly.filePath("config.ini")), rootBytes);
+    EXPECT_EQ(folderEntries(rootOnly.path()), QStringList{"config.ini"});
+    EXPECT_GT(written, 0) << "no write went through at all";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Read-only files
+
+struct ReadOnlyCase {
+    const char *name;
+    bool asUser;           // the folder and file are nobody's, and nobody writes
+    mode_t mode;
+    bool makeWritable;
+    const char *refusal;   // nullptr: written
+    mode_t modeAfter;
+};
+
+constexpr ReadOnlyCase ReadOnlyCases[] = {
+    {"root, 0444", false, 0444, false, "it is read-only", 0444},
+    {"root, 0000", false, 0000, false, "it is read-only", 0000},
+    {"user, 0444", true, 0444, false, "it is read-only", 0444},
+    {"user, 0000", true, 0000, false, "it is read-only", 0000},
+    {"root, 0444, made writable", false, 0444, true, nullptr, 0644},
+    {"user, 0440, made writable", true, 0440, true, nullptr, 0640},
+    {"user, 0644", true, 0644, false, nullptr, 0644},
+};
+
+// A file without a write bit is refused unchanged, as root too, unless the write is asked to
+// make it writable; writeProblem() foretells the outcome.
+TEST_F(FileSafetyIni, ReadOnlyFilesAreRefusedUnlessMadeWritable)
+{
+    const QByteArray original = "[S]\nk=1\n";
+    for (const ReadOnlyCase &row : ReadOnlyCases) {
+        writeBytes(path(), original);
+        ASSERT_EQ(::chmod(native(path()).constData(), row.mode), 0);
+        if (row.asUser)
+            giveToNobody(m_dir.path());
+        const auto attempt = [&] {
+            const WriteOptions options{.makeWritable = row.makeWritable};
+            const QString problem = writeProblem(path(), options);
+            QString error;
+            const bool written = writeFileAtomically(path(), "[S]\nk=2\n", &error, options);
+            EXPECT_EQ(written, row.refusal == nullptr) << row.name << ": " << error.toStdString();
+            EXPECT_EQ(problem, error) << row.name;
+            if (row.refusal)
+                EXPECT_EQ(error, "cannot write " + path() + ": " + row.refusal) << row.name;
+        };
+        if (row.asUser)
+            EXPECT_TRUE(asOrdinaryUser(attempt)) << row.name;
+        else
+            attempt();
+        EXPECT_EQ(statOf(path()).st_mode & 07777, row.modeAfter) << row.name;
+        EXPECT_EQ(readBytes(path()), row.refusal ? original : QByteArray("[S]\nk=2\n")) << row.name;
+        EXPECT_EQ(entries(), QStringList{"config.ini"}) << row.name;
+        ::chown(native(m_dir.path()).constData(), ::getuid(), ::getgid());
+        QFile::remove(path());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Special files
+
+struct SpecialFile {
+    const char *name;
+    std::function<bool(const QString &path)> make;
+    const char *reason;
+};
+
+const SpecialFile SpecialFiles[] = {
+    {"a link to /dev/zero", [](const QString &path) { return QFile::link("/dev/zero", path); }, "it is not a regular file"},
+    {"a FIFO", [](const QString &path) { return ::mkfifo(native(path).constData(), 0644) == 0; }, "it is not a regular file"},
+    {"a folder", [](const QString &path) { return QDir().mkdir(path); }, "it is a folder"},
+    {"a file beyond 16 MB",
+     [](const QString &path) {
+         QFile file(path);
+         return file.open(QIODevice::WriteOnly) && file.resize(MaxDataFileSize + 1);
+     },
+     "it is larger than 16 MB"},
+};
+
+// A data file that is no regular file, or far too large, is refused with its name at once by
+// every reader: nothing blocks on a FIFO or fills the memory from /dev/zero. The commands say
+// why config.ini cannot be read; config-path still answers.
+TEST(FileSafetyRead, SpecialFilesAreRefusedWithTheirNameAtOnce)
+{
+    for (const SpecialFile &row : SpecialFiles) {
+        ScratchDataDir data;
+        const QString config = data.file("config.ini");
+        ASSERT_TRUE(QFile::remove(config));
+        ASSERT_TRUE(row.make(config)) << row.name;
+        QString error;
+        EXPECT_FALSE(readFileBytes(config, &error)) << row.name;
+        EXPECT_EQ(error, config + ": " + row.reason) << row.name;
+        EXPECT_EQ(configReadError(), "cannot read " + error) << row.name;
+        EXPECT_TRUE(configFile().section("Ports").isEmpty()) << row.name;
+        EXPECT_FALSE(configFile().write("Ports", "COM1", "/dev/null", &error)) << row.name;
+        EXPECT_TRUE(error.contains(config)) << row.name << ": " << error.toStdString();
+
+        const CliRun path = runCli(data, {"config-path"});
+        EXPECT_EQ(path.exitCode, 0) << row.name << "\n" << path;
+        const CliRun check = runCli(data, {"check"});
+        EXPECT_EQ(check.exitCode, 2) << row.name << "\n" << check;
+        EXPECT_TRUE(check.err.contains("cannot read " + config + ": " + row.reason)) << row.name << "\n" << check;
+    }
+    QString error;
+    EXPECT_EQ(readFileBytesOrEmpty("/nonexistent/config.ini", &error), QByteArray());
+    EXPECT_FALSE(readFileBytes("/nonexistent/config.ini", &error));
+    EXPECT_EQ(error, "/nonexistent/config.ini: No such file or directory");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -342,24 +514,77 @@ TEST(FileSafetyConfig, ConfigThatCannotBeReadSaysWhy)
     EXPECT_TRUE(ran) << "the part run as an ordinary user failed (see above)";
 }
 
+// config.ini holds the admin password: a new one is its owner's only, whatever the umask; an
+// existing one keeps the mode its owner gave it.
+TEST(FileSafetyConfig, ANewConfigIsForItsOwnerOnly)
+{
+    ScratchDataDir data;
+    const QString config = data.file("config.ini");
+    for (const mode_t mask : {0022u, 0000u, 0077u}) {
+        ASSERT_TRUE(QFile::remove(config));
+        const mode_t previous = ::umask(mask);
+        const bool written = configFile().write("Settings", "admin", "secret");
+        ::umask(previous);
+        ASSERT_TRUE(written) << std::oct << mask;
+        EXPECT_EQ(statOf(config).st_mode & 07777, 0600u) << std::oct << mask;
+    }
+    ASSERT_EQ(::chmod(native(config).constData(), 0640), 0);
+    ASSERT_TRUE(configFile().write("Settings", "admin", "other"));
+    EXPECT_EQ(statOf(config).st_mode & 07777, 0640u);
+}
+
 // ---------------------------------------------------------------------------------------------
 // kestrix-cli
 
 
-TEST(FileSafetyCli, MapPortInAFolderThatIsNotWritableSaysWhyAndExits2)
+// Lets kestrix-cli write files only up to `bytes`, with SIGXFSZ as a program finds it: the
+// program itself must keep it from ending it.
+ChildSetup bareFileSizeLimit(long long bytes)
 {
-    ScratchDataDir data;
-    const QByteArray original = readBytes(data.file("config.ini"));
-    giveToNobody(data.path());
-    ASSERT_EQ(::chmod(native(data.path()).constData(), 0555), 0);
+    return [bytes] {
+        ::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit{rlim_t(bytes), rlim_t(bytes)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+}
 
-    const CliRun run = runCli(data, {"map-port", "3", "/dev/null"}, asNobody());
-    ::chmod(native(data.path()).constData(), 0755);
+struct MapPortRefusal {
+    const char *name;
+    mode_t folderMode;
+    mode_t configMode;
+    bool asUser;
+    ChildSetup (*setup)();
+    const char *reason;
+};
 
-    EXPECT_EQ(run.exitCode, 2) << run;
-    EXPECT_TRUE(run.err.contains("cannot write " + data.file("config.ini"))) << run;
-    EXPECT_TRUE(run.err.contains("Permission denied")) << run;
-    EXPECT_EQ(readBytes(data.file("config.ini")), original);
+const MapPortRefusal MapPortRefusals[] = {
+    {"a folder that is not writable", 0555, 0644, true, asNobody, "Permission denied"},
+    {"a read-only config.ini, as a user", 0755, 0444, true, asNobody, "it is read-only"},
+    {"a read-only config.ini, as root", 0755, 0444, false, nullptr, "it is read-only"},
+    {"no room to write", 0755, 0644, false, [] { return bareFileSizeLimit(64); }, "File too large"},
+};
+
+// map-port that cannot write config.ini says "File Opening Error!" with the file and the
+// reason, exits 2 and leaves the file as it was.
+TEST(FileSafetyCli, MapPortThatCannotWriteSaysWhyAndExits2)
+{
+    for (const MapPortRefusal &row : MapPortRefusals) {
+        ScratchDataDir data;
+        const QString config = data.file("config.ini");
+        const QByteArray original = readBytes(config);
+        if (row.asUser)
+            giveToNobody(data.path());
+        ASSERT_EQ(::chmod(native(config).constData(), row.configMode), 0);
+        ASSERT_EQ(::chmod(native(data.path()).constData(), row.folderMode), 0);
+
+        const CliRun run = runCli(data, {"map-port", "3", "/dev/null"}, row.setup ? row.setup() : ChildSetup{});
+        ::chmod(native(data.path()).constData(), 0755);
+
+        EXPECT_EQ(run.exitCode, 2) << row.name << "\n" << run;
+        EXPECT_TRUE(run.err.contains("File Opening Error! cannot write " + config + ": ")) << row.name << "\n" << run;
+        EXPECT_TRUE(run.err.contains(row.reason)) << row.name << "\n" << run;
+        EXPECT_EQ(readBytes(config), original) << row.name;
+    }
 }
 
 TEST(FileSafetyCli, UnreadableConfigSaysCannotReadInsteadOfNoPort)

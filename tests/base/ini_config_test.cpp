@@ -12,7 +12,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace kestrix;
 using kestrix::testing::ScratchDataDir;
@@ -218,6 +221,60 @@ TEST_F(IniFileTest, WriteLeavesNoTemporaryFiles)
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE(ini().write("S", "k", QString::number(i)));
     EXPECT_EQ(folderEntries(), QStringList{"test.ini"});
+}
+
+// update() reads, decides and writes under one lock: two processes that each count up in the
+// same file lose none of each other's steps.
+TEST_F(IniFileTest, UpdateDecidesOnTheFileAsItIsUnderTheLock)
+{
+    constexpr int Steps = 100;
+    const auto countUp = [this] {
+        for (int step = 0; step < Steps; ++step) {
+            ASSERT_TRUE(ini().update([](const IniSnapshot &file) {
+                const int now = leadingNumber(file.read("S", "count", "0")).value_or(-Steps * 10);
+                return IniChange::write({{"S", "count", QString::number(now + 1)}});
+            }));
+        }
+    };
+    std::fflush(nullptr);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        countUp();
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    countUp();
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ini().read("S", "count"), QString::number(2 * Steps));
+}
+
+// An update that abandons, or decides on an entry that would not read back, writes nothing.
+TEST_F(IniFileTest, AnUpdateThatWritesNothingLeavesTheFileAndSaysWhy)
+{
+    struct Decision {
+        IniChange change;
+        QString reason;
+    };
+    const Decision decisions[] = {
+        {IniChange::abandon("the place is taken"), "the place is taken"},
+        {IniChange::write({{"S", "k", "2"}, {"S", "a=b", "1"}}), "the key \"a=b\" contains \"=\""},
+    };
+    writeBytes("[S]\nk=1\n");
+    for (const Decision &decision : decisions) {
+        QString seen;
+        QString error;
+        EXPECT_FALSE(ini().update(
+            [&](const IniSnapshot &file) {
+                seen = file.read("S", "k");
+                return decision.change;
+            },
+            &error));
+        EXPECT_EQ(seen, "1");
+        EXPECT_EQ(error, decision.reason);
+        EXPECT_EQ(readBytes(), QByteArray("[S]\nk=1\n"));
+        EXPECT_EQ(folderEntries(), QStringList{"test.ini"});
+    }
 }
 
 TEST(IniFileWrite, FolderThatDoesNotExistFails)
