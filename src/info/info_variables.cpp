@@ -77,7 +77,9 @@ InfoKind InfoVariable::kind() const
 int InfoVariable::registerCount() const
 {
     const TypeName *row = typeOf(typeText);
-    return row && kind() != InfoKind::Unknown ? row->registers : 0;
+    if (!row || kind() == InfoKind::Unknown || reg + row->registers - 1 > MaxInfoRegister)
+        return 0;
+    return row->registers;
 }
 
 QString infoVariableFilePath()
@@ -88,10 +90,8 @@ QString infoVariableFilePath()
 InfoVariableFile parseInfoVariables(const QByteArray &bytes)
 {
     InfoVariableFile file;
-    for (QByteArray content : bytes.split('\n')) {
-        if (content.endsWith('\r'))
-            content.chop(1);
-        const QString line = decodeLine(content, TextForm::EightBit);
+    for (const TextLine &textLine : splitLines(bytes).lines) {
+        const QString &line = textLine.text;
         if (trimmedField(line).isEmpty())
             continue;
         if (int(file.variables.size()) == MaxInfoVariables) {

@@ -21,10 +21,13 @@ struct InfoVariable {
 
     InfoType type() const;
     InfoKind kind() const;
-    // Registers the variable occupies: 1, 2 or 6; 0 for an unknown type or kind (nothing is
-    // read or written for it).
+    // Registers the variable occupies: 1, 2 or 6; 0 for an unknown type or kind, or when its
+    // registers go beyond 999 (nothing is read or written for it).
     int registerCount() const;
 };
+
+// The last register a frame can name: registers travel as three digits.
+inline constexpr int MaxInfoRegister = 999;
 
 inline constexpr int MaxInfoVariables = 50;
 
@@ -35,9 +38,11 @@ struct InfoVariableFile {
 
 QString infoVariableFilePath();
 
-// Every line that holds a variable is one (empty lines are skipped); lines end in LF or CR LF.
-// The kind is everything after the third ";". Fields are trimmed of spaces and tabs; the
-// register is its leading decimal digits (none gives 0). Type and kind match exactly.
+// Every line that holds a variable is one (empty lines are skipped); lines end in LF, CR LF or
+// CR. Read as the INI files are: each line UTF-8 or Windows-1252, a file with a UTF-16 byte order
+// mark as UTF-16, a byte order mark never part of a name. The kind is everything after the
+// third ";". Fields are trimmed of spaces and tabs; the register is its leading decimal digits
+// (none gives 0). Type and kind match exactly.
 InfoVariableFile parseInfoVariables(const QByteArray &bytes);
 // Nothing, with the reason in *error, when the file cannot be read.
 std::optional<InfoVariableFile> loadInfoVariables(const QString &path = infoVariableFilePath(),

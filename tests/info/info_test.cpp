@@ -4,9 +4,11 @@
 #include "support/board_support.h"
 #include "support/test_support.h"
 
+#include "base/text_encoding.h"
 #include "comm/operation.h"
 #include "info/info_transfer.h"
 
+#include <QStringEncoder>
 #include <algorithm>
 #include <gtest/gtest.h>
 
@@ -42,6 +44,51 @@ TEST(InfoVariables, EveryLineThatHoldsAVariableIsOne)
     const InfoVariableFile limited = parseInfoVariables(many);
     EXPECT_EQ(limited.variables.size(), 50u);
     EXPECT_EQ(limited.droppedLines, 3);
+}
+
+// vars.txt is read as the INI files are: a byte order mark is no part of the first name.
+TEST(InfoVariables, AreReadInEachEncodingOfTheTextFiles)
+{
+    const QString names[] = {QStringLiteral("Außen"), QStringLiteral("Tür")};
+    const QString text = names[0] + ";120;Int;Par\r\n" + names[1] + ";5;Char;Ram\r\n";
+    auto utf16 = [&text](QStringConverter::Encoding encoding) { return QStringEncoder(encoding, QStringEncoder::Flag::WriteBom).encode(text); };
+    struct Case {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"UTF-8", text.toUtf8()},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF" + text.toUtf8()},
+        {"Windows-1252", toWindows1252(text)},
+        {"UTF-16 LE", utf16(QStringConverter::Utf16LE)},
+        {"UTF-16 BE", utf16(QStringConverter::Utf16BE)},
+        {"lines ending in CR", text.toUtf8().replace("\r\n", "\r")},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        const InfoVariableFile file = parseInfoVariables(row.bytes);
+        ASSERT_EQ(file.variables.size(), 2u);
+        EXPECT_EQ(file.variables[0].name, names[0]);
+        EXPECT_EQ(file.variables[0].reg, 120);
+        EXPECT_EQ(file.variables[0].registerCount(), 2);
+        EXPECT_EQ(file.variables[1].name, names[1]);
+        EXPECT_EQ(file.variables[1].kind(), InfoKind::Ram);
+    }
+}
+
+// A variable whose registers go beyond 999 is refused as one of an unknown type is: nothing is
+// read or written for it, as the frames name three digits.
+TEST(InfoVariables, RegistersBeyond999AreNone)
+{
+    const std::pair<const char *, int> cases[] = {
+        {"v;999;Char;Par", 1}, {"v;998;Int;Par", 2}, {"v;999;Int;Par", 0},  {"v;994;Time;Ram", 6},
+        {"v;995;Time;Par", 0}, {"v;1000;Char;Ram", 0}, {"v;1003;SInt;Par", 0},
+    };
+    for (const auto &[line, registers] : cases) {
+        const InfoVariableFile file = parseInfoVariables(line);
+        ASSERT_EQ(file.variables.size(), 1u) << line;
+        EXPECT_EQ(file.variables[0].registerCount(), registers) << line;
+    }
 }
 
 TEST(InfoVariables, TheShippedFileAvoidsTheRegistersOfTheOtherOperations)
@@ -128,12 +175,13 @@ TEST_F(InfoTransfer, DownloadReadsEachVariablesRegistersWithItsKind)
     board->setVariable(45, 255);
     const std::vector<InfoVariable> variables{variable("Char", "Par", 5), variable("Char", "Ram", 45),
                                               variable("Int", "Par", 120), variable("Int", "par", 7),
-                                              variable("Word", "Par", 9)};
+                                              variable("Word", "Par", 9), variable("Int", "Par", 999),
+                                              variable("Char", "Ram", 1000)};
     const JobResult<InfoValues> result = run(informationDownloadJob(variables));
     ASSERT_TRUE(result.ending.completed());
-    EXPECT_EQ(result.data.values, (std::vector<std::optional<QString>>{"-1", "255", "300", "", ""}));
+    EXPECT_EQ(result.data.values, (std::vector<std::optional<QString>>{"-1", "255", "300", "", "", "", ""}));
     EXPECT_EQ(received(*board, 7), (std::vector<std::string>{Sm7, TestFrame, Sm7, "R005\r", "r045\r", "R120\r", "R121\r"}))
-        << "an unknown kind or type reads nothing";
+        << "an unknown kind or type, or registers beyond 999, read nothing";
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 3, pauses.end()), (std::vector<int>{150, 150, 10}));
     expectOneEnding("Informations readed from clock.");
