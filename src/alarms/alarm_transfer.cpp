@@ -2,6 +2,7 @@
 
 #include "base/texts.h"
 #include "base/text_digits.h"
+#include "base/text_encoding.h"
 #include "comm/protocol.h"
 
 #include <algorithm>
@@ -68,16 +69,38 @@ std::vector<AlarmWrite> uploadWrites(const Alarms &alarms)
     return writes;
 }
 
-// A register's byte as two lower-case hexadecimal digits; "ff" (unset) as empty.
-std::optional<QString> readValue(Exchange &exchange, int reg)
+// What a register of each field can hold besides the unset byte: two decimal digits up to a
+// limit (a type is its upper digit), and the hour markers.
+struct FieldRange {
+    int highest;   // of the two digits read as a decimal number
+    bool markers;  // 25 and 29
+};
+constexpr FieldRange ParameterRange{99, false};
+constexpr FieldRange HourRange{23, true};
+constexpr FieldRange MinuteRange{59, false};
+constexpr FieldRange TypeRange{99, false};
+constexpr std::uint8_t Unset = 0xff;
+
+bool holds(const FieldRange &range, std::uint8_t byte)
+{
+    const int high = byte >> 4;
+    const int low = byte & 0x0f;
+    if (byte == Unset || (range.markers && (byte == 0x25 || byte == 0x29)))
+        return true;
+    return high < 10 && low < 10 && high * 10 + low <= range.highest;
+}
+
+// A register's byte as two lower-case hexadecimal digits; "ff" (unset) as empty. A byte its
+// field cannot hold (a board sending garbage) counts as no answer.
+std::optional<QString> readValue(Exchange &exchange, int reg, const FieldRange &range)
 {
     const std::optional<std::uint8_t> byte = exchange.readRegister(reg, ReadPause);
     exchange.step();
-    if (!byte) {
+    if (!byte || !holds(range, *byte)) {
         exchange.noteUnanswered();
         return std::nullopt;
     }
-    return *byte == 0xff ? QString() : hexByte(*byte);
+    return *byte == Unset ? QString() : hexByte(*byte);
 }
 
 // The type sits in the upper digit; "f" is an unset byte.
@@ -93,14 +116,14 @@ void readProgram(Exchange &exchange, int program, AlarmDownload &download)
 {
     for (int slot = 0; slot < AlarmSlots && !exchange.cancelled(); ++slot) {
         const int base = alarmEntryRegister(program, slot);
-        AlarmSlotRead read{slot, readValue(exchange, base), {}, {}};
+        AlarmSlotRead read{slot, readValue(exchange, base, HourRange), {}, {}};
         if (!read.hour)
             return;
         if (isMarkerHour(*read.hour)) {
             read.minute = read.type = QString();
         } else {
-            read.minute = readValue(exchange, base + 1);
-            read.type = typeOf(readValue(exchange, base + 2));
+            read.minute = readValue(exchange, base + 1, MinuteRange);
+            read.type = typeOf(readValue(exchange, base + 2, TypeRange));
         }
         download.slots[program].push_back(read);
         if (*read.hour == EndOfProgramHour)
@@ -121,11 +144,16 @@ StatusForm alarmStatusForm()
 BoardJob<NoData> alarmUploadJob(const Alarms &alarms)
 {
     BoardJob<NoData> job;
-    job.texts = {Text::TimesUploading, Text::TimesUploaded, {}, alarmStatusForm()};
+    job.texts = {Text::TimesUploading, Text::TimesUploaded, Text::AlarmFieldsNotSent, alarmStatusForm()};
     job.body = [writes = uploadWrites(alarms)](Exchange &exchange, NoData &) {
         exchange.setTotalSteps(int(writes.size()));
         for (const AlarmWrite &write : writes) {
-            exchange.writeRegister(write.reg, write.value.toStdString(), write.pause);
+            // A line break would end the frame early and send the rest as a frame of its own.
+            const QByteArray value = toWindows1252(write.value);
+            if (value.contains('\r') || value.contains('\n'))
+                exchange.noteUnanswered();
+            else
+                exchange.writeRegister(write.reg, value.toStdString(), write.pause);
             if (!exchange.step())
                 return;
         }
@@ -141,7 +169,7 @@ BoardJob<AlarmDownload> alarmDownloadJob()
     job.body = [](Exchange &exchange, AlarmDownload &download) {
         exchange.setTotalSteps(MaximumReads);
         for (int reg = FirstParameterRegister; reg < FirstParameterRegister + AlarmParameterCount; ++reg)
-            download.parameters[std::size_t(parameterIndexOfRegister(reg))] = readValue(exchange, reg);
+            download.parameters[std::size_t(parameterIndexOfRegister(reg))] = readValue(exchange, reg, ParameterRange);
         for (int program = 0; program < AlarmProgramCount; ++program)
             readProgram(exchange, program, download);
     };

@@ -16,7 +16,9 @@ StatusForm alarmStatusForm();
 // The parameters (W101-W106, 10 ms each), then each program's filled slots in slot order, from
 // the program's first register on: hour, and unless it is a marker (29, 25) minute and type,
 // 30 ms each. Values are trimmed; a one-character hour or minute gets "0" in front, a
-// one-character type "0" after it. Ends "Times Uploaded.".
+// one-character type "0" after it. They go out as Windows-1252 bytes, as the file holds them; a
+// value holding a line break is not sent. Ends "Times Uploaded.", or with the number of values
+// not sent.
 BoardJob<NoData> alarmUploadJob(const Alarms &alarms);
 
 // One slot as read: a field that did not answer is left out.
@@ -33,9 +35,11 @@ struct AlarmDownload {
 };
 
 // Reads 101-106, then each program slot by slot until its end marker 29 (an hour 25 has no
-// minute and type); "ff" reads as empty, a type is the first hexadecimal digit. A program stops
-// at the first hour register that does not answer. Ends "Times Downloaded.", or incomplete with
-// the number of registers that did not answer.
+// minute and type); "ff" reads as empty, a type is the first hexadecimal digit. A byte that its
+// field cannot hold counts as no answer: a parameter or type that is not two decimal digits, an
+// hour beyond 23 other than the markers 25 and 29, a minute beyond 59. A program stops at the
+// first hour register that does not answer. Ends "Times Downloaded.", or incomplete with the
+// number of registers that did not answer.
 BoardJob<AlarmDownload> alarmDownloadJob();
 
 // What was read goes into `alarms`; what did not answer stays as it was.

@@ -1,6 +1,7 @@
 // Update Alarms' upload, Download Alarm Times and Clear Alarm Times against the simulated board:
-// frames byte for byte and in order, pauses, markers, the type digit, a board that stops
-// answering, and one that is unplugged mid-upload; each job shows exactly one ending.
+// frames byte for byte and in order, Windows-1252 values and none holding a line break, pauses,
+// markers, the type digit, bytes a field cannot hold, a board that stops answering, and one that
+// is unplugged mid-upload; each job shows exactly one ending.
 #include "support/board_support.h"
 
 #include "alarms/alarm_transfer.h"
@@ -71,6 +72,17 @@ TEST_F(AlarmTransfer, UploadSendsParametersByRegisterThenEachFilledSlot)
     expectOneEnding("Status: Times Uploaded.");
 }
 
+TEST_F(AlarmTransfer, UploadSendsWindows1252BytesAndNoValueHoldingALineBreak)
+{
+    alarms.programs[0][0] = {"0\u00B0", "3\u00E9", "1"};
+    alarms.programs[0][1] = {"08", "00", "0\r1"};   // trimming takes line breaks off the ends only
+    alarms.programs[0][2] = {"0\n9", "15", "1"};
+    EXPECT_EQ(run(alarmUploadJob(alarms)).ending.outcome, Outcome::Incomplete);
+    EXPECT_EQ(received(*board, 3 + 6 + 7), withEmptyParameters({"W1100\xB0\r", "W1113\xE9\r", "W11210\r",
+                                                                 "W11308\r", "W11400\r", "W11715\r", "W11810\r"}));
+    expectOneEnding("Status: Times uploaded, except 2 values holding a line break.");
+}
+
 TEST_F(AlarmTransfer, EmptyParametersSendBareFramesAndEmptyProgramsNothing)
 {
     EXPECT_EQ(upload(6), withEmptyParameters({}));
@@ -124,6 +136,43 @@ TEST_F(AlarmTransfer, DownloadKeepsWhatDidNotAnswerAndSaysItIsIncomplete)
     EXPECT_EQ(std::ranges::find(frames, "R117\r"), frames.end());
     EXPECT_NE(std::ranges::find(frames, "R260\r"), frames.end()) << "program 2 is still read";
     expectOneEnding("Status: Download incomplete: 3 registers did not answer.");
+}
+
+// A byte its field cannot hold is no answer: the download is incomplete and keeps the old text.
+TEST_F(AlarmTransfer, AByteItsFieldCannotHoldCountsAsNoAnswer)
+{
+    struct Row {
+        int reg;
+        uint8_t value;
+        int unanswered;
+        AlarmEntry first;      // program 1's first slot after the download
+        QString parameter;     // C1 (register 101)
+    } rows[] = {
+        {101, 0x1a, 1, {"06", "30", "1"}, "9"},
+        {101, 0x99, 0, {"06", "30", "1"}, "99"},
+        {110, 0x24, 1, {"11", "11", "0"}, "05"},
+        {110, 0x80, 1, {"11", "11", "0"}, "05"},
+        {110, 0x23, 0, {"23", "30", "1"}, "05"},
+        {111, 0x60, 1, {"06", "11", "1"}, "05"},
+        {111, 0xdb, 1, {"06", "11", "1"}, "05"},
+        {111, 0x59, 0, {"06", "59", "1"}, "05"},
+        {112, 0xa0, 1, {"06", "30", "0"}, "05"},
+        {112, 0x1f, 1, {"06", "30", "0"}, "05"},
+        {112, 0x90, 0, {"06", "30", "9"}, "05"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.reg * 1000 + row.value);
+        setRegisters({{101, 0x05}, {110, 0x06}, {111, 0x30}, {112, 0x10}, {113, 0x29}, {260, 0x29}});
+        board->setRegister(row.reg, row.value);
+        alarms.parameters[0] = "9";
+        alarms.programs[0][0] = {"11", "11", "0"};
+        const JobResult<AlarmDownload> download = run(alarmDownloadJob());
+        EXPECT_EQ(download.ending.unanswered, row.unanswered);
+        EXPECT_EQ(download.ending.outcome, row.unanswered ? Outcome::Incomplete : Outcome::Completed);
+        applyDownload(download.data, alarms);
+        EXPECT_EQ(alarms.programs[0][0], row.first);
+        EXPECT_EQ(alarms.parameters[0], row.parameter);
+    }
 }
 
 TEST_F(AlarmTransfer, ClearSendsItsEightFramesAndLeavesEverythingEmpty)
