@@ -6,6 +6,9 @@
 #include "base/text_encoding.h"
 #include "base/text_digits.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 
 namespace kestrix {
 
@@ -36,6 +39,27 @@ AlarmEntry entryOf(const QString &line)
     return entry;
 }
 
+// Why each of the files cannot be written now, one line each; empty when all can.
+QString writeProblems(std::initializer_list<QString> paths)
+{
+    QStringList problems;
+    for (const QString &path : paths) {
+        if (const QString problem = writeProblem(path); !problem.isEmpty())
+            problems.append(problem);
+    }
+    return problems.join(u'\n');
+}
+
+// The alarm file as it was before a save whose second half failed: its old bytes, or no file.
+// When that fails too, *error says that the file holds the new programs.
+void putBack(const QString &path, const std::optional<QByteArray> &old, QString *error)
+{
+    QString reason;
+    if (old ? writeFileAtomically(path, *old, &reason) : QFile::remove(path) || !QFileInfo::exists(path))
+        return;
+    *error += QStringLiteral("\n%1 was not put back and holds the new alarm times: %2").arg(path, reason);
+}
+
 } // namespace
 
 QString alarmFilePath()
@@ -43,14 +67,21 @@ QString alarmFilePath()
     return dataFilePath(QStringLiteral("alarms.txt"));
 }
 
+AlarmFileForm alarmFileFormOf(const QByteArray &bytes)
+{
+    const TextLines file = splitLines(bytes);
+    const bool anyNonAscii = std::ranges::any_of(file.lines, [](const TextLine &line) { return !isAscii(line.content); });
+    const bool utf8 = !file.byteOrderMark.isEmpty() || (anyNonAscii && prevailingEncoding(file) == LineEncoding::Utf8);
+    return {file.form, file.byteOrderMark, utf8 ? LineEncoding::Utf8 : LineEncoding::Windows1252};
+}
+
 AlarmFileRead parseAlarmFile(const QByteArray &bytes)
 {
     AlarmFileRead read;
+    read.form = alarmFileFormOf(bytes);
     std::array<int, AlarmProgramCount> next{};
-    // An editor's UTF-8 byte order mark would hide the first line's tag.
-    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    for (const QByteArray &content : text.split('\n')) {
-        const QString line = decodeLine(content, TextForm::EightBit);
+    for (const TextLine &content : splitLines(bytes).lines) {
+        const QString &line = content.text;
         const int program = programOfTag(line.section(u';', 0, 0).trimmed());
         if (program < 0 || !line.contains(u';'))
             continue;
@@ -63,17 +94,24 @@ AlarmFileRead parseAlarmFile(const QByteArray &bytes)
     return read;
 }
 
-QByteArray formatAlarmFile(const AlarmPrograms &programs)
+QStringList alarmFileLines(const AlarmPrograms &programs)
 {
-    QByteArray bytes;
+    QStringList lines;
     for (int program = 0; program < AlarmProgramCount; ++program) {
         for (const AlarmEntry &entry : packed(programs[program])) {
             if (!entry.filled())
                 break;
-            const QString line = Tags[program] + u';' + entry.hour + u';' + entry.minute + u';' + entry.type;
-            bytes += encodeLine(line, TextForm::EightBit, LineEncoding::Windows1252) + LineEnd;
+            lines.append(Tags[program] + u';' + entry.hour + u';' + entry.minute + u';' + entry.type);
         }
     }
+    return lines;
+}
+
+QByteArray formatAlarmFile(const AlarmPrograms &programs, const AlarmFileForm &form)
+{
+    QByteArray bytes = form.byteOrderMark;
+    for (const QString &line : alarmFileLines(programs))
+        bytes += encodeLine(line + QLatin1String(LineEnd), form.form, form.encoding);
     return bytes;
 }
 
@@ -108,16 +146,38 @@ QList<std::pair<QString, QString>> alarmParameterEntries(const AlarmParameters &
     return entries;
 }
 
+StoredAlarms readStoredAlarms(const QString &path)
+{
+    // Without the lock (a data folder that cannot be written) the files are read all the same.
+    const FileWriteLock lock(path);
+    StoredAlarms stored;
+    stored.file = loadAlarmFile(path, &stored.error);
+    stored.parameters = readAlarmParameters();
+    return stored;
+}
+
 AlarmSave saveAlarms(Alarms &alarms, const QString &path)
 {
     AlarmSave save;
-    save.parametersWritten = configFile().write(ParametersSection, alarmParameterEntries(alarms.parameters), &save.error);
-    QString fileError;
-    save.fileWritten = writeFileAtomically(path, formatAlarmFile(alarms.programs), &fileError);
-    if (!save.fileWritten) {
-        save.error = save.error.isEmpty() ? fileError : save.error + u'\n' + fileError;
+    save.error = writeProblems({path, configFilePath()});
+    if (!save.error.isEmpty())
+        return save;
+    const FileWriteLock lock(path);
+    if (!lock.locked()) {
+        save.error = lock.error();
         return save;
     }
+    std::optional<QByteArray> old;
+    if (QFileInfo::exists(path) && !(old = readFileBytes(path, &save.error)))
+        return save;
+    const QByteArray bytes = formatAlarmFile(alarms.programs, alarmFileFormOf(old.value_or(QByteArray())));
+    if (!writeFileAtomically(path, bytes, &save.error))
+        return save;
+    if (!configFile().write(ParametersSection, alarmParameterEntries(alarms.parameters), &save.error)) {
+        putBack(path, old, &save.error);
+        return save;
+    }
+    save.fileWritten = save.parametersWritten = true;
     for (AlarmProgram &program : alarms.programs)
         program = packed(program);
     return save;

@@ -9,7 +9,6 @@
 #include "alarms/alarm_transfer.h"
 #include "base/config_file.h"
 #include "base/language.h"
-#include "base/text_encoding.h"
 #include "base/texts.h"
 
 namespace kestrix::cli {
@@ -26,26 +25,23 @@ void warnDropped(const AlarmFileRead &read)
 }
 
 // The alarm data as the dialog opens with it: C1-C6 of config.ini and the programs of
-// alarms.txt. Nothing, with the reason in *error, when alarms.txt cannot be read.
-std::optional<Alarms> storedAlarms(QString *error)
+// alarms.txt. `file` is nothing, with the reason in `error`, when alarms.txt cannot be read.
+StoredAlarms storedAlarms()
 {
-    const std::optional<AlarmFileRead> read = loadAlarmFile(alarmFilePath(), error);
-    if (!read)
-        return std::nullopt;
-    warnDropped(*read);
-    return Alarms{readAlarmParameters(), read->programs};
+    StoredAlarms stored = readStoredAlarms();
+    if (stored.file)
+        warnDropped(*stored.file);
+    return stored;
 }
 
 // The alarm data on the terminal: C1=.. to C6=.. as config.ini holds them, then the lines of
-// alarms.txt, each with a plain line end.
+// alarms.txt.
 void printAlarms(const Alarms &alarms)
 {
     for (const auto &[key, value] : alarmParameterEntries(alarms.parameters))
         printResult(key + u'=' + value);
-    for (const QByteArray &line : formatAlarmFile(alarms.programs).split('\n')) {
-        if (!line.isEmpty())
-            printResult(decodeLine(line.chopped(2), TextForm::EightBit));
-    }
+    for (const QString &line : alarmFileLines(alarms.programs))
+        printResult(line);
 }
 
 // A job that only writes: its completion text is the result; any other ending has been shown
@@ -59,24 +55,26 @@ int resultOf(const JobEnding &ending)
 
 int upload(const Options &options)
 {
-    QString error;
-    const std::optional<Alarms> alarms = storedAlarms(&error);
-    if (!alarms) {
+    const StoredAlarms stored = storedAlarms();
+    if (!stored.file) {
         // Uploading no programs would leave the board's programs as they are only by chance.
-        printStatus(QStringLiteral("The alarm file cannot be read (%1); nothing was sent.").arg(error));
+        printStatus(QStringLiteral("The alarm file cannot be read (%1); nothing was sent.").arg(stored.error));
         return PortFailure;
     }
+    const Alarms alarms{stored.parameters, stored.file->programs};
     return withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
-        return resultOf(operation.run(alarmUploadJob(*alarms)).ending);
+        return resultOf(operation.run(alarmUploadJob(alarms)).ending);
     });
 }
 
-// Writes both files as Save does; PortFailure when a part was not written.
+// Writes both files as Save does; "File Opening Error!" with the reason and PortFailure when
+// they were not written.
 int save(Alarms &alarms)
 {
     const AlarmSave saved = saveAlarms(alarms);
     if (!saved.ok()) {
-        printStatus(QStringLiteral("The alarm data was not saved: %1").arg(saved.error));
+        printStatus(LookupText(Text::FileOpenError) + u' ' + saved.error);
+        printStatus(QStringLiteral("The alarm data was not saved."));
         return PortFailure;
     }
     printStatus(QStringLiteral("Saved C1-C6 in %1 and %2.").arg(configFilePath(), alarmFilePath()));
@@ -87,14 +85,13 @@ int save(Alarms &alarms)
 // and is not saved.
 int download(const Options &options)
 {
-    std::optional<Alarms> alarms = storedAlarms(nullptr);
-    if (!alarms)
-        alarms = Alarms{readAlarmParameters(), {}};
+    const StoredAlarms stored = storedAlarms();
+    Alarms alarms{stored.parameters, stored.file ? stored.file->programs : AlarmPrograms{}};
     const int status = withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
         const JobResult<AlarmDownload> download = operation.run(alarmDownloadJob());
         if (download.ending.ran()) {
-            applyDownload(download.data, *alarms);
-            printAlarms(*alarms);
+            applyDownload(download.data, alarms);
+            printAlarms(alarms);
         }
         return exitStatusOf(download.ending.outcome);
     });
@@ -104,7 +101,7 @@ int download(const Options &options)
         printStatus(QStringLiteral("The alarm data was not saved: the download was incomplete."));
         return status;
     }
-    return save(*alarms);
+    return save(alarms);
 }
 
 int clear(const Options &options)

@@ -1,13 +1,16 @@
 // kestrix-cli alarms against simulated boards: the frames an upload of config.ini's C1-C6 and
-// alarms.txt sends, a missing alarms.txt, the lines a download prints and what --save writes,
-// an incomplete download, an upload to a board unplugged on the way, clear, and options and
-// operations that are refused. Each operation prints one ending.
+// alarms.txt sends (also from files in other encodings and line ends), a missing alarms.txt,
+// the lines a download prints and what --save writes, an incomplete download, a board answering
+// garbage, saves that cannot write, an upload to a board unplugged on the way, clear, and options
+// and operations that are refused. Each operation prints one ending.
 
 #include "support/cli_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <functional>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
@@ -72,6 +75,45 @@ TEST_F(AlarmsCli, UploadSendsTheParametersThenEachProgramsFilledSlotsPacked)
         "W11006\r", "W11130\r", "W11210\r", "W11325\r",
         "W26007\r", "W26100\r", "W26200\r", "W26308\r", "W26405\r", "W26510\r"};
     EXPECT_EQ(writes(expected.size()), expected);
+}
+
+// Files as editors leave them: the frames their upload sends, and the form a download --save
+// writes them back in.
+TEST_F(AlarmsCli, OddAlarmFilesUploadTheirLinesAndAreSavedInTheirOwnForm)
+{
+    const auto utf16 = [](const QString &text) {
+        return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+    };
+    const QByteArray boardFirst = "p1;06;30;1\r\r\np1;29;;\r\r\n";
+    struct Row {
+        const char *name;
+        QByteArray file;
+        std::vector<std::string> writes;   // after the six parameters
+        QByteArray savedStart;
+    } rows[] = {
+        {"UTF-16", utf16("p1;06;30;1\r\n"), {"W11006\r", "W11130\r", "W11210\r"}, utf16(boardFirst)},
+        {"Windows-1252", "p1;0\xB0;3\xE9;1\r\r\n", {"W1100\xB0\r", "W1113\xE9\r", "W11210\r"}, boardFirst},
+        {"CR line ends", "p1;08;00;0\rp1;09;00;1",
+         {"W11008\r", "W11100\r", "W11200\r", "W11309\r", "W11400\r", "W11510\r"}, boardFirst},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        writeConfig("[Parameters]\n");   // without the C1 of the row before
+        writeAlarmFile(row.file);
+        board->clearFrames();
+        const CliRun run = cliOnBoard({"alarms", "upload"});
+        EXPECT_EQ(run.exitCode, 0) << run;
+        std::vector<std::string> expected{"W101\r", "W102\r", "W103\r", "W104\r", "W105\r", "W106\r"};
+        expected.insert(expected.end(), row.writes.begin(), row.writes.end());
+        EXPECT_EQ(writes(expected.size()), expected);
+        EXPECT_EQ(board->frameTexts().size(), EnvelopeFrames + expected.size()) << "no stray frame";
+
+        for (const auto &[reg, value] : BoardAlarms)
+            board->setRegister(reg, value);
+        const CliRun saved = cliOnBoard({"alarms", "download", "--save"});
+        EXPECT_EQ(saved.exitCode, 0) << saved;
+        EXPECT_TRUE(alarmFile().startsWith(row.savedStart)) << alarmFile().toHex(' ').toStdString();
+    }
 }
 
 TEST_F(AlarmsCli, AnUploadToABoardUnpluggedOnTheWayExitsOneWithoutTimesUploaded)
@@ -146,6 +188,20 @@ TEST_F(AlarmsCli, AnIncompleteDownloadExitsOneAndSavesNothing)
     EXPECT_EQ(data.readConfig(), config);
 }
 
+TEST_F(AlarmsCli, ABoardAnsweringGarbageAfterItsHelloDownloadsIncompleteAndSavesNothing)
+{
+    writeConfig("[Parameters]\nC2=4\n");
+    writeAlarmFile("p1;12;00;1\r\r\n");
+    const QString config = data.readConfig();
+    board->setFaults({.answerGarbage = true});
+    const CliRun run = cliOnBoard({"alarms", "download", "--save"});
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_EQ(run.err.count("Download incomplete:"), 1) << run;
+    EXPECT_TRUE(run.err.contains("not saved")) << run;
+    EXPECT_EQ(alarmFile(), "p1;12;00;1\r\r\n");
+    EXPECT_EQ(data.readConfig(), config);
+}
+
 TEST_F(AlarmsCli, DownloadSaveWritesAlarmsTxtAndConfigIni)
 {
     writeAlarmFile("p2;01;02;1\r\r\np2;03;04;0\r\r\np2;05;06;1\r\r\np2;07;08;0\r\r\n");
@@ -173,6 +229,37 @@ TEST_F(AlarmsCli, ASaveThatCannotWriteAlarmsTxtExitsTwoAndKeepsTheOldFile)
     EXPECT_TRUE(run.err.contains("The alarm data was not saved")) << run;
     EXPECT_TRUE(run.err.contains("alarms.txt")) << run;
     EXPECT_EQ(alarmFile(), file);
+}
+
+// A target that cannot be written stops the save before either file changes.
+TEST_F(AlarmsCli, ASaveWithATargetThatCannotBeWrittenChangesNeitherFile)
+{
+    const QString alarms = data.file("alarms.txt");
+    const QString config = data.file("config.ini");
+    const std::pair<const char *, std::function<void()>> rows[] = {
+        {"read-only alarms.txt", [&] { QFile(alarms).setPermissions(QFile::ReadOwner | QFile::ReadGroup); }},
+        {"alarms.txt a folder", [&] { QFile::remove(alarms); QDir().mkdir(alarms); }},
+        {"alarms.txt a dangling link", [&] { QFile::remove(alarms); QFile::link(data.file("gone.txt"), alarms); }},
+        // config.ini still maps the board's port.
+        {"read-only config.ini", [&] { QFile(config).setPermissions(QFile::ReadOwner | QFile::ReadGroup); }},
+    };
+    for (const auto &[name, block] : rows) {
+        SCOPED_TRACE(name);
+        writeAlarmFile("p1;12;00;1\r\r\n");
+        block();
+        const QByteArray alarmsBefore = kt::readBytes(alarms);
+        const QByteArray configBefore = kt::readBytes(config);
+        const CliRun run = cliOnBoard({"alarms", "download", "--save"});
+        EXPECT_EQ(run.exitCode, 2) << run;
+        EXPECT_EQ(run.err.count("File Opening Error! "), 1) << run;
+        EXPECT_TRUE(run.err.contains("not saved")) << run;
+        EXPECT_EQ(kt::readBytes(alarms), alarmsBefore);
+        EXPECT_EQ(kt::readBytes(config), configBefore);
+        for (const QString &path : {alarms, config})
+            QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QFile::remove(alarms);
+        QDir().rmdir(alarms);
+    }
 }
 
 TEST_F(AlarmsCli, ClearSendsTheEightFramesAndLeavesTheFiles)

@@ -269,16 +269,15 @@ QLayout *AlarmDialog::createButtons()
 // stay empty.
 void AlarmDialog::loadAlarms()
 {
-    m_alarms.parameters = readAlarmParameters();
-    QString error;
-    const std::optional<AlarmFileRead> read = loadAlarmFile(alarmFilePath(), &error);
-    if (read)
-        m_alarms.programs = read->programs;
+    const StoredAlarms stored = readStoredAlarms();
+    m_alarms.parameters = stored.parameters;
+    if (stored.file)
+        m_alarms.programs = stored.file->programs;
     showAlarms();
-    if (!read)
-        m_panel->showFileError(error);
-    else if (read->dropped() > 0)
-        showStatus(textOr(Text::AlarmLinesNotLoaded, QStringLiteral("%1")).arg(read->dropped()));
+    if (!stored.file)
+        m_panel->showFileError(stored.error);
+    else if (stored.file->dropped() > 0)
+        showStatus(textOr(Text::AlarmLinesNotLoaded, QStringLiteral("%1")).arg(stored.file->dropped()));
 }
 
 void AlarmDialog::showAlarms()

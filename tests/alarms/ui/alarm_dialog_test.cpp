@@ -211,6 +211,25 @@ TEST_F(AlarmDialogTest, SaveWritesThePackedProgramsAndTheParameters)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
+TEST_F(AlarmDialogTest, SaveWithAReadOnlyFileShowsTheFileBoxAndWritesNeither)
+{
+    for (const char *name : {"alarms.txt", "config.ini"}) {
+        SCOPED_TRACE(name);
+        AlarmDialog dialog;
+        dialog.parameterEdit(2)->setText("3");
+        QFile(data.file(name)).setPermissions(QFile::ReadOwner);
+        const QByteArray config = data.readConfig().toUtf8();
+        QString text;
+        kt::whenModalOpens([&](QWidget *modal) { text = qobject_cast<QMessageBox *>(modal)->text(); });
+        QTest::mouseClick(button(dialog, AlarmDialog::SaveButton), Qt::LeftButton);
+        EXPECT_TRUE(text.startsWith("File Opening Error!\n")) << text.toStdString();
+        EXPECT_TRUE(text.contains("read-only")) << text.toStdString();
+        EXPECT_EQ(readAlarms(), AlarmsFile);
+        EXPECT_EQ(data.readConfig().toUtf8(), config);
+        QFile(data.file(name)).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
 TEST_F(AlarmDialogTest, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
 {
     AlarmDialog dialog;
@@ -220,6 +239,7 @@ TEST_F(AlarmDialogTest, UpdateAlarmsUploadsEvenWhenTheFileCannotBeWritten)
     kt::whenModalOpens([&](QWidget *modal) { text = qobject_cast<QMessageBox *>(modal)->text(); });
     clickAndWait(dialog, AlarmDialog::UpdateButton);
     EXPECT_TRUE(text.startsWith("File Opening Error!\n")) << text.toStdString();
+    EXPECT_FALSE(data.readConfig().contains("C3=")) << "neither file is written";
 
     const std::vector<std::string> expected{kt::Sm7,     kt::TestFrame, kt::Sm7,     "W10107\r",
                                             "W102\r",    "W10305\r",    "W104\r",    "W105\r",
