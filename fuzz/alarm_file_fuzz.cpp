@@ -3,12 +3,16 @@
 // [Parameters]. Each is read, written as Save writes it,
 // read again and written again:
 // - alarms.txt: each program keeps at most 50 lines and counts the p1 or p2 lines beyond them
-//   as dropped; the slots hold the lines' fields trimmed, the rest of the slots stay free; the
-//   written file reads back as the filled slots packed to the top, none dropped, and writes to
+//   as dropped; the slots hold the lines' fields trimmed, without a line break, the rest of the
+//   slots stay free; the file written in the form read (UTF-16 with its mark, or 8-bit) keeps
+//   that form, reads back as the filled slots packed to the top, none dropped, and writes to
 //   the same bytes again. A first write differs from the file read in general: free slots (an
-//   empty hour) are left out, other lines skipped, fields trimmed, line ends become CR CR LF
-//   and a line that is not Windows-1252 is written as UTF-8. A ";" in the type field stays in
-//   it (the type is the rest of the line), so it survives as well.
+//   empty hour) are left out, other lines skipped, fields trimmed, line ends become CR CR LF.
+//   A ";" in the type field stays in it (the type is the rest of the line), so it survives too.
+//   The same text as UTF-16 (both byte orders, with the mark) and with every line end a lone CR
+//   reads as the same programs. Inputs are mostly 8-bit text with LF ends; without these two
+//   forms made from them the target never met a UTF-16 file or a lone CR, the two forms that
+//   loaded as an empty file or as fields holding a CR.
 // - C1-C6: a value read is one character or does not start with "0"; when every written entry
 //   reads back exactly, the values and the entries of a second write are those of the first.
 //   An entry does not read back when the reader takes one pair of quotes off its value ("x"
@@ -39,20 +43,19 @@ const QString Tags[AlarmProgramCount] = {QStringLiteral("p1"), QStringLiteral("p
 int taggedLines(const QByteArray &bytes, int program)
 {
     int count = 0;
-    for (const QByteArray &content : bytes.split('\n')) {
-        const QString line = decodeLine(content, TextForm::EightBit);
-        const qsizetype separator = line.indexOf(u';');
-        count += separator >= 0 && line.left(separator).trimmed() == Tags[program];
+    for (const TextLine &line : splitLines(bytes).lines) {
+        const qsizetype separator = line.text.indexOf(u';');
+        count += separator >= 0 && line.text.left(separator).trimmed() == Tags[program];
     }
     return count;
 }
 
-bool trimmedField(const QString &field)
+bool plainField(const QString &field)
 {
-    return field == field.trimmed();
+    return field == field.trimmed() && !field.contains(u'\r') && !field.contains(u'\n');
 }
 
-void checkAlarmFile(const QByteArray &bytes)
+AlarmFileRead checkAlarmFile(const QByteArray &bytes)
 {
     const AlarmFileRead read = parseAlarmFile(bytes);
     for (int program = 0; program < AlarmProgramCount; ++program) {
@@ -60,18 +63,36 @@ void checkAlarmFile(const QByteArray &bytes)
         check(read.droppedLines[program] == std::max(0, lines - AlarmSlots));
         for (int slot = 0; slot < AlarmSlots; ++slot) {
             const AlarmEntry &entry = read.programs[program][slot];
-            check(trimmedField(entry.hour) && trimmedField(entry.minute) && trimmedField(entry.type));
+            check(plainField(entry.hour) && plainField(entry.minute) && plainField(entry.type));
             check(!entry.hour.contains(u';') && !entry.minute.contains(u';'));
             check(slot < lines || entry == AlarmEntry{});
         }
     }
 
-    const QByteArray written = formatAlarmFile(read.programs);
+    const QByteArray written = formatAlarmFile(read.programs, read.form);
     const AlarmFileRead again = parseAlarmFile(written);
     check(again.dropped() == 0);
+    check(again.form.form == read.form.form && again.form.byteOrderMark == read.form.byteOrderMark);
     for (int program = 0; program < AlarmProgramCount; ++program)
         check(again.programs[program] == packed(read.programs[program]));
-    check(formatAlarmFile(again.programs) == written);
+    check(formatAlarmFile(again.programs, read.form) == written);
+    return read;
+}
+
+// The text of an 8-bit file without a mark as UTF-16 with its mark, and with lone CR line ends:
+// both read as the same programs.
+void checkOtherForms(const QByteArray &bytes, const AlarmFileRead &read)
+{
+    if (!splitLines(bytes).byteOrderMark.isEmpty())
+        return;
+    const QString text = decodeText(bytes);
+    for (const TextForm form : {TextForm::Utf16LittleEndian, TextForm::Utf16BigEndian}) {
+        const QByteArray mark = form == TextForm::Utf16LittleEndian ? "\xFF\xFE" : "\xFE\xFF";
+        check(checkAlarmFile(mark + encodeLine(text, form, LineEncoding::Utf8)).programs == read.programs);
+    }
+    QByteArray crOnly = bytes;
+    crOnly.replace("\r\n", "\r").replace('\n', '\r');
+    check(checkAlarmFile(crOnly).programs == read.programs);
 }
 
 // Every entry reads back from `file` as written (an empty one as empty).
@@ -114,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     const qsizetype split = bytes.indexOf('\0');
     const QByteArray alarmFile = split < 0 ? bytes : bytes.left(split);
-    checkAlarmFile(alarmFile);
+    checkOtherForms(alarmFile, checkAlarmFile(alarmFile));
     // The same lines often enough to fill both programs and drop some.
     checkAlarmFile((alarmFile + '\n').repeated(AlarmSlots + 1));
     if (split >= 0)
