@@ -2,10 +2,12 @@
 
 #include "base/texts.h"
 
+#include <QDeadlineTimer>
 #include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QTimer>
 #include <QUdpSocket>
+#include <algorithm>
 
 namespace kestrix {
 
@@ -32,10 +34,13 @@ bool sameAddress(const QHostAddress &a, const QHostAddress &b)
 class TimeServerClient::Request : public QObject {
 public:
     Request(TimeServerClient *client, ServerAddress server, int timeoutMs)
-        : QObject(client), m_client(client), m_server(std::move(server))
+        : QObject(client), m_client(client), m_server(std::move(server)), m_deadline(timeoutMs, Qt::PreciseTimer)
     {
+        // A coarse timer may end the wait up to 5 % early or late; this one ends it at the
+        // deadline, never before.
         m_timer.setSingleShot(true);
-        connect(&m_timer, &QTimer::timeout, this, [this] { fail(Failure::Unavailable, QStringLiteral("no answer in time")); });
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &Request::timedOut);
         m_timer.start(timeoutMs);
         QHostAddress address;
         if (address.setAddress(m_server.host))
@@ -47,6 +52,9 @@ public:
 private:
     void resolved(const QHostInfo &info)
     {
+        // A lookup that ends after the request has timed out finds nothing left to do.
+        if (m_ended)
+            return;
         if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
             return fail(Failure::Unavailable, info.errorString());
         send(info.addresses().constFirst());
@@ -61,6 +69,19 @@ private:
         connect(&m_socket, &QUdpSocket::readyRead, this, &Request::read);
         if (m_socket.writeDatagram(QByteArray(1, '\0'), address, m_server.port) != 1)
             fail(Failure::SendFailed, m_socket.errorString());
+    }
+
+    // A timer that fired before the deadline waits for the rest; a reply that has arrived by
+    // then is taken before the request counts as unanswered.
+    void timedOut()
+    {
+        if (!m_deadline.hasExpired()) {
+            m_timer.start(std::max<qint64>(1, m_deadline.remainingTime()));
+            return;
+        }
+        read();
+        if (!m_ended)
+            fail(Failure::Unavailable, QStringLiteral("no answer in time"));
     }
 
     void read()
@@ -85,6 +106,7 @@ private:
 
     void end()
     {
+        m_ended = true;
         m_timer.stop();
         m_socket.close();
         disconnect(&m_socket, nullptr, this, nullptr);
@@ -96,7 +118,9 @@ private:
     ServerAddress m_server;
     QHostAddress m_address;
     QUdpSocket m_socket;
+    QDeadlineTimer m_deadline;
     QTimer m_timer;
+    bool m_ended = false;
 };
 
 TimeServerClient::TimeServerClient(QObject *parent) : QObject(parent) {}
