@@ -3,6 +3,7 @@
 
 #include "time/time_upload.h"
 
+#include <QDate>
 #include <QRegularExpression>
 
 namespace kestrix::cli {
@@ -22,7 +23,8 @@ constexpr Part DateParts[] = {{Clock::Day, 1, 31}, {Clock::Month, 1, 12}, {Clock
 bool parseParts(const QString &text, QChar separator, const Part (&parts)[3], ClockValues &fields)
 {
     const QStringList groups = text.split(separator);
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,2}$"));
+    // Anchored at both ends: "$" alone would match before a final line feed.
+    static const QRegularExpression digits(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,2}")));
     if (groups.size() != 3)
         return false;
     for (int i = 0; i < 3; ++i) {
@@ -32,6 +34,13 @@ bool parseParts(const QString &text, QChar separator, const Part (&parts)[3], Cl
         fields[size_t(parts[i].field)] = group;
     }
     return true;
+}
+
+// A two-digit year is one of 2000-2099, as the board's clock counts them: 31.02 and 29.02 of a
+// year that is not a leap year do not exist.
+bool dateExists(const ClockValues &fields)
+{
+    return QDate(2000 + fields[Clock::Year].toInt(), fields[Clock::Month].toInt(), fields[Clock::Day].toInt()).isValid();
 }
 
 // The operands "HH:MM:SS W DD.MM.YY" as the manual dialog's field texts; a message otherwise.
@@ -45,7 +54,7 @@ bool parseClockOperands(const QStringList &operands, ClockValues &fields, QStrin
         *error = QStringLiteral("set-time: \"%1\" is not a time HH:MM:SS (00-23:00-59:00-59)").arg(operands[0]);
         return false;
     }
-    static const QRegularExpression weekday(QStringLiteral("^[0-6]$"));
+    static const QRegularExpression weekday(QRegularExpression::anchoredPattern(QStringLiteral("[0-6]")));
     if (!weekday.match(operands[1]).hasMatch()) {
         *error = QStringLiteral("set-time: \"%1\" is not a weekday 0-6 (0 is Sunday)").arg(operands[1]);
         return false;
@@ -53,6 +62,10 @@ bool parseClockOperands(const QStringList &operands, ClockValues &fields, QStrin
     fields[Clock::Weekday] = operands[1];
     if (!parseParts(operands[2], QLatin1Char('.'), DateParts, fields)) {
         *error = QStringLiteral("set-time: \"%1\" is not a date DD.MM.YY (01-31.01-12.00-99)").arg(operands[2]);
+        return false;
+    }
+    if (!dateExists(fields)) {
+        *error = QStringLiteral("set-time: there is no day %1 (years 2000-2099)").arg(operands[2]);
         return false;
     }
     return true;

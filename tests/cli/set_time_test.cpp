@@ -1,5 +1,6 @@
 // kestrix-cli set-time against the simulated board: the PC's time with "DLS", given fields
-// without, a board unplugged on the way, and malformed operands.
+// without, a board unplugged on the way, and malformed operands or days that do not exist.
+#include "support/cli_support.h"
 #include "support/process_support.h"
 #include "support/test_support.h"
 
@@ -122,25 +123,37 @@ TEST(CliSetTime, ABoardUnpluggedMidUploadExitsOneWithTheBoardLost)
     }
 }
 
-TEST(CliSetTime, MalformedOperandsAreUsageErrors)
+using CliSetTimeOnBoard = kt::CliWithBoard;
+
+// Refused before the port opens: nothing at all reaches the board.
+TEST_F(CliSetTimeOnBoard, MalformedOperandsAreUsageErrorsAndSendNothing)
 {
-    kt::ScratchDataDir data;
     const QStringList wrong[] = {
-        {"set-time", "12:00:00"},
-        {"set-time", "12:00", "1", "01.01.26"},
-        {"set-time", "24:00:00", "1", "01.01.26"},
-        {"set-time", "12:60:00", "1", "01.01.26"},
-        {"set-time", "12:00:00", "7", "01.01.26"},
-        {"set-time", "12:00:00", "1", "32.01.26"},
-        {"set-time", "12:00:00", "1", "01.13.26"},
-        {"set-time", "12:00:00", "1", "1.1.2026"},
-        {"set-time", "a:b:c", "1", "01.01.26"},
+        {"12:00:00"},
+        {"12:00", "1", "01.01.26"},
+        {"24:00:00", "1", "01.01.26"},
+        {"12:60:00", "1", "01.01.26"},
+        {"12:00:00", "7", "01.01.26"},
+        {"12:00:00", "1", "32.01.26"},
+        {"12:00:00", "1", "01.13.26"},
+        {"12:00:00", "1", "1.1.2026"},
+        {"a:b:c", "1", "01.01.26"},
+        {"12:00:00\n", "3", "06.12.26"},   // a final line feed is no digit
+        {"12:00\n:00", "3", "06.12.26"},
+        {"12:00:00", "3\n", "06.12.26"},
+        {"12:00:00", "3", "06.12.26\n"},
+        {"12:00:00", "3", "31.02.27"},      // days that do not exist
+        {"12:00:00", "3", "29.02.27"},
+        {"12:00:00", "3", "31.04.28"},
     };
-    for (const QStringList &arguments : wrong) {
-        const CliRun run = runCli(data, arguments);
-        EXPECT_EQ(run.exitCode, 3) << arguments.join(' ').toStdString() << "\n" << run;
+    for (const QStringList &operands : wrong) {
+        const CliRun run = cliOnBoard(QStringList{"set-time"} + operands);
+        EXPECT_EQ(run.exitCode, 3) << operands.join(' ').toStdString() << "\n" << run;
         EXPECT_TRUE(run.err.contains("set-time")) << run;
     }
+    EXPECT_TRUE(board->frameTexts().empty());
+    EXPECT_EQ(cliOnBoard({"set-time", "12:00:00", "2", "29.02.28"}).exitCode, 0) << "2028 is a leap year";
+    EXPECT_TRUE(sent("W00429\r"));
 }
 
 } // namespace
