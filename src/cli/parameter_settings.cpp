@@ -72,29 +72,10 @@ const Parameter *rowNamed(const QString &key)
     return found == rows.end() ? nullptr : &*found;
 }
 
-const Parameter *rowOfDigit(StoredDigit digit)
-{
-    const auto rows = parameterTable();
-    const auto found = std::ranges::find(rows, digit, &Parameter::digit);
-    return found == rows.end() ? nullptr : &*found;
-}
-
-bool isNumberIn(const QString &text, int minimum, int maximum)
-{
-    bool isNumber = false;
-    const int number = text.toInt(&isNumber);
-    return isNumber && number >= minimum && number <= maximum;
-}
-
 int entryCount(const Parameter &row)
 {
     const ParameterList *list = parameterList(row.control);
     return list ? int(list->strings.size()) : 0;
-}
-
-bool isHexDigit(QChar character)
-{
-    return character.isDigit() || (character.toLower() >= u'a' && character.toLower() <= u'f');
 }
 
 // A row as messages name it: its code and caption, e.g. "Ar (Daylight Saving)"; a byte-map
@@ -119,9 +100,9 @@ QString allowedText(const Parameter &row)
         return QStringLiteral("up, down, 1 or 0");
     switch (row.kind) {
     case ControlKind::Edit:
-        return QStringLiteral("up to %1 characters").arg(row.typingLimit)
-            + (row.spin == NoControl ? QString()
-                                     : QStringLiteral(" or a number from %1 to %2").arg(row.minimum).arg(row.maximum));
+        if (row.spin != NoControl)
+            return QStringLiteral("a number from %1 to %2").arg(row.minimum).arg(row.maximum);
+        return QStringLiteral("up to %1 characters of Windows-1252, no control characters").arg(row.typingLimit);
     case ControlKind::List:
         return QStringLiteral("an entry 0-%1").arg(digitForIndex(entryCount(row) - 1));
     case ControlKind::CheckBox:
@@ -130,61 +111,60 @@ QString allowedText(const Parameter &row)
     return {};
 }
 
-// A field's text as its control would take it: typed within the field's limit or set by its
-// up-down; a plain list's entry index in decimal.
-bool takesText(const Parameter &row, const QString &text)
+// What is wrong with a value, for messages.
+struct MisfitWords {
+    Misfit misfit;
+    const char *words;
+};
+
+constexpr MisfitWords MisfitTexts[] = {
+    {Misfit::None, ""},
+    {Misfit::NotANumber, "not a number in the digits 0-9"},
+    {Misfit::OutOfRange, "out of range"},
+    {Misfit::TooLong, "too long"},
+    {Misfit::ControlCharacter, "a control character"},
+    {Misfit::NotEightBit, "a character that is no Windows-1252 byte"},
+    {Misfit::NoEntry, "no entry of the list"},
+    {Misfit::NotABox, "not 1 or 0"},
+};
+
+static_assert(rowsInEnumOrder(MisfitTexts, &MisfitWords::misfit), "misfit texts must stand in Misfit order");
+
+// The value as a message shows it: control characters as \xNN, so none reaches the terminal.
+QString shownValue(const QString &value)
 {
-    if (row.kind == ControlKind::List)
-        return isNumberIn(text, 0, entryCount(row) - 1) && text == QString::number(text.toInt());
-    if (row.kind == ControlKind::CheckBox)
-        return text == QLatin1String("0") || text == QLatin1String("1");
-    // A sign alone is typing under way, not a correction.
-    if (row.encoding == Encoding::Signed)
-        return text.isEmpty() || isNumberIn(text, row.minimum, row.maximum);
-    return text.size() <= row.typingLimit || (row.spin != NoControl && isNumberIn(text, row.minimum, row.maximum));
+    QString shown;
+    for (QChar character : value) {
+        if (character.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(uint(character.unicode()), 2, 16, QLatin1Char('0'));
+        else
+            shown += character;
+    }
+    return shown;
 }
 
-// A stored digit as its control would take it; a correction's auxiliary digit (no control) is 0-9.
-bool takesDigit(const Parameter *row, const QString &digit)
+bool holdsControlCharacter(const QString &value)
 {
-    if (digit.size() != 1)
-        return false;
-    const QChar character = digit.front();
-    if (!row)
-        return character.isDigit();
-    if (row->digit == StoredDigit::Br2)
-        return character.isDigit() || QStringLiteral("AaBb").contains(character);
-    if (row->kind == ControlKind::CheckBox)
-        return takesText(*row, digit);
-    const ParameterList *list = parameterList(row->control);
-    const bool inBase = list && list->hexDigits ? isHexDigit(character) : character.isDigit();
-    return inBase && listIndexForDigit(row->control, digit) >= 0;
+    return std::ranges::any_of(value, [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
-QString refusal(const QString &key, const QString &value, const Parameter &row)
+QString refusal(const QString &key, const QString &value, const Parameter &row, Misfit misfit)
 {
-    return QStringLiteral("--set %1: \"%2\" is not allowed; %3 takes %4").arg(key, value, rowName(row), allowedText(row));
+    return QStringLiteral("--set %1: \"%2\" is not allowed (%3); %4 takes %5")
+        .arg(key, shownValue(value), QLatin1String(MisfitTexts[int(misfit)].words), rowName(row), allowedText(row));
 }
 
-// Every value of the update is one its control would take; else a message naming the key and
-// the control (`row`, the key's row, for a correction's auxiliary digit, which has none).
+// Every value of the update is one its control would hold; else a message naming the key, the
+// problem and the control (`row`, the key's row, for a correction's auxiliary digit, which has
+// none).
 bool checkUpdate(const QString &key, const QString &value, const Parameter &row, const ParameterUpdate &update,
                  QString *error)
 {
-    for (const FieldValue &field : update.fields) {
-        if (!takesText(parameter(field.field), field.text)) {
-            *error = refusal(key, value, parameter(field.field));
-            return false;
-        }
-    }
-    for (const DigitValue &digit : update.digits) {
-        const Parameter *digitRow = rowOfDigit(digit.digit);
-        if (!takesDigit(digitRow, digit.value)) {
-            *error = refusal(key, value, digitRow ? *digitRow : row);
-            return false;
-        }
-    }
-    return true;
+    const std::optional<UpdateMisfit> misfit = firstMisfit(update);
+    if (!misfit)
+        return true;
+    *error = refusal(key, value, misfit->row ? *misfit->row : row, misfit->misfit);
+    return false;
 }
 
 // A file key's value by its Load rule, as a one-line parameter file gives it.
@@ -226,17 +206,24 @@ std::optional<ParameterUpdate> settingOf(const QString &setting, QString *error)
         *error = QStringLiteral("--set: unknown key %1; the keys are %2").arg(key, settingKeys().join(QStringLiteral(", ")));
         return std::nullopt;
     }
-    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'))) {
-        *error = QStringLiteral("--set %1: a value cannot hold a line break").arg(key);
+    if (holdsControlCharacter(value)) {
+        *error = QStringLiteral("--set %1: \"%2\" is not allowed; a value cannot hold a line break or another "
+                                "control character").arg(key, shownValue(value));
         return std::nullopt;
     }
+    // An empty or blank value would leave the control as it is (the Load rule skips it): refused
+    // rather than dropped without a word.
     const bool isPair = row->encoding == Encoding::DigitPairFirst;
-    if (*row->fileKey && (value.isEmpty() || (isPair && value.size() > 2))) {
+    if (value.trimmed().isEmpty() || (*row->fileKey && isPair && value.size() > 2)) {
         *error = QStringLiteral("--set %1: \"%2\" is not allowed; %1 takes %3")
                      .arg(key, value, isPair ? QStringLiteral("one or two digits") : QStringLiteral("a value"));
         return std::nullopt;
     }
     ParameterUpdate update = *row->fileKey ? fileUpdate(*row, value) : ownUpdate(*row, value);
+    if (update.empty()) {
+        *error = QStringLiteral("--set %1: \"%2\" gives no value").arg(key, value);
+        return std::nullopt;
+    }
     if (!checkUpdate(key, value, *row, update, error))
         return std::nullopt;
     return update;

@@ -2,22 +2,12 @@
 
 #include <utility>
 
-#include <algorithm>
-
 namespace kestrix {
 
 namespace {
 
 const QString Zero = QStringLiteral("0");
 const QString Ticked = QStringLiteral("1");
-
-// The list or box row behind a stored digit.
-const Parameter *rowOf(StoredDigit which)
-{
-    const auto rows = parameterTable();
-    const auto found = std::ranges::find(rows, which, &Parameter::digit);
-    return found == rows.end() ? nullptr : &*found;
-}
 
 } // namespace
 
@@ -111,7 +101,7 @@ void ParameterDigits::pickEntry(StoredDigit which, int index)
 
 int ParameterDigits::entryIndex(StoredDigit which) const
 {
-    const Parameter *row = rowOf(which);
+    const Parameter *row = parameterOfDigit(which);
     if (!row || row->kind != ControlKind::List)
         return -1;
     return listIndexForDigit(row->control, digit(which));

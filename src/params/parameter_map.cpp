@@ -1,6 +1,7 @@
 #include "params/parameter_map.h"
 
 #include "base/text_digits.h"
+#include "base/text_encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -140,7 +141,113 @@ QString decodeSigned(const QString &readText)
     return readText.right(1);
 }
 
+// A register holds two characters: "05" fits an edit that takes one typed digit.
+constexpr int RegisterCharacters = 2;
+
+bool isAsciiDigit(QChar character)
+{
+    return character >= u'0' && character <= u'9';
+}
+
+bool isAsciiDecimal(QStringView text)
+{
+    return !text.isEmpty() && std::ranges::all_of(text, isAsciiDigit);
+}
+
+// A control character, or one that Windows-1252 does not give a byte of its own.
+Misfit characterMisfit(QChar character)
+{
+    if (character.category() == QChar::Other_Control)
+        return Misfit::ControlCharacter;
+    const QString alone(character);
+    return fromWindows1252(toWindows1252(alone)) == alone ? Misfit::None : Misfit::NotEightBit;
+}
+
+Misfit numberMisfit(const Parameter &row, const QString &text)
+{
+    if (text.size() > std::max(row.typingLimit, RegisterCharacters))
+        return Misfit::TooLong;
+    const bool signedNumber = row.minimum < 0 && text.startsWith(u'-');
+    if (!isAsciiDecimal(QStringView(text).mid(signedNumber ? 1 : 0)))
+        return Misfit::NotANumber;
+    const int number = text.toInt();
+    return number < row.minimum || number > row.maximum ? Misfit::OutOfRange : Misfit::None;
+}
+
+Misfit charactersMisfit(const Parameter &row, const QString &text)
+{
+    for (QChar character : text) {
+        if (const Misfit misfit = characterMisfit(character); misfit != Misfit::None)
+            return misfit;
+    }
+    return text.size() > row.typingLimit ? Misfit::TooLong : Misfit::None;
+}
+
+int entryCount(const Parameter &row)
+{
+    const ParameterList *list = parameterList(row.control);
+    return list ? int(list->strings.size()) : 0;
+}
+
+Misfit listIndexMisfit(const Parameter &row, const QString &text)
+{
+    const bool entry = isAsciiDecimal(text) && text.size() <= 2 && text.toInt() < entryCount(row)
+                       && text == QString::number(text.toInt());
+    return entry ? Misfit::None : Misfit::NoEntry;
+}
+
+Misfit boxMisfit(const QString &text)
+{
+    return text == QLatin1String("0") || text == QLatin1String("1") ? Misfit::None : Misfit::NotABox;
+}
+
+Misfit listDigitMisfit(const Parameter &row, QChar digit)
+{
+    const ParameterList *list = parameterList(row.control);
+    const bool inBase = list && list->hexDigits ? isAsciiDigit(digit) || QStringLiteral("abcdefABCDEF").contains(digit)
+                                                : isAsciiDigit(digit);
+    return inBase && listIndexForDigit(row.control, QString(digit)) >= 0 ? Misfit::None : Misfit::NoEntry;
+}
+
 } // namespace
+
+Misfit fieldMisfit(const Parameter &row, const QString &text)
+{
+    switch (row.kind) {
+    case ControlKind::List:
+        return listIndexMisfit(row, text);
+    case ControlKind::CheckBox:
+        return boxMisfit(text);
+    case ControlKind::Edit:
+        if (text.isEmpty())
+            return Misfit::None;
+        return row.spin == NoControl ? charactersMisfit(row, text) : numberMisfit(row, text);
+    }
+    return Misfit::None;
+}
+
+Misfit digitMisfit(StoredDigit which, const QString &digit)
+{
+    const Parameter *row = parameterOfDigit(which);
+    if (row && row->kind == ControlKind::CheckBox)
+        return boxMisfit(digit);
+    if (row && row->kind == ControlKind::List)
+        return digit.size() == 1 ? listDigitMisfit(*row, digit.front()) : Misfit::NoEntry;
+    // br digit 2 and the auxiliary digits: one digit 0-9, br digit 2 also A or B.
+    if (digit.size() > 1)
+        return Misfit::TooLong;
+    const QString letters = which == StoredDigit::Br2 ? QStringLiteral("AaBb") : QString();
+    const bool fits = digit.size() == 1 && (isAsciiDigit(digit.front()) || letters.contains(digit.front()));
+    return fits ? Misfit::None : Misfit::NotANumber;
+}
+
+const Parameter *parameterOfDigit(StoredDigit which)
+{
+    if (which == StoredDigit::None)
+        return nullptr;
+    const auto found = std::ranges::find(Rows, which, &Parameter::digit);
+    return found == std::end(Rows) ? nullptr : found;
+}
 
 std::span<const Parameter> parameterTable()
 {

@@ -124,6 +124,32 @@ QString encodeField(Encoding encoding, const QString &text);
 // digit; for the last-digit encoding, the second character).
 QString decodeField(Encoding encoding, const QString &readText);
 
+// Why a control would not hold a text, judged from its row: an edit with an up-down holds a
+// number of the ASCII digits 0-9 within its range; an edit without one up to its typing limit of
+// characters that are each one byte of Windows-1252 and no control character; a list one of its
+// entries; a box "1" or "0".
+enum class Misfit {
+    None,
+    NotANumber,        // not the digits 0-9 (with "-" in front where the range goes below 0)
+    OutOfRange,        // a number beyond the control's range
+    TooLong,           // more characters than the control or its register holds
+    ControlCharacter,  // a line break, ESC or another control character
+    NotEightBit,       // a character without a byte of its own in Windows-1252
+    NoEntry,           // no entry of the list
+    NotABox,           // a box holds "1" or "0"
+};
+
+// A control's text (for a list without a stored digit, the entry's index in decimal). An edit
+// may be empty, as the window's are before anything is typed.
+Misfit fieldMisfit(const Parameter &row, const QString &text);
+// A stored digit: one character its list or box takes; br digit 2 also "A" or "B"; an auxiliary
+// digit 0-9.
+Misfit digitMisfit(StoredDigit which, const QString &digit);
+
+// The list or box row behind a stored digit (for br digit 2 the Brightness row); nullptr for
+// the auxiliary digits, which have no control.
+const Parameter *parameterOfDigit(StoredDigit which);
+
 // A list index as its one-character digit: 0-9, then "a" for 10 up to "f" for 15; empty when
 // no entry is selected (a negative index) or the index has no single digit.
 QString digitForIndex(int index);

@@ -1,6 +1,7 @@
 #include "params/parameter_upload.h"
 
 #include "base/language.h"
+#include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
@@ -70,7 +71,8 @@ void sendGroup(const GroupUpload &upload, const std::vector<RegisterValue> &fram
     exchange.setTotalSteps(int(frames.size()));
     bool first = true;
     for (const RegisterValue &frame : frames) {
-        const std::string value = frame.value.toStdString();
+        // Texts for the board travel as Windows-1252: one byte a character.
+        const std::string value = toWindows1252(frame.value).toStdString();
         if (upload.readsAnswers)
             exchange.writeAnswered(Frame::registerNumber(frame.reg), value, 1);
         else

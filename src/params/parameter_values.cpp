@@ -22,6 +22,20 @@ QString openingText(const Parameter &row)
 
 } // namespace
 
+std::optional<UpdateMisfit> firstMisfit(const ParameterUpdate &update)
+{
+    for (const FieldValue &field : update.fields) {
+        const Parameter &row = parameter(field.field);
+        if (const Misfit misfit = fieldMisfit(row, field.text); misfit != Misfit::None)
+            return UpdateMisfit{&row, StoredDigit::None, misfit};
+    }
+    for (const DigitValue &digit : update.digits) {
+        if (const Misfit misfit = digitMisfit(digit.digit, digit.value); misfit != Misfit::None)
+            return UpdateMisfit{parameterOfDigit(digit.digit), digit.digit, misfit};
+    }
+    return std::nullopt;
+}
+
 ParameterValues::ParameterValues()
 {
     for (const Parameter &row : parameterTable())

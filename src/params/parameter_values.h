@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace kestrix {
@@ -30,6 +31,18 @@ struct ParameterUpdate {
 
     bool empty() const { return fields.empty() && digits.empty(); }
 };
+
+// A value of an update that its control would not hold: the field's row, or for a stored digit
+// the digit and its row (nullptr for an auxiliary digit).
+struct UpdateMisfit {
+    const Parameter *row;
+    StoredDigit digit;     // None for a field's text
+    Misfit misfit;
+};
+
+// The first value of `update` that its control would not hold (fieldMisfit, digitMisfit);
+// nothing when every value fits.
+std::optional<UpdateMisfit> firstMisfit(const ParameterUpdate &update);
 
 class ParameterValues {
 public:

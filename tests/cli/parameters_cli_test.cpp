@@ -54,6 +54,11 @@ TEST_F(ParametersCli, UploadSendsTheSetValuesOfEachGroup)
     EXPECT_EQ(lines(groups.out).size(), 2) << "one completion line per group\n" << groups;
     for (const char *frame : {"W017a2\r", "W10701\r", "W09103\r"})
         EXPECT_TRUE(sent(frame)) << frame;
+
+    board->clearFrames();
+    const CliRun euro = cliOnBoard({"upload", "A5-C0", "--set", "A5=\u20ac"});
+    EXPECT_EQ(euro.exitCode, 0) << euro;
+    EXPECT_TRUE(sent("W0210\x80\r")) << "a character goes out as its one Windows-1252 byte";
 }
 
 TEST_F(ParametersCli, UploadTakesConfigIniThenTheFileThenEachSet)
@@ -95,12 +100,40 @@ TEST_F(ParametersCli, RefusedSettingsAndGroupsAreUsageErrorsAndSendNothing)
     EXPECT_TRUE(unknown.err.contains("Z9")) << unknown;
     EXPECT_TRUE(unknown.err.contains("P6, P7, P8, TP, PC, AC, P9, A0")) << unknown;
     EXPECT_TRUE(unknown.err.contains("humidity-view")) << unknown;
-    const QStringList refused{"P6=123", "P9=41", "P9=123", "A1=b0", "A0=2A", "A0=1C", "PC=-3", "PC=-3x",
-                              "speed-unit=4", "timing-direction=sideways", "A5=abc", "A2=1\n2", "P6="};
-    for (const QString &setting : refused) {
+    struct Case {
+        const char *setting;   // UTF-8
+        const char *problem;
+    };
+    const Case refused[] = {
+        {"P6=123", "too long"},
+        {"P6=\u0665", "not a number in the digits 0-9"},   // an Arabic-Indic five
+        {"P6=ab", "not a number"},
+        {"P6=", "takes a value"},
+        {"P6= ", "takes a value"},
+        {"humidity-view=", "takes a value"},
+        {"payment=10", "out of range"},
+        {"P9=41", "no entry of the list"},
+        {"P9=123", "one or two digits"},
+        {"A1=b0", "no entry of the list"},
+        {"A0=2A", "not 1 or 0"},
+        {"A0=1C", "A (day time depending)"},
+        {"PC=-3", "auxiliary digit"},
+        {"PC=-3x", "auxiliary digit"},
+        {"speed-unit=4", "no entry of the list"},
+        {"timing-direction=sideways", "not 1 or 0"},
+        {"A5=abc", "too long"},
+        {"A5=\u0665", "no Windows-1252 byte"},
+        {"A2=1\n2", "control character"},
+        {"timezone-hour=\x1bR", "control character"},
+        {"P6=12\n", "control character"},
+    };
+    for (const Case &c : refused) {
+        const QString setting = QString::fromUtf8(c.setting);
         const CliRun run = cliOnBoard({"upload", "A2", "--set", setting});
-        EXPECT_EQ(run.exitCode, 3) << setting.toStdString() << "\n" << run;
-        EXPECT_TRUE(run.err.contains(setting.section(u'=', 0, 0))) << run;
+        EXPECT_EQ(run.exitCode, 3) << c.setting << "\n" << run;
+        EXPECT_TRUE(run.err.contains("--set " + setting.section(u'=', 0, 0) + ":")) << run;
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.problem))) << c.problem << "\n" << run;
+        EXPECT_FALSE(run.err.contains(QChar(0x1b))) << "a control character reaches no terminal";
     }
     EXPECT_EQ(cliOnBoard({"upload", "A22"}).exitCode, 3);
     EXPECT_TRUE(board->frameTexts().empty());

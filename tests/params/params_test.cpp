@@ -346,3 +346,52 @@ TEST(StartParameters, KeysFollowTheStripPairAndUnchangedRules)
                                                       {StoredDigit::Se2, "a"}}))
         << "a one-character pair gives both digits that character";
 }
+
+// What each control holds, judged from its row: a field's text, or a stored digit when `digit`
+// is not None.
+TEST(ControlRules, EachControlHoldsWhatItsRowDescribes)
+{
+    struct Case {
+        ParamId field;
+        StoredDigit digit;
+        const char *text;   // UTF-8
+        Misfit expected;
+    };
+    using P = ParamId;
+    using D = StoredDigit;
+    using enum Misfit;
+    const Case cases[] = {
+        {P::Th, D::None, "05", None},
+        {P::Th, D::None, "", None},                          // an edit may be empty
+        {P::Th, D::None, "\u0665", NotANumber},              // an Arabic-Indic five: ASCII digits only
+        {P::Th, D::None, "5\n", NotANumber},
+        {P::Th, D::None, "-1", NotANumber},                  // no sign where the range starts at 0
+        {P::Th, D::None, "123", TooLong},
+        {P::Pc, D::None, "-5", None},                        // as the up-down writes it
+        {P::Pc, D::None, "-", NotANumber},
+        {P::HumidityCorrection, D::None, "99", OutOfRange},
+        {P::Payment, D::None, "05", None},                   // a register's two characters
+        {P::Payment, D::None, "10", OutOfRange},
+        {P::ByteMapFirst, D::None, "\u20ac", None},          // one Windows-1252 byte
+        {P::ByteMapFirst, D::None, "\u0665", NotEightBit},
+        {P::ByteMapFirst, D::None, "abc", TooLong},
+        {P::TimeZoneHour, D::None, "\x1bR", ControlCharacter},
+        {P::SelfTimerMode, D::None, "2", None},
+        {P::SelfTimerMode, D::None, "3", NoEntry},
+        {P::SelfTimerMode, D::None, "02", NoEntry},
+        {P::Fade, D::None, "2", NotABox},
+        {P::Th, D::Se1, "a", None},                          // display mode digits are hexadecimal
+        {P::Th, D::Se1, "b", NoEntry},
+        {P::Th, D::Ar1, "\u0663", NoEntry},
+        {P::Th, D::Ar1, "", NoEntry},
+        {P::Th, D::Br2, "B", None},
+        {P::Th, D::Br2, "c", NotANumber},
+        {P::Th, D::PcAuxiliary, "\u0663", NotANumber},
+        {P::Th, D::Direction, "2", NotABox},
+    };
+    for (const Case &c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        const Misfit misfit = c.digit == D::None ? fieldMisfit(parameter(c.field), text) : digitMisfit(c.digit, text);
+        EXPECT_EQ(misfit, c.expected) << parameter(c.field).caption << " " << int(c.digit) << " \"" << c.text << '"';
+    }
+}
