@@ -66,6 +66,14 @@ std::vector<RegisterValue> registerValues(Group group, const ParameterValues &va
     return frames;
 }
 
+// "W" + register + value as the value stands: a digit pair with an empty half (the Brightness
+// field left empty) is one character, which Frame::registerWrite would pad into another value.
+// No other encoding gives a single character, so their frames stay as they were.
+std::string unpaddedWrite(int reg, const std::string &value)
+{
+    return 'W' + Frame::registerNumber(reg) + value + Frame::Cr;
+}
+
 void sendGroup(const GroupUpload &upload, const std::vector<RegisterValue> &frames, Exchange &exchange)
 {
     exchange.setTotalSteps(int(frames.size()));
@@ -76,7 +84,7 @@ void sendGroup(const GroupUpload &upload, const std::vector<RegisterValue> &fram
         if (upload.readsAnswers)
             exchange.writeAnswered(Frame::registerNumber(frame.reg), value, 1);
         else
-            exchange.writeRegister(frame.reg, value, first ? upload.firstPause : upload.pause);
+            exchange.send(unpaddedWrite(frame.reg, value), first ? upload.firstPause : upload.pause);
         first = false;
         if (!exchange.step())
             return;

@@ -104,6 +104,7 @@ TEST_F(ParameterUpload, PairsSendTheirStoredDigitsAndA0TakesTheBrightnessField)
         {[](ParameterValues &v) { v.setText(P::DisplayMode, "10"); v.setText(P::SerialProtocol, "2"); }, Group::A1, "W017a2\r"},
         {[](ParameterValues &v) { v.setText(P::DaylightSaving, "2"); v.setText(P::HourMode, "1"); }, Group::P9, "W01221\r"},
         {[](ParameterValues &v) { v.setText(P::InactivityPeriod, "5"); }, Group::A2, "W01805\r"},
+        {[](ParameterValues &) {}, Group::A0, "W0130\r"},   // an empty Brightness field is an empty digit
         {[](ParameterValues &v) { v.digits().brightness().tickDayTime(true); }, Group::A0, "W0130A\r"},
         {[](ParameterValues &v) { v.setText(P::Brightness, "7"); }, Group::A0, "W01307\r"},
         {[](ParameterValues &v) { v.setText(P::Fade, "1"); v.digits().brightness().tickLightSensor(true); }, Group::A0, "W0131B\r"},
