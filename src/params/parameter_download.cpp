@@ -3,6 +3,7 @@
 #include "base/texts.h"
 #include "comm/protocol.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace kestrix {
@@ -31,6 +32,12 @@ std::optional<QString> readText(Exchange &exchange, int reg)
     return hexByte(*byte);
 }
 
+// The clock keeps two decimal digits a register: "a3" is no clock value.
+bool isClockText(const QString &text)
+{
+    return std::ranges::all_of(text, [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 // R000 seconds, R001 minutes, R002 hours, R003 weekday, R004 day, R005 month, R006 year.
 ClockLines clockLinesOf(const std::array<QString, ClockRegisterCount> &r)
 {
@@ -45,8 +52,9 @@ void readClock(Exchange &exchange, Download &download)
     std::array<QString, ClockRegisterCount> texts;
     for (int reg = 0; reg < ClockRegisterCount && !exchange.cancelled(); ++reg) {
         const std::optional<QString> text = readText(exchange, reg);
-        texts[std::size_t(reg)] = text.value_or(Unanswered);
-        if (!text)
+        const bool answered = text && isClockText(*text);
+        texts[std::size_t(reg)] = answered ? *text : Unanswered;
+        if (!answered)
             exchange.noteUnanswered();
         exchange.step();
     }
@@ -58,9 +66,8 @@ void readParameters(Exchange &exchange, Download &download)
     for (int reg : ReadOrder) {
         if (exchange.cancelled())
             return;
-        if (const std::optional<QString> text = readText(exchange, reg))
-            takeReadText(reg, *text, download.update);
-        else
+        const std::optional<QString> text = readText(exchange, reg);
+        if (!text || !takeReadText(reg, *text, download.update))
             exchange.noteUnanswered();
         exchange.step();
     }
@@ -73,17 +80,23 @@ std::span<const int> downloadRegisters()
     return ReadOrder;
 }
 
-void takeReadText(int reg, const QString &readText, ParameterUpdate &update)
+bool takeReadText(int reg, const QString &readText, ParameterUpdate &update)
 {
+    ParameterUpdate read;
     for (const Parameter &row : parameterTable()) {
         if (row.readRegister != reg)
             continue;
         const QString shown = decodeField(row.encoding, readText);
         if (row.digit != StoredDigit::None)
-            update.digits.push_back({row.digit, shown});
+            read.digits.push_back({row.digit, shown});
         else
-            update.fields.push_back({row.id, shown});
+            read.fields.push_back({row.id, shown});
     }
+    if (firstMisfit(read))
+        return false;
+    update.fields.insert(update.fields.end(), read.fields.begin(), read.fields.end());
+    update.digits.insert(update.digits.end(), read.digits.begin(), read.digits.end());
+    return true;
 }
 
 QString clockBoxText(const ClockLines &lines)

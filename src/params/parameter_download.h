@@ -23,7 +23,9 @@ struct Download {
 };
 
 // Reads R000-R006, then the parameter registers in the download's order, each followed by
-// 10 ms; a register that gave no answer, clock ones included, counts as unanswered. Ends
+// 10 ms; a register that gave no answer, clock ones included, counts as unanswered. So does
+// one whose answer cannot be its value: a clock register that is not two decimal digits, a
+// parameter register whose converted value a row's control would not hold (firstMisfit). Ends
 // "Parameters downloaded.", or only "Parameters downloaded; %1 registers did not answer."
 // (Incomplete). Keep the update only when the job ran (JobEnding::ran()).
 BoardJob<Download> downloadJob();
@@ -34,7 +36,8 @@ QString clockBoxText(const ClockLines &lines);
 // The registers the download reads after the clock, in order.
 std::span<const int> downloadRegisters();
 
-// What one register's read text ("0a") gives its rows, added to `update`.
-void takeReadText(int reg, const QString &readText, ParameterUpdate &update);
+// What one register's read text ("0a") gives its rows, added to `update`; false, and nothing
+// added, when a row's control would not hold what it gives.
+bool takeReadText(int reg, const QString &readText, ParameterUpdate &update);
 
 } // namespace kestrix

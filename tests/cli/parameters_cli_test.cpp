@@ -4,6 +4,8 @@
 
 #include "support/cli_support.h"
 
+#include "board_preset.h"
+
 #include "params/parameter_file.h"
 
 #include <QFile>
@@ -17,7 +19,7 @@ using kt::CliRun;
 namespace {
 
 
-// The board's clock 14:05:09 on day 7, 06.12.26, and a few parameter registers.
+// On a board as set up: the clock 14:05:09 on day 7, 06.12.26, and a few parameter registers.
 constexpr std::pair<int, uint8_t> BoardRegisters[] = {
     {0, 0x09}, {1, 0x05}, {2, 0x14}, {3, 0x07}, {4, 0x06}, {5, 0x12}, {6, 0x26},
     {8, 0x05}, {98, 0x13}, {17, 0xA2}, {13, 0x0A}, {21, 0x1A}, {107, 0x01}, {849, 0x02},
@@ -28,6 +30,8 @@ protected:
     void SetUp() override
     {
         CliWithBoard::SetUp();
+        for (const sim::RegisterValue &configured : sim::configuredParameters())
+            board->setRegister(configured.reg, configured.value);
         for (const auto &[reg, value] : BoardRegisters)
             board->setRegister(reg, value);
     }
@@ -148,7 +152,7 @@ TEST_F(ParametersCli, DownloadPrintsTheClockAndEveryValueInReadOrder)
     EXPECT_EQ(out.mid(0, 4), (QStringList{"14:05:09", "06.12.26.", "7", "P6=5"}));
     for (const char *line : {"PC=-3", "A1=a2", "A0=0a", "A5=1a", "timing-direction=1", "self-timer-mode=2"})
         EXPECT_TRUE(out.contains(line)) << line << "\n" << run;
-    EXPECT_EQ(out.last(), "displaytime-speed=ff");
+    EXPECT_EQ(out.last(), "displaytime-speed=00");
     EXPECT_FALSE(run.out.contains("A4=")) << run;
 }
 
@@ -159,11 +163,23 @@ TEST_F(ParametersCli, AnIncompleteDownloadLeavesOutTheUnansweredAndSavesNothing)
     const QString file = data.file("partial.ini");
     const CliRun run = cliOnBoard({"download", "--save", file});
     EXPECT_EQ(run.exitCode, 1) << run;
-    EXPECT_TRUE(run.out.contains("repeat=ff")) << run;
+    EXPECT_TRUE(run.out.contains("repeat=00")) << run;
     EXPECT_FALSE(run.out.contains("displaytime-racer")) << run;
     EXPECT_FALSE(run.out.contains("displaytime-speed")) << run;
     EXPECT_TRUE(run.err.contains("Parameters downloaded; 2 registers did not answer.")) << run;
     EXPECT_FALSE(run.err.contains("Parameters downloaded.\n")) << "one ending, no success before it\n" << run;
+    EXPECT_TRUE(run.err.contains("not saved")) << run;
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+// A board answering random bytes: answers that are no value of their fields count as missing.
+TEST_F(ParametersCli, ABoardAnsweringGarbageGivesAnIncompleteDownloadThatIsNotSaved)
+{
+    board->setFaults({.answerGarbage = true});
+    const QString file = data.file("garbage.ini");
+    const CliRun run = cliOnBoard({"download", "--save", file});
+    EXPECT_EQ(run.exitCode, 1) << run;
+    EXPECT_TRUE(run.err.contains("registers did not answer.")) << run;
     EXPECT_TRUE(run.err.contains("not saved")) << run;
     EXPECT_FALSE(QFile::exists(file));
 }

@@ -58,7 +58,7 @@ TEST_F(ParameterDownload, ReadsTheClockThenEveryRegisterInOrder)
 TEST_F(ParameterDownload, ConvertsEachRegisterAsItsControlShowsIt)
 {
     const std::pair<int, uint8_t> registers[] = {
-        {8, 0x05}, {9, 0x15}, {10, 0x0a}, {98, 0x13}, {491, 0x25}, {874, 0x12}, {12, 0x12}, {13, 0x17},
+        {8, 0x05}, {9, 0x15}, {10, 0x99}, {98, 0x13}, {491, 0x25}, {874, 0x12}, {12, 0x12}, {13, 0x17},
         {17, 0xa2}, {21, 0x1a}, {107, 0x01}, {849, 0x02}, {854, 0x03}, {850, 0x05},
     };
     for (auto [reg, value] : registers)
@@ -66,7 +66,7 @@ TEST_F(ParameterDownload, ConvertsEachRegisterAsItsControlShowsIt)
     ParameterValues values;
     values.apply(download().data.update);
     const std::pair<ParamId, const char *> shown[] = {
-        {P::Th, "5"}, {P::Td, "15"}, {P::Tt, "a"}, {P::Tp, "0"}, {P::Pc, "-3"}, {P::Ac, "5"},
+        {P::Th, "5"}, {P::Td, "15"}, {P::Tt, "99"}, {P::Tp, "0"}, {P::Pc, "-3"}, {P::Ac, "5"},
         {P::HumidityCorrection, "-2"}, {P::DaylightSaving, "1"}, {P::HourMode, "2"}, {P::Fade, "1"},
         {P::Brightness, "7"}, {P::DisplayMode, "10"}, {P::SerialProtocol, "2"}, {P::ByteMapFirst, "1a"},
         {ParamId(int(P::ByteMapFirst) + 1), "00"}, {P::TimingDirection, "1"}, {P::SelfTimerMode, "2"}, {P::SpeedUnit, "3"},
@@ -104,6 +104,50 @@ TEST_F(ParameterDownload, UnansweredRegistersKeepTheirValuesAndAreCounted)
     EXPECT_EQ(reporter.lines[0], "Parameters downloaded; 4 registers did not answer.");
     EXPECT_EQ(std::ranges::count(reporter.history, QString("0: Parameters downloaded.")), 0)
         << "the incomplete ending only, no completion before it";
+}
+
+// An answer that cannot be its register's value counts as no answer: the control keeps its
+// value (both digits of a pair), the ending counts the register.
+TEST_F(ParameterDownload, AnswersNoControlWouldHoldCountAsUnanswered)
+{
+    struct Case {
+        int reg;
+        uint8_t byte;
+        ParamId kept;        // a row of the register, whose value stays
+        const char *why;
+    };
+    const Case cases[] = {
+        {10, 0x0a, P::Tt, "tt takes the digits 0-9"},
+        {11, 0xff, P::Tp, "a blank register is no number"},
+        {874, 0x1f, P::HumidityCorrection, "-f is no correction"},
+        {12, 0x50, P::HourMode, "Ar digit 1: the list has 4 entries"},
+        {17, 0xc0, P::SerialProtocol, "SE digit 1: no 13th display mode"},
+        {13, 0x25, P::Brightness, "br digit 1: fade is 1 or 0"},
+        {849, 0x05, P::SelfTimerMode, "SF has 3 entries"},
+        {850, 0x10, P::Payment, "payment is 0-9"},
+        {107, 0x02, P::TimingDirection, "the direction is 1 or 0"},
+    };
+    ParameterValues before;
+    before.setText(P::Tt, "3");
+    before.setText(P::Tp, "4");
+    before.setText(P::HumidityCorrection, "-1");
+    before.setText(P::HourMode, "1");
+    before.setText(P::SerialProtocol, "2");
+    before.setText(P::Brightness, "6");
+    before.setText(P::SelfTimerMode, "1");
+    before.setText(P::Payment, "7");
+    before.setText(P::TimingDirection, "1");
+    for (const Case &c : cases)
+        board->setRegister(c.reg, c.byte);
+    board->setRegister(0, 0x5a);   // seconds: the clock keeps decimal digits
+    const JobResult<Download> job = download();
+    ParameterValues after = before;
+    after.apply(job.data.update);
+    for (const Case &c : cases)
+        EXPECT_EQ(after.text(c.kept), before.text(c.kept)) << c.why;
+    EXPECT_EQ(job.data.clock[0], "14:05:--");
+    EXPECT_EQ(job.ending.outcome, Outcome::Incomplete);
+    EXPECT_EQ(job.ending.unanswered, int(std::size(cases)) + 1);
 }
 
 TEST_F(ParameterDownload, NoBoardOrCancelIsNoDownloadToKeep)

@@ -7,6 +7,7 @@
 #include "support/window_support.h"
 
 #include "app/main_window.h"
+#include "params/parameter_download.h"
 #include "params/ui/parameter_area.h"
 
 #include <QComboBox>
@@ -192,13 +193,17 @@ TEST_F(ParameterButtons, DownloadFillsTheControlsAndTheClockBoxAndKeepsWhatDidNo
 {
     const std::pair<int, uint8_t> registers[] = {
         {0, 0x09}, {1, 0x05}, {2, 0x14}, {3, 0x07}, {4, 0x06}, {5, 0x12}, {6, 0x26},   // clock
-        {8, 0x05}, {98, 0x13}, {12, 0x12}, {17, 0xA2}, {21, 0x1a}};
+        {8, 0x05}, {98, 0x13}, {12, 0x12}, {17, 0xA2}, {21, 0x1a},
+        {10, 0x0a}};   // tt: "a" is no number, so no answer
+    for (int reg : downloadRegisters())
+        board->setRegister(reg, 0);   // a blank register (ff) is no value of a digit field
     for (const auto &[reg, value] : registers)
         board->setRegister(reg, value);
     sim::Faults faults;
     faults.unansweredReads = {9};   // td
     board->setFaults(faults);
     params().edit(ParamId::Td)->setText("4");
+    params().edit(ParamId::Tt)->setText("3");
     const int timeView = window->cycle().timeViewSeconds();
 
     QTest::mouseClick(window->button(MainButton::Download), Qt::LeftButton);
@@ -212,6 +217,7 @@ TEST_F(ParameterButtons, DownloadFillsTheControlsAndTheClockBoxAndKeepsWhatDidNo
     EXPECT_EQ(text(ParamId::Th), "5");
     EXPECT_EQ(text(ParamId::Pc), "-3");
     EXPECT_EQ(text(ParamId::Td), "4") << "its register did not answer";
+    EXPECT_EQ(text(ParamId::Tt), "3") << "its register's answer is no value of the field";
     EXPECT_EQ(entry(ParamId::DaylightSaving), 1);
     EXPECT_EQ(entry(ParamId::HourMode), 2);
     EXPECT_EQ(entry(ParamId::DisplayMode), APointsEntry);
@@ -219,7 +225,7 @@ TEST_F(ParameterButtons, DownloadFillsTheControlsAndTheClockBoxAndKeepsWhatDidNo
     EXPECT_EQ(window->digits().digit(StoredDigit::Se1), "a");
     EXPECT_EQ(text(ParamId::ByteMapFirst), "1a");
     EXPECT_EQ(window->cycle().timeViewSeconds(), timeView) << "a download leaves the preview alone";
-    EXPECT_EQ(line(0), "Parameters downloaded; 1 registers did not answer.");
+    EXPECT_EQ(line(0), "Parameters downloaded; 2 registers did not answer.");
 }
 
 TEST_F(ParameterButtons, DownloadFromASilentBoardChangesNothing)
