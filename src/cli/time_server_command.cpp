@@ -29,8 +29,30 @@ struct Request {
     int offsetHours = 0;
 };
 
-// The server of --server, else NTPServer1 of config.ini; the time zone of --timezone, else
-// TimeZone of config.ini. A message when either is wrong or no server is named anywhere.
+// The time zone of --timezone, else TimeZone of config.ini (a warning when that is no zone: the
+// nearest one, or 0, is used); nothing, with a message, when --timezone is wrong.
+std::optional<int> timeZoneOf(const Options &options, QString *error)
+{
+    if (!options.has(TimeZoneOption)) {
+        QString warning;
+        const int offset = configuredTimeZone(&warning);
+        if (!warning.isEmpty())
+            printStatus(warning);
+        return offset;
+    }
+    bool ok = false;
+    const int offset = options.value(TimeZoneOption).toInt(&ok);
+    if (ok && offset >= MinTimeZoneOffset && offset <= MaxTimeZoneOffset)
+        return offset;
+    *error = QStringLiteral("time-server: the time zone \"%1\" is not whole hours from %2 to %3")
+                 .arg(options.value(TimeZoneOption))
+                 .arg(MinTimeZoneOffset)
+                 .arg(MaxTimeZoneOffset);
+    return std::nullopt;
+}
+
+// The server of --server, else NTPServer1 of config.ini, and the time zone. A message when the
+// address (naming what is wrong with it) or --timezone is wrong, or no server is named anywhere.
 std::optional<Request> requestOf(const Options &options, QString *error)
 {
     const QString address = options.has(ServerOption)
@@ -40,24 +62,14 @@ std::optional<Request> requestOf(const Options &options, QString *error)
         *error = QStringLiteral("time-server: no server is configured (NTPServer1 in config.ini); give --server ADDRESS");
         return std::nullopt;
     }
-    const std::optional<ServerAddress> server = parseServerAddress(address);
+    QString problem;
+    const std::optional<ServerAddress> server = parseServerAddress(address, &problem);
     if (!server) {
-        *error = QStringLiteral("time-server: \"%1\" is not a server address: HOST, HOST:PORT or [IPV6]:PORT").arg(address);
+        *error = QStringLiteral("time-server: %1; give HOST, HOST:PORT or [IPV6]:PORT").arg(problem);
         return std::nullopt;
     }
-    Request request{*server, configuredTimeZone()};
-    if (options.has(TimeZoneOption)) {
-        bool ok = false;
-        request.offsetHours = options.value(TimeZoneOption).toInt(&ok);
-        if (!ok || request.offsetHours < MinTimeZoneOffset || request.offsetHours > MaxTimeZoneOffset) {
-            *error = QStringLiteral("time-server: the time zone \"%1\" is not whole hours from %2 to %3")
-                         .arg(options.value(TimeZoneOption))
-                         .arg(MinTimeZoneOffset)
-                         .arg(MaxTimeZoneOffset);
-            return std::nullopt;
-        }
-    }
-    return request;
+    const std::optional<int> offset = timeZoneOf(options, error);
+    return offset ? std::optional<Request>(Request{*server, *offset}) : std::nullopt;
 }
 
 struct Answer {
@@ -86,11 +98,6 @@ Answer ask(const ServerAddress &server, const Reporter &reporter)
     return answer;
 }
 
-QString zoneName(int offsetHours)
-{
-    return QStringLiteral("UTC%1%2").arg(offsetHours < 0 ? QString() : QStringLiteral("+")).arg(offsetHours);
-}
-
 // "Server time: 2026-12-07 12:34:56 UTC", then "Board time: 13:34:56 weekday 01 07.12.26 (UTC+1)":
 // the registers' texts as they are sent (weekday Monday 01 to Sunday 07).
 void printTimes(std::uint32_t seconds, const ClockValues &fields, int offsetHours)
@@ -98,7 +105,7 @@ void printTimes(std::uint32_t seconds, const ClockValues &fields, int offsetHour
     printResult(QStringLiteral("Server time: %1 UTC").arg(serverTimeUtc(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
     printResult(QStringLiteral("Board time: %1:%2:%3 weekday %4 %5.%6.%7 (%8)")
                     .arg(fields[Clock::Hours], fields[Clock::Minutes], fields[Clock::Seconds], fields[Clock::Weekday],
-                         fields[Clock::Day], fields[Clock::Month], fields[Clock::Year], zoneName(offsetHours)));
+                         fields[Clock::Day], fields[Clock::Month], fields[Clock::Year], timeZoneName(offsetHours)));
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include "base/texts.h"
 
 #include <QHostAddress>
+#include <QUrl>
 #include <algorithm>
+#include <variant>
 
 namespace kestrix {
 
@@ -27,33 +29,98 @@ std::optional<std::uint16_t> portOf(const QString &text)
     return ok && port >= 1 && port <= 65535 ? std::optional<std::uint16_t>(std::uint16_t(port)) : std::nullopt;
 }
 
+constexpr qsizetype MaxHostNameLength = 253;
+constexpr qsizetype MaxLabelLength = 63;
+
+bool isLabel(const QByteArray &label)
+{
+    const auto allowed = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    };
+    return !label.isEmpty() && label.size() <= MaxLabelLength && std::all_of(label.cbegin(), label.cend(), allowed)
+           && !label.startsWith('-') && !label.endsWith('-');
+}
+
+// An IP address, or a name whose ASCII form (international names through their "xn--" form)
+// is made of labels; a final "." is allowed.
+bool isHost(const QString &host)
+{
+    if (QHostAddress().setAddress(host))
+        return true;
+    QByteArray name = QUrl::toAce(host);
+    if (name.endsWith('.'))
+        name.chop(1);
+    if (name.isEmpty() || name.size() > MaxHostNameLength)
+        return false;
+    const QList<QByteArray> labels = name.split('.');
+    return std::all_of(labels.cbegin(), labels.cend(), isLabel);
+}
+
+// Why an address cannot be asked: a reason text and the part of the address it names.
+struct AddressProblem {
+    TextId reason;
+    QString part;
+};
+
+using Parsed = std::variant<ServerAddress, AddressProblem>;
+
+Parsed checked(const QString &host, std::optional<QString> portText)
+{
+    if (host.isEmpty())
+        return AddressProblem{Text::ServerAddressNoHost, {}};
+    if (!isHost(host))
+        return AddressProblem{Text::ServerAddressBadHost, host};
+    ServerAddress address{host};
+    if (portText) {
+        const std::optional<std::uint16_t> port = portOf(*portText);
+        if (!port)
+            return AddressProblem{Text::ServerAddressBadPort, *portText};
+        address.port = *port;
+    }
+    return address;
+}
+
+// "[address]" or "[address]:port".
+Parsed bracketed(const QString &text)
+{
+    const qsizetype close = text.indexOf(u']');
+    const QString rest = close < 0 ? QString() : text.mid(close + 1);
+    if (close < 0 || (!rest.isEmpty() && !rest.startsWith(u':')))
+        return AddressProblem{Text::ServerAddressBadHost, text};
+    const QString host = text.mid(1, close - 1);
+    if (!host.isEmpty() && !QHostAddress().setAddress(host))
+        return AddressProblem{Text::ServerAddressBadHost, host};
+    return checked(host, rest.isEmpty() ? std::nullopt : std::optional<QString>(rest.mid(1)));
+}
+
+// A bare IPv6 address has no port; anything else with a colon has its port after the last one,
+// so that "1.2.3.4:37:38" names the host "1.2.3.4:37", which is none.
+Parsed parsed(const QString &text)
+{
+    if (text.startsWith(u'['))
+        return bracketed(text);
+    if (text.count(u':') >= 2 && QHostAddress(text).protocol() == QAbstractSocket::IPv6Protocol)
+        return ServerAddress{text};
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon < 0)
+        return checked(text, std::nullopt);
+    return checked(text.left(colon), text.mid(colon + 1));
+}
+
 } // namespace
 
-std::optional<ServerAddress> parseServerAddress(const QString &text)
+std::optional<ServerAddress> parseServerAddress(const QString &text, QString *problem)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.startsWith(u'[')) {
-        const qsizetype close = trimmed.indexOf(u']');
-        if (close < 0)
-            return std::nullopt;
-        ServerAddress address{trimmed.mid(1, close - 1)};
-        const QString rest = trimmed.mid(close + 1);
-        if (!rest.isEmpty()) {
-            const std::optional<std::uint16_t> port = rest.startsWith(u':') ? portOf(rest.mid(1)) : std::nullopt;
-            if (!port)
-                return std::nullopt;
-            address.port = *port;
-        }
-        return address.host.isEmpty() ? std::nullopt : std::optional<ServerAddress>(address);
+    const Parsed result = parsed(text.trimmed());
+    if (const auto *address = std::get_if<ServerAddress>(&result))
+        return *address;
+    if (problem) {
+        const AddressProblem &why = std::get<AddressProblem>(result);
+        const QString reason = why.reason == Text::ServerAddressNoHost ? LookupText(why.reason)
+                                                                        : LookupText(why.reason).arg(why.part);
+        *problem = LookupText(Text::ServerAddressNotValid).arg(text.trimmed(), reason);
     }
-    // Two colons or more: an IPv6 address without a port.
-    if (trimmed.count(u':') != 1)
-        return trimmed.isEmpty() ? std::nullopt : std::optional<ServerAddress>(ServerAddress{trimmed});
-    const std::optional<std::uint16_t> port = portOf(trimmed.section(u':', 1));
-    const QString host = trimmed.section(u':', 0, 0);
-    if (!port || host.isEmpty())
-        return std::nullopt;
-    return ServerAddress{host, *port};
+    return std::nullopt;
 }
 
 QDateTime serverTimeUtc(std::uint32_t seconds)
@@ -106,10 +173,21 @@ BoardJob<NoData> serverTimeUploadJob(const ClockValues &fields, StatusForm form,
     return job;
 }
 
-int configuredTimeZone()
+int configuredTimeZone(QString *warning)
 {
-    const int offset = leadingNumber(configFile().read(SettingsSection, TimeZoneKey)).value_or(0);
-    return std::clamp(offset, MinTimeZoneOffset, MaxTimeZoneOffset);
+    const QString stored = configFile().read(SettingsSection, TimeZoneKey);
+    if (stored.trimmed().isEmpty())
+        return 0;
+    const std::optional<int> number = leadingNumber(stored);
+    const int offset = std::clamp(number.value_or(0), MinTimeZoneOffset, MaxTimeZoneOffset);
+    if (warning && (!number || offset != *number))
+        *warning = LookupText(Text::TimeZoneNotValid).arg(stored, timeZoneName(offset));
+    return offset;
+}
+
+QString timeZoneName(int offsetHours)
+{
+    return QStringLiteral("UTC%1%2").arg(offsetHours < 0 ? QString() : QStringLiteral("+")).arg(offsetHours);
 }
 
 bool storeTimeZone(int offsetHours, QString *error)

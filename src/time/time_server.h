@@ -17,13 +17,16 @@ inline constexpr int MinTimeZoneOffset = -12;
 inline constexpr int MaxTimeZoneOffset = 12;
 
 // A server as the configuration names it: "host", "host:port", "[v6address]:port" or a bare IPv6
-// address; without a port the Time Protocol's 37.
+// address; without a port the Time Protocol's 37. The host is an IP address or a host name
+// (labels of letters, digits, "-" and "_", international names too).
 struct ServerAddress {
     QString host;
     std::uint16_t port = TimeProtocolPort;
 };
-// Nothing for an empty host or a port that is not 1-65535.
-std::optional<ServerAddress> parseServerAddress(const QString &text);
+// Nothing for a text that names no host, a host that is neither a name nor an address, or a
+// port that is not 1-65535; *problem then says which ("The server address "x" is not valid:
+// ..."), so that a typing error is not taken for a server that does not answer.
+std::optional<ServerAddress> parseServerAddress(const QString &text, QString *problem = nullptr);
 
 // The instant a 32-bit answer stands for. The 32 bits wrap on 2036-02-07 06:28:16 UTC: a value
 // below 2^31 counts from there (the next era), as servers of our time answer.
@@ -47,9 +50,12 @@ StatusForm serverTimeForm(bool mainWindow);
 // uploaded from <server>." when the server is named.
 BoardJob<NoData> serverTimeUploadJob(const ClockValues &fields, StatusForm form, const QString &server = {});
 
-// The time zone offset of config.ini [Settings] TimeZone (0 when absent or not a number,
-// limited to -12..+12), and storing it.
-int configuredTimeZone();
+// The time zone offset of config.ini [Settings] TimeZone: 0 when absent; a number beyond
+// -12..+12 gives the nearest zone, and any other text 0 (the time-server dialog's first choice),
+// each with a warning in *warning.
+int configuredTimeZone(QString *warning = nullptr);
+// "UTC+1", "UTC-12", "UTC+0".
+QString timeZoneName(int offsetHours);
 bool storeTimeZone(int offsetHours, QString *error = nullptr);
 
 } // namespace kestrix

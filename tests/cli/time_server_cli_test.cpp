@@ -79,13 +79,28 @@ TEST_F(TimeServerCli, UploadSendsTheSevenFieldsWithoutDls)
     EXPECT_EQ(frames, expected);
 }
 
+// A TimeZone that is no zone is used as the nearest one, or 0 for a text, with a warning.
 TEST_F(TimeServerCli, ServerAndTimeZoneDefaultToConfigIni)
 {
-    data.writeConfig("[Settings]\nNTPServer1=" + serverAddress() + "\nTimeZone=-3\n");
-    const CliRun run = runCli(data, {"time-server", "--print"});
-    EXPECT_EQ(run.exitCode, 0) << run;
-    EXPECT_EQ(run.out, ServerLine + "\nBoard time: 13:00:00 weekday 03 29.01.14 (UTC-3)\n") << run;
-    EXPECT_EQ(server.requestCount(), 1);
+    struct Case {
+        const char *zone;
+        const char *boardTime;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"-3", "13:00:00 weekday 03 29.01.14 (UTC-3)", false},
+        {"13", "04:00:00 weekday 04 30.01.14 (UTC+12)", true},
+        {"abc", "16:00:00 weekday 03 29.01.14 (UTC+0)", true},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.zone);
+        data.writeConfig("[Settings]\nNTPServer1=" + serverAddress() + "\nTimeZone=" + row.zone + "\n");
+        const CliRun run = runCli(data, {"time-server", "--print"});
+        EXPECT_EQ(run.exitCode, 0) << run;
+        EXPECT_EQ(run.out, ServerLine + "\nBoard time: " + row.boardTime + "\n") << run;
+        EXPECT_EQ(run.err.contains(QStringLiteral("TimeZone \"%1\" is not a time zone").arg(row.zone)), row.warned) << run;
+    }
+    EXPECT_EQ(server.requestCount(), 3);
 }
 
 TEST_F(TimeServerCli, AnsweredButThePortCannotBeOpenedExitsTwo)
@@ -110,17 +125,36 @@ TEST_F(TimeServerCli, ASilentServerIsUnavailableAfterTheTimeOutAndNothingIsSent)
     EXPECT_TRUE(board->frameTexts().empty());
 }
 
+// A malformed address is no server that did not answer: exit 3, naming what is wrong, and no
+// request goes out.
 TEST_F(TimeServerCli, BadAddressesTimeZonesAndNoServerAreUsageErrors)
 {
-    const QStringList wrong[] = {
-        {"--server", "127.0.0.1:0"}, {"--server", "[::1"}, {"--server", "127.0.0.1:port"},
-        {"--server", " "},           {"--timezone", "13"}, {"--timezone", "-13"},
-        {"--timezone", "one"},       {},   // no server given, none in config.ini
+    struct Case {
+        QStringList arguments;
+        QString message;   // what standard error names
     };
-    for (const QStringList &arguments : wrong) {
-        const QStringList server = arguments.value(0) == "--server" ? QStringList{} : QStringList{"--server", serverAddress()};
-        const CliRun run = runCli(data, QStringList{"time-server", "--print"} + (arguments.isEmpty() ? arguments : server + arguments));
-        EXPECT_EQ(run.exitCode, 3) << arguments.join(' ').toStdString() << run;
+    const QString port = QString::number(server.port());
+    const Case cases[] = {
+        {{"--server", "127.0.0.1:0"}, "the port \"0\" is not a number from 1 to 65535"},
+        {{"--server", "[::1"}, "\"[::1\" is not a host name or an IP address"},
+        {{"--server", "127.0.0.1:port"}, "the port \"port\""},
+        {{"--server", " "}, "no server is configured"},
+        {{"--server", "1.2.3.4:37:38"}, "\"1.2.3.4:37\" is not a host name or an IP address"},
+        {{"--server", "127.0.0.1:" + port + ":1"}, "\"127.0.0.1:" + port + "\" is not a host name"},
+        {{"--server", "http://127.0.0.1:" + port}, "\"http://127.0.0.1\" is not a host name"},
+        {{"--server", "no such host!:" + port}, "\"no such host!\" is not a host name"},
+        {{"--timezone", "13"}, "the time zone \"13\""},
+        {{"--timezone", "-13"}, "the time zone \"-13\""},
+        {{"--timezone", "one"}, "the time zone \"one\""},
+        {{}, "no server is configured"},   // none given, none in config.ini
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.arguments.join(' ').toStdString());
+        const QStringList server = row.arguments.value(0) == "--server" ? QStringList{} : QStringList{"--server", serverAddress()};
+        const CliRun run = runCli(data, QStringList{"time-server", "--print"} + (row.arguments.isEmpty() ? row.arguments : server + row.arguments));
+        EXPECT_EQ(run.exitCode, 3) << run;
+        EXPECT_TRUE(run.err.contains(row.message)) << run;
+        EXPECT_FALSE(run.err.contains("NTP Server Unvailable!")) << run;
         EXPECT_TRUE(run.out.isEmpty()) << run;
     }
     EXPECT_EQ(server.requestCount(), 0);

@@ -59,8 +59,38 @@ TEST(ServerTime, AddressesMayCarryAPort)
     EXPECT_EQ(parsed("[::1]:3737")->port, 3737);
     EXPECT_EQ(parsed("::1")->host, "::1");
     EXPECT_EQ(parsed("::1")->port, 37);
-    for (const char *bad : {"", "host:", "host:0", "host:70000", "[::1", "[::1]x", ":37"})
-        EXPECT_FALSE(parsed(bad)) << bad;
+    EXPECT_EQ(parsed("zeit.bücher.de:123")->host, "zeit.bücher.de") << "an international name";
+    EXPECT_EQ(parsed("ntp_1.local.")->port, 37);
+}
+
+// An address that cannot be asked says what is wrong with it, naming the part.
+TEST(ServerTime, AddressesThatCannotBeAskedNameTheProblem)
+{
+    struct Case {
+        const char *text;
+        const char *problem;
+    };
+    const Case cases[] = {
+        {"", "it names no host"},
+        {":37", "it names no host"},
+        {"host:", "the port \"\" is not a number from 1 to 65535"},
+        {"host:0", "the port \"0\" is not a number from 1 to 65535"},
+        {"host:70000", "the port \"70000\" is not a number from 1 to 65535"},
+        {"[::1", "\"[::1\" is not a host name or an IP address"},
+        {"[::1]x", "\"[::1]x\" is not a host name or an IP address"},
+        {"[time.example.org]:37", "\"time.example.org\" is not a host name or an IP address"},
+        {"1.2.3.4:37:38", "\"1.2.3.4:37\" is not a host name or an IP address"},
+        {"127.0.0.1:3737:1", "\"127.0.0.1:3737\" is not a host name or an IP address"},
+        {"http://127.0.0.1:3737", "\"http://127.0.0.1\" is not a host name or an IP address"},
+        {"no such host!:3737", "\"no such host!\" is not a host name or an IP address"},
+        {"-host-.org", "\"-host-.org\" is not a host name or an IP address"},
+    };
+    kt::ScratchDataDir data;   // the language tables
+    for (const Case &row : cases) {
+        QString problem;
+        EXPECT_FALSE(parseServerAddress(row.text, &problem)) << row.text;
+        EXPECT_EQ(problem, QStringLiteral("The server address \"%1\" is not valid: %2").arg(row.text, row.problem));
+    }
 }
 
 // The client against the simulated time server on 127.0.0.1, answering 3600000000. Every
@@ -200,14 +230,28 @@ TEST(ServerTimeUpload, SendsTheSevenRegistersWithTenMillisecondsAndNoDls)
     EXPECT_EQ(board->frameTexts(), (std::vector<std::string>{Sm7, TestFrame}));
 }
 
-TEST(ServerTimeZone, IsReadLimitedAndStored)
+// A TimeZone that is no zone is used as the nearest zone, or 0 when it is no number, and says so.
+TEST(ServerTimeZone, IsReadLimitedWithAWarningAndStored)
 {
+    struct Case {
+        const char *stored;
+        int offset;
+        const char *used;   // the zone a warning names; none when the value is a zone
+    };
+    const Case cases[] = {
+        {nullptr, 0, nullptr}, {"-5", -5, nullptr}, {"12", 12, nullptr}, {"13", 12, "UTC+12"},
+        {"40", 12, "UTC+12"},  {"-13", -12, "UTC-12"}, {"abc", 0, "UTC+0"},
+    };
     kt::ScratchDataDir data;
-    EXPECT_EQ(configuredTimeZone(), 0);
-    data.writeConfig("[Settings]\nTimeZone=-5\n");
-    EXPECT_EQ(configuredTimeZone(), -5);
-    data.writeConfig("[Settings]\nTimeZone=40\n");
-    EXPECT_EQ(configuredTimeZone(), 12);
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.stored ? row.stored : "absent");
+        data.writeConfig(row.stored ? QStringLiteral("[Settings]\nTimeZone=%1\n").arg(row.stored) : QString());
+        QString warning;
+        EXPECT_EQ(configuredTimeZone(&warning), row.offset);
+        EXPECT_EQ(warning, row.used ? QStringLiteral("config.ini [Settings] TimeZone \"%1\" is not a time zone from "
+                                                     "-12 to +12 hours; %2 is used.").arg(row.stored, row.used)
+                                    : QString());
+    }
     ASSERT_TRUE(storeTimeZone(2));
     EXPECT_EQ(configuredTimeZone(), 2);
 }

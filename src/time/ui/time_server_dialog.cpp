@@ -71,10 +71,10 @@ TimeServerRequests::TimeServerRequests(QWidget *window, BoardPanel *panel)
 int TimeServerRequests::request(const QString &address, int offsetHours, BoardPanel *panel)
 {
     const int number = ++m_requests;
-    const std::optional<ServerAddress> server = parseServerAddress(address);
+    QString problem;
+    const std::optional<ServerAddress> server = parseServerAddress(address, &problem);
     if (!server) {
-        QMetaObject::invokeMethod(this, [this, number] { Q_EMIT ended(number, LookupText(Text::NtpUnavailable)); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, number, problem] { Q_EMIT ended(number, problem); }, Qt::QueuedConnection);
         return number;
     }
     // A client per request, so that each reply is uploaded with its own request's offset.
@@ -152,10 +152,14 @@ void TimeServerDialog::setUp()
     setWindowTitle(QStringLiteral("Adjust Time & Date via NTP server Dialog"));
     createControls();
     loadServers();
-    m_zones->setCurrentIndex(configuredTimeZone() - MinTimeZoneOffset);
+    QString zoneWarning;
+    m_zones->setCurrentIndex(configuredTimeZone(&zoneWarning) - MinTimeZoneOffset);
     connect(m_requests, &TimeServerRequests::ended, this, &TimeServerDialog::requestEnded);
     connect(m_requests, &TimeServerRequests::notSent, this, &TimeServerDialog::requestNotSent);
     LocalizeDialog(this, DialogNumber);
+    // A TimeZone of config.ini that is no zone: the list shows the zone used, the status why.
+    if (!zoneWarning.isEmpty())
+        showStatus(zoneWarning);
 }
 
 void TimeServerDialog::createControls()

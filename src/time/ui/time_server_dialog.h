@@ -33,7 +33,8 @@ public:
     explicit TimeServerRequests(QWidget *window, BoardPanel *panel = nullptr);
 
     // Asks the server `address` names ("host" or "host:port"); returns the request's number.
-    // The reply's upload shows in `panel` while it is visible.
+    // The reply's upload shows in `panel` while it is visible. An address that is not valid
+    // ends the request with what is wrong with it.
     int request(const QString &address, int offsetHours, BoardPanel *panel = nullptr);
     // Requests and uploads not yet ended.
     int outstanding() const { return m_waiting + m_uploading; }

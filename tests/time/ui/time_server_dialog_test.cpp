@@ -100,6 +100,26 @@ TEST_F(NtpServerDlg, ZoneListHoldsTheTwentyFiveZonesAndPreselectsTheStoredOne)
     TimeServerDialog west;
     EXPECT_EQ(west.zoneList()->currentIndex(), 7);
     EXPECT_EQ(west.zoneList()->currentText(), "(GMT-05:00) Eastern Time (US & Canada); Bogota");
+    EXPECT_EQ(west.statusLine()->text(), "Status:");
+}
+
+// A stored TimeZone that is no zone: the nearest zone, or GMT for a text, and a warning.
+TEST_F(NtpServerDlg, AStoredZoneThatIsNoneIsShownAsTheZoneUsedWithAWarning)
+{
+    struct Case {
+        const char *stored;
+        int index;
+        const char *used;
+    };
+    for (const Case &row : {Case{"13", 24, "UTC+12"}, Case{"-40", 0, "UTC-12"}, Case{"abc", 12, "UTC+0"}}) {
+        SCOPED_TRACE(row.stored);
+        writeConfig(QStringLiteral("TimeZone=%1\n").arg(row.stored));
+        TimeServerDialog dialog;
+        EXPECT_EQ(dialog.zoneList()->currentIndex(), row.index);
+        EXPECT_EQ(dialog.statusLine()->text(),
+                  QStringLiteral("Status: config.ini [Settings] TimeZone \"%1\" is not a time zone from -12 to +12 hours; "
+                                 "%2 is used.").arg(row.stored, row.used));
+    }
 }
 
 TEST_F(NtpServerDlg, ServerListShowsTheSixNamesAndSpeaksGerman)
@@ -169,7 +189,10 @@ TEST_F(NtpServerDlg, FailuresShowInTheStatusLineAndSendNothing)
         {"silent server", ServerMode::Silent, {}, serverAddress(), "Status: NTP Server Unvailable!"},
         {"short reply", ServerMode::Answer, std::string("\xd6\x93\xa4", 3), serverAddress(),
          "Status: NTP Server Unvailable!"},
-        {"address without a port", ServerMode::Answer, {}, "127.0.0.1:0", "Status: NTP Server Unvailable!"},
+        {"a port that is none", ServerMode::Answer, {}, "127.0.0.1:0",
+         "Status: The server address \"127.0.0.1:0\" is not valid: the port \"0\" is not a number from 1 to 65535"},
+        {"a host that is none", ServerMode::Answer, {}, "no such host!:37",
+         "Status: The server address \"no such host!:37\" is not valid: \"no such host!\" is not a host name or an IP address"},
     };
     requests->setTimeoutMs(Timeout::ShortServerReply);
     for (const Case &row : cases) {
