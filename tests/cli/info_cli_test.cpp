@@ -1,11 +1,13 @@
 // kestrix-cli info against simulated boards: the shipped variables with their values, a variable
 // that does not answer (one incomplete ending, exit 1), clearing under the password of config.ini (right, wrong, none stored),
-// the password kept out of every output and the trace, and a missing vars.txt.
+// the password kept out of every output and the trace, vars.txt in each encoding, and a missing
+// vars.txt.
 
 #include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QFile>
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 using namespace kestrix;
@@ -209,6 +211,18 @@ TEST_F(InfoCli, ThePasswordAppearsInNoOutputAndNotInTheTrace)
 
     const CliRun noTerminal = runWithInput(QStringList{"info", "--clear"} + OnBoard, Password.toUtf8() + "\n");
     EXPECT_EQ(noTerminal.exitCode, 3) << noTerminal << "without --password-stdin only a terminal is asked";
+}
+
+// vars.txt in UTF-16 or with a UTF-8 byte order mark prints the names, without the mark.
+TEST_F(InfoCli, VarsTxtInEachEncodingPrintsItsNames)
+{
+    const QString text = QStringLiteral("Betriebsstunden;410;Int;Par\r\nTür;414;Int;Par\r\n");
+    for (const QByteArray &bytes : {QByteArray("\xEF\xBB\xBF") + text.toUtf8(),
+                                    QByteArray(QStringEncoder(QStringConverter::Utf16LE, QStringEncoder::Flag::WriteBom).encode(text))}) {
+        writeVariableFile(bytes);
+        const CliRun run = runCli(data, QStringList{"info"} + OnBoard);
+        EXPECT_EQ(run.out, "Betriebsstunden\t65535\nTür\t65535\n") << run;
+    }
 }
 
 TEST_F(InfoCli, AMissingVarsTxtExitsTwoAndAnExtraPasswordFlagIsAUsageError)

@@ -1,5 +1,5 @@
-// The clock information dialog: the variables of vars.txt it lists, Download and Clear
-// Information against the simulated board, the password prompt, and a missing vars.txt.
+// The clock information dialog: the variables of vars.txt it lists (in UTF-16 too), Download and
+// Clear Information against the simulated board, the password prompt, and a missing vars.txt.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -215,6 +216,20 @@ TEST_F(InfoDialog, AWrongPasswordOrCancelClearsNothing)
     EXPECT_EQ(clearWith(dialog, ""), "");
     EXPECT_EQ(clearWith(dialog, "Secret"), "Wrong Password! Can't clear parameters.");
     EXPECT_TRUE(board->frameTexts().empty());
+}
+
+// vars.txt in UTF-16 lists its names without the byte order mark's characters.
+TEST_F(InfoDialog, ListsTheNamesOfAUtf16VarsTxt)
+{
+    QFile file(data.file("vars.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(QStringEncoder(QStringConverter::Utf16LE, QStringEncoder::Flag::WriteBom)
+                   .encode(QStringLiteral("Außentemperatur;432;SInt;Par\r\nTür;414;Int;Par\r\n")));
+    file.close();
+    ClockInfoDialog dialog;
+    ASSERT_EQ(dialog.list()->topLevelItemCount(), 2);
+    EXPECT_EQ(dialog.list()->topLevelItem(0)->text(0), "Außentemperatur");
+    EXPECT_EQ(dialog.list()->topLevelItem(1)->text(0), "Tür");
 }
 
 TEST_F(InfoDialog, WithoutVarsTxtTheListIsEmptyAndEachDownloadSaysSo)
