@@ -1,17 +1,21 @@
 // kestrix-cli info against simulated boards: the shipped variables with their values, a variable
 // that does not answer (one incomplete ending, exit 1), clearing under the password of config.ini (right, wrong, none stored),
-// the password kept out of every output and the trace, vars.txt in each encoding, and a missing
-// vars.txt.
+// the password kept out of every output and the trace, its length limit and signals while it is
+// read, vars.txt in each encoding, and a missing vars.txt.
 
 #include "support/process_support.h"
 #include "support/test_support.h"
 
 #include <QFile>
 #include <QStringEncoder>
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
+using kt::ChildSetup;
 using kt::CliRun;
 using kt::runCli;
 
@@ -54,10 +58,10 @@ protected:
     }
 
     // kestrix-cli with `input` on its standard input, to its end.
-    CliRun runWithInput(const QStringList &arguments, const QByteArray &input) const
+    CliRun runWithInput(const QStringList &arguments, const QByteArray &input, ChildSetup setup = {}) const
     {
         QProcess process;
-        kt::startCli(process, data, arguments);
+        kt::startCli(process, data, arguments, std::move(setup));
         CliRun run;
         if (!process.waitForStarted()) {
             ADD_FAILURE() << "kestrix-cli did not start";
@@ -211,6 +215,60 @@ TEST_F(InfoCli, ThePasswordAppearsInNoOutputAndNotInTheTrace)
 
     const CliRun noTerminal = runWithInput(QStringList{"info", "--clear"} + OnBoard, Password.toUtf8() + "\n");
     EXPECT_EQ(noTerminal.exitCode, 3) << noTerminal << "without --password-stdin only a terminal is asked";
+}
+
+// A password line has a limit: one byte beyond it is refused without reading on, so that an
+// endless input (/dev/zero) ends at once; a line of the limit is compared as any other.
+TEST_F(InfoCli, APasswordLineBeyond1024BytesIsRefusedUnread)
+{
+    const ChildSetup zeroInput = [] {
+        const int zero = ::open("/dev/zero", O_RDONLY);
+        ::dup2(zero, STDIN_FILENO);
+    };
+    struct Case {
+        const char *name;
+        QByteArray input;
+        ChildSetup setup;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"1024 bytes", QByteArray(1024, 'x') + "\n", {}, "Wrong Password! Can't clear parameters."},
+        {"1025 bytes", QByteArray(1025, 'x') + "\n", {}, "The password is longer than 1024 bytes; nothing was cleared."},
+        {"/dev/zero", {}, zeroInput, "The password is longer than 1024 bytes; nothing was cleared."},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        const CliRun run = runWithInput(QStringList{"info", "--clear", "--password-stdin"} + OnBoard, row.input, row.setup);
+        EXPECT_EQ(run.exitCode, 1) << run;
+        EXPECT_TRUE(run.err.contains(row.message)) << run;
+    }
+    EXPECT_TRUE(board->frameTexts().empty());
+}
+
+// Ctrl-C or SIGTERM while the password is read ends the run at once (the first one), cancelled.
+TEST_F(InfoCli, ASignalWhileThePasswordIsReadCancels)
+{
+    // 51 variables: the warning about the last one shows that the program is past its start.
+    QByteArray lines;
+    for (int i = 0; i < 51; ++i)
+        lines += "Hours;410;Int;Par\n";
+    writeVariableFile(lines);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal == SIGINT ? "SIGINT" : "SIGTERM");
+        QProcess process;
+        kt::startCli(process, data, QStringList{"info", "--clear", "--password-stdin"} + OnBoard);
+        process.setReadChannel(QProcess::StandardError);
+        ASSERT_TRUE(process.waitForReadyRead(kt::Timeout::ProcessRun));
+        ::kill(pid_t(process.processId()), signal);
+        const bool ended = process.waitForFinished(kt::Timeout::ProcessEnd);
+        if (!ended)
+            process.kill();
+        ASSERT_TRUE(ended) << "the first signal did not end the reading";
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 130);
+        EXPECT_TRUE(process.readAllStandardError().contains("Operation cancelled."));
+    }
+    EXPECT_TRUE(board->frameTexts().empty());
 }
 
 // vars.txt in UTF-16 or with a UTF-8 byte order mark prints the names, without the mark.

@@ -6,6 +6,7 @@
 
 #include "base/text_encoding.h"
 #include "comm/operation.h"
+#include "info/held_password.h"
 #include "info/info_transfer.h"
 
 #include <QStringEncoder>
@@ -131,6 +132,36 @@ TEST(InfoPassword, OnlyTheStoredPasswordExactlyClears)
     EXPECT_EQ(storedClearingPassword(), "");
     data.writeConfig("[Settings]\nadmin=Secret\n");
     EXPECT_EQ(storedClearingPassword(), "Secret");
+}
+
+// While any password is held the process writes no core dump; afterwards as before. Wiping
+// overwrites the characters every copy shares, and lets a literal be.
+TEST(InfoPassword, IsHeldWithoutCoreDumpsAndWipedInEveryCopy)
+{
+    const bool before = coreDumpsAllowed();
+    {
+        const PasswordHold prompt;
+        EXPECT_FALSE(coreDumpsAllowed());
+        {
+            const PasswordHold comparison;
+            EXPECT_FALSE(coreDumpsAllowed());
+        }
+        EXPECT_FALSE(coreDumpsAllowed()) << "the prompt still holds one";
+    }
+    EXPECT_EQ(coreDumpsAllowed(), before);
+
+    QString typed = QString::fromUtf8("Kx-Secret7");
+    const QString shared = typed;
+    wipe(typed);
+    EXPECT_TRUE(typed.isEmpty());
+    EXPECT_EQ(shared, QString(10, QChar(0)));
+    QByteArray bytes("Kx-Secret7");
+    const QByteArray sharedBytes = bytes;
+    wipe(bytes);
+    EXPECT_EQ(sharedBytes, QByteArray(10, '\0'));
+    QString literal = QStringLiteral("not in writable memory");
+    wipe(literal);
+    EXPECT_TRUE(literal.isEmpty());
 }
 
 using UnpluggingReporter = kt::UnpluggingReporter;

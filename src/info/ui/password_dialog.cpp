@@ -28,6 +28,7 @@ PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), m_stored(stor
     m_edit = new QLineEdit(this);
     setControlNumber(m_edit, PasswordEdit);
     m_edit->setEchoMode(QLineEdit::Password);
+    m_edit->setMaxLength(MaxPasswordBytes);
 
     auto *buttons = new QDialogButtonBox(this);
     QPushButton *ok = buttons->addButton(textOr(Text::OkButton, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
@@ -53,17 +54,29 @@ PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), m_stored(stor
     m_edit->setFocus();
 }
 
-bool PasswordDialog::passwordAllowed() const
+PasswordDialog::~PasswordDialog()
 {
-    return passwordAllowsClearing(m_stored, m_entered);
+    wipeTyped();
+}
+
+// The edit's text() shares its characters with the edit's own buffer: wiping that copy
+// overwrites the buffer; setting an empty text then drops the edit's undo history as well.
+void PasswordDialog::wipeTyped()
+{
+    QString typed = m_edit->text();
+    wipe(typed);
+    m_edit->setText(QString());
 }
 
 // A password other than the stored one is reported here; the prompt closes as accepted
 // either way.
 void PasswordDialog::accept()
 {
-    m_entered = m_edit->text();
-    if (m_entered != m_stored) {
+    const bool other = m_edit->text() != m_stored.text;
+    m_allowed = passwordAllowsClearing(m_stored.text, m_edit->text());
+    wipeTyped();
+    wipe(m_stored.text);
+    if (other) {
         QMessageBox box(QMessageBox::NoIcon, windowTitle(),
                         textOr(Text::WrongPassword, QStringLiteral("Wrong Password! Can't clear parameters.")),
                         QMessageBox::Ok, this);

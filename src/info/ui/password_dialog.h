@@ -1,7 +1,10 @@
 #pragma once
-// The password prompt before clearing the clock information (dialog 177). OK takes the typed
-// password and says so when it is not the one of config.ini [Settings] admin; the caller
-// decides with passwordAllowed().
+// The password prompt before clearing the clock information (dialog 177). OK compares the typed
+// password with the one of config.ini [Settings] admin and says so when it is another; the
+// caller decides with passwordAllowed(). While the prompt exists the process writes no core
+// dump; both passwords are wiped once compared, the typed one in the line edit too.
+
+#include "info/held_password.h"
 
 #include <QDialog>
 #include <QString>
@@ -23,19 +26,20 @@ public:
     static constexpr int DialogNumber = 177;
 
     explicit PasswordDialog(QWidget *parent = nullptr);
+    ~PasswordDialog() override;
 
     QLineEdit *passwordEdit() const { return m_edit; }
-    // Empty until OK is pressed.
-    const QString &enteredPassword() const { return m_entered; }
-    const QString &storedPassword() const { return m_stored; }
     // OK was pressed with the stored password, and that is not empty.
-    bool passwordAllowed() const;
+    bool passwordAllowed() const { return m_allowed; }
 
     void accept() override;
 
 private:
-    QString m_entered;
-    QString m_stored;
+    void wipeTyped();
+
+    PasswordHold m_hold;   // first: dumps are off before the stored password is read
+    WipedText m_stored;
+    bool m_allowed = false;
     QLineEdit *m_edit = nullptr;
 };
 

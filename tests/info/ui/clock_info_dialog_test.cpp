@@ -1,10 +1,12 @@
 // The clock information dialog: the variables of vars.txt it lists (in UTF-16 too), Download and
-// Clear Information against the simulated board, the password prompt, and a missing vars.txt.
+// Clear Information against the simulated board, the password prompt and how it holds the
+// password, and a missing vars.txt.
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
 #include "app/main_window.h"
 #include "base/language.h"
+#include "info/held_password.h"
 #include "info/ui/clock_info_dialog.h"
 #include "info/ui/password_dialog.h"
 #include "widgets/board_panel.h"
@@ -216,6 +218,33 @@ TEST_F(InfoDialog, AWrongPasswordOrCancelClearsNothing)
     EXPECT_EQ(clearWith(dialog, ""), "");
     EXPECT_EQ(clearWith(dialog, "Secret"), "Wrong Password! Can't clear parameters.");
     EXPECT_TRUE(board->frameTexts().empty());
+}
+
+// While the prompt is open the process writes no core dump; what was typed is overwritten in
+// the edit's own buffer once the prompt is done with it, after OK or Cancel.
+TEST_F(InfoDialog, ThePromptHoldsThePasswordWithoutCoreDumpsAndWipesIt)
+{
+    const bool before = coreDumpsAllowed();
+    ClockInfoDialog dialog;
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "Cancel" : "OK");
+        bool dumpsWhileOpen = true;
+        QString shown;   // shares its characters with the edit's
+        kt::whenModalOpens([&](QWidget *modal) {
+            auto *prompt = qobject_cast<PasswordDialog *>(modal);
+            ASSERT_TRUE(prompt);
+            dumpsWhileOpen = coreDumpsAllowed();
+            EXPECT_EQ(prompt->passwordEdit()->maxLength(), 1024);
+            QTest::keyClicks(prompt->passwordEdit(), "Secret");
+            shown = prompt->passwordEdit()->text();
+            QTest::mouseClick(button(*prompt, cancel ? PasswordDialog::CancelButton : PasswordDialog::OkButton),
+                              Qt::LeftButton);
+        });
+        clickAndWait(dialog, ClockInfoDialog::ClearButton);
+        EXPECT_FALSE(dumpsWhileOpen);
+        EXPECT_EQ(coreDumpsAllowed(), before);
+        EXPECT_EQ(shown, QString(6, QChar(0)));
+    }
 }
 
 // vars.txt in UTF-16 lists its names without the byte order mark's characters.
