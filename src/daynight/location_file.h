@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <optional>
 
 namespace kestrix {
 
@@ -43,8 +44,16 @@ QString timeKey(int month, DayTime time);
 // The 51 keys of a place's section in the order Save writes them: Latitude, Longitude,
 // Timezone, then Rise and Set of every month, then Begin and End of every month.
 QStringList placeKeys();
+// The 51 keys with the record's values, in that order.
+QList<std::pair<QString, QString>> placeEntries(const LocationRecord &record);
+
+// The file as it is now; an empty reading when there is no file (no places yet). Nothing, with
+// "path: reason" in *error, when what stands there cannot be read: a folder, a file without read
+// permission, a link to a missing file.
+std::optional<IniSnapshot> readLocationFile(const QString &path = locationFilePath(), QString *error = nullptr);
 
 LocationList locationListOf(const IniSnapshot &file);
+// The list of the file; an empty one when the file cannot be read (readLocationFile says why).
 LocationList loadLocationList(const QString &path = locationFilePath());
 
 // The place of slot `slot` (1-based); missing keys give empty fields.
@@ -53,14 +62,19 @@ LocationRecord loadLocation(int slot, const QString &path = locationFilePath());
 // The place whose name matches `name` exactly, ignoring case; its slot, or 0 when none.
 int slotOfName(const LocationList &list, const QString &name);
 
+// Why a name cannot travel to the board: it names the characters that have no Windows-1252 code
+// (they would arrive as "?"), each once. Empty when every character can.
+QString boardCodeProblem(const QString &name);
+
 // Why a name cannot be a place's section ("]", a line break or another control character, "="
-// or blanks at its start, enclosing quotes, more than 199 characters, an empty name); empty when
-// it can.
+// or blanks at its start, enclosing quotes, more than 199 characters, an empty name) or cannot
+// travel to the board (boardCodeProblem); empty when it can.
 QString nameProblem(const QString &name);
 
 // Stores the record under its name (a name already in the list, ignoring case, keeps its slot;
 // a new one is added at the end), the minimal brightness, and the record's 51 keys, in one
-// atomic replacement of the file. A read-only file is made writable first. False, with the
+// atomic replacement of the file. The slot is chosen from the file as read under its write
+// lock, so that savers running at the same time each keep their place. A read-only file is made writable first. False, with the
 // reason in *error, when the name is refused or the file cannot be written; the file is then
 // as it was.
 bool saveLocation(const LocationRecord &record, const QString &brightness, QString *error = nullptr,

@@ -5,8 +5,11 @@
 
 #include "daynight/location_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +138,108 @@ TEST_F(LocationFile, NamesThatWouldBreakTheFileAreRefused)
         EXPECT_FALSE(error.isEmpty()) << name;
     }
     EXPECT_EQ(bytes(), TwoPlaces);
+}
+
+// The board shows Windows-1252 codes: a name with other characters would arrive as "?".
+TEST_F(LocationFile, NamesWithCharactersTheBoardCannotShowAreRefusedNamingThem)
+{
+    struct Row {
+        const char *name;
+        const char *missing;   // empty: saved
+    };
+    const Row rows[] = {
+        {"Zürich", ""}, {"Kraków", ""}, {"€uro", ""}, {"Wh?", ""},
+        {"東京", "東 京"}, {"Tōkyō", "ō"}, {"Sol😀", "😀"},
+    };
+    for (const Row &row : rows) {
+        write(TwoPlaces);
+        LocationRecord record = paris();
+        record.name = QString::fromUtf8(row.name);
+        const QString missing = QString::fromUtf8(row.missing);
+        QString error;
+        EXPECT_EQ(saveLocation(record, "20", &error), missing.isEmpty()) << row.name << error.toStdString();
+        EXPECT_EQ(boardCodeProblem(record.name).isEmpty(), missing.isEmpty()) << row.name;
+        if (missing.isEmpty()) {
+            EXPECT_EQ(loadLocationList().names.value(2), record.name) << row.name;
+            continue;
+        }
+        EXPECT_TRUE(error.endsWith("cannot show: " + missing)) << error.toStdString();
+        EXPECT_EQ(bytes(), TwoPlaces) << row.name;
+    }
+}
+
+// Each saver decides its slot from the file as read under the write lock: none overwrites a
+// place another one added meanwhile.
+TEST_F(LocationFile, ConcurrentSaversEachKeepTheirPlace)
+{
+    write(TwoPlaces);
+    constexpr int Savers = 6;
+    constexpr int PlacesEach = 4;
+    std::fflush(nullptr);
+    std::vector<pid_t> children;
+    for (int saver = 0; saver < Savers; ++saver) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            bool saved = true;
+            for (int place = 0; place < PlacesEach; ++place) {
+                LocationRecord record = paris();
+                record.name = QStringLiteral("P%1-%2").arg(saver).arg(place);
+                saved = saveLocation(record, "20") && saved;
+            }
+            ::_exit(saved ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "every save succeeds";
+    }
+    const QStringList names = loadLocationList().names;
+    EXPECT_EQ(names.size(), 2 + Savers * PlacesEach);
+    for (int saver = 0; saver < Savers; ++saver) {
+        for (int place = 0; place < PlacesEach; ++place)
+            EXPECT_EQ(names.count(QStringLiteral("P%1-%2").arg(saver).arg(place)), 1) << saver << place;
+    }
+    EXPECT_EQ(names.mid(0, 2), (QStringList{"Vienna", "Oslo"}));
+}
+
+// Something in the place of Daynight.txt that cannot be read is not a file without places; a
+// missing file is.
+TEST_F(LocationFile, WhatCannotBeReadSaysWhyAndAMissingFileHasNoPlaces)
+{
+    struct Row {
+        const char *what;
+        std::function<void(const QString &)> place;
+        const char *reason;   // empty: read as no places
+    };
+    const Row rows[] = {
+        {"missing", [](const QString &) {}, ""},
+        {"folder", [](const QString &path) { QDir().mkdir(path); }, "it is a folder"},
+        {"dangling link", [](const QString &path) { QFile::link(path + ".gone", path); }, "a link to the missing"},
+        {"unreadable", [](const QString &path) {
+             kt::writeBytes(path, "[Location Settings]\nLocations=1\nLocation1=Graz\n");
+             ::chmod(QFile::encodeName(path).constData(), 0);
+         }, "Permission denied"},
+    };
+    // The unreadable file is read as an ordinary user (root reads any file): the folder lets it in.
+    ::chmod(QFile::encodeName(data.path()).constData(), 0755);
+    for (const Row &row : rows) {
+        const QString path = locationFilePath();
+        QFile::remove(path);
+        QDir().rmdir(path);
+        row.place(path);
+        const bool asUser = kt::asOrdinaryUser([&] {
+            QString error;
+            const std::optional<IniSnapshot> file = readLocationFile(path, &error);
+            EXPECT_EQ(file.has_value(), QString(row.reason).isEmpty()) << row.what;
+            if (file)
+                EXPECT_TRUE(locationListOf(*file).names.isEmpty()) << row.what;
+            else
+                EXPECT_TRUE(error.startsWith(path + ": ") && error.contains(row.reason)) << error.toStdString();
+        });
+        EXPECT_TRUE(asUser) << row.what;
+    }
 }
 
 TEST_F(LocationFile, AReadOnlyFileIsMadeWritableAndAFailedWriteChangesNothing)
