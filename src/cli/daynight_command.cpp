@@ -5,40 +5,24 @@
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
 
+#include "base/language.h"
+#include "base/texts.h"
+#include "comm/trace.h"
 #include "daynight/daynight_transfer.h"
 #include "daynight/location_file.h"
-
-#include <QHash>
 
 namespace kestrix::cli {
 
 namespace {
 
 const QString SaveFlag = QStringLiteral("save");
-// Latitude, Longitude and Timezone come first in a place's keys; the 48 times follow.
-constexpr int DescriptiveKeys = 3;
+const QString Prefix = QStringLiteral("kestrix-cli: daynight: ");
 
-// Every key of a place's section with the record's value.
-QHash<QString, QString> valuesOf(const LocationRecord &record)
+// KEY=value lines; values from a hand-edited file or a board have control characters spelled out.
+void printEntries(const QList<std::pair<QString, QString>> &entries)
 {
-    QHash<QString, QString> values{
-        {QStringLiteral("Latitude"), record.latitude},
-        {QStringLiteral("Longitude"), record.longitude},
-        {QStringLiteral("Timezone"), record.timeZone},
-    };
-    for (int time = 0; time < DayTimeCount; ++time) {
-        for (int month = 0; month < MonthCount; ++month)
-            values.insert(timeKey(month, DayTime(time)), record.times[std::size_t(time)][std::size_t(month)]);
-    }
-    return values;
-}
-
-// The keys in the file's order, each as KEY=value.
-void printKeys(const QStringList &keys, const LocationRecord &record)
-{
-    const QHash<QString, QString> values = valuesOf(record);
-    for (const QString &key : keys)
-        printResult(key + u'=' + values.value(key));
+    for (const auto &[key, value] : entries)
+        printResult(key + u'=' + CommTrace::printableText(value));
 }
 
 QString placeNames(const LocationList &list)
@@ -46,54 +30,88 @@ QString placeNames(const LocationList &list)
     QStringList names;
     for (const QString &name : list.names) {
         if (!name.isEmpty())
-            names << name;
+            names << CommTrace::printableText(name);
     }
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
 
-// The record of the place named by the operand, matched ignoring case; nothing, with a message
-// listing the places, when the file has no such place.
-std::optional<LocationRecord> placeOf(const Options &options)
+// The place file as read; nothing, after saying why, when something stands in its place that
+// cannot be read (a missing file is a file without places).
+std::optional<IniSnapshot> readPlaces()
 {
+    QString error;
+    std::optional<IniSnapshot> file = readLocationFile(locationFilePath(), &error);
+    if (!file)
+        printStatus(Prefix + LookupText(Text::PlacesUnreadable).arg(error));
+    return file;
+}
+
+struct StoredPlace {
+    LocationRecord record;
+    QString brightness;   // the file's minimal brightness
+};
+
+// The place named by the operand, matched ignoring case. Nothing, with the exit status in
+// `status`, when the file cannot be read (PortFailure) or has no such place (UsageError, with a
+// message listing the places).
+std::optional<StoredPlace> placeOf(const Options &options, int &status)
+{
+    const std::optional<IniSnapshot> file = readPlaces();
+    status = PortFailure;
+    if (!file)
+        return std::nullopt;
     const QString name = options.operands.value(1);
-    const LocationList list = loadLocationList();
+    const LocationList list = locationListOf(*file);
     const int slot = name.isEmpty() ? 0 : slotOfName(list, name);
+    status = UsageError;
     if (slot == 0) {
-        printStatus(QStringLiteral("kestrix-cli: daynight: %1 has no place \"%2\"; its places: %3.")
-                        .arg(locationFilePath(), name, placeNames(list)));
+        printStatus(Prefix + QStringLiteral("%1 has no place \"%2\"; its places: %3.")
+                                 .arg(locationFilePath(), name, placeNames(list)));
         return std::nullopt;
     }
-    return loadLocation(slot);
+    status = Success;
+    return StoredPlace{locationRecordOf(*file, slot), list.brightness};
 }
 
 int places(const Options &)
 {
-    const LocationList list = loadLocationList();
+    const std::optional<IniSnapshot> file = readPlaces();
+    if (!file)
+        return PortFailure;
+    const LocationList list = locationListOf(*file);
     if (list.names.isEmpty())
         printStatus(QStringLiteral("No places in %1.").arg(locationFilePath()));
     for (int slot = 1; slot <= list.names.size(); ++slot) {
         const QString &name = list.names[slot - 1];
-        printResult(name.isEmpty() ? QStringLiteral("(empty slot %1)").arg(slot) : name);
+        printResult(name.isEmpty() ? QStringLiteral("(empty slot %1)").arg(slot) : CommTrace::printableText(name));
     }
-    printResult(QStringLiteral("Minimal brightness: ") + list.brightness);
+    printResult(QStringLiteral("Minimal brightness: ") + CommTrace::printableText(list.brightness));
     return Success;
 }
 
 int show(const Options &options)
 {
-    const std::optional<LocationRecord> record = placeOf(options);
-    if (!record)
-        return UsageError;
-    printKeys(placeKeys(), *record);
+    int status = Success;
+    const std::optional<StoredPlace> place = placeOf(options, status);
+    if (!place)
+        return status;
+    printEntries(placeEntries(place->record));
     return Success;
 }
 
+// A schedule the board cannot take (a name it cannot show, a brightness outside 0-100, a time
+// that is not hhmm) is refused before the port is opened, as a usage error.
 int upload(const Options &options)
 {
-    const std::optional<LocationRecord> record = placeOf(options);
-    if (!record)
+    int status = Success;
+    const std::optional<StoredPlace> place = placeOf(options, status);
+    if (!place)
+        return status;
+    const DayNightSchedule schedule{place->brightness, place->record.name, place->record.times};
+    if (const QString problem = scheduleProblem(schedule); !problem.isEmpty()) {
+        printStatus(Prefix + problem);
         return UsageError;
-    const DayNightSchedule schedule{loadLocationList().brightness, record->name, record->times};
+    }
     return withBoard(options, [&schedule](Operation &operation, const SerialSettings &) {
         const JobEnding ending = operation.run(scheduleUploadJob(schedule)).ending;
         if (ending.completed())
@@ -137,11 +155,8 @@ int save(const DayNightSchedule &schedule)
 
 void printSchedule(const DayNightSchedule &schedule)
 {
-    printResult(QStringLiteral("Name=") + schedule.name);
-    printResult(QStringLiteral("Brightness=") + schedule.brightness);
-    LocationRecord record;
-    record.times = schedule.times;
-    printKeys(placeKeys().mid(DescriptiveKeys), record);
+    for (const QString &line : scheduleLines(schedule))
+        printResult(line);
 }
 
 // An incomplete download is printed, exits NoBoard and is not saved.

@@ -1,8 +1,10 @@
 #include "daynight/daynight_transfer.h"
 
+#include "base/language.h"
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
+#include "comm/trace.h"
 
 namespace kestrix {
 
@@ -16,11 +18,15 @@ constexpr int FirstNameRegister = 894;
 constexpr int NameLength = 9;
 constexpr int FirstTimeRegister = 903;
 constexpr int RegistersPerMonth = 8;
+constexpr int MaxBrightness = 100;
+// Latitude, Longitude and Timezone come first in a place's keys; the 48 times follow.
+constexpr int DescriptiveKeys = 3;
 
 // A month's registers: hours and minutes of Rise, Begin, End and Set.
 constexpr DayTime MonthOrder[] = {DayTime::Rise, DayTime::Begin, DayTime::End, DayTime::Set};
 
 const QString UnsetTime = QStringLiteral("255255");
+constexpr int UnsetTimePart = 255;
 
 QString hex(int value)
 {
@@ -33,12 +39,44 @@ int decimal(const QString &text)
 }
 
 // Hours are the first two characters of "hhmm", minutes the last two; a shorter text is used
-// whole for both.
+// whole for both. No time is 255 for both.
 int timePart(const QString &time, bool minutes)
 {
+    if (time.isEmpty())
+        return UnsetTimePart;
     if (time.size() < 2)
         return decimal(time);
     return decimal(minutes ? time.right(2) : time.left(2));
+}
+
+bool allDigits(const QString &text)
+{
+    return std::ranges::all_of(text, [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+// "hhmm" from 0000 to 2359, or empty: no time.
+bool isBoardTime(const QString &time)
+{
+    if (time.isEmpty())
+        return true;
+    return time.size() == 4 && allDigits(time) && time.left(2).toInt() < 24 && time.right(2).toInt() < 60;
+}
+
+bool isBoardBrightness(const QString &brightness)
+{
+    return !brightness.isEmpty() && brightness.size() <= 3 && allDigits(brightness) && brightness.toInt() <= MaxBrightness;
+}
+
+// The first time of the schedule the board cannot take, in the file's order, as its message.
+QString timeProblem(const DayNightSchedule &schedule)
+{
+    LocationRecord record;
+    record.times = schedule.times;
+    for (const auto &[key, time] : placeEntries(record).mid(DescriptiveKeys)) {
+        if (!isBoardTime(time))
+            return LookupText(Text::TimeNotValid).arg(key, time);
+    }
+    return {};
 }
 
 struct TimeRegister {
@@ -72,11 +110,11 @@ void readName(Exchange &exchange, DayNightDownload &download)
     for (int reg = FirstNameRegister; reg < FirstNameRegister + NameLength; ++reg) {
         const std::optional<QString> text = readText(exchange, reg);
         answered = answered && text;
-        if (text && decimal(*text) != 0)
+        if (text)
             codes += char(decimal(*text));
     }
     if (answered)
-        download.name = fromWindows1252(codes);
+        download.name = boardNameOf(codes);
 }
 
 void readTimes(Exchange &exchange, DayNightDownload &download)
@@ -97,6 +135,15 @@ void readTimes(Exchange &exchange, DayNightDownload &download)
 StatusForm dayNightStatusForm()
 {
     return StatusForm::dialog({Text::CheckPortAndSpeed});
+}
+
+QString scheduleProblem(const DayNightSchedule &schedule)
+{
+    if (const QString problem = boardCodeProblem(schedule.name); !problem.isEmpty())
+        return problem;
+    if (!isBoardBrightness(schedule.brightness))
+        return LookupText(Text::BrightnessOutOfRange).arg(schedule.brightness);
+    return timeProblem(schedule);
 }
 
 QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg)
@@ -141,6 +188,13 @@ BoardJob<DayNightDownload> scheduleDownloadJob()
     return job;
 }
 
+QString boardNameOf(const QByteArray &codes)
+{
+    QByteArray name = codes;
+    name.removeIf([](char code) { return code == 0; });
+    return fromWindows1252(name);
+}
+
 void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule)
 {
     schedule.brightness = download.brightness.value_or(schedule.brightness);
@@ -152,6 +206,17 @@ void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule)
                 schedule.times[std::size_t(time)][std::size_t(month)] = *read;
         }
     }
+}
+
+QStringList scheduleLines(const DayNightSchedule &schedule)
+{
+    LocationRecord record;
+    record.times = schedule.times;
+    QStringList lines{QStringLiteral("Name=") + CommTrace::printableText(schedule.name),
+                      QStringLiteral("Brightness=") + CommTrace::printableText(schedule.brightness)};
+    for (const auto &[key, time] : placeEntries(record).mid(DescriptiveKeys))
+        lines << key + u'=' + CommTrace::printableText(time);
+    return lines;
 }
 
 } // namespace kestrix

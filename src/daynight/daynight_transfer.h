@@ -19,9 +19,15 @@ struct DayNightSchedule {
     std::array<MonthTimes, DayTimeCount> times;   // by DayTime
 };
 
+// Why the board cannot take the schedule as it stands, checked before anything is sent: a name
+// with characters that have no Windows-1252 code, a brightness that is not a whole number from
+// 0 to 100, a time that is neither empty nor hhmm from 0000 to 2359. Empty when it can.
+QString scheduleProblem(const DayNightSchedule &schedule);
+
 // The value a register of the schedule gets: 893 the brightness, 894-902 the name's characters
 // (Windows-1252 codes, 0 past its end), 903-998 hours and minutes of each month's Rise, Begin,
-// End and Set. Each as two upper-case hexadecimal digits.
+// End and Set; an empty time is no time, 255 and 255, as Download reads it back. Each as two
+// upper-case hexadecimal digits.
 QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg);
 
 inline constexpr int FirstScheduleRegister = 893;
@@ -41,7 +47,16 @@ struct DayNightDownload {
 // incomplete with the number of registers that did not answer.
 BoardJob<DayNightDownload> scheduleDownloadJob();
 
+// The name the name registers' values give: Windows-1252 codes, 0s left out. Any byte the
+// board holds comes through, control characters included.
+QString boardNameOf(const QByteArray &codes);
+
 // Puts what was read into a schedule; what did not answer stays as it was.
 void applyDownload(const DayNightDownload &download, DayNightSchedule &schedule);
+
+// The schedule as KEY=value lines: Name, Brightness, then the 48 times in the file's order. The
+// values come from the board: control characters are spelled out (<ESC>, <LF>, <xx>) so that
+// they cannot act on a terminal or split a line.
+QStringList scheduleLines(const DayNightSchedule &schedule);
 
 } // namespace kestrix

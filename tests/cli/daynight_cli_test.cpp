@@ -8,8 +8,11 @@
 
 #include "daynight/location_file.h"
 
+#include <QDir>
 #include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace kestrix;
 namespace kt = kestrix::testing;
@@ -194,6 +197,108 @@ TEST_F(DayNightCli, ASaveOfANameTheFileCannotTakeExitsTwoAndKeepsTheFile)
     EXPECT_TRUE(run.err.contains("The place was not saved")) << run;
     EXPECT_TRUE(run.err.contains("\"]\"")) << run;
     EXPECT_EQ(locationFile(), file);
+}
+
+// Names the board can show go as Windows-1252 codes; what the board cannot take is refused before
+// the port is opened, as a usage error naming the value.
+TEST_F(DayNightCli, UploadRefusesWhatTheBoardCannotTakeBeforeSendingAnything)
+{
+    struct Row {
+        const char *name;
+        const char *brightness;
+        const char *januaryRise;
+        const char *refusal;   // empty: uploaded, the name's first codes as given
+        std::vector<std::string> nameFrames;
+    };
+    const std::vector<Row> rows{
+        {"Zürich", "20", "0745", "", {"W8945A\r", "W895FC\r"}},
+        {"Kraków", "100", "0745", "", {"W8944B\r", "W89572\r", "W89661\r", "W8976B\r", "W898F3\r"}},
+        {"€uro", "0", "0745", "", {"W89480\r", "W89575\r"}},
+        {"東京", "20", "0745", "cannot show: 東 京", {}},
+        {"Graz", "300", "0745", "from 0 to 100, not \"300\"", {}},
+        {"Graz", "20", "-100", "January Rise must be empty or a time hhmm", {}},
+        {"Graz", "20", "2460", "not \"2460\"", {}},
+    };
+    for (const Row &row : rows) {
+        board->clearFrames();
+        writeLocationFile(QStringLiteral("[Location Settings]\nLocations=1\nLocation1=%1\n[Minimal Brightness]\n"
+                                         "Brightness=%2\n[%1]\nJanuary Rise=%3\n")
+                              .arg(QString::fromUtf8(row.name), row.brightness, row.januaryRise)
+                              .toUtf8());
+        const CliRun run = cliOnBoard({"daynight", "upload", QString::fromUtf8(row.name)});
+        if (!*row.refusal) {
+            EXPECT_EQ(run.exitCode, 0) << run;
+            const std::vector<std::string> frames = kt::received(*board, EnvelopeFrames + 106);
+            ASSERT_EQ(frames.size(), EnvelopeFrames + 106) << run;
+            for (std::size_t i = 0; i < row.nameFrames.size(); ++i)
+                EXPECT_EQ(frames[EnvelopeFrames + 1 + i], row.nameFrames[i]) << row.name;
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 3) << run;
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(row.refusal))) << run;
+        EXPECT_TRUE(run.out.isEmpty()) << run;
+        EXPECT_TRUE(board->frameTexts().empty()) << run;
+    }
+}
+
+// A board's name register may hold any byte: printed, control characters are spelled out and
+// each key keeps one line; saved, the name is refused as a typed one would be.
+TEST_F(DayNightCli, ControlCharactersInTheBoardsNameArePrintedSpelledOutAndNotSaved)
+{
+    presetBoard("\x1b[2J\nX");
+    const QString file = locationFile();
+    const CliRun run = cliOnBoard({"daynight", "download", "--save"});
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_EQ(run.out.split(u'\n', Qt::SkipEmptyParts),
+              QStringList({"Name=<ESC>[2J<LF>X", "Brightness=35"}) + boardTimeLines()) << run;
+    EXPECT_TRUE(run.err.contains("The place was not saved")) << run;
+    EXPECT_TRUE(run.err.contains("<ESC>[2J<LF>X")) << run;
+    EXPECT_FALSE(run.err.contains(QChar(0x1b)) || run.out.contains(QChar(0x1b))) << run;
+    EXPECT_EQ(locationFile(), file);
+}
+
+// A folder, a file without read permission or a link to a missing file in place of Daynight.txt
+// cannot be read: said with the reason, exit 2. A missing file has no places.
+TEST_F(DayNightCli, APlaceFileThatCannotBeReadIsSaidAndExitsTwo)
+{
+    const QString path = data.file("Daynight.txt");
+    struct Row {
+        const char *what;
+        std::function<void()> place;
+        const char *reason;   // empty: no places
+    };
+    const Row rows[] = {
+        {"missing", [] {}, ""},
+        {"folder", [&] { QDir().mkdir(path); }, "it is a folder"},
+        {"dangling link", [&] { QFile::link(path + ".gone", path); }, "a link to the missing"},
+        {"unreadable", [&] {
+             writeLocationFile("[Location Settings]\nLocations=1\nLocation1=Graz\n");
+             ::chmod(QFile::encodeName(path).constData(), 0);
+         }, "Permission denied"},
+    };
+    // Run as an ordinary user (root reads any file): the folder lets it in.
+    ::chmod(QFile::encodeName(data.path()).constData(), 0755);
+    for (const Row &row : rows) {
+        QFile::remove(path);
+        QDir().rmdir(path);
+        row.place();
+        for (const char *operation : {"places", "upload"}) {
+            QStringList arguments{"daynight", operation};
+            if (operation == std::string("upload"))
+                arguments << "Graz";
+            const CliRun run = cliOnBoard(arguments, kt::asNobody());
+            EXPECT_FALSE(run.err.contains("its places: none") && *row.reason) << run;
+            if (!*row.reason) {
+                EXPECT_TRUE(run.err.contains(operation == std::string("places") ? "No places" : "its places: none")) << run;
+                continue;
+            }
+            EXPECT_EQ(run.exitCode, 2) << row.what << "\n" << run;
+            EXPECT_TRUE(run.err.contains("The places cannot be read: " + path + ": ")) << run;
+            EXPECT_TRUE(run.err.contains(row.reason)) << run;
+            EXPECT_TRUE(run.out.isEmpty()) << run;
+        }
+    }
+    EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(DayNightCli, SaveBesideAnotherOperationAndWrongOperandsAreUsageErrors)

@@ -3,6 +3,7 @@
 // each job shows exactly one ending.
 #include "support/board_support.h"
 
+#include "base/text_encoding.h"
 #include "daynight/daynight_transfer.h"
 
 #include <gtest/gtest.h>
@@ -46,11 +47,70 @@ TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
               (std::vector<std::string>{"W90349\r", "W9041E\r", "W90506\r", "W90600\r", "W90716\r", "W90800\r",
                                         "W90917\r", "W9103B\r"}))
         << "January: Rise 730 (hours 73), Begin, End, Set";
+    EXPECT_EQ(frames[18], "W911FF\r") << "an empty time is no time: 255 and 255, as Download reads it";
+    EXPECT_EQ(frames[19], "W912FF\r");
     EXPECT_EQ(frames[104], "W99705\r") << "a one-character time is both hours and minutes";
     EXPECT_EQ(frames[105], "W99805\r");
     const std::vector<int> pauses = sleeper.pauses();
     EXPECT_EQ(std::vector<int>(pauses.end() - 4, pauses.end()), (std::vector<int>{150, 10, 150, 10}));
     expectOneEnding("Status: Times Uploaded.");
+}
+
+// What the board cannot hold is refused before anything is sent; the first problem is named.
+TEST(DayNightSchedule, ValuesTheBoardCannotHoldAreRefused)
+{
+    struct Row {
+        const char *name;
+        const char *brightness;
+        const char *januaryRise;
+        const char *problem;   // empty: the board takes it
+    };
+    const Row rows[] = {
+        {"Kraków", "100", "0745", ""},
+        {"€uro", "0", "", ""},
+        {"Zürich", "05", "2359", ""},
+        {"東京", "50", "0745", "holds characters the board cannot show: 東 京"},
+        {"Graz", "300", "0745", "from 0 to 100, not \"300\""},
+        {"Graz", "-5", "0745", "not \"-5\""},
+        {"Graz", "", "0745", "not \"\""},
+        {"Graz", "50 ", "0745", "not \"50 \""},
+        {"Graz", "50", "-100", "January Rise must be empty or a time hhmm from 0000 to 2359, not \"-100\""},
+        {"Graz", "50", "2460", "not \"2460\""},
+        {"Graz", "50", "0760", "not \"0760\""},
+        {"Graz", "50", "730", "not \"730\""},
+        {"Graz", "50", "07:3", "not \"07:3\""},
+    };
+    kt::ScratchDataDir data;   // the English texts
+    for (const Row &row : rows) {
+        DayNightSchedule schedule{row.brightness, QString::fromUtf8(row.name), {}};
+        schedule.times[int(DayTime::Rise)][0] = row.januaryRise;
+        const QString problem = scheduleProblem(schedule);
+        EXPECT_EQ(problem.isEmpty(), !*row.problem) << row.name << " " << row.brightness << " " << row.januaryRise;
+        EXPECT_TRUE(problem.contains(QString::fromUtf8(row.problem))) << problem.toStdString();
+    }
+}
+
+// Names come from the board byte for byte; printed, their control characters are spelled out
+// and every key stays on its own line.
+TEST(DayNightSchedule, ControlCharactersOfABoardsNamePrintSpelledOut)
+{
+    struct Row {
+        QByteArray codes;
+        const char *line;
+    };
+    const Row rows[] = {
+        {QByteArray("Graz\0\0\0\0\0", 9), "Name=Graz"},
+        {QByteArray("\x1b[2J\nX\0\0\0", 9), "Name=<ESC>[2J<LF>X"},
+        {QByteArray("A\rB\x07\x7f\x81\xf3\x80\0", 9), "Name=A<CR>B<07><7f><81>ó€"},
+    };
+    for (const Row &row : rows) {
+        const DayNightSchedule schedule{"50", boardNameOf(row.codes), {}};
+        const QStringList lines = scheduleLines(schedule);
+        EXPECT_EQ(lines.size(), 2 + 48);
+        EXPECT_EQ(lines.value(0), QString::fromUtf8(row.line));
+        EXPECT_EQ(lines.value(2), "January Rise=");
+        EXPECT_EQ(toWindows1252(schedule.name), QByteArray(row.codes).replace('\0', "")) << "it travels back";
+    }
 }
 
 TEST_F(DayNightTransfer, AnEmptyNameWritesNineZeros)

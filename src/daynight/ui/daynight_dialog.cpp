@@ -229,9 +229,14 @@ void DayNightDialog::enableUpload()
 }
 
 // The place names in file order and the brightness; no place selected, the fields as they are.
+// A file that cannot be read gives no places, and the status line says why.
 void DayNightDialog::loadList()
 {
-    const LocationList list = loadLocationList();
+    QString error;
+    const std::optional<IniSnapshot> file = readLocationFile(locationFilePath(), &error);
+    if (!file)
+        showStatus(LookupText(Text::PlacesUnreadable).arg(error));
+    const LocationList list = file ? locationListOf(*file) : LocationList{};
     {
         const QSignalBlocker quiet(m_places);
         m_places->clear();
@@ -306,10 +311,18 @@ void DayNightDialog::OnSave()
     setPlaceLoaded();
 }
 
+// Fields the board cannot take (a name it cannot show, a brightness outside 0-100, a time that
+// is not hhmm) are refused in the status line before anything is sent.
 void DayNightDialog::OnUpload()
 {
-    if (m_placeLoaded && !m_panel->busy())
-        m_panel->submit(scheduleUploadJob(schedule()), [](const JobResult<NoData> &) {});
+    if (!m_placeLoaded || m_panel->busy())
+        return;
+    const DayNightSchedule fields = schedule();
+    if (const QString problem = scheduleProblem(fields); !problem.isEmpty()) {
+        showStatus(problem);
+        return;
+    }
+    m_panel->submit(scheduleUploadJob(fields), [](const JobResult<NoData> &) {});
 }
 
 void DayNightDialog::OnDownload()

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kestrix {
@@ -188,6 +189,55 @@ TEST_F(DayNightDialogTest, SaveAddsANewPlaceAndRefusesABadName)
     EXPECT_EQ(dialog.nameEdit()->text(), "Wi]en");
     EXPECT_EQ(places(dialog).size(), 3);
     EXPECT_TRUE(board->frameTexts().empty());
+}
+
+// Fields the board cannot take are refused in the status line and nothing is sent; a typed
+// name the board cannot show is not saved either. Names of Windows-1252 characters go.
+TEST_F(DayNightDialogTest, UploadAndSaveRefuseWhatTheBoardCannotTake)
+{
+    struct Row {
+        std::function<void(DayNightDialog &)> edit;
+        const char *status;
+        bool sent = false;
+    };
+    const Row rows[] = {
+        {[](DayNightDialog &d) { d.nameEdit()->setText("Kraków"); }, "Status: Times Uploaded.", true},
+        {[](DayNightDialog &d) { d.nameEdit()->setText("東京"); }, "cannot show: 東 京"},
+        {[](DayNightDialog &d) { d.brightness()->setText(""); }, "from 0 to 100, not \"\""},
+        {[](DayNightDialog &d) { d.brightness()->setText("200"); }, "from 0 to 100, not \"200\""},
+        {[](DayNightDialog &d) {
+             d.timeEdit(DayTime::End, 4)->clear();
+             QTest::keyClicks(d.timeEdit(DayTime::End, 4), "730");
+         }, "May End must be empty or a time hhmm from 0000 to 2359, not \"730\""},
+    };
+    for (const Row &row : rows) {
+        board->clearFrames();
+        DayNightDialog dialog;
+        dialog.placeList()->setCurrentIndex(Oslo);
+        row.edit(dialog);
+        clickAndWait(dialog, DayNightDialog::UploadButton);
+        EXPECT_TRUE(dialog.statusLine()->text().contains(QString::fromUtf8(row.status)))
+            << dialog.statusLine()->text().toStdString();
+        EXPECT_EQ(!board->frameTexts().empty(), row.sent) << row.status;
+    }
+
+    const QByteArray before = readLocations();
+    DayNightDialog dialog;
+    dialog.nameEdit()->setText("東京");
+    QTest::mouseClick(button(dialog, DayNightDialog::SaveButton), Qt::LeftButton);
+    EXPECT_TRUE(dialog.statusLine()->text().contains("cannot show: 東 京")) << dialog.statusLine()->text().toStdString();
+    EXPECT_EQ(readLocations(), before);
+}
+
+TEST_F(DayNightDialogTest, APlaceFileThatCannotBeReadIsSaidInTheStatusLine)
+{
+    QFile::remove(locationFile());
+    ASSERT_TRUE(QDir(data.path()).mkdir("Daynight.txt"));
+    DayNightDialog dialog;
+    EXPECT_TRUE(places(dialog).isEmpty());
+    const QString prefix = "Status: The places cannot be read: " + locationFile() + ": ";
+    EXPECT_TRUE(dialog.statusLine()->text().startsWith(prefix)) << dialog.statusLine()->text().toStdString();
+    EXPECT_GT(dialog.statusLine()->text().size(), prefix.size()) << "the reason follows";
 }
 
 TEST_F(DayNightDialogTest, AFileThatCannotBeWrittenShowsTheFileBoxAndKeepsTheFields)
