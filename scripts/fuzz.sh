@@ -11,7 +11,7 @@ build="${KESTRIX_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
 seconds="${1:-20}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(ini_fuzz language_fuzz answer_fuzz parameter_file_fuzz alarm_file_fuzz daynight_file_fuzz time_reply_fuzz info_fuzz display_fuzz)
+[ ${#targets[@]} -gt 0 ] || targets=(ini_fuzz language_fuzz answer_fuzz parameter_file_fuzz alarm_file_fuzz daynight_file_fuzz daynight_name_fuzz time_reply_fuzz info_fuzz display_fuzz)
 
 "$root/scripts/sanitize.sh" --build-only
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
