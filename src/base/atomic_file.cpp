@@ -1,5 +1,7 @@
 #include "base/atomic_file.h"
 
+#include "base/file_read.h"
+
 #include <QLockFile>
 #include <csignal>
 
@@ -407,14 +409,42 @@ bool writeAll(int fd, const QByteArray &bytes, QString &reason)
     return true;
 }
 
-// Writes the temporary file and renames it over the target, in the target's folder.
-bool replaceFile(const Target &target, const QByteArray &bytes, const WriteOptions &options, QString &reason)
+// The checked target's bytes, read through its folder; empty when it does not exist.
+std::optional<QByteArray> readTarget(const Target &target, QString &reason)
+{
+    Descriptor fd(::openat(target.folder.get(), target.name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid() && errno == ENOENT)
+        return QByteArray();
+    std::optional<QByteArray> bytes;
+    if (fd.valid())
+        bytes = readOpenFile(fd.get(), &reason);
+    else
+        reason = systemError(errno);
+    if (!bytes)
+        reason = QStringLiteral("cannot read %1: %2").arg(target.path, reason);
+    return bytes;
+}
+
+// Writes the temporary file and renames it over the target, in the target's folder. With a
+// change, the bytes are what it makes of the target's; `whole` tells a reason that is a whole
+// message (the change's own, or the target's that cannot be read).
+bool replaceFile(const Target &target, QByteArray bytes, const FileChange *change, const WriteOptions &options,
+                 QString &reason, bool &whole)
 {
     const Descriptor &folder = target.folder;
     const QByteArray &name = target.name;
     Ownership ownership;
     if (!checkTarget(target, options, true, ownership, reason))
         return false;
+    if (change) {
+        const std::optional<QByteArray> current = readTarget(target, reason);
+        std::optional<QByteArray> changed = current ? (*change)(*current, reason) : std::nullopt;
+        if (!changed) {
+            whole = true;
+            return reason.isEmpty();
+        }
+        bytes = std::move(*changed);
+    }
     removeLeftovers(folder.get(), name);
     QByteArray temporary;
     Descriptor file(createTemporary(folder.get(), name, ownership, temporary, reason));
@@ -499,10 +529,23 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 {
     Target target;
     QString reason;
-    if (findTarget(path, target, reason) && replaceFile(target, bytes, options, reason))
+    bool whole = false;
+    if (findTarget(path, target, reason) && replaceFile(target, bytes, nullptr, options, reason, whole))
         return true;
     if (error)
         *error = cannotWrite(path, reason);
+    return false;
+}
+
+bool rewriteFileAtomically(const QString &path, const FileChange &change, QString *error, const WriteOptions &options)
+{
+    Target target;
+    QString reason;
+    bool whole = false;
+    if (findTarget(path, target, reason) && replaceFile(target, {}, &change, options, reason, whole))
+        return true;
+    if (error)
+        *error = whole ? reason : cannotWrite(path, reason);
     return false;
 }
 
@@ -534,6 +577,18 @@ QString writeProblem(const QString &path, const WriteOptions &)
     if (info.exists() && (!info.isFile() || !info.isWritable()))
         return cannotWrite(path, info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is read-only"));
     return {};
+}
+
+bool rewriteFileAtomically(const QString &path, const FileChange &change, QString *error, const WriteOptions &options)
+{
+    QString reason;
+    const std::optional<QByteArray> current = readFileBytesOrEmpty(path, &reason);
+    if (!current)
+        reason = QStringLiteral("cannot read %1").arg(reason);
+    const std::optional<QByteArray> bytes = current ? change(*current, reason) : std::nullopt;
+    if (!bytes && error && !reason.isEmpty())
+        *error = reason;
+    return bytes ? writeFileAtomically(path, *bytes, error, options) : reason.isEmpty();
 }
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error, const WriteOptions &)

@@ -25,7 +25,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 
 QT_BEGIN_NAMESPACE
 class QLockFile;
@@ -83,6 +85,18 @@ QString writeProblem(const QString &path, const WriteOptions &options = {});
 // no temporary file stays, the reason is put into *error and false is returned.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr,
                          const WriteOptions &options = {});
+
+// What a rewrite makes of the file's bytes (empty for a missing file): the new bytes, or
+// nothing to write nothing, with the reason to refuse in `reason` (empty: nothing to do).
+using FileChange = std::function<std::optional<QByteArray>(const QByteArray &current, QString &reason)>;
+
+// Reads the file and writes what `change` makes of it, as writeFileAtomically() does, both
+// through the one resolution of `path`: the bytes changed are those of the file replaced, even
+// when a link or folder on the way is swapped meanwhile. Take the file's write lock around it.
+// False, with the reason in *error (change's own reason as it is), when nothing was written
+// for a reason; true when written or when `change` had nothing to do.
+bool rewriteFileAtomically(const QString &path, const FileChange &change, QString *error = nullptr,
+                           const WriteOptions &options = {});
 
 // Lets a write beyond the file size limit (ulimit -f) fail with EFBIG, which the write reports
 // with the file's name, instead of ending the program by SIGXFSZ. Both programs call it at start.

@@ -59,15 +59,8 @@ bool readAll(int fd, QByteArray &bytes, QString &reason)
     }
 }
 
-// The bytes, or the reason in `reason`; `missing` tells a file that is not there.
-std::optional<QByteArray> readRegularFile(const QString &path, QString &reason, bool &missing)
+std::optional<QByteArray> readDescriptor(int fd, QString &reason)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    missing = fd < 0 && errno == ENOENT;
-    if (fd < 0) {
-        reason = systemError(errno);
-        return std::nullopt;
-    }
     struct stat found {};
     QByteArray bytes;
     if (::fstat(fd, &found) != 0)
@@ -81,9 +74,22 @@ std::optional<QByteArray> readRegularFile(const QString &path, QString &reason, 
         bytes.reserve(qsizetype(found.st_size));
         readAll(fd, bytes, reason);
     }
-    ::close(fd);
     if (!reason.isEmpty())
         return std::nullopt;
+    return bytes;
+}
+
+// The bytes, or the reason in `reason`; `missing` tells a file that is not there.
+std::optional<QByteArray> readRegularFile(const QString &path, QString &reason, bool &missing)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    missing = fd < 0 && errno == ENOENT;
+    if (fd < 0) {
+        reason = systemError(errno);
+        return std::nullopt;
+    }
+    std::optional<QByteArray> bytes = readDescriptor(fd, reason);
+    ::close(fd);
     return bytes;
 }
 
@@ -129,5 +135,16 @@ std::optional<QByteArray> readFileBytesOrEmpty(const QString &path, QString *err
 {
     return read(path, error, true);
 }
+
+#ifdef Q_OS_UNIX
+std::optional<QByteArray> readOpenFile(int fd, QString *reason)
+{
+    QString why;
+    std::optional<QByteArray> bytes = readDescriptor(fd, why);
+    if (reason)
+        *reason = why;
+    return bytes;
+}
+#endif
 
 } // namespace kestrix

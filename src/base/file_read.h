@@ -20,4 +20,10 @@ std::optional<QByteArray> readFileBytes(const QString &path, QString *error = nu
 // As readFileBytes(), but a missing file reads as empty: for files that a first write creates.
 std::optional<QByteArray> readFileBytesOrEmpty(const QString &path, QString *error = nullptr);
 
+#ifdef Q_OS_UNIX
+// The bytes of an open file, with the same checks; `fd` may have been opened with O_NONBLOCK,
+// which is cleared. Nothing, with the reason alone in *reason, when it cannot be read.
+std::optional<QByteArray> readOpenFile(int fd, QString *reason);
+#endif
+
 } // namespace kestrix

@@ -405,24 +405,28 @@ bool IniFile::update(const std::function<IniChange(const IniSnapshot &)> &decide
     const FileWriteLock lock(m_path);
     if (!lock.locked())
         return fail(error, lock.error());
-    // A file that is there but cannot be read is never replaced by the keys written.
-    QString reason;
-    const std::optional<QByteArray> bytes = readFileBytesOrEmpty(m_path, &reason);
-    if (!bytes)
-        return fail(error, QStringLiteral("cannot read %1").arg(reason));
-    Document document = documentOf(*bytes);
-    const IniChange change = decide(IniSnapshot(textsOf(document.file)));
-    if (change.abandoned)
-        return fail(error, *change.abandoned);
-    if (change.entries.isEmpty())
-        return true;
-    if (const auto problem = entriesProblem(change.entries))
-        return fail(error, *problem);
-    if (endsInHalfCharacter(*bytes, document.file))
-        return fail(error, QStringLiteral("%1 ends in the middle of a UTF-16 character").arg(m_path));
-    for (const IniEntry &entry : change.entries)
-        setKey(document, entry.section, entry.key, entry.value);
-    return writeFileAtomically(m_path, joinLines(document.file), error, m_options);
+    // Read and written through one resolution of the path: a file that is there but cannot be
+    // read is never replaced by the keys written.
+    const FileChange change = [&](const QByteArray &bytes, QString &reason) -> std::optional<QByteArray> {
+        Document document = documentOf(bytes);
+        const IniChange decided = decide(IniSnapshot(textsOf(document.file)));
+        if (decided.abandoned || decided.entries.isEmpty()) {
+            reason = decided.abandoned.value_or(QString());
+            return std::nullopt;
+        }
+        if (const auto problem = entriesProblem(decided.entries)) {
+            reason = *problem;
+            return std::nullopt;
+        }
+        if (endsInHalfCharacter(bytes, document.file)) {
+            reason = QStringLiteral("%1 ends in the middle of a UTF-16 character").arg(m_path);
+            return std::nullopt;
+        }
+        for (const IniEntry &entry : decided.entries)
+            setKey(document, entry.section, entry.key, entry.value);
+        return joinLines(document.file);
+    };
+    return rewriteFileAtomically(m_path, change, error, m_options);
 }
 
 bool IniFile::replaceWith(const QString &section, const QList<std::pair<QString, QString>> &entries,
