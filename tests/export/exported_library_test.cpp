@@ -4,9 +4,11 @@
 #include "support/test_support.h"
 
 #include <kestrix/comm.h>
+#include <kestrix/comm_c.h>
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace kt = kestrix::testing;
@@ -67,6 +69,32 @@ TEST_F(ExportedLibraryTest, SilentBoardIsNotReportedAsAccepted)
     EXPECT_FALSE(comm.SetCurrency(std::string("usd"), std::string("b"), 1.5, 12));
     comm.Close();
     EXPECT_EQ(kt::received(*board, 5), std::vector<std::string>(5, "as\r\n"));
+}
+
+// A NULL handle, as kestrix_comm_new gives when memory runs out, gets each function's failure
+// value; the functions without a result only must not crash.
+TEST(ExportedCInterface, ANullHandleGivesEachFunctionsFailureValue)
+{
+    struct Call {
+        const char *name;
+        std::function<int()> run;
+        int failure;
+    };
+    const kestrix_time time{2014, 5, 13, 9, 7, 15};
+    const auto ignore = [](const char *, void *) {};
+    const Call calls[] = {
+        {"open", [] { return kestrix_comm_open(nullptr, BoardPort, 9600); }, -2},
+        {"set_currency", [] { return kestrix_comm_set_currency(nullptr, 3, 1, 1.5, 1.4567); }, 0},
+        {"set_currency_code", [] { return kestrix_comm_set_currency_code(nullptr, "EUR", "I", 1.5, 2); }, 0},
+        {"set_intensity", [] { return kestrix_comm_set_intensity(nullptr, 5, 2, 6, 30, 22, 0); }, 0},
+        {"test", [] { return kestrix_comm_test(nullptr); }, 0},
+        {"set_time", [&time] { return kestrix_comm_set_time(nullptr, &time); }, 0},
+        {"close", [] { return kestrix_comm_close(nullptr), 0; }, 0},
+        {"set_time_confirmation", [&ignore] { return kestrix_comm_set_time_confirmation(nullptr, ignore, nullptr), 0; }, 0},
+        {"free", [] { return kestrix_comm_free(nullptr), 0; }, 0},
+    };
+    for (const Call &call : calls)
+        EXPECT_EQ(call.run(), call.failure) << call.name;
 }
 
 // Only CComm's members and the C functions leave the library: no Qt, none of our internals.
