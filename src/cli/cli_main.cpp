@@ -78,7 +78,8 @@ constexpr Command Commands[] = {
     {"display", "currency|currency-code|intensity|test|time ...",
      "drive a display board as other programs do through the library: \"currency LINE KIND VALUE1 VALUE2\", "
      "\"currency-code CODE KIND VALUE1 VALUE2\", \"intensity ADDRESS TYPE [HH:MM HH:MM]\", \"test\", "
-     "\"time [YYYY-MM-DDTHH:MM:SS]\" (default now); exit 0 when the board accepted", 1, 5, {}, runDisplay},
+     "\"time [YYYY-MM-DDTHH:MM:SS]\" (default now); exit 0 when the board accepted; the time text is sent "
+     "unconfirmed (it takes no answer): exit 0 there only means it was written", 1, 5, {}, runDisplay},
 };
 
 std::span<const Command> commandTable()

@@ -1,14 +1,18 @@
 // kestrix-cli display currency|currency-code|intensity|test|time: the display operations that
 // other programs use through the exported library, on the configured port. Each opens the
 // channel, runs one operation and closes it; exit 0 when the board accepted (">"), 1 otherwise.
+// The time text takes no answer: exit 0 there only means it was written.
 
 #include "cli/commands.h"
 #include "cli/console_reporter.h"
+
+#include "comm/trace.h"
 
 #include "export/display_exchange.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <array>
 #include <optional>
 
 namespace kestrix::cli {
@@ -43,14 +47,14 @@ std::optional<int> codeOf(const QString &text, std::optional<int> (*table)(std::
     return number ? number : table(text.toStdString());
 }
 
-// "06:30" as hours and minutes of a day.
+// "06:30" as hours and minutes of a day; the operand has the form HH:MM already.
 std::optional<std::pair<int, int>> timeOfDayOf(const QString &text)
 {
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,2}):(\\d{2})$"));
-    const QRegularExpressionMatch match = form.match(text);
-    if (!match.hasMatch() || match.captured(1).toInt() > 23 || match.captured(2).toInt() > 59)
+    const int hours = text.section(QLatin1Char(':'), 0, 0).toInt();
+    const int minutes = text.section(QLatin1Char(':'), 1, 1).toInt();
+    if (hours > 23 || minutes > 59)
         return std::nullopt;
-    return std::pair(match.captured(1).toInt(), match.captured(2).toInt());
+    return std::pair(hours, minutes);
 }
 
 // The board's answer character as a number 0-255 (0: none).
@@ -76,10 +80,29 @@ int refused(const QString &message)
     return NoBoard;
 }
 
-// Opens the channel, runs `call`, closes; prints the answer and gives the exit status.
-int runOnBoard(const Options &options, const DisplayCall &call)
+// Whether the board answers the operation's line. The time text goes out unanswered, so only
+// its write can be known.
+enum class Reply { Answered, Unconfirmed };
+
+// What the command line says after `call` gave `answer`, and the exit status.
+int reportAnswer(int answer, Reply reply)
 {
-    return withBoard(options, [&call](Operation &operation, const SerialSettings &settings) {
+    if (reply == Reply::Unconfirmed) {
+        if (answer != display::Accepted)
+            printStatus(QStringLiteral("The time text could not be written."));
+        return answer == display::Accepted ? int(Success) : int(NoBoard);
+    }
+    printResult(answerText(answer));
+    if (answer != display::Accepted)
+        printStatus(answer == 0 ? QStringLiteral("The board did not answer.")
+                                : QStringLiteral("The board did not accept the line."));
+    return answer == display::Accepted ? int(Success) : int(NoBoard);
+}
+
+// Opens the channel, runs `call`, closes; reports the answer and gives the exit status.
+int runOnBoard(const Options &options, const DisplayCall &call, Reply reply = Reply::Answered)
+{
+    return withBoard(options, [&call, reply](Operation &operation, const SerialSettings &settings) {
         SerialChannel &channel = operation.channel();
         if (channel.Open(settings.port, settings.speed) != SerialChannel::Opened)
             return int(PortFailure);
@@ -88,11 +111,7 @@ int runOnBoard(const Options &options, const DisplayCall &call)
         exchange.setTimeConfirmation([](const std::string &text) { printResult(QString::fromStdString(text)); });
         const int answer = call(exchange);
         channel.Close();
-        printResult(answerText(answer));
-        if (answer != display::Accepted)
-            printStatus(answer == 0 ? QStringLiteral("The board did not answer.")
-                                    : QStringLiteral("The board did not accept the line."));
-        return answer == display::Accepted ? int(Success) : int(NoBoard);
+        return reportAnswer(answer, reply);
     });
 }
 
@@ -167,26 +186,58 @@ int time(const Options &options, const Operands &operands)
     const QTime clock = when.time();
     const display::TimeFields fields{unsigned(clock.second()), unsigned(clock.minute()), unsigned(clock.hour()),
                                      unsigned(date.day()), unsigned(date.month()), unsigned(date.year())};
-    return runOnBoard(options, [fields](DisplayExchange &exchange) {
-        return answerCode(exchange.setTime(fields));
-    });
+    return runOnBoard(
+        options, [fields](DisplayExchange &exchange) { return answerCode(exchange.setTime(fields)); },
+        Reply::Unconfirmed);
 }
+
+// An operand's name in the usage and the form it must have as a whole, before anything is
+// sent: a value reaches a line for the board only when nothing but this form is in it.
+struct OperandForm {
+    const char *name;
+    const char *pattern;
+};
+
+constexpr OperandForm Place{"a whole number 0-99", "\\d{1,2}"};
+constexpr OperandForm Code{"a whole number or a letter", "\\d{1,9}|[A-Za-z]"};
+constexpr OperandForm Value{"a decimal number", "[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d{1,3})?"};
+constexpr OperandForm Currency{"three letters", "[A-Za-z]{3}"};
+constexpr OperandForm Letter{"a letter", "[A-Za-z]"};
+constexpr OperandForm TimeOfDay{"HH:MM", "\\d{1,2}:\\d{2}"};
+constexpr OperandForm Moment{"YYYY-MM-DDTHH:MM:SS", "\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}"};
+
+constexpr int MostOperands = 4;
 
 struct DisplayAction {
     const char *name;
     int minOperands;
     int maxOperands;
     const char *usage;
+    std::array<OperandForm, MostOperands> forms;
     int (*run)(const Options &, const Operands &);
 };
 
 constexpr DisplayAction Actions[] = {
-    {"currency", 4, 4, "LINE KIND VALUE1 VALUE2", currency},
-    {"currency-code", 4, 4, "CODE KIND VALUE1 VALUE2", currencyCode},
-    {"intensity", 2, 4, "ADDRESS TYPE [HH:MM HH:MM]", intensity},
-    {"test", 0, 0, "", test},
-    {"time", 0, 1, "[YYYY-MM-DDTHH:MM:SS]", time},
+    {"currency", 4, 4, "LINE KIND VALUE1 VALUE2", {Place, Code, Value, Value}, currency},
+    {"currency-code", 4, 4, "CODE KIND VALUE1 VALUE2", {Currency, Letter, Value, Value}, currencyCode},
+    {"intensity", 2, 4, "ADDRESS TYPE [HH:MM HH:MM]", {Place, Code, TimeOfDay, TimeOfDay}, intensity},
+    {"test", 0, 0, "", {}, test},
+    {"time", 0, 1, "[YYYY-MM-DDTHH:MM:SS]", {Moment}, time},
 };
+
+// The usage error for the first operand that is not wholly of its form; 0 when all are.
+int malformedOperand(const DisplayAction &action, const Operands &operands)
+{
+    for (int i = 0; i < operands.size(); ++i) {
+        const OperandForm &form = action.forms[size_t(i)];
+        const QRegularExpression whole(QRegularExpression::anchoredPattern(QLatin1String(form.pattern)));
+        if (!whole.match(operands[i]).hasMatch())
+            return usageErrorOf(QStringLiteral("display %1: \"%2\" is not %3; nothing was sent")
+                                    .arg(QLatin1String(action.name), CommTrace::printableText(operands[i]),
+                                         QLatin1String(form.name)));
+    }
+    return Success;
+}
 
 } // namespace
 
@@ -199,6 +250,8 @@ int runDisplay(const Options &options)
             continue;
         if (operands.size() < action.minOperands || operands.size() > action.maxOperands)
             return usageErrorOf(QStringLiteral("usage: display %1 %2").arg(name, QLatin1String(action.usage)));
+        if (const int malformed = malformedOperand(action, operands))
+            return malformed;
         return action.run(options, operands);
     }
     return usageErrorOf(QStringLiteral("display: the operation is currency, currency-code, intensity, test or time, "

@@ -38,12 +38,20 @@ TEST_F(DisplayCli, EachActionSendsItsFramedLineAndExits0WhenAccepted)
     }
 }
 
-TEST_F(DisplayCli, TimeIsPrintedAndSentAlone)
+// The time text takes no answer, so none is printed: exit 0 says it was written, whether the
+// board listens or not.
+TEST_F(DisplayCli, TimeIsPrintedAndSentAloneAndUnconfirmed)
 {
-    const CliRun run = display({"time", "2014-05-13T09:07:15"});
-    EXPECT_EQ(run.exitCode, 0) << run;
-    EXPECT_EQ(run.out, "0f:07:09:0d:05:0e\n>\n") << run;
-    EXPECT_EQ(kt::received(*board, 1), Lines{"0f:07:09:0d:05:0e"});
+    for (const bool silent : {false, true}) {
+        board->clearFrames();
+        board->setFaults({.silent = silent});
+        const CliRun run = display({"time", "2014-05-13T09:07:15"});
+        EXPECT_EQ(run.exitCode, 0) << run;
+        EXPECT_EQ(run.out, "0f:07:09:0d:05:0e\n") << run;
+        EXPECT_EQ(kt::received(*board, 1), Lines{"0f:07:09:0d:05:0e"});
+    }
+    const CliRun help = cli({"--help"});
+    EXPECT_TRUE(help.out.contains("the time text is sent unconfirmed")) << help;
 }
 
 TEST_F(DisplayCli, SilentBoardExits1AfterFiveStartLines)
@@ -74,9 +82,22 @@ TEST_F(DisplayCli, ValuesOutsideTheTablesSendNothingAndMalformedOnesAreUsageErro
     }
     for (const QStringList &wrong : {QStringList{"currency", "x", "1", "1", "2"}, QStringList{"intensity", "5", "2"},
                                      QStringList{"intensity", "5", "2", "24:00", "06:00"},
-                                     QStringList{"time", "13.05.2014"}, QStringList{"blink"}}) {
+                                     QStringList{"time", "13.05.2014"}, QStringList{"blink"},
+                                     // Only the whole operand counts: no line break, blank or
+                                     // control character reaches a line for the board.
+                                     QStringList{"currency", "3\n", "1", "1", "2"},
+                                     QStringList{"currency", "3", "1\r", "1", "2"},
+                                     QStringList{"currency", "3", "1", "1.5\n", "2"},
+                                     QStringList{"currency", "3", "1", "1.5", "2\x1b"},
+                                     QStringList{"currency", "100", "1", "1", "2"},
+                                     QStringList{"currency-code", "usd\n", "b", "1", "2"},
+                                     QStringList{"currency-code", "usd", " b", "1", "2"},
+                                     QStringList{"intensity", "5", "2", "06:30\n", "22:00"},
+                                     QStringList{"intensity", "5\n", "0"},
+                                     QStringList{"time", "2014-05-13T09:07:15\n"}}) {
         const CliRun run = display(wrong);
         EXPECT_EQ(run.exitCode, 3) << run;
+        EXPECT_FALSE(run.err.contains(QChar(0x1b))) << run;
     }
     EXPECT_FALSE(board->waitForFrames(1, std::chrono::milliseconds(200)));
 }
