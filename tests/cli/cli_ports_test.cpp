@@ -67,6 +67,29 @@ TEST(CliHolders, AFailedCheckNamesTheProgramThatHasThePortOpen)
     EXPECT_FALSE(run.err.contains("kestrix-board")) << run;
 }
 
+// A device that config.ini would give back otherwise (cut, trimmed, unquoted, or empty and so
+// the platform's default) is refused, and config.ini stays as it was; one it keeps is stored.
+TEST(CliMapPort, StoresOnlyADeviceThatReadsBackAsWritten)
+{
+    ScratchDataDir data;
+    const QString before = data.readConfig();
+    const QString refused[] = {
+        QString(300, 'x').prepend("/dev/"), "/dev/ttyS0\n", QString("/dev/tty") + QChar(0x1b) + "S0",
+        QString("/dev/ttyS0") + QChar(0x85), "", " /dev/ttyS0", "/dev/ttyS0\t", "\"/dev/ttyS0\"",
+    };
+    for (const QString &device : refused) {
+        const CliRun run = runCli(data, {"map-port", "3", device});
+        EXPECT_EQ(run.exitCode, 3) << run;
+        EXPECT_TRUE(run.err.contains("would not read back as written")) << run;
+        EXPECT_FALSE(run.err.contains(QChar(0x1b))) << run;
+        EXPECT_EQ(data.readConfig(), before) << run;
+    }
+    const QString kept = "/dev/serial/by-id/usb-FTDI_FT232R " + QString(160, 'x');
+    const CliRun run = runCli(data, {"map-port", "3", kept});
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_EQ(kestrix::deviceForPort(3), kept);
+}
+
 TEST_F(CliBoardText, VersionsAndScanSpellOutControlCharacters)
 {
     // A title change with a bell, and a screen clear.
