@@ -2,9 +2,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <climits>
@@ -25,6 +27,11 @@ namespace {
 // such as minicom and the serial port itself put them.
 constexpr const char *LockFolders[] = {"/var/lock", "/run/lock", "/var/spool/lock", "/var/spool/uucp"};
 
+// The folders the serial port looks at for its lock file, in its order; the temporary folder
+// comes last.
+constexpr const char *SerialPortLockFolders[] = {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp",
+                                                 "/tmp", "/var/tmp", "/var/lock/lockdev", "/run/lock"};
+
 // The names a lock file of the device may have: the serial port's ("LCK..pts_5" for
 // /dev/pts/5, the path below /dev with '_' for '/') and the base name other programs use.
 QStringList lockFileNames(const QString &device)
@@ -40,15 +47,41 @@ QStringList lockFileNames(const QString &device)
 }
 
 // The pid on the first line of a lock file: "      1234" as uucp programs write it, or "1234"
-// followed by more lines as the serial port writes it. 0 when there is none.
-qint64 lockOwner(const QString &path)
+// followed by more lines as the serial port writes it. 0 when there is none (an empty file,
+// other text); nothing when the file cannot be read (or is not there).
+std::optional<qint64> lockOwner(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return 0;
+        return std::nullopt;
     bool isNumber = false;
     const qint64 pid = file.readLine(64).trimmed().toLongLong(&isNumber);
     return isNumber && pid > 0 ? pid : 0;
+}
+
+// Every place a lock file of the device may be: ours and other programs' folders and names,
+// and the serial port's own lock file.
+QStringList lockFilesOf(const QString &device)
+{
+    QStringList paths;
+    for (const char *folder : LockFolders) {
+        for (const QString &name : lockFileNames(device))
+            paths << QLatin1String(folder) + QLatin1Char('/') + name;
+    }
+    const QString serialPorts = serialLockFile(device);
+    if (!serialPorts.isEmpty() && !paths.contains(serialPorts))
+        paths << serialPorts;
+    return paths;
+}
+
+// A lock file naming no process says nothing about who holds the device; the serial port would
+// wait 30 s for it to age. It is removed at once.
+void removeLocksNamingNoProcess(const QString &device)
+{
+    for (const QString &path : lockFilesOf(device)) {
+        if (lockOwner(path) == 0)
+            QFile::remove(path);
+    }
 }
 
 // A process that exists, also when it belongs to another user (EPERM).
@@ -66,7 +99,7 @@ QString foreignLockOf(const QString &device)
     for (const char *folder : LockFolders) {
         for (const QString &name : lockFileNames(device)) {
             const QString path = QLatin1String(folder) + QLatin1Char('/') + name;
-            const qint64 pid = lockOwner(path);
+            const qint64 pid = lockOwner(path).value_or(0);
             if (pid > 0 && pid != ::getpid() && processAlive(pid))
                 return QStringLiteral("its lock file %1 names pid %2").arg(path).arg(pid);
         }
@@ -161,10 +194,14 @@ struct FdUse {
     bool master = false;   // holds the far end of the pseudo-terminal
 };
 
-FdUse useOf(const std::string &processDir, const std::string &device, const std::string &masterMark)
+// How a process uses the device, leaving out its open file `skippedFd` (named by number).
+FdUse useOf(const std::string &processDir, const std::string &device, const std::string &masterMark,
+            const std::string &skippedFd = {})
 {
     FdUse use;
     for (const std::string &fd : entriesOf(processDir + "/fd")) {
+        if (fd == skippedFd)
+            continue;
         const std::string target = linkTarget(processDir + "/fd/" + fd);
         if (target == device)
             use.device = true;
@@ -172,6 +209,51 @@ FdUse useOf(const std::string &processDir, const std::string &device, const std:
             use.master = use.master || fileText(processDir + "/fdinfo/" + fd).find(masterMark) != std::string::npos;
     }
     return use;
+}
+
+// The pid that a name in /proc is, or 0 for the other entries.
+qint64 pidOf(const std::string &entry)
+{
+    char *end = nullptr;
+    const qint64 pid = std::strtoll(entry.c_str(), &end, 10);
+    return *end == '\0' && pid > 0 ? pid : 0;
+}
+
+// Whether any process, this one included but for its open file `probe`, has the device at
+// `path` open (the far end of a pseudo-terminal does not count).
+bool openAnywhere(const std::string &path, int probe)
+{
+    const std::string mark = masterMark(path);
+    const qint64 self = ::getpid();
+    for (const std::string &entry : entriesOf("/proc")) {
+        const qint64 pid = pidOf(entry);
+        if (pid == 0)
+            continue;
+        const FdUse use = useOf("/proc/" + entry, path, mark, pid == self ? std::to_string(probe) : std::string());
+        if (use.device && !use.master)
+            return true;
+    }
+    return false;
+}
+
+// Switches the exclusive mode of the terminal off when no process has it open: the program that
+// set it ended without closing the device. Only root can open a terminal in that mode.
+void releaseOrphanedExclusiveMode(const QString &device)
+{
+#ifdef TIOCGEXCL
+    const std::string path = QFile::encodeName(QFileInfo(device).canonicalFilePath()).toStdString();
+    if (path.empty())
+        return;
+    const int probe = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0)
+        return;
+    int exclusive = 0;
+    if (::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive != 0 && !openAnywhere(path, probe))
+        ::ioctl(probe, TIOCNXCL);
+    ::close(probe);
+#else
+    (void)device;
+#endif
 }
 
 QString processName(const std::string &processDir)
@@ -194,9 +276,8 @@ std::vector<DeviceUser> otherUsersOf(const QString &device)
         return users;
     const std::string mark = masterMark(path);
     for (const std::string &entry : entriesOf("/proc")) {
-        char *end = nullptr;
-        const qint64 pid = std::strtoll(entry.c_str(), &end, 10);
-        if (*end != '\0' || pid <= 0 || pid == ::getpid())
+        const qint64 pid = pidOf(entry);
+        if (pid == 0 || pid == ::getpid())
             continue;
         const std::string processDir = "/proc/" + entry;
         const FdUse use = useOf(processDir, path, mark);
@@ -208,6 +289,66 @@ std::vector<DeviceUser> otherUsersOf(const QString &device)
     (void)device;
 #endif
     return users;
+}
+
+void releaseStaleHolds(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    removeLocksNamingNoProcess(device);
+#endif
+#ifdef Q_OS_LINUX
+    releaseOrphanedExclusiveMode(device);
+#else
+    (void)device;
+#endif
+}
+
+QString serialLockFile(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    QStringList folders;
+    for (const char *folder : SerialPortLockFolders)
+        folders << QLatin1String(folder);
+    folders << QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    const QString name = lockFileNames(device).front();
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder);
+        const QString path = folder + QLatin1Char('/') + name;
+        if (info.isReadable() && (QFile::exists(path) || info.isWritable()))
+            return path;
+    }
+#else
+    (void)device;
+#endif
+    return {};
+}
+
+std::optional<QString> lockFileProblem(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    const QString path = serialLockFile(device);
+    if (path.isEmpty())
+        return QStringLiteral("no folder for its lock file may be written (such as /var/lock)");
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST)
+        return std::nullopt;
+    int error = errno;
+    if (fd >= 0) {
+        // As long as the serial port's: a pid, a program name and a host name.
+        const QByteArray content = QByteArray::number(::getpid()) + "\nkestrix\nlocalhost\n";
+        const ssize_t written = ::write(fd, content.constData(), size_t(content.size()));
+        error = written < 0 ? errno : ENOSPC;
+        ::close(fd);
+        ::unlink(name.constData());
+        if (written == content.size())
+            return std::nullopt;
+    }
+    return QStringLiteral("its lock file %1 cannot be written: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+#else
+    (void)device;
+    return std::nullopt;
+#endif
 }
 
 } // namespace kestrix

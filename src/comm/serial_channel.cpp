@@ -141,6 +141,7 @@ int SerialChannel::Open(int port, int speed)
     // Cheaper than letting the serial port take a lock file for a device that is not there.
     if (!deviceMayExist(m_device))
         return refuse(OpenFailure::NoSuchDevice, {});
+    releaseStaleHolds(m_device);
     const QString holder = heldElsewhere(m_device);
     if (!holder.isEmpty())
         return refuse(OpenFailure::Busy, holder);
@@ -149,9 +150,14 @@ int SerialChannel::Open(int port, int speed)
     serial->setReadBufferSize(QueueSize);
     setLineSettings(*serial, speed);
     if (!serial->open(QIODevice::ReadWrite)) {
-        // For a busy device the serial port speaks of a permission error, which would mislead.
+        // For a busy device, and for a lock file it cannot write, the serial port speaks of a
+        // permission error, which would mislead.
         const OpenFailure failure = classify(*serial, m_device);
-        return refuse(failure, failure == OpenFailure::Busy ? QString() : serial->errorString());
+        if (failure != OpenFailure::Busy)
+            return refuse(failure, serial->errorString());
+        if (const auto problem = lockFileProblem(m_device))
+            return refuse(OpenFailure::LockFileUnwritable, *problem);
+        return refuse(failure, {});
     }
     // Refused here, the port closes again and switches off the exclusive mode it set as it
     // opened; nobody else had the mode on (heldElsewhere).
@@ -196,6 +202,7 @@ QString SerialChannel::lastOpenError() const
         return QStringLiteral("COM%1: permission denied on %2 (is the user in the group that owns it?).")
             .arg(m_port).arg(device);
     case OpenFailure::OtherDeviceError:
+    case OpenFailure::LockFileUnwritable:
     case OpenFailure::TimeoutsRefused:
         return QStringLiteral("COM%1: cannot open %2: %3.").arg(m_port).arg(device, m_lastErrorText);
     }

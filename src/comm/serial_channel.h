@@ -25,6 +25,7 @@ enum class OpenFailure {
     Busy,             // -2: held by this or another program (lock file, exclusive mode, lock)
     PermissionDenied, // -2
     OtherDeviceError, // -2
+    LockFileUnwritable, // -2: the lock file cannot be written (a full disk, a file size limit)
     TimeoutsRefused,  // -3
 };
 
@@ -55,7 +56,8 @@ public:
     // 0 on success, -1 for a port outside 1..20, -2 when the device cannot be opened,
     // -3 when the read time-outs cannot be set. A port another program holds (its lock file
     // names a live process, it is in exclusive mode, or it is locked) is busy, also for root,
-    // and is never taken from that program.
+    // and is never taken from that program. What a program that ended left behind does not
+    // hold the port: a lock file naming no process, an exclusive mode no process holds.
     int Open(int port, int speed);
     void Close();
     bool isOpen() const;

@@ -4,6 +4,8 @@
 
 #include "support/cli_support.h"
 
+#include "comm/port_owners.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -25,6 +27,7 @@ namespace {
 using CliBoardText = CliWithBoard;
 using CliScan = CliWithBoard;
 using CliTrace = CliWithBoard;
+using CliPortLeftovers = CliWithBoard;
 
 // The simulated board as the program an operator runs, silent, in a process of its own.
 class SilentBoardProgram {
@@ -88,6 +91,41 @@ TEST(CliMapPort, StoresOnlyADeviceThatReadsBackAsWritten)
     const CliRun run = runCli(data, {"map-port", "3", kept});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(kestrix::deviceForPort(3), kept);
+}
+
+// A run killed while it has the port open leaves its lock file and, on a pseudo-terminal, the
+// exclusive mode behind: the next run opens the port all the same.
+TEST_F(CliPortLeftovers, TheNextRunOpensThePortThatAKilledRunHeld)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "only root may open a terminal in exclusive mode to switch the mode off";
+    board->setFaults({.silent = true});
+    QProcess killed;
+    startCli(killed, data, QStringList{"display", "test"} + OnBoard);
+    ASSERT_TRUE(board->waitForFrames(1, Timeout::ProcessRun));
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    ASSERT_TRUE(killed.waitForFinished(Timeout::ProcessEnd));
+    board->setFaults({});
+    const CliRun run = cliOnBoard({"check"});
+    EXPECT_EQ(run.exitCode, 0) << run;
+    EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
+}
+
+// With no room for the port's lock file the run names the file and the reason, instead of a
+// program that does not exist; the signal of a file size limit does not end it.
+TEST_F(CliPortLeftovers, ALockFileThatCannotBeWrittenIsNamedWithTheReason)
+{
+    const QString lock = kestrix::serialLockFile(QString::fromStdString(board->devicePath()));
+    ASSERT_FALSE(lock.isEmpty());
+    const CliRun run = cliOnBoard({"check"}, [] {
+        ::signal(SIGXFSZ, SIG_DFL);
+        const rlimit nothing{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &nothing);
+    });
+    EXPECT_EQ(run.exitCode, 2) << run;
+    EXPECT_TRUE(run.err.contains(lock + " cannot be written: File too large")) << run;
+    EXPECT_FALSE(run.err.contains("in use by another program")) << run;
+    EXPECT_TRUE(board->frameTexts().empty());
 }
 
 TEST_F(CliBoardText, VersionsAndScanSpellOutControlCharacters)

@@ -1,10 +1,12 @@
 // The serial channel against a simulated board on a pseudo-terminal.
 #include "support/test_support.h"
 
+#include "comm/port_owners.h"
 #include "comm/protocol.h"
 #include "comm/serial_channel.h"
 #include "comm/trace.h"
 
+#include <csignal>
 #include <functional>
 
 #include <QFile>
@@ -188,27 +190,112 @@ TEST_F(ChannelTest, ALockOfAnotherUsersProcessMakesThePortBusyForAnOrdinaryUser)
     EXPECT_EQ(status, 0);
 }
 
+// Another program holding the device in exclusive mode, in a process of its own: the device
+// open, TIOCEXCL on, until it is killed without closing it, as a run killed while it held the
+// port. The pseudo-terminal keeps the mode after that. The child becomes `sleep`, so that it
+// no longer has the simulated board's end of the line that this process holds.
+class ExclusiveHolder {
+public:
+    explicit ExclusiveHolder(const std::string &device)
+    {
+        // Closed on exec: its end tells that the child has become `sleep`.
+        int ready[2];
+        if (::pipe2(ready, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+            const char held = fd >= 0 && ::ioctl(fd, TIOCEXCL) == 0 ? 1 : 0;
+            (void)::write(ready[1], &held, 1);
+            ::execlp("sleep", "sleep", "600", static_cast<char *>(nullptr));
+            ::_exit(1);
+        }
+        ::close(ready[1]);
+        char held = 0;
+        m_holding = m_pid > 0 && ::read(ready[0], &held, 1) == 1 && held == 1 && ::read(ready[0], &held, 1) == 0;
+        ::close(ready[0]);
+    }
+    ~ExclusiveHolder() { kill(); }
+
+    bool holding() const { return m_holding; }
+    void kill()
+    {
+        if (m_pid > 0 && ::kill(m_pid, SIGKILL) == 0)
+            ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    bool m_holding = false;
+};
+
+bool inExclusiveMode(const std::string &device)
+{
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    int exclusive = 0;
+    if (fd < 0 || ::ioctl(fd, TIOCGEXCL, &exclusive) != 0)
+        exclusive = 0;
+    ::close(fd);
+    return exclusive != 0;
+}
+
+void writeLockFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+}
+
+// What a program that ended without closing the port left behind does not hold it: the port
+// opens at once, and is left as free as it was found.
+TEST_F(ChannelTest, WhatAnEndedProgramLeftBehindDoesNotHoldThePort)
+{
+    const std::string device = board->devicePath();
+    const QString lock = serialLockFile(QString::fromStdString(device));
+    ASSERT_FALSE(lock.isEmpty());
+    struct Leftover {
+        const char *what;
+        std::function<void()> leave;
+        bool onlyRootCanRelease;
+    };
+    const Leftover leftovers[] = {
+        {"an empty lock file", [&] { writeLockFile(lock, ""); }, false},
+        {"a lock file without a pid", [&] { writeLockFile(lock, "kestrix\nhost\n"); }, false},
+        {"a lock file of pid 0", [&] { writeLockFile(lock, "         0\n"); }, false},
+        {"the exclusive mode of a killed run",
+         [&] {
+             ExclusiveHolder killed(device);
+             ASSERT_TRUE(killed.holding());
+         },
+         true},
+    };
+    for (const Leftover &leftover : leftovers) {
+        if (leftover.onlyRootCanRelease && ::geteuid() != 0)
+            continue;
+        leftover.leave();
+        EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened)
+            << leftover.what << ": " << channel.lastOpenError().toStdString();
+        channel.Close();
+        EXPECT_FALSE(QFile::exists(lock)) << leftover.what;
+        SerialChannel next(sleeper);
+        EXPECT_EQ(next.Open(BoardPort, 9600), SerialChannel::Opened) << leftover.what;
+    }
+}
+
 // Root opens a terminal that another program holds in exclusive mode, and closing it would
 // switch that mode off; so root must take the mode for what it says.
 TEST_F(ChannelTest, RootLeavesAPortInExclusiveModeAndTheModeAsItWas)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "the exclusive mode stops every other user already; root is the case at stake";
-    const int other = ::open(board->devicePath().c_str(), O_RDWR | O_NOCTTY);
-    ASSERT_GE(other, 0);
-    ASSERT_EQ(::ioctl(other, TIOCEXCL), 0);
+    ExclusiveHolder other(board->devicePath());
+    ASSERT_TRUE(other.holding());
     EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::DeviceError);
     EXPECT_EQ(channel.lastOpenFailure(), OpenFailure::Busy);
     EXPECT_TRUE(channel.lastOpenError().contains("exclusive mode")) << channel.lastOpenError().toStdString();
     channel.Close();
-    int exclusive = 0;
-    ASSERT_EQ(::ioctl(other, TIOCGEXCL, &exclusive), 0);
-    EXPECT_EQ(exclusive, 1) << "the other program's exclusive mode is still on";
-
-    ASSERT_EQ(::ioctl(other, TIOCNXCL), 0);
-    EXPECT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
-    channel.Close();
-    ::close(other);
+    EXPECT_TRUE(inExclusiveMode(board->devicePath())) << "the other program's exclusive mode is still on";
 }
 
 // The devices are read once, when the channel is made: an operation opens its port many
