@@ -125,7 +125,7 @@ void TimeServerRequests::upload(int request, std::uint32_t seconds, const QStrin
     const bool waits = BoardQueues::instance().session().busy();
     auto done = [end](const JobResult<NoData> &result) { end(result.ending); };
     if (panel) {
-        *panelGone = connect(panel, &QObject::destroyed, this, [end] { end(JobEnding{Outcome::Cancelled}); });
+        *panelGone = connect(panel, &QObject::destroyed, this, [end] { end(JobEnding{Outcome::Cancelled, 0, 0, {}}); });
         panel->submit(std::move(job), done);
         if (waits)
             panel->setLine(0, statusText(*panel, LookupText(Text::ServerTimeQueued)));
