@@ -237,12 +237,14 @@ bool openAnywhere(const std::string &path, int probe)
 }
 
 // Switches the exclusive mode of the terminal off when no process has it open: the program that
-// set it ended without closing the device. Only root can open a terminal in that mode.
+// set it ended without closing the device. Only root can open a terminal in that mode. Only a
+// pseudo-terminal keeps the mode after its last user (a serial port's terminal is made anew as
+// it is first opened), and opening a serial port just to look would pulse its modem lines.
 void releaseOrphanedExclusiveMode(const QString &device)
 {
 #ifdef TIOCGEXCL
     const std::string path = QFile::encodeName(QFileInfo(device).canonicalFilePath()).toStdString();
-    if (path.empty())
+    if (masterMark(path).empty())
         return;
     const int probe = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (probe < 0)
