@@ -26,7 +26,6 @@ constexpr int DescriptiveKeys = 3;
 constexpr DayTime MonthOrder[] = {DayTime::Rise, DayTime::Begin, DayTime::End, DayTime::Set};
 
 const QString UnsetTime = QStringLiteral("255255");
-constexpr int UnsetTimePart = 255;
 
 QString hex(int value)
 {
@@ -39,11 +38,9 @@ int decimal(const QString &text)
 }
 
 // Hours are the first two characters of "hhmm", minutes the last two; a shorter text is used
-// whole for both. No time is 255 for both.
+// whole for both; an empty text gives 0.
 int timePart(const QString &time, bool minutes)
 {
-    if (time.isEmpty())
-        return UnsetTimePart;
     if (time.size() < 2)
         return decimal(time);
     return decimal(minutes ? time.right(2) : time.left(2));
@@ -64,7 +61,7 @@ bool isBoardTime(const QString &time)
 
 bool isBoardBrightness(const QString &brightness)
 {
-    return !brightness.isEmpty() && brightness.size() <= 3 && allDigits(brightness) && brightness.toInt() <= MaxBrightness;
+    return brightness.size() <= 3 && allDigits(brightness) && brightness.toInt() <= MaxBrightness;
 }
 
 // The first time of the schedule the board cannot take, in the file's order, as its message.

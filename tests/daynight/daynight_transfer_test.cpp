@@ -47,8 +47,8 @@ TEST_F(DayNightTransfer, UploadWritesEveryRegisterInOrderAsUpperCaseHex)
               (std::vector<std::string>{"W90349\r", "W9041E\r", "W90506\r", "W90600\r", "W90716\r", "W90800\r",
                                         "W90917\r", "W9103B\r"}))
         << "January: Rise 730 (hours 73), Begin, End, Set";
-    EXPECT_EQ(frames[18], "W911FF\r") << "an empty time is no time: 255 and 255, as Download reads it";
-    EXPECT_EQ(frames[19], "W912FF\r");
+    EXPECT_EQ(frames[18], "W91100\r") << "an empty time goes as 0 and 0";
+    EXPECT_EQ(frames[19], "W91200\r");
     EXPECT_EQ(frames[104], "W99705\r") << "a one-character time is both hours and minutes";
     EXPECT_EQ(frames[105], "W99805\r");
     const std::vector<int> pauses = sleeper.pauses();
@@ -72,7 +72,7 @@ TEST(DayNightSchedule, ValuesTheBoardCannotHoldAreRefused)
         {"東京", "50", "0745", "holds characters the board cannot show: 東 京"},
         {"Graz", "300", "0745", "from 0 to 100, not \"300\""},
         {"Graz", "-5", "0745", "not \"-5\""},
-        {"Graz", "", "0745", "not \"\""},
+        {"Graz", "", "0745", ""},
         {"Graz", "50 ", "0745", "not \"50 \""},
         {"Graz", "50", "-100", "January Rise must be empty or a time hhmm from 0000 to 2359, not \"-100\""},
         {"Graz", "50", "2460", "not \"2460\""},

@@ -203,7 +203,7 @@ TEST_F(DayNightDialogTest, UploadAndSaveRefuseWhatTheBoardCannotTake)
     const Row rows[] = {
         {[](DayNightDialog &d) { d.nameEdit()->setText("Kraków"); }, "Status: Times Uploaded.", true},
         {[](DayNightDialog &d) { d.nameEdit()->setText("東京"); }, "cannot show: 東 京"},
-        {[](DayNightDialog &d) { d.brightness()->setText(""); }, "from 0 to 100, not \"\""},
+        {[](DayNightDialog &d) { d.brightness()->setText(""); }, "Status: Times Uploaded.", true},
         {[](DayNightDialog &d) { d.brightness()->setText("200"); }, "from 0 to 100, not \"200\""},
         {[](DayNightDialog &d) {
              d.timeEdit(DayTime::End, 4)->clear();
