@@ -32,6 +32,8 @@ std::optional<QString> readText(Exchange &exchange, int reg)
     return hexByte(*byte);
 }
 
+const QString UnsetByte = QStringLiteral("ff");
+
 // The clock keeps two decimal digits a register: "a3" is no clock value.
 bool isClockText(const QString &text)
 {
@@ -92,7 +94,8 @@ bool takeReadText(int reg, const QString &readText, ParameterUpdate &update)
         else
             read.fields.push_back({row.id, shown});
     }
-    if (firstMisfit(read))
+    // 0xFF marks a register the board has never been given: a value, though no control's.
+    if (readText.compare(UnsetByte, Qt::CaseInsensitive) != 0 && firstMisfit(read))
         return false;
     update.fields.insert(update.fields.end(), read.fields.begin(), read.fields.end());
     update.digits.insert(update.digits.end(), read.digits.begin(), read.digits.end());

@@ -25,7 +25,8 @@ struct Download {
 // Reads R000-R006, then the parameter registers in the download's order, each followed by
 // 10 ms; a register that gave no answer, clock ones included, counts as unanswered. So does
 // one whose answer cannot be its value: a clock register that is not two decimal digits, a
-// parameter register whose converted value a row's control would not hold (firstMisfit). Ends
+// parameter register whose converted value a row's control would not hold (firstMisfit),
+// except "ff", the mark of a register never written, which is taken as it always was. Ends
 // "Parameters downloaded.", or only "Parameters downloaded; %1 registers did not answer."
 // (Incomplete). Keep the update only when the job ran (JobEnding::ran()).
 BoardJob<Download> downloadJob();

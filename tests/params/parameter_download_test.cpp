@@ -118,7 +118,7 @@ TEST_F(ParameterDownload, AnswersNoControlWouldHoldCountAsUnanswered)
     };
     const Case cases[] = {
         {10, 0x0a, P::Tt, "tt takes the digits 0-9"},
-        {11, 0xff, P::Tp, "a blank register is no number"},
+        {11, 0xf3, P::Tp, "f3 is no number"},
         {874, 0x1f, P::HumidityCorrection, "-f is no correction"},
         {12, 0x50, P::HourMode, "Ar digit 1: the list has 4 entries"},
         {17, 0xc0, P::SerialProtocol, "SE digit 1: no 13th display mode"},
@@ -148,6 +148,16 @@ TEST_F(ParameterDownload, AnswersNoControlWouldHoldCountAsUnanswered)
     EXPECT_EQ(job.data.clock[0], "14:05:--");
     EXPECT_EQ(job.ending.outcome, Outcome::Incomplete);
     EXPECT_EQ(job.ending.unanswered, int(std::size(cases)) + 1);
+}
+
+// A register the board was never given (0xFF) is taken as it always was, not counted.
+TEST_F(ParameterDownload, UnsetRegistersAreNoMissingAnswers)
+{
+    for (int reg : downloadRegisters())
+        board->setRegister(reg, 0xff);
+    const JobResult<Download> job = download();
+    EXPECT_EQ(job.ending.outcome, Outcome::Completed);
+    EXPECT_EQ(job.ending.unanswered, 0);
 }
 
 TEST_F(ParameterDownload, NoBoardOrCancelIsNoDownloadToKeep)
