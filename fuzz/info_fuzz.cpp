@@ -1,14 +1,16 @@
 // Arbitrary bytes as vars.txt, and bytes of the input as register answers. Checked:
 // - every line holding more than spaces and tabs is a variable, up to 50, the rest counted as
-//   dropped (counted here on the bytes: ';', spaces and tabs are the same bytes in UTF-8 and
-//   Windows-1252);
+//   dropped (lines split and decoded as every text file is: LF, CR LF or CR, a byte order mark
+//   and UTF-16);
 // - every field is trimmed of spaces and tabs; the name and the type hold no ';'; a register
 //   field of digits only is that number, any other is not negative;
-// - a variable occupies 1, 2 or 6 registers by its type, none for an unknown type or kind;
+// - a variable occupies 1, 2 or 6 registers by its type, none for an unknown type or kind or
+//   when they would reach beyond register 999;
 // - the first bytes, taken as a variable's type, kind and register bytes, decode (download) and
 //   sum (clearing answers) as computed here: Char of Par as a signed char, of Ram in two decimal
 //   digits at least, Int and SInt big-endian 16 bits, Time as "b0:b1:b2 b3.b4.b5.".
 #include "fuzz_support.h"
+#include "base/text_encoding.h"
 #include "info/info_variables.h"
 
 #include <cstddef>
@@ -33,47 +35,36 @@ bool trimmed(const QString &field)
     return field.isEmpty() || (!isBlank(field.front()) && !isBlank(field.back()));
 }
 
-std::string trimmedBytes(const std::string &field)
+QString trimmedText(const QString &field)
 {
-    const std::size_t first = field.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return field.substr(first, field.find_last_not_of(" \t") - first + 1);
+    qsizetype first = 0;
+    qsizetype last = field.size();
+    while (first < last && isBlank(field[first]))
+        ++first;
+    while (last > first && isBlank(field[last - 1]))
+        --last;
+    return field.mid(first, last - first);
 }
 
-// The lines holding more than blanks, without CR at their end.
-std::vector<std::string> variableLines(const std::uint8_t *data, std::size_t size)
+// The lines holding more than blanks, split and decoded as the text files are (text_encoding.h).
+QStringList variableLines(const std::uint8_t *data, std::size_t size)
 {
-    std::vector<std::string> lines;
-    std::string line;
-    for (std::size_t i = 0; i <= size; ++i) {
-        if (i < size && data[i] != '\n') {
-            line += char(data[i]);
-            continue;
-        }
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!trimmedBytes(line).empty())
-            lines.push_back(line);
-        line.clear();
+    QStringList lines;
+    for (const TextLine &line : splitLines(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))).lines) {
+        if (!trimmedText(line.text).isEmpty())
+            lines << line.text;
     }
     return lines;
 }
 
 // The second ';'-separated field of a line, trimmed.
-std::string registerField(const std::string &line)
+QString registerField(const QString &line)
 {
-    const std::size_t first = line.find(';');
-    if (first == std::string::npos)
-        return {};
-    const std::size_t second = line.find(';', first + 1);
-    return trimmedBytes(line.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1));
+    return line.count(u';') < 1 ? QString() : trimmedText(line.section(u';', 1, 1));
 }
 
-int expectedCount(const QString &type, const QString &kind)
+int registersOfType(const QString &type)
 {
-    if (kind != QLatin1String("Par") && kind != QLatin1String("Ram"))
-        return 0;
     if (type == QLatin1String("Char"))
         return 1;
     if (type == QLatin1String("Int") || type == QLatin1String("SInt"))
@@ -81,23 +72,32 @@ int expectedCount(const QString &type, const QString &kind)
     return type == QLatin1String("Time") ? 6 : 0;
 }
 
+// Frames name registers in three digits: a variable reaching beyond 999 has none.
+int expectedCount(const QString &type, const QString &kind, int reg)
+{
+    if (kind != QLatin1String("Par") && kind != QLatin1String("Ram"))
+        return 0;
+    const int count = registersOfType(type);
+    return reg + count - 1 > MaxInfoRegister ? 0 : count;
+}
+
 void checkFile(const std::uint8_t *data, std::size_t size)
 {
     const InfoVariableFile file = parseInfoVariables(QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
-    const std::vector<std::string> lines = variableLines(data, size);
-    check(file.variables.size() == std::min<std::size_t>(lines.size(), MaxInfoVariables));
-    check(file.variables.size() + std::size_t(file.droppedLines) == lines.size());
+    const QStringList lines = variableLines(data, size);
+    check(file.variables.size() == std::min<std::size_t>(std::size_t(lines.size()), MaxInfoVariables));
+    check(file.variables.size() + std::size_t(file.droppedLines) == std::size_t(lines.size()));
     for (std::size_t i = 0; i < file.variables.size(); ++i) {
         const InfoVariable &variable = file.variables[i];
         check(trimmed(variable.name) && trimmed(variable.typeText) && trimmed(variable.kindText));
         check(!variable.name.contains(u';') && !variable.typeText.contains(u';'));
         check(variable.reg >= 0);
-        const std::string reg = registerField(lines[i]);
+        const std::string reg = registerField(lines[qsizetype(i)]).toStdString();
         if (!reg.empty() && reg.size() <= 9 && reg.find_first_not_of("0123456789") == std::string::npos)
             check(variable.reg == std::stoi(reg));
         const int count = variable.registerCount();
         check(count == 0 || count == 1 || count == 2 || count == 6);
-        check(count == expectedCount(variable.typeText, variable.kindText));
+        check(count == expectedCount(variable.typeText, variable.kindText, variable.reg));
     }
 }
 
