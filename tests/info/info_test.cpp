@@ -52,7 +52,7 @@ TEST(InfoVariables, AreReadInEachEncodingOfTheTextFiles)
 {
     const QString names[] = {QStringLiteral("Außen"), QStringLiteral("Tür")};
     const QString text = names[0] + ";120;Int;Par\r\n" + names[1] + ";5;Char;Ram\r\n";
-    auto utf16 = [&text](QStringConverter::Encoding encoding) { return QStringEncoder(encoding, QStringEncoder::Flag::WriteBom).encode(text); };
+    auto utf16 = [&text](QStringConverter::Encoding encoding) -> QByteArray { return QStringEncoder(encoding, QStringEncoder::Flag::WriteBom).encode(text); };
     struct Case {
         const char *name;
         QByteArray bytes;
