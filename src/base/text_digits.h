@@ -4,6 +4,9 @@
 // shown by its last character alone.
 
 #include <QString>
+#include <QStringView>
+
+#include <algorithm>
 
 namespace kestrix {
 
@@ -23,6 +26,18 @@ inline QString twoDigits(int value)
 inline QString dropLeadingZero(const QString &value)
 {
     return value.startsWith(u'0') ? value.right(1) : value;
+}
+
+// 0-9 only: QChar::isDigit also takes the digits of other scripts, which no register holds.
+inline bool isAsciiDigit(QChar character)
+{
+    return character >= u'0' && character <= u'9';
+}
+
+// Whether every character is 0-9; true for an empty text.
+inline bool allAsciiDigits(QStringView text)
+{
+    return std::ranges::all_of(text, isAsciiDigit);
 }
 
 } // namespace kestrix

@@ -1,6 +1,7 @@
 #include "daynight/daynight_transfer.h"
 
 #include "base/language.h"
+#include "base/text_digits.h"
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
@@ -46,22 +47,17 @@ int timePart(const QString &time, bool minutes)
     return decimal(minutes ? time.right(2) : time.left(2));
 }
 
-bool allDigits(const QString &text)
-{
-    return std::ranges::all_of(text, [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
 // "hhmm" from 0000 to 2359, or empty: no time.
 bool isBoardTime(const QString &time)
 {
     if (time.isEmpty())
         return true;
-    return time.size() == 4 && allDigits(time) && time.left(2).toInt() < 24 && time.right(2).toInt() < 60;
+    return time.size() == 4 && allAsciiDigits(time) && time.left(2).toInt() < 24 && time.right(2).toInt() < 60;
 }
 
 bool isBoardBrightness(const QString &brightness)
 {
-    return brightness.size() <= 3 && allDigits(brightness) && brightness.toInt() <= MaxBrightness;
+    return brightness.size() <= 3 && allAsciiDigits(brightness) && brightness.toInt() <= MaxBrightness;
 }
 
 // The first time of the schedule the board cannot take, in the file's order, as its message.

@@ -1,5 +1,6 @@
 #include "params/parameter_download.h"
 
+#include "base/text_digits.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
 
@@ -34,12 +35,6 @@ std::optional<QString> readText(Exchange &exchange, int reg)
 
 const QString UnsetByte = QStringLiteral("ff");
 
-// The clock keeps two decimal digits a register: "a3" is no clock value.
-bool isClockText(const QString &text)
-{
-    return std::ranges::all_of(text, [](QChar c) { return c >= u'0' && c <= u'9'; });
-}
-
 // R000 seconds, R001 minutes, R002 hours, R003 weekday, R004 day, R005 month, R006 year.
 ClockLines clockLinesOf(const std::array<QString, ClockRegisterCount> &r)
 {
@@ -54,7 +49,8 @@ void readClock(Exchange &exchange, Download &download)
     std::array<QString, ClockRegisterCount> texts;
     for (int reg = 0; reg < ClockRegisterCount && !exchange.cancelled(); ++reg) {
         const std::optional<QString> text = readText(exchange, reg);
-        const bool answered = text && isClockText(*text);
+        // The clock keeps decimal digits: "a3" is no clock value.
+        const bool answered = text && allAsciiDigits(*text);
         texts[std::size_t(reg)] = answered ? *text : Unanswered;
         if (!answered)
             exchange.noteUnanswered();

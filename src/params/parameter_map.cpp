@@ -144,14 +144,9 @@ QString decodeSigned(const QString &readText)
 // A register holds two characters: "05" fits an edit that takes one typed digit.
 constexpr int RegisterCharacters = 2;
 
-bool isAsciiDigit(QChar character)
-{
-    return character >= u'0' && character <= u'9';
-}
-
 bool isAsciiDecimal(QStringView text)
 {
-    return !text.isEmpty() && std::ranges::all_of(text, isAsciiDigit);
+    return !text.isEmpty() && allAsciiDigits(text);
 }
 
 // A control character, or one that Windows-1252 does not give a byte of its own.
