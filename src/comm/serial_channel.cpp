@@ -164,7 +164,9 @@ int SerialChannel::Open(int port, int speed)
     if (!lockExclusively(*serial))
         return refuse(OpenFailure::Busy, QStringLiteral("it holds a lock on the device"));
     holdModemLinesInactive(*serial);
-    serial->clear(QSerialPort::AllDirections);
+    // Input only: on a pseudo-terminal, discarding output throws away what the far end has
+    // not read yet, which may be the frame sent just before the last close.
+    serial->clear(QSerialPort::Input);
     m_serial = std::move(serial);
     m_lastFailure = OpenFailure::None;
     m_lastErrorText.clear();
