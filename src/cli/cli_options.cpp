@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
 #include "base/config_file.h"
+#include "comm/device_address.h"
+#include "comm/trace.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -21,7 +23,7 @@ struct GlobalOption {
 // the usage text.
 constexpr GlobalOption GlobalOptions[] = {
     {"port", "N", "port number 1-20 (COM<N>; its device comes from config.ini [Ports])"},
-    {"device", "PATH", "a serial device by name, e.g. /dev/ttyUSB0"},
+    {"device", "DEVICE", "a serial device by name, e.g. /dev/ttyUSB0, or a network serial server: rfc2217://host:port, tcp://host:port"},
     {"speed", "BPS", "2400, 4800, 9600 or 19200"},
     {"data-dir", "DIR", "folder of config.ini and the language files"},
     {"trace", "FILE", "write every frame sent and every answer received to FILE"},
@@ -150,6 +152,12 @@ bool takeGlobalOptions(const QCommandLineParser &parser, Options &options, QStri
         && !lineSpeed(unmarked(parser.value(QStringLiteral("speed"))), options.speed, error))
         return false;
     options.device = parser.value(QStringLiteral("device"));
+    if (parser.isSet(QStringLiteral("device"))) {
+        if (const QString problem = deviceProblem(options.device); !problem.isEmpty()) {
+            *error = QStringLiteral("--device \"%1\": %2").arg(CommTrace::printableText(options.device), problem);
+            return false;
+        }
+    }
     options.traceFile = parser.value(QStringLiteral("trace"));
     return true;
 }

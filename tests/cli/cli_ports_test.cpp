@@ -79,11 +79,13 @@ TEST(CliMapPort, StoresOnlyADeviceThatReadsBackAsWritten)
     const QString refused[] = {
         QString(300, 'x').prepend("/dev/"), "/dev/ttyS0\n", QString("/dev/tty") + QChar(0x1b) + "S0",
         QString("/dev/ttyS0") + QChar(0x85), "", " /dev/ttyS0", "/dev/ttyS0\t", "\"/dev/ttyS0\"",
+        "rfc2217://", "tcp://host", "tcp://host:0", "tcp://host:99999", "tcp://[::1", "tcp://[::1]2000",
+        "tcp://ho st:2000", "tcp://host:2000\n", "udp://host:2000", "http://host:80", "tcp://[1.2.3.4]:2000",
     };
     for (const QString &device : refused) {
         const CliRun run = runCli(data, {"map-port", "3", device});
         EXPECT_EQ(run.exitCode, 3) << run;
-        EXPECT_TRUE(run.err.contains("would not read back as written")) << run;
+        EXPECT_TRUE(run.err.contains("is no device to store")) << run;
         EXPECT_FALSE(run.err.contains(QChar(0x1b))) << run;
         EXPECT_EQ(data.readConfig(), before) << run;
     }
@@ -91,6 +93,12 @@ TEST(CliMapPort, StoresOnlyADeviceThatReadsBackAsWritten)
     const CliRun run = runCli(data, {"map-port", "3", kept});
     EXPECT_EQ(run.exitCode, 0) << run;
     EXPECT_EQ(kestrix::deviceForPort(3), kept);
+    for (const QString network : {"rfc2217://[::1]:2001", "tcp://board-7.hall:4001", "RFC2217://10.0.0.7:2001"}) {
+        const CliRun stored = runCli(data, {"map-port", "4", network});
+        EXPECT_EQ(stored.exitCode, 0) << stored;
+        EXPECT_FALSE(stored.err.contains("does not exist")) << stored;
+        EXPECT_EQ(kestrix::deviceForPort(4), network);
+    }
 }
 
 // A run killed while it has the port open leaves its lock file and, on a pseudo-terminal, the
