@@ -16,6 +16,7 @@ packages=(
   xinetd rdate   # a real Time Protocol server and client for the time-server tests
   python3 binutils   # the exported library's tests: loaded with ctypes, its symbols listed with nm
   dpkg-dev file desktop-file-utils   # the Debian package (cpack) and its test
+  ser2net python3-serial   # a real network serial server, and pyserial as a reference client of it
   fonts-dseg fonts-dejavu-core
 )
 packages_only=false
