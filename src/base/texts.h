@@ -136,5 +136,12 @@ constexpr TextId ServerAddressBadPort{5343};   // "the port \"%1\" is not a numb
 constexpr TextId ServerAddressBadHost{5344};   // "\"%1\" is not a host name or an IP address"
 // Clearing the clock information: a password line beyond the limit (%1 bytes) is refused.
 constexpr TextId PasswordTooLong{5345};        // "The password is longer than %1 bytes; nothing was cleared."
+// The port dialog's device field: its caption, the accepted forms (placeholder and tooltip),
+// the hint for a device that cannot be used (%1 the problem), and the warning when neither the
+// device nor the port and speed could be stored (%1 the reason).
+constexpr TextId DeviceCaption{5400};          // "Device:"
+constexpr TextId DeviceForms{5401};            // "/dev/ttyUSB0, rfc2217://host:port or tcp://host:port"
+constexpr TextId DeviceHint{5402};             // "The device cannot be used: %1."
+constexpr TextId DeviceNotStored{5403};        // "The port and speed hold until the program ends, but neither they nor the device could be stored:\n%1"
 
 } // namespace kestrix::Text
