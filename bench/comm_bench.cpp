@@ -14,6 +14,12 @@
 //                          upload and download (about 56 s and 96 s each) and the day and night
 //                          download (about 34 s) a fifth as often, each at least once
 //
+// The check, the view-times upload and the download also run through ser2net on loopback, in
+// front of the same simulated board, once with Telnet and the RFC 2217 COM port option and
+// once as raw TCP; their floor is the local one, so the ratio shows what the network line adds
+// (ser2net itself holds the board's answers back by up to two character times). Without
+// ser2net installed they are left out.
+//
 // Exit status 1 when a case ran faster than its floor (a pause the protocol requires is missing)
 // or an upload or download did not complete (the alarm and day and night downloads: or read
 // other values than the board was preset with).
@@ -28,6 +34,9 @@
 #include "export/display_exchange.h"
 #include "params/parameter_download.h"
 #include "params/parameter_upload.h"
+// The suites' ser2net launcher, compiled in here: the benchmark links no test support.
+#include "../tests/support/ser2net_support.h"
+#include "../tests/support/ser2net_support.cpp"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,6 +50,7 @@
 #include <ctime>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <unistd.h>
 #include <vector>
 
@@ -498,24 +508,64 @@ int main(int argc, char **argv)
          [&] { rateLine(0); }},
     };
 
+    using testing::NetMode;
+    struct NetworkCase {
+        const char *name;
+        NetMode mode;
+        Case job;
+    };
+    auto named = [&cases](std::string_view name) -> const Case & {
+        return *std::find_if(std::begin(cases), std::end(cases), [name](const Case &job) { return job.name == name; });
+    };
+    const NetworkCase networkCases[] = {
+        {"check, rfc2217", NetMode::Rfc2217, named("communication check")},
+        {"check, tcp", NetMode::RawTcp, named("communication check")},
+        {"view-times, rfc2217", NetMode::Rfc2217, named("view-times upload")},
+        {"view-times, tcp", NetMode::RawTcp, named("view-times upload")},
+        {"download, rfc2217", NetMode::Rfc2217, named("download")},
+        {"download, tcp", NetMode::RawTcp, named("download")},
+    };
+
     constexpr double Goal = 1.01;
     std::printf("%-20s %5s %9s %9s %8s %5s %8s %9s\n", "case", "runs", "floor ms", "wall ms", "ratio", "goal",
                 "cpu ms", "board ms");
     int failures = 0;
-    for (const Case &job : cases) {
+    // Runs a case on a fresh board, on its pseudo-terminal or through ser2net in front of it.
+    auto runCase = [&](const char *name, const Case &job, std::optional<NetMode> through) {
         Board board(job.boardArguments);
         if (board.device().isEmpty()) {
             std::fprintf(stderr, "comm_bench: the simulated board did not start\n");
-            return 1;
+            return false;
         }
-        mapPortToDevice(BoardPort, board.device());
+        std::optional<testing::Ser2Net> server;
+        if (through) {
+            server.emplace(std::vector<testing::Ser2Net::Line>{{*through, board.device()}});
+            if (!server->started()) {
+                std::fprintf(stderr, "comm_bench: %s\n", qPrintable(server->error()));
+                return false;
+            }
+        }
+        mapPortToDevice(BoardPort, server ? server->address(0) : board.device());
         const Result result = measure(job, board);
         const double ratio = result.wallMs / job.floorMs;
-        std::printf("%-20s %5d %9.1f %9.1f %8.4f %5s %8.2f %9.2f\n", job.name, job.runs, job.floorMs, result.wallMs,
+        std::printf("%-20s %5d %9.1f %9.1f %8.4f %5s %8.2f %9.2f\n", name, job.runs, job.floorMs, result.wallMs,
                     ratio, ratio <= Goal ? "met" : "MISS", result.processorMs, result.boardMs);
         std::fflush(stdout);
         if (ratio < 1.0)
             ++failures;  // faster than the protocol allows: a pause is missing
+        return true;
+    };
+    for (const Case &job : cases) {
+        if (!runCase(job.name, job, std::nullopt))
+            return 1;
+    }
+    if (testing::ser2netProgram().isEmpty()) {
+        std::printf("(ser2net is not installed: the network line cases are left out)\n");
+    } else {
+        for (const NetworkCase &network : networkCases) {
+            if (!runCase(network.name, network.job, network.mode))
+                return 1;
+        }
     }
     std::printf("wall: median of the runs; goal: ratio <= %.2f; cpu: this process per run;\n"
                 "board: processor time of the simulated board per run\n", Goal);
