@@ -1,6 +1,9 @@
 #include "comm/serial_channel.h"
 
 #include "base/config_file.h"
+#include "comm/device_address.h"
+#include "comm/local_line.h"
+#include "comm/network_line.h"
 #include "comm/port_owners.h"
 #include "comm/serial_settings.h"
 #include "comm/trace.h"
@@ -15,15 +18,11 @@
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/file.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 
 namespace kestrix {
 namespace {
-
-// A write that has not left the driver after this long counts as failed.
-constexpr int WriteTimeoutMs = 2000;
 
 OpenFailure classify(const QSerialPort &serial, const QString &device)
 {
@@ -125,19 +124,70 @@ int SerialChannel::refuse(OpenFailure failure, const QString &reason)
     }
     // Ports without a device are many in a scan and say nothing worth a trace line.
     if (failure != OpenFailure::NoSuchDevice)
-        CommTrace::note(m_port, lastOpenError());
+        CommTrace::note(lineName(), lastOpenError());
     return DeviceError;
 }
 
 int SerialChannel::Open(int port, int speed)
 {
-    m_speed = speed;
     m_port = port;
-    m_lost = false;
-    m_serial.reset();
-    if (port < FirstPort || port > LastPort)
+    if (port < FirstPort || port > LastPort) {
+        m_speed = speed;
+        m_line.reset();
         return refuse(OpenFailure::BadPortNumber, {});
+    }
     m_device = m_devices.device(port);
+    return openDevice(speed);
+}
+
+int SerialChannel::OpenDevice(const QString &device, int speed)
+{
+    m_port = 0;
+    m_device = device;
+    return openDevice(speed);
+}
+
+int SerialChannel::reopen()
+{
+    return openDevice(m_speed);
+}
+
+QString SerialChannel::lineName() const
+{
+    if (m_port == 0)
+        return m_device;
+    const QString com = QStringLiteral("COM%1").arg(m_port);
+    return looksLikeNetworkDevice(m_device) ? com + u' ' + m_device : com;
+}
+
+int SerialChannel::openDevice(int speed)
+{
+    m_speed = speed;
+    m_lost = false;
+    m_line.reset();
+    const ParsedDevice parsed = parseDevice(m_device);
+    if (!parsed.ok())
+        return refuse(OpenFailure::BadDevice, parsed.problem);
+    const int result = parsed.address.isNetwork() ? openNetwork(parsed.address) : openLocal();
+    if (result != Opened)
+        return result;
+    m_lastFailure = OpenFailure::None;
+    m_lastErrorText.clear();
+    CommTrace::note(lineName(), QStringLiteral("opened %1 at %2 bps").arg(m_device).arg(speed));
+    return Opened;
+}
+
+int SerialChannel::openNetwork(const DeviceAddress &address)
+{
+    NetworkLine::Opening opening = NetworkLine::open(address, m_speed, lineName());
+    if (!opening.line)
+        return refuse(opening.failure, opening.reason);
+    m_line = std::move(opening.line);
+    return Opened;
+}
+
+int SerialChannel::openLocal()
+{
     // Cheaper than letting the serial port take a lock file for a device that is not there.
     if (!deviceMayExist(m_device))
         return refuse(OpenFailure::NoSuchDevice, {});
@@ -148,7 +198,7 @@ int SerialChannel::Open(int port, int speed)
     auto serial = std::make_unique<QSerialPort>();
     serial->setPortName(m_device);
     serial->setReadBufferSize(QueueSize);
-    setLineSettings(*serial, speed);
+    setLineSettings(*serial, m_speed);
     if (!serial->open(QIODevice::ReadWrite)) {
         // For a busy device, and for a lock file it cannot write, the serial port speaks of a
         // permission error, which would mislead.
@@ -167,46 +217,48 @@ int SerialChannel::Open(int port, int speed)
     // Input only: on a pseudo-terminal, discarding output throws away what the far end has
     // not read yet, which may be the frame sent just before the last close.
     serial->clear(QSerialPort::Input);
-    m_serial = std::move(serial);
-    m_lastFailure = OpenFailure::None;
-    m_lastErrorText.clear();
-    CommTrace::note(port, QStringLiteral("opened %1 at %2 bps").arg(m_device).arg(speed));
+    m_line = std::make_unique<LocalLine>(std::move(serial));
     return Opened;
 }
 
 void SerialChannel::Close()
 {
-    if (!m_serial)
+    if (!m_line)
         return;
-    m_serial->close();
-    m_serial.reset();
-    CommTrace::note(m_port, QStringLiteral("closed"));
+    m_line->close();
+    m_line.reset();
+    CommTrace::note(lineName(), QStringLiteral("closed"));
 }
 
 bool SerialChannel::isOpen() const
 {
-    return m_serial && m_serial->isOpen();
+    return m_line && m_line->isOpen();
 }
 
 QString SerialChannel::lastOpenError() const
 {
     const QString device = m_device.isEmpty() ? QStringLiteral("COM%1").arg(m_port) : m_device;
+    const QString com = m_port == 0 ? QString() : QStringLiteral("COM%1: ").arg(m_port);
     switch (m_lastFailure) {
     case OpenFailure::None: return {};
     case OpenFailure::BadPortNumber:
         return QStringLiteral("Port %1 is not a port number from 1 to 20.").arg(m_port);
     case OpenFailure::NoSuchDevice:
-        return QStringLiteral("COM%1: the device %2 does not exist.").arg(m_port).arg(device);
+        return com + QStringLiteral("the device %1 does not exist.").arg(device);
     case OpenFailure::Busy:
-        return QStringLiteral("COM%1: the device %2 is in use by another program%3.")
-            .arg(m_port).arg(device, busyReason(m_lastErrorText));
+        return com + QStringLiteral("the device %1 is in use by another program%2.").arg(device, busyReason(m_lastErrorText));
     case OpenFailure::PermissionDenied:
-        return QStringLiteral("COM%1: permission denied on %2 (is the user in the group that owns it?).")
-            .arg(m_port).arg(device);
+        return com + QStringLiteral("permission denied on %1 (is the user in the group that owns it?).").arg(device);
+    case OpenFailure::BadDevice:
+        return com + QStringLiteral("\"%1\" is no device: %2.").arg(CommTrace::printableText(device), m_lastErrorText);
+    case OpenFailure::Unreachable:
+        return com + QStringLiteral("cannot reach %1: %2.").arg(device, m_lastErrorText);
+    case OpenFailure::ServerRefused:
+        return com + QStringLiteral("%1 cannot be used: %2.").arg(device, m_lastErrorText);
     case OpenFailure::OtherDeviceError:
     case OpenFailure::LockFileUnwritable:
     case OpenFailure::TimeoutsRefused:
-        return QStringLiteral("COM%1: cannot open %2: %3.").arg(m_port).arg(device, m_lastErrorText);
+        return com + QStringLiteral("cannot open %1: %2.").arg(device, m_lastErrorText);
     }
     return {};
 }
@@ -215,24 +267,10 @@ bool SerialChannel::writeFrame(const std::string &frame)
 {
     if (!isOpen())
         return false;
-    // Discard stale answers. The transmit side is already empty: every write drains, and
-    // discarding it would, on a pseudo-terminal, throw away what the far end has not read yet.
-    m_serial->clear(QSerialPort::Input);
-    m_serial->clearError();
+    m_line->discardInput();
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
-    CommTrace::record(CommTrace::Direction::Sent, m_port, bytes);
-    if (m_serial->write(bytes) != bytes.size())
-        return false;
-    while (m_serial->bytesToWrite() > 0) {
-        if (!m_serial->waitForBytesWritten(WriteTimeoutMs))
-            return false;
-    }
-#ifdef Q_OS_UNIX
-    // Wait until the frame has left the driver, so the pause after it is a gap on the line
-    // and the next frame's discard cannot cut it short.
-    ::tcdrain(int(m_serial->handle()));
-#endif
-    if (m_serial->error() != QSerialPort::NoError)
+    CommTrace::record(CommTrace::Direction::Sent, lineName(), bytes);
+    if (!m_line->write(bytes))
         return false;
     ++m_framesWritten;
     return true;
@@ -240,13 +278,13 @@ bool SerialChannel::writeFrame(const std::string &frame)
 
 void SerialChannel::reopenAfterFailedWrite()
 {
-    CommTrace::note(m_port, QStringLiteral("write failed, reopening"));
+    CommTrace::note(lineName(), QStringLiteral("write failed, reopening"));
     Close();
     // Once is the rule: a port that does not open again means the board is gone, and every
     // further frame would only fail faster.
-    m_lost = Open(m_port, m_speed) != Opened;
+    m_lost = reopen() != Opened;
     if (m_lost)
-        CommTrace::note(m_port, QStringLiteral("port did not open again: board lost"));
+        CommTrace::note(lineName(), QStringLiteral("port did not open again: board lost"));
 }
 
 char SerialChannel::Send(const std::string &frame)
@@ -272,16 +310,13 @@ int SerialChannel::readAnswerByte()
     char byte = 0;
     if (readAnswer(&byte, 1) != 1)
         return -1;
-    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(&byte, 1));
+    CommTrace::record(CommTrace::Direction::Received, lineName(), QByteArray(&byte, 1));
     return static_cast<unsigned char>(byte);
 }
 
 int SerialChannel::readAnswer(char *buffer, int count)
 {
-    if (m_serial->bytesAvailable() == 0 && !m_serial->waitForReadyRead(int(FirstByteTimeout.count())))
-        return 0;
-    const qint64 received = m_serial->read(buffer, count);
-    return received > 0 ? int(received) : 0;
+    return m_line->read(buffer, count, int(FirstByteTimeout.count()));
 }
 
 std::string SerialChannel::formatAnswer(const char *buffer, int received, int count)
@@ -314,7 +349,7 @@ std::string SerialChannel::Query(const std::string &frame, int count)
     if (received == 0)
         return NotConnected;
     m_lastQueryAnswered = true;
-    CommTrace::record(CommTrace::Direction::Received, m_port, QByteArray(buffer, received));
+    CommTrace::record(CommTrace::Direction::Received, lineName(), QByteArray(buffer, received));
     return formatAnswer(buffer, received, count);
 }
 

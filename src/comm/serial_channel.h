@@ -3,6 +3,8 @@
 // flow control, DTR and RTS off), writes command frames and reads fixed-size answers. Every
 // operation opens the channel, exchanges its frames and closes it again.
 
+#include "comm/board_line.h"
+#include "comm/device_address.h"
 #include "comm/serial_settings.h"
 #include "comm/sleeper.h"
 
@@ -11,23 +13,8 @@
 #include <string>
 #include <vector>
 
-QT_BEGIN_NAMESPACE
-class QSerialPort;
-QT_END_NAMESPACE
-
 namespace kestrix {
 
-// Why the last Open failed, for messages that name the device and the reason.
-enum class OpenFailure {
-    None,
-    BadPortNumber,    // -1
-    NoSuchDevice,     // -2
-    Busy,             // -2: held by this or another program (lock file, exclusive mode, lock)
-    PermissionDenied, // -2
-    OtherDeviceError, // -2
-    LockFileUnwritable, // -2: the lock file cannot be written (a full disk, a file size limit)
-    TimeoutsRefused,  // -3
-};
 
 class SerialChannel {
 public:
@@ -59,6 +46,11 @@ public:
     // and is never taken from that program. What a program that ended left behind does not
     // hold the port: a lock file naming no process, an exclusive mode no process holds.
     int Open(int port, int speed);
+    // Opens a device named by its text (a path, rfc2217://host:port or tcp://host:port) without
+    // a port number; results as for Open.
+    int OpenDevice(const QString &device, int speed);
+    // Opens the device of the last Open again at its speed.
+    int reopen();
     void Close();
     bool isOpen() const;
 
@@ -93,6 +85,9 @@ public:
     int speed() const { return m_speed; }
     OpenFailure lastOpenFailure() const { return m_lastFailure; }
     QString deviceName() const { return m_device; }
+    // How the trace names the line: "COM3", "COM3 rfc2217://10.0.0.7:2001", or the device alone
+    // when it was opened by its text.
+    QString lineName() const;
     // A sentence naming the device and why the last Open failed.
     QString lastOpenError() const;
 
@@ -102,6 +97,9 @@ public:
 
 private:
     int refuse(OpenFailure failure, const QString &reason);
+    int openDevice(int speed);
+    int openLocal();
+    int openNetwork(const DeviceAddress &address);
     bool writeFrame(const std::string &frame);
     void reopenAfterFailedWrite();
     int readAnswer(char *buffer, int count);
@@ -113,7 +111,7 @@ private:
     QString m_device;
     OpenFailure m_lastFailure = OpenFailure::None;
     QString m_lastErrorText;
-    std::unique_ptr<QSerialPort> m_serial;
+    std::unique_ptr<BoardLine> m_line;
     bool m_lastQueryAnswered = false;
     bool m_lost = false;
     int m_framesWritten = 0;

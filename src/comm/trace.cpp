@@ -46,16 +46,14 @@ QString writeError(const QFile &file)
     return QStringLiteral("cannot write the trace file %1: %2").arg(file.fileName(), file.errorString());
 }
 
-void writeLine(CommTrace::Direction direction, int port, const QString &text)
+void writeLine(CommTrace::Direction direction, const QString &line, const QString &text)
 {
     QMutexLocker lock(&traceMutex);
     if (!traceFile)
         return;
-    const QString line = QStringLiteral("%1 COM%2 %3 %4\n")
-                             .arg(timeStamp())
-                             .arg(port)
-                             .arg(QLatin1String(directionMark(direction)), text);
-    if (writeTo(*traceFile, line))
+    const QString entry = QStringLiteral("%1 %2 %3 %4\n")
+                              .arg(timeStamp(), line, QLatin1String(directionMark(direction)), text);
+    if (writeTo(*traceFile, entry))
         return;
     // Stop at the first failure: the reason is kept for the caller, and the lines after it
     // would fail the same way.
@@ -121,16 +119,16 @@ QString CommTrace::failure()
     return traceFailure;
 }
 
-void CommTrace::record(Direction direction, int port, const QByteArray &bytes)
+void CommTrace::record(Direction direction, const QString &line, const QByteArray &bytes)
 {
     if (active())
-        writeLine(direction, port, printable(bytes));
+        writeLine(direction, line, printable(bytes));
 }
 
-void CommTrace::note(int port, const QString &text)
+void CommTrace::note(const QString &line, const QString &text)
 {
     if (active())
-        writeLine(Direction::Event, port, text);
+        writeLine(Direction::Event, line, text);
 }
 
 QString CommTrace::printable(const QByteArray &bytes)

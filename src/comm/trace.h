@@ -19,9 +19,10 @@ public:
     // The trace stops at the first failure, so the reason is the first one.
     static QString failure();
 
-    // One line: time stamp, direction, port, the bytes with control characters spelled out.
-    static void record(Direction direction, int port, const QByteArray &bytes);
-    static void note(int port, const QString &text);
+    // One line: time stamp, the line ("COM3", "COM3 rfc2217://10.0.0.7:2001"), direction, the
+    // bytes with control characters spelled out.
+    static void record(Direction direction, const QString &line, const QByteArray &bytes);
+    static void note(const QString &line, const QString &text);
 
     // "<ESC>TS?<CR>" for the bytes ESC T S ? CR; other bytes below 0x20 or above 0x7e as <xx>.
     static QString printable(const QByteArray &bytes);

@@ -111,7 +111,7 @@ bool DisplayExchange::accepted(std::string_view line)
 void DisplayExchange::resetPort()
 {
     m_channel.Close();
-    m_channel.Open(m_channel.port(), m_channel.speed());
+    m_channel.reopen();
 }
 
 } // namespace kestrix::display
