@@ -12,7 +12,7 @@
 //     }
 //
 // Port numbers 1 to 20 name devices through the [Ports] section of the utility's config.ini
-// (COM1=/dev/ttyUSB0); without an entry COM1-COM4 are /dev/ttyS0-3, COM5-COM12 /dev/ttyUSB0-7 and
+// (COM1=/dev/ttyUSB0, COM2=rfc2217://10.0.0.7:2001); without an entry COM1-COM4 are /dev/ttyS0-3, COM5-COM12 /dev/ttyUSB0-7 and
 // COM13-COM20 /dev/ttyACM0-7. config.ini is read from KESTRIX_DATA_DIR when set, else from the
 // utility's data folder.
 //
@@ -62,6 +62,11 @@ public:
     // be opened (missing, no permission, or held by another program); -3 when its read
     // time-outs cannot be set. The port and speed are kept also when Open fails.
     int Open(int port, int speed);
+    // Opens a device named by its text instead of a port number: a path ("/dev/ttyUSB0"), or a
+    // board behind a network serial server, "rfc2217://host:port" (line settings travel to the
+    // server) or "tcp://host:port" (the server's line settings are fixed). Results as for Open;
+    // a text that names no device, or a server that cannot be reached, gives -2.
+    int OpenDevice(const std::string &device, int speed);
     // Closes the port. Call it once after each successful Open.
     void Close();
 

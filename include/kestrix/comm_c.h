@@ -44,6 +44,10 @@ KESTRIX_COMM_C_API void kestrix_comm_free(kestrix_comm *comm);
 /* 0, or -1 bad port number, -2 device cannot be opened (also for a NULL handle), -3 time-outs
  * refused. */
 KESTRIX_COMM_C_API int kestrix_comm_open(kestrix_comm *comm, int port, int speed);
+/* Opens a device named by its text instead of a port number: a path ("/dev/ttyUSB0"), or a
+   board behind a network serial server, "rfc2217://host:port" or "tcp://host:port" (UTF-8).
+   0, or -2 when the text names no device or it cannot be opened or reached (also for NULL). */
+KESTRIX_COMM_C_API int kestrix_comm_open_device(kestrix_comm *comm, const char *device, int speed);
 /* NULL is ignored. */
 KESTRIX_COMM_C_API void kestrix_comm_close(kestrix_comm *comm);
 

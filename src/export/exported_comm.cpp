@@ -59,6 +59,11 @@ int CComm::Open(int port, int speed)
     return m_channel->serial.Open(port, speed);
 }
 
+int CComm::OpenDevice(const std::string &device, int speed)
+{
+    return m_channel->serial.OpenDevice(QString::fromUtf8(device.data(), qsizetype(device.size())), speed);
+}
+
 void CComm::Close()
 {
     m_channel->serial.Close();

@@ -44,6 +44,11 @@ int kestrix_comm_open(kestrix_comm *comm, int port, int speed)
     return comm ? comm->comm.Open(port, speed) : NoChannel;
 }
 
+int kestrix_comm_open_device(kestrix_comm *comm, const char *device, int speed)
+{
+    return comm && device ? comm->comm.OpenDevice(device, speed) : NoChannel;
+}
+
 void kestrix_comm_close(kestrix_comm *comm)
 {
     if (comm)
