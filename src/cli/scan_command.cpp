@@ -8,13 +8,19 @@ namespace kestrix::cli {
 
 int runScan(const Options &options)
 {
-    if (options.port > 0 || !options.device.isEmpty() || options.speed > 0) {
-        printStatus(QStringLiteral("scan tries every port and speed; name devices in config.ini [Ports] "
-                                   "instead of --port, --device or --speed."));
-        return UsageError;
-    }
+    // --port or --device scans that one port at every speed; a device named here is this run's
+    // only, so the pair found is shown, not stored.
+    ScanScope scope;
+    if (options.port > 0 || !options.device.isEmpty())
+        scope.ports = {resolveSettings(options).port};
+    scope.store = options.device.isEmpty();
+    SerialSettings settings = readSerialSettings();
+    if (options.speed > 0)
+        settings.speed = options.speed;
     ConsoleReporter reporter;
-    const ScanResult result = scanPorts(readSerialSettings(), reporter);
+    const ScanResult result = scanPorts(settings, scope, reporter);
+    for (const QString &note : result.notes)
+        printStatus(note);
     if (result.cancelled)
         return Cancelled;
     if (!result.found)
@@ -22,6 +28,10 @@ int runScan(const Options &options)
     for (int line = 0; line < 3; ++line) {
         if (!reporter.line(line).isEmpty())
             printResult(reporter.line(line));
+    }
+    if (!scope.store) {
+        printStatus(QStringLiteral("Not stored: the device was named on the command line."));
+        return Success;
     }
     if (!result.saved) {
         printStatus(LookupText(Text::FileOpenError) + u' ' + result.saveError);

@@ -2,8 +2,10 @@
 
 #include "base/language.h"
 #include "base/texts.h"
+#include "comm/device_address.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace kestrix {
 namespace {
@@ -41,6 +43,20 @@ void clearVersionLines(StatusLines &status)
     status.clear(2);
 }
 
+// The speeds to try on a port: all of them, except behind a raw TCP server, whose line settings
+// are its own: there only the configured speed can be meant.
+std::vector<int> speedsToTry(const QString &device, int configuredSpeed)
+{
+    if (parseDevice(device).address.kind == DeviceKind::RawTcp)
+        return {configuredSpeed};
+    return {std::begin(SpeedTable), std::end(SpeedTable)};
+}
+
+QString fixedSpeedText(int port, const QString &device, int speed)
+{
+    return QStringLiteral("COM%1 %2: the server fixes the line settings; only %3 bps tried.").arg(port).arg(device).arg(speed);
+}
+
 ScanResult cancelledScan(Operation &operation, const SerialSettings &settings)
 {
     operation.status().showCancelled();
@@ -54,16 +70,31 @@ ScanResult cancelledScan(Operation &operation, const SerialSettings &settings)
 
 ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper)
 {
+    return scanPorts(settings, ScanScope{}, reporter, sleeper);
+}
+
+ScanResult scanPorts(SerialSettings settings, const ScanScope &scope, Reporter &reporter, Sleeper &sleeper)
+{
+    auto scanned = [&scope](int port) { return scope.ports.empty() || std::ranges::find(scope.ports, port) != scope.ports.end(); };
     Operation operation(settings, reporter, StatusForm::mainWindow(), sleeper);
     StatusLines &status = operation.status();
     status.show(0, Text::TestingCommunication);
     clearVersionLines(status);
 
+    const PortDevices devices = PortDevices::fromConfig();
+    std::vector<std::vector<int>> speeds;
+    int tries = 0;
+    for (int port = 1; port <= PortCount; ++port) {
+        speeds.push_back(scanned(port) ? speedsToTry(devices.device(port), settings.speed) : std::vector<int>{});
+        tries += int(speeds.back().size());
+    }
     Exchange &exchange = operation.exchange();
-    exchange.setTotalSteps(ScanTries);
+    exchange.setTotalSteps(tries);
     ScanResult result;
     for (int port = 1; port <= PortCount; ++port) {
-        for (int speed : SpeedTable) {
+        if (speeds[port - 1].size() == 1 && speeds[port - 1].size() < std::size(SpeedTable))
+            result.notes << fixedSpeedText(port, devices.device(port), settings.speed);
+        for (int speed : speeds[port - 1]) {
             const SerialSettings pair{port, speed};
             operation.setSettings(pair);
             status.showText(1, checkingText(pair));
@@ -87,7 +118,8 @@ ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleep
         status.clear(2);
         return result;
     }
-    result.saved = writeSerialSettings(result.settings, &result.saveError);
+    if (scope.store)
+        result.saved = writeSerialSettings(result.settings, &result.saveError);
     operation.setSettings(result.settings);
     status.showText(0, connectedText(result.settings));
     clearVersionLines(status);

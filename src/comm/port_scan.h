@@ -5,6 +5,7 @@
 #include "comm/operation.h"
 #include "comm/serial_settings.h"
 
+#include <QStringList>
 #include <vector>
 
 namespace kestrix {
@@ -17,6 +18,7 @@ struct ScanResult {
     bool cancelled = false;    // stopped early: nothing was written, the settings are as they were
     VersionTexts versions;
     std::vector<int> busyPorts;   // ports held by another program, each once, in order
+    QStringList notes;            // ports behind raw TCP servers, tried at the configured speed only
 };
 
 constexpr int ScanTries = PortCount * int(std::size(SpeedTable));
@@ -25,5 +27,13 @@ constexpr int ScanTries = PortCount * int(std::size(SpeedTable));
 // before its next frame and leaves the settings and config.ini as they were. A scan that
 // finds no board names the busy ports below "Communication Error!" ("Busy ports: COM3, COM7").
 ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+
+// Which ports a scan tries (all when empty) and whether it stores what it finds.
+struct ScanScope {
+    std::vector<int> ports;
+    bool store = true;
+};
+ScanResult scanPorts(SerialSettings settings, const ScanScope &scope, Reporter &reporter,
+                     Sleeper &sleeper = realSleeper());
 
 } // namespace kestrix
