@@ -3,6 +3,7 @@
 // server. The serial channel speaks through it and does not know which it is.
 
 #include <QByteArray>
+#include <QString>
 
 namespace kestrix {
 
@@ -35,6 +36,8 @@ public:
     // with what has arrived. 0 when nothing came.
     virtual int read(char *buffer, int count, int firstByteTimeoutMs) = 0;
     virtual void close() = 0;
+    // What a server said as it turned us away ("Port already in use"), empty otherwise.
+    virtual QString refusal() const { return {}; }
 };
 
 } // namespace kestrix

@@ -126,13 +126,24 @@ bool NetworkLine::connectToServer(Opening &opening)
 // the first frame reaches the board.
 bool NetworkLine::negotiate(int speed, Opening &opening)
 {
-    QByteArray offer;
+    // Listen first: a server that serves another client greets, says so and closes, and what we
+    // would send meanwhile makes it reset the connection, losing its words. Servers that greet
+    // offer the COM port option at once; the replies wait until the greeting is read.
+    m_holdReplies = true;
+    waitUntil([this] { return m_comPortAgreed || m_comPortRefused; }, GreetingTimeoutMs);
+    m_holdReplies = false;
+    if (serverClosed(opening))
+        return false;
+    QByteArray offer = m_heldReplies;
+    m_heldReplies.clear();
     for (std::uint8_t option : {Binary, SuppressGoAhead, ComPort}) {
-        offer += command(Will, option);
+        if (!m_weWill[option])
+            offer += command(Will, option);
         m_weWill[option] = true;
     }
     for (std::uint8_t option : {Binary, SuppressGoAhead}) {
-        offer += command(Do, option);
+        if (!m_weDo[option])
+            offer += command(Do, option);
         m_weDo[option] = true;
     }
     sendRaw(offer);
@@ -190,6 +201,20 @@ bool NetworkLine::serverClosed(Opening &opening)
     return true;
 }
 
+// A raw server that serves another client says so in plain text and closes; read as an answer,
+// those words would only look like a board that does not answer.
+bool NetworkLine::turnedAway()
+{
+    if (m_telnet || !serverWords(m_data).contains(QStringLiteral("in use"), Qt::CaseInsensitive))
+        return false;
+    waitUntil([] { return false; }, CloseTimeoutMs);
+    if (m_socket.state() == QAbstractSocket::ConnectedState)
+        return false;
+    m_refusal = QStringLiteral("the server at %1 says: %2").arg(m_address.hostAndPort(), serverWords(m_data));
+    m_data.clear();
+    return true;
+}
+
 bool NetworkLine::waitUntil(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
@@ -207,6 +232,8 @@ bool NetworkLine::waitUntil(const std::function<bool()> &done, int timeoutMs)
 // the connection has gone.
 bool NetworkLine::takeArrived()
 {
+    if (!m_socket.isOpen())
+        return false;
     if (m_socket.bytesAvailable() == 0)
         m_socket.waitForReadyRead(0);
     const QByteArray bytes = m_socket.readAll();
@@ -270,6 +297,10 @@ void NetworkLine::handle(const Event &event)
 
 void NetworkLine::sendRaw(const QByteArray &bytes)
 {
+    if (m_holdReplies) {
+        m_heldReplies += bytes;
+        return;
+    }
     m_socket.write(bytes);
     m_socket.flush();
 }
@@ -288,8 +319,10 @@ void NetworkLine::discardInput()
 
 bool NetworkLine::write(const QByteArray &bytes)
 {
-    if (!takeArrived())
+    if (!takeArrived()) {
+        turnedAway();
         return false;
+    }
     QByteArray out = m_telnet ? escaped(bytes) : bytes;
     // The purge goes with the frame: what the server still holds from the board is stale too.
     if (m_telnet)
@@ -306,6 +339,8 @@ bool NetworkLine::write(const QByteArray &bytes)
 int NetworkLine::read(char *buffer, int count, int firstByteTimeoutMs)
 {
     waitUntil([this] { return !m_data.isEmpty(); }, firstByteTimeoutMs);
+    if (turnedAway())
+        return 0;
     const int taken = int(std::min<qsizetype>(count, m_data.size()));
     std::copy_n(m_data.constData(), taken, buffer);
     m_data.remove(0, taken);

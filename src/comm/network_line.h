@@ -21,6 +21,8 @@ public:
     static constexpr int ConnectTimeoutMs = 3000;
     // How long the server has to agree to the options and acknowledge the line settings.
     static constexpr int NegotiationTimeoutMs = 1000;
+    // How long a server that greets first has to do so.
+    static constexpr int GreetingTimeoutMs = 200;
 
     struct Opening {
         std::unique_ptr<NetworkLine> line;
@@ -38,6 +40,7 @@ public:
     bool write(const QByteArray &bytes) override;
     int read(char *buffer, int count, int firstByteTimeoutMs) override;
     void close() override;
+    QString refusal() const override { return m_refusal; }
 
 private:
     NetworkLine(const DeviceAddress &address, const QString &traceName);
@@ -49,6 +52,7 @@ private:
     void handle(const telnet::Event &event);
     void sendRaw(const QByteArray &bytes);
     bool serverClosed(Opening &opening);
+    bool turnedAway();
 
     DeviceAddress m_address;
     QString m_traceName;
@@ -56,7 +60,10 @@ private:
     QTcpSocket m_socket;
     telnet::Decoder m_decoder;
     QByteArray m_data;
+    QString m_refusal;
     std::vector<QByteArray> m_comPortAnswers;   // the server's COM port replies since the last look
+    bool m_holdReplies = false;
+    QByteArray m_heldReplies;
     bool m_comPortAgreed = false;
     bool m_comPortRefused = false;
     bool m_weWill[256] = {};

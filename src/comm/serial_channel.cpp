@@ -164,6 +164,7 @@ int SerialChannel::openDevice(int speed)
 {
     m_speed = speed;
     m_lost = false;
+    m_turnedAway = false;
     m_line.reset();
     const ParsedDevice parsed = parseDevice(m_device);
     if (!parsed.ok())
@@ -270,16 +271,21 @@ bool SerialChannel::writeFrame(const std::string &frame)
     m_line->discardInput();
     const QByteArray bytes(frame.data(), qsizetype(frame.size()));
     CommTrace::record(CommTrace::Direction::Sent, lineName(), bytes);
-    if (!m_line->write(bytes))
+    if (!m_line->write(bytes)) {
+        noteRefusal();
         return false;
+    }
     ++m_framesWritten;
     return true;
 }
 
 void SerialChannel::reopenAfterFailedWrite()
 {
-    CommTrace::note(lineName(), QStringLiteral("write failed, reopening"));
     Close();
+    // Turned away by a server: someone else holds the line, which a reconnect does not change.
+    if (m_turnedAway)
+        return;
+    CommTrace::note(lineName(), QStringLiteral("write failed, reopening"));
     // Once is the rule: a port that does not open again means the board is gone, and every
     // further frame would only fail faster.
     m_lost = reopen() != Opened;
@@ -316,7 +322,21 @@ int SerialChannel::readAnswerByte()
 
 int SerialChannel::readAnswer(char *buffer, int count)
 {
-    return m_line->read(buffer, count, int(FirstByteTimeout.count()));
+    const int received = m_line->read(buffer, count, int(FirstByteTimeout.count()));
+    noteRefusal();
+    return received;
+}
+
+// A server that turned us away holds the line for someone else: the port is in use, as a local
+// device another program holds.
+void SerialChannel::noteRefusal()
+{
+    if (!m_line || m_line->refusal().isEmpty())
+        return;
+    m_turnedAway = true;
+    m_lastFailure = OpenFailure::Busy;
+    m_lastErrorText = m_line->refusal();
+    CommTrace::note(lineName(), lastOpenError());
 }
 
 std::string SerialChannel::formatAnswer(const char *buffer, int received, int count)

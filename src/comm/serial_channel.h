@@ -103,6 +103,7 @@ private:
     bool writeFrame(const std::string &frame);
     void reopenAfterFailedWrite();
     int readAnswer(char *buffer, int count);
+    void noteRefusal();
 
     Sleeper &m_sleeper;
     PortDevices m_devices;
@@ -114,6 +115,7 @@ private:
     std::unique_ptr<BoardLine> m_line;
     bool m_lastQueryAnswered = false;
     bool m_lost = false;
+    bool m_turnedAway = false;   // a server said the line is in use; no reconnect changes that
     int m_framesWritten = 0;
 };
 
