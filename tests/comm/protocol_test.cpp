@@ -5,6 +5,7 @@
 
 #include "base/language.h"
 #include "comm/protocol.h"
+#include "comm/telnet_codec.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -296,3 +297,43 @@ TEST_F(EnvelopeTest, EveryJobEndsWithExactlyOneEndingChosenAfterItsFrames)
 }
 
 } // namespace
+
+// Telnet framing towards network serial servers: 0xFF doubles in data both ways, and a command
+// or subnegotiation split over several reads is still one event, its data kept apart.
+TEST(TelnetCodec, SplitsDataFromCommandsAcrossReads)
+{
+    using namespace kestrix::telnet;
+    EXPECT_EQ(escaped(QByteArray("W05\xff\r", 5)), QByteArray("W05\xff\xff\r", 6));
+    EXPECT_EQ(subnegotiation(ComPort, QByteArray("\x01\x00\x00\xff\xff", 5)),
+              QByteArray("\xff\xfa\x2c\x01\x00\x00\xff\xff\xff\xff\xff\xf0", 12));
+    struct Case {
+        const char *name;
+        std::vector<QByteArray> pieces;
+        QByteArray data;
+        std::vector<Event> events;
+    };
+    const QByteArray greeting("\xff\xfd\x2c" "He\xff\xffllo" "\xff\xfa\x2c\x65\x00\x00\x25\x80\xff\xf0", 20);
+    const std::vector<Event> greeted{{Do, ComPort, {}}, {Sb, ComPort, QByteArray("\x65\x00\x00\x25\x80", 5)}};
+    const Case cases[] = {
+        {"in one read", {greeting}, QByteArray("He\xffllo", 6), greeted},
+        {"byte by byte", {}, QByteArray("He\xffllo", 6), greeted},
+        {"no-operation ignored", {QByteArray("A\xff\xf1" "B", 4)}, "AB", {}},
+        {"escaped 0xFF inside a subnegotiation", {QByteArray("\xff\xfa\x2c\x01\xff\xff\xff\xf0", 8)}, {},
+         {{Sb, ComPort, QByteArray("\x01\xff", 2)}}},
+    };
+    for (const Case &row : cases) {
+        SCOPED_TRACE(row.name);
+        std::vector<QByteArray> pieces = row.pieces;
+        if (pieces.empty()) {
+            for (char byte : greeting)
+                pieces.emplace_back(1, byte);
+        }
+        Decoder decoder;
+        QByteArray data;
+        std::vector<Event> events;
+        for (const QByteArray &piece : pieces)
+            decoder.feed(piece, data, events);
+        EXPECT_EQ(data, row.data);
+        EXPECT_EQ(events, row.events);
+    }
+}
