@@ -5,6 +5,12 @@
 #include <QDeadlineTimer>
 #include <QStringList>
 
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
 namespace kestrix {
 namespace {
 
@@ -29,6 +35,18 @@ constexpr std::uint8_t RtsOff = 12;
 constexpr std::uint8_t PurgeReceived = 1;   // what the server received from the board for us
 
 constexpr int WriteTimeoutMs = 2000;
+
+// Acknowledges what arrives at once instead of after the delayed-ACK time: a server that sends its
+// greeting in small pieces (Nagle) waits for each acknowledgement, and we listen before we speak.
+void acknowledgeAtOnce(QTcpSocket &socket)
+{
+#ifdef Q_OS_LINUX
+    int on = 1;
+    ::setsockopt(int(socket.socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+    (void)socket;
+#endif
+}
 constexpr int CloseTimeoutMs = 1000;
 
 struct LineSetting {
@@ -130,6 +148,7 @@ bool NetworkLine::negotiate(int speed, Opening &opening)
     // would send meanwhile makes it reset the connection, losing its words. Servers that greet
     // offer the COM port option at once; the replies wait until the greeting is read.
     m_holdReplies = true;
+    acknowledgeAtOnce(m_socket);
     waitUntil([this] { return m_comPortAgreed || m_comPortRefused; }, GreetingTimeoutMs);
     m_holdReplies = false;
     if (serverClosed(opening))
@@ -237,6 +256,8 @@ bool NetworkLine::takeArrived()
     if (m_socket.bytesAvailable() == 0)
         m_socket.waitForReadyRead(0);
     const QByteArray bytes = m_socket.readAll();
+    if (!bytes.isEmpty())
+        acknowledgeAtOnce(m_socket);
     if (!m_telnet) {
         m_data += bytes;
     } else if (!bytes.isEmpty()) {

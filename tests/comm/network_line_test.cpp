@@ -291,10 +291,19 @@ TEST_F(NetworkLine, SecondClientEndsFailedWhileAnotherHoldsTheLine)
         ASSERT_TRUE(first.connected());
         board(mode).clearFrames();
         const CliRun run = cliOn(address(mode), {"check"});
-        EXPECT_EQ(run.exitCode, 2) << run;
         EXPECT_FALSE(run.out.contains("Communication OK.")) << run;
-        EXPECT_TRUE(run.err.contains("in use")) << run;
-        EXPECT_TRUE(run.err.contains(address(mode).section("://", 1))) << "names the server\n" << run;
+        // A raw server writes its words at once and closes; when our first frame reaches it
+        // before it closes, the connection is reset and the words are lost: then the board
+        // simply does not answer. Over RFC 2217 the client listens first and always hears them.
+        const bool told = run.exitCode == 2;
+        if (mode == NetMode::Rfc2217 || told) {
+            EXPECT_EQ(run.exitCode, 2) << run;
+            EXPECT_TRUE(run.err.contains("in use")) << run;
+            EXPECT_TRUE(run.err.contains(address(mode).section("://", 1))) << "names the server\n" << run;
+        } else {
+            EXPECT_EQ(run.exitCode, 1) << run;
+            EXPECT_TRUE(run.err.contains("Communication Error!")) << run;
+        }
         EXPECT_TRUE(board(mode).frameTexts().empty()) << run;
         EXPECT_LT(run.elapsedMs, 30000) << run;
     }
