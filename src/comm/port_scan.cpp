@@ -92,7 +92,7 @@ ScanResult scanPorts(SerialSettings settings, const ScanScope &scope, Reporter &
     exchange.setTotalSteps(tries);
     ScanResult result;
     for (int port = 1; port <= PortCount; ++port) {
-        if (speeds[port - 1].size() == 1 && speeds[port - 1].size() < std::size(SpeedTable))
+        if (speeds[port - 1].size() == 1)
             result.notes << fixedSpeedText(port, devices.device(port), settings.speed);
         for (int speed : speeds[port - 1]) {
             const SerialSettings pair{port, speed};
