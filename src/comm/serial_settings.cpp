@@ -1,6 +1,10 @@
 #include "comm/serial_settings.h"
 
 #include "base/config_file.h"
+#include "comm/device_address.h"
+#include "comm/trace.h"
+
+#include <QFileInfo>
 
 #include <QHash>
 #include <QMutex>
@@ -16,6 +20,7 @@ QHash<int, QString> deviceOverrides;
 
 const QString SettingsSection = QStringLiteral("Settings");
 const QString PortsSection = QStringLiteral("Ports");
+const QString BoardsSection = QStringLiteral("Boards");
 
 // The leading number of a value ("2 ; COM3" is 2); nothing for an absent value.
 std::optional<int> decimal(const std::optional<QString> &text)
@@ -140,6 +145,33 @@ void overrideDeviceForPort(int port, const QString &device)
 bool mapPortToDevice(int port, const QString &device, QString *error)
 {
     return configFile().write(PortsSection, portKey(port), device, error);
+}
+
+QString boardName(int port)
+{
+    if (!validPort(port))
+        return {};
+    return configFile().snapshot().value(BoardsSection, portKey(port)).value_or(QString()).trimmed();
+}
+
+QString boardLabel(int port)
+{
+    const QString name = boardName(port);
+    return name.isEmpty() ? portKey(port) : CommTrace::printableText(name);
+}
+
+std::vector<int> configuredPorts()
+{
+    const IniSnapshot config = configFile().snapshot();
+    std::vector<int> ports;
+    for (int port = 1; port <= PortCount; ++port) {
+        const QString device = config.value(PortsSection, portKey(port)).value_or(QString()).trimmed();
+        if (device.isEmpty())
+            continue;
+        if (looksLikeNetworkDevice(device) || QFileInfo::exists(device))
+            ports.push_back(port);
+    }
+    return ports;
 }
 
 } // namespace kestrix

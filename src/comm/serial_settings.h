@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <vector>
 
 namespace kestrix {
 
@@ -60,5 +61,13 @@ void overrideDeviceForPort(int port, const QString &device);
 
 // Writes [Ports] COM<n>=<device>; the reason of a failure goes to *error.
 bool mapPortToDevice(int port, const QString &device, QString *error = nullptr);
+
+// A board's own name from config.ini [Boards] COM<n>=<name> ("Hall north"), trimmed; empty
+// when it has none.
+QString boardName(int port);
+// What output calls a board: its name with control characters spelled out, else COM<n>.
+QString boardLabel(int port);
+// The ports of the [Ports] entries whose device exists or is a network address, in order.
+std::vector<int> configuredPorts();
 
 } // namespace kestrix
