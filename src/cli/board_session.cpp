@@ -22,6 +22,7 @@ int withBoard(const Options &options, const std::function<int(Operation &, const
     ConsoleReporter reporter;
     Operation operation(settings, reporter, StatusForm::mainWindow());
     const int status = exchange(operation, settings);
+    noteBoardEndings(operation.endings());
     if (operation.cancelled()) {
         // An envelope has said so already; a bare check or query has not.
         if (reporter.line(0) != LookupText(Text::OperationCancelled))

@@ -118,7 +118,7 @@ int main(int argc, char **argv)
 
     LoadLanguageOrShipped(configuredLanguage());
     catchInterrupts();
-    const int status = command->run(options);
+    const int status = namesSeveralBoards(options) ? runOnBoards(*command, options) : command->run(options);
     // The board operation's outcome stands; a trace that broke off on the way is said once.
     if (!CommTrace::failure().isEmpty())
         printStatus(QStringLiteral("Warning: %1; the trace is incomplete.").arg(CommTrace::failure()));

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace kestrix::cli {
 namespace {
@@ -22,8 +23,11 @@ struct GlobalOption {
 // --data-dir is taken out before parsing (the language tables need it first); it is listed for
 // the usage text.
 constexpr GlobalOption GlobalOptions[] = {
-    {"port", "N", "port number 1-20 (COM<N>; its device comes from config.ini [Ports])"},
-    {"device", "DEVICE", "a serial device by name, e.g. /dev/ttyUSB0, or a network serial server: rfc2217://host:port, tcp://host:port"},
+    {"port", "N", "port number 1-20 (COM<N>; its device comes from config.ini [Ports]); several boards at "
+                  "once: 3,5,7 or 3-9"},
+    {"ports", "configured", "every board of config.ini [Ports] whose device exists or is a network address"},
+    {"device", "DEVICE", "a serial device by name, e.g. /dev/ttyUSB0, or a network serial server: "
+                         "rfc2217://host:port, tcp://host:port; repeat it for several boards"},
     {"speed", "BPS", "2400, 4800, 9600 or 19200"},
     {"data-dir", "DIR", "folder of config.ini and the language files"},
     {"trace", "FILE", "write every frame sent and every answer received to FILE"},
@@ -141,23 +145,66 @@ const Command *namedCommand(const QStringList &arguments)
     return findCommand(parser.positionalArguments().value(0));
 }
 
+bool takeDevices(const QCommandLineParser &parser, Options &options, QString *error)
+{
+    options.devices = parser.values(QStringLiteral("device"));
+    for (qsizetype i = 0; i < options.devices.size(); ++i) {
+        const QString &device = options.devices[i];
+        if (const QString problem = deviceProblem(device); !problem.isEmpty()) {
+            *error = QStringLiteral("--device \"%1\": %2").arg(CommTrace::printableText(device), problem);
+            return false;
+        }
+        if (options.devices.indexOf(device) < i) {
+            *error = QStringLiteral("--device \"%1\" is named twice; one board runs one job at a time")
+                         .arg(CommTrace::printableText(device));
+            return false;
+        }
+    }
+    if (options.devices.size() == 1)
+        options.device = options.devices.front();
+    return true;
+}
+
+bool takePorts(const QCommandLineParser &parser, Options &options, QString *error)
+{
+    const bool configured = parser.isSet(QStringLiteral("ports"));
+    if (configured && parser.value(QStringLiteral("ports")) != QLatin1String("configured")) {
+        *error = QStringLiteral("--ports takes only \"configured\", not \"%1\"").arg(parser.value(QStringLiteral("ports")));
+        return false;
+    }
+    if (configured && parser.isSet(QStringLiteral("port"))) {
+        *error = QStringLiteral("--ports configured and --port cannot be given together");
+        return false;
+    }
+    if (configured) {
+        options.ports = configuredPorts();
+        if (options.ports.empty()) {
+            *error = QStringLiteral("--ports configured: config.ini [Ports] names no device that exists or is a "
+                                    "network address");
+            return false;
+        }
+    } else if (parser.isSet(QStringLiteral("port"))
+               && !parsePortList(unmarked(parser.values(QStringLiteral("port")).join(u',')), options.ports, error)) {
+        *error = QStringLiteral("--port: ") + *error;
+        return false;
+    }
+    if (options.ports.size() == 1)
+        options.port = options.ports.front();
+    return true;
+}
+
 bool takeGlobalOptions(const QCommandLineParser &parser, Options &options, QString *error)
 {
-    if (parser.isSet(QStringLiteral("port"))
-        && !parsePortNumber(unmarked(parser.value(QStringLiteral("port"))), options.port, error)) {
-        *error = QStringLiteral("--port: ") + *error;
+    if (!takePorts(parser, options, error) || !takeDevices(parser, options, error))
+        return false;
+    if ((options.ports.size() > 1 && !options.devices.isEmpty())
+        || (options.devices.size() > 1 && !options.ports.empty())) {
+        *error = QStringLiteral("several boards are named either by --port or by --device, not both");
         return false;
     }
     if (parser.isSet(QStringLiteral("speed"))
         && !lineSpeed(unmarked(parser.value(QStringLiteral("speed"))), options.speed, error))
         return false;
-    options.device = parser.value(QStringLiteral("device"));
-    if (parser.isSet(QStringLiteral("device"))) {
-        if (const QString problem = deviceProblem(options.device); !problem.isEmpty()) {
-            *error = QStringLiteral("--device \"%1\": %2").arg(CommTrace::printableText(options.device), problem);
-            return false;
-        }
-    }
     options.traceFile = parser.value(QStringLiteral("trace"));
     return true;
 }
@@ -222,6 +269,31 @@ bool parsePortNumber(const QString &text, int &port, QString *error)
     return false;
 }
 
+bool parsePortList(const QString &text, std::vector<int> &ports, QString *error)
+{
+    ports.clear();
+    for (const QString &part : text.split(u',')) {
+        const qsizetype dash = part.indexOf(u'-', 1);
+        int first = 0;
+        int last = 0;
+        if (!parsePortNumber(dash < 0 ? part : part.left(dash), first, error)
+            || !parsePortNumber(dash < 0 ? part : part.mid(dash + 1), last, error))
+            return false;
+        if (last < first) {
+            *error = QStringLiteral("the range \"%1\" runs backwards").arg(part);
+            return false;
+        }
+        for (int port = first; port <= last; ++port) {
+            if (std::ranges::find(ports, port) != ports.end()) {
+                *error = QStringLiteral("COM%1 is named twice; one board runs one job at a time").arg(port);
+                return false;
+            }
+            ports.push_back(port);
+        }
+    }
+    return true;
+}
+
 const Command *parseCommandLine(const QStringList &givenArguments, Options &options, bool &help, QString *error)
 {
     const QStringList arguments = markNegativeNumbers(givenArguments);
@@ -276,7 +348,13 @@ QString usage()
         "Without --port, --device and --speed the port and speed come from config.ini, as in\n"
         "every window of the utility. Status lines go to standard error, results to standard\n"
         "output. Ctrl-C stops a board operation before its next frame. Exit status: 0 success,\n"
-        "1 no board answered, 2 the port could not be opened, 3 wrong usage, 130 cancelled.\n");
+        "1 no board answered, 2 the port could not be opened, 3 wrong usage, 130 cancelled.\n"
+        "\n"
+        "With several boards (--port 3,5,7, --port 3-9, --device repeated, --ports configured)\n"
+        "the command runs on all of them at once. Each line starts with the board's name\n"
+        "(config.ini [Boards] COM3=Hall north) or port, a summary table follows, and the exit\n"
+        "status is 0 only when every board succeeded, else the worst board's (130, then the\n"
+        "highest). download --save DIR writes one file per board into the folder DIR.\n");
     return text;
 }
 

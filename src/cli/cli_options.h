@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <span>
+#include <vector>
 
 namespace kestrix::cli {
 
@@ -23,6 +24,10 @@ struct Options {
     QStringList operands;  // arguments after the command
     int port = 0;          // 0: from config.ini
     QString device;        // a device name instead of a port number
+    // Every board named: the ports of --port 3,5,7 / 3-9 / --ports configured, the devices of
+    // --device given again and again. More than one board: the command runs on each at once.
+    std::vector<int> ports;
+    QStringList devices;
     int speed = 0;         // 0: from config.ini
     QString traceFile;
     QStringList flags;     // the command's own options that were given, by name, once per use
@@ -57,6 +62,9 @@ std::span<const Command> commandTable();
 
 // A port number 1-20, written "3" or "COM3"; false with a message otherwise.
 bool parsePortNumber(const QString &text, int &port, QString *error);
+// A list of ports: numbers and ranges, "3", "COM3", "3,5,7", "3-9", "1,4-6"; a port named
+// twice is refused, as two jobs must never run on one board.
+bool parsePortList(const QString &text, std::vector<int> &ports, QString *error);
 
 // Parses the whole command line (program name first, --data-dir already taken out) into
 // `options`, and finds the command's row. Returns nullptr with a message on wrong usage; with

@@ -1,6 +1,8 @@
 #include "cli/console_reporter.h"
 
+#include <QStringList>
 #include <atomic>
+#include <mutex>
 #include <csignal>
 #include <cstdio>
 
@@ -9,6 +11,22 @@ namespace kestrix::cli {
 namespace {
 
 std::atomic<bool> interrupted{false};
+std::mutex printMutex;
+thread_local QString linePrefix;
+
+void print(std::FILE *stream, const QString &text)
+{
+    QByteArray bytes;
+    if (linePrefix.isEmpty()) {
+        bytes = text.toLocal8Bit() + '\n';
+    } else {
+        for (const QString &line : text.split(u'\n'))
+            bytes += (linePrefix + line).toLocal8Bit() + '\n';
+    }
+    const std::lock_guard lock(printMutex);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
 
 extern "C" void onInterrupt(int)
 {
@@ -35,13 +53,17 @@ void catchInterrupts()
 
 void printResult(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", text.toLocal8Bit().constData());
-    std::fflush(stdout);
+    print(stdout, text);
 }
 
 void printStatus(const QString &text)
 {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    print(stderr, text);
+}
+
+void setLinePrefix(const QString &prefix)
+{
+    linePrefix = prefix;
 }
 
 void ConsoleReporter::setLine(int index, const QString &text)

@@ -22,7 +22,11 @@ private:
 // a second one ends the program at once.
 void catchInterrupts();
 
+// Each line printed starts with the thread's prefix: the board's name when several boards are
+// served at once ("COM3: "), so that their interleaved lines stay readable. Lines are printed
+// whole, never mixed with another thread's.
 void printResult(const QString &text);   // standard output
 void printStatus(const QString &text);   // standard error
+void setLinePrefix(const QString &prefix);   // for the calling thread
 
 } // namespace kestrix::cli

@@ -10,6 +10,8 @@
 #include "params/parameter_upload.h"
 #include "time/time_upload.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace kestrix::cli {
@@ -145,9 +147,14 @@ int runUpload(const Options &options)
 // and makes the status NoBoard; --save then writes nothing.
 int runDownload(const Options &options)
 {
-    const QString savePath = options.value(QStringLiteral("save"));
+    QString savePath = options.value(QStringLiteral("save"));
     if (options.has(QStringLiteral("save")) && savePath.isEmpty())
         return usageErrorOf(QStringLiteral("download: --save needs a file name"));
+    // A folder gets the board's own file: COM3.ini, or the board's name.
+    if (QFileInfo(savePath).isDir()) {
+        const QString label = options.device.isEmpty() ? boardLabel(resolveSettings(options).port) : options.device;
+        savePath = QDir(savePath).filePath(boardFileStem(label) + QStringLiteral(".ini"));
+    }
     ParameterUpdate update;
     const int status = withBoard(options, [&update](Operation &operation, const SerialSettings &) {
         const JobResult<Download> download = operation.run(downloadJob());

@@ -41,4 +41,66 @@ int runScan(const Options &options)
     return Success;
 }
 
+namespace {
+
+struct PortScan {
+    ScanResult result;
+    QStringList lines;   // the board's versions, when one answered
+};
+
+void scanOne(const BoardTarget &target, SerialSettings settings, PortScan &scan)
+{
+    setLinePrefix(target.label + QStringLiteral(": "));
+    ConsoleReporter reporter;
+    scan.result = scanPorts(settings, ScanScope{{resolveSettings(target.options).port}, false}, reporter);
+    for (const QString &note : scan.result.notes)
+        printStatus(note);
+    for (int line = 0; scan.result.found && line < 3; ++line) {
+        if (!reporter.line(line).isEmpty())
+            scan.lines << reporter.line(line);
+    }
+}
+
+} // namespace
+
+int runScanOnBoards(const std::vector<BoardTarget> &targets, const Options &options)
+{
+    SerialSettings settings = readSerialSettings();
+    if (options.speed > 0)
+        settings.speed = options.speed;
+    std::vector<PortScan> scans(targets.size());
+    runSideBySide(targets.size(), [&](size_t i) { scanOne(targets[i], settings, scans[i]); });
+
+    std::vector<SerialSettings> found;
+    bool cancelled = false;
+    for (size_t i = 0; i < targets.size(); ++i) {
+        cancelled = cancelled || scans[i].result.cancelled;
+        if (!scans[i].result.found)
+            continue;
+        found.push_back(scans[i].result.settings);
+        printResult(QStringLiteral("%1: a board at %2 bps").arg(targets[i].label).arg(scans[i].result.settings.speed));
+        for (const QString &line : scans[i].lines)
+            printResult(QStringLiteral("%1: %2").arg(targets[i].label, line));
+    }
+    if (cancelled)
+        return Cancelled;
+    printResult(QStringLiteral("%1 of %2 ports have a board.").arg(found.size()).arg(targets.size()));
+    if (found.empty())
+        return NoBoard;
+    // One board found on ports of config.ini becomes the windows' port and speed, as a scan of
+    // every port does; of several, none is chosen for the user.
+    if (found.size() > 1 || !options.devices.isEmpty()) {
+        printStatus(QStringLiteral("Not stored: %1").arg(found.size() > 1 ? QStringLiteral("several boards answered; choose one with --port.")
+                                                                          : QStringLiteral("the device was named on the command line.")));
+        return Success;
+    }
+    QString error;
+    if (!writeSerialSettings(found.front(), &error)) {
+        printStatus(LookupText(Text::FileOpenError) + u' ' + error);
+        printStatus(QStringLiteral("The port and speed were not stored."));
+        return PortFailure;
+    }
+    return Success;
+}
+
 } // namespace kestrix::cli

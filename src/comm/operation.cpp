@@ -133,6 +133,13 @@ JobEnding Operation::end(Outcome outcome, const QString &text)
 JobEnding Operation::run(const JobTexts &texts, const std::function<void(Exchange &)> &frames,
                          const std::function<QString()> &completionText)
 {
+    m_endings.push_back(runFrames(texts, frames, completionText));
+    return m_endings.back();
+}
+
+JobEnding Operation::runFrames(const JobTexts &texts, const std::function<void(Exchange &)> &frames,
+                               const std::function<QString()> &completionText)
+{
     const CheckResult check = announce(texts.progress);
     if (check == CheckResult::Cancelled)
         return {Outcome::Cancelled, 0, 0, LookupText(Text::OperationCancelled)};

@@ -12,6 +12,7 @@
 
 #include <QString>
 #include <functional>
+#include <vector>
 
 namespace kestrix {
 
@@ -69,6 +70,9 @@ public:
         return result;
     }
 
+    // How each job run in this operation ended, in order.
+    const std::vector<JobEnding> &endings() const { return m_endings; }
+
     bool cancelled() const { return m_exchange.cancelled(); }
     void setSettings(SerialSettings settings) { m_settings = settings; }
     const SerialSettings &settings() const { return m_settings; }
@@ -82,12 +86,15 @@ private:
     QString otherUsersText() const;
     QString askVersion(const std::string &frame, int count);
     JobEnding end(Outcome outcome, const QString &text);
+    JobEnding runFrames(const JobTexts &texts, const std::function<void(Exchange &)> &frames,
+                        const std::function<QString()> &completionText);
 
     SerialSettings m_settings;
     StatusLines m_status;
     Sleeper &m_sleeper;
     SerialChannel m_channel;
     Exchange m_exchange;
+    std::vector<JobEnding> m_endings;
 };
 
 } // namespace kestrix
