@@ -3,9 +3,11 @@
 /* Kestrix display boards from C and from other languages (Python's ctypes, ...): the
  * operations of CComm (kestrix/comm.h) as plain functions on an opaque handle. Results and
  * rules are those of CComm; answers are the board's character as an int ('>' is 62), 0 when
- * the board gave none. One handle is used by one thread at a time. Every function accepts a
- * NULL handle: it does nothing and returns its failure value (-2 from kestrix_comm_open, 0 from
- * the operations that return an answer). */
+ * the board gave none. Every function accepts a NULL handle: it does nothing and returns its
+ * failure value (-2 from kestrix_comm_open, 0 from the operations that return an answer).
+ *
+ * Thread safety: one handle is used by one thread at a time. Different handles (on different
+ * ports) may be used by different threads at once; they share nothing. */
 
 #if defined(_WIN32)
 #if defined(KESTRIX_COMM_BUILDING)

@@ -6,35 +6,35 @@
 #include "comm/serial_channel.h"
 #include "export/display_exchange.h"
 
-#include <QCoreApplication>
 #include <QString>
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
 namespace {
 
-QtMessageHandler previousHandler = nullptr;
+// Read by every thread that logs, written once by the first CComm's thread: the handler sees
+// either the one it replaced or, in the moment before it is stored, none (stderr).
+std::atomic<QtMessageHandler> previousHandler{nullptr};
 
-// In a program that is not a Qt program the serial port cannot watch its device for the event
-// loop it does not have, and says so. The channel reads blocking and needs no watching, so that
-// warning is dropped; every other message goes where it went before.
+// On a thread that Qt did not start (any thread of a program that is not a Qt program, and a
+// plain thread of one that is) the serial port cannot watch its device for the event loop the
+// thread does not have, and says so at every open. The channel reads blocking and needs no
+// watching, so that warning is dropped; every other message goes where it went before.
 void dropNotifierWarning(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     if (message.startsWith(QLatin1String("QSocketNotifier: Can only be used with threads started with QThread")))
         return;
-    if (previousHandler)
-        previousHandler(type, context, message);
+    if (const QtMessageHandler previous = previousHandler.load())
+        previous(type, context, message);
     else
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-void quietOutsideQtPrograms()
+void quietNotifierWarnings()
 {
     static std::once_flag once;
-    std::call_once(once, [] {
-        if (!QCoreApplication::instance())
-            previousHandler = qInstallMessageHandler(dropNotifierWarning);
-    });
+    std::call_once(once, [] { previousHandler = qInstallMessageHandler(dropNotifierWarning); });
 }
 
 } // namespace
@@ -46,7 +46,7 @@ struct CComm::Channel {
 
 CComm::CComm() : m_channel(new Channel)
 {
-    quietOutsideQtPrograms();
+    quietNotifierWarnings();
 }
 
 CComm::~CComm()

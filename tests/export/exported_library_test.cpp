@@ -8,8 +8,10 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <array>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace kt = kestrix::testing;
 
@@ -69,6 +71,110 @@ TEST_F(ExportedLibraryTest, SilentBoardIsNotReportedAsAccepted)
     EXPECT_FALSE(comm.SetCurrency(std::string("usd"), std::string("b"), 1.5, 12));
     comm.Close();
     EXPECT_EQ(kt::received(*board, 5), std::vector<std::string>(5, "as\r\n"));
+}
+
+// One board's client: the public class, or the C interface on a handle of its own.
+struct Client {
+    std::function<int(int port)> open;
+    std::function<int(int line, double first, double second)> setCurrency;
+    std::function<int(int address, int hours)> setIntensity;
+    std::function<int()> test;
+    std::function<int(int minute, int second)> setTime;
+    std::function<void()> close;
+};
+
+Client cppClient(CComm &comm, std::vector<std::string> &confirmed)
+{
+    comm.SetTimeConfirmation([&confirmed](const std::string &text) { confirmed.push_back(text); });
+    return {[&comm](int port) { return comm.Open(port, 9600); },
+            [&comm](int line, double first, double second) { return int(comm.SetCurrency(line, 0, first, second)); },
+            [&comm](int address, int hours) { return int(comm.SetIntensity(address, 2, hours, 0, 22, 30)); },
+            [&comm] { return int(comm.Test()); },
+            [&comm](int minute, int second) {
+                SYSTEMTIME time{2024, 12, 0, 31, 23, static_cast<unsigned short>(minute), static_cast<unsigned short>(second), 0};
+                return int(comm.SetTime(&time));
+            },
+            [&comm] { comm.Close(); }};
+}
+
+Client cClient(kestrix_comm *comm, std::vector<std::string> &confirmed)
+{
+    kestrix_comm_set_time_confirmation(
+        comm, [](const char *text, void *list) { static_cast<std::vector<std::string> *>(list)->push_back(text); },
+        &confirmed);
+    return {[comm](int port) { return kestrix_comm_open(comm, port, 9600); },
+            [comm](int line, double first, double second) {
+                return kestrix_comm_set_currency(comm, line, 0, first, second);
+            },
+            [comm](int address, int hours) { return kestrix_comm_set_intensity(comm, address, 2, hours, 0, 22, 30); },
+            [comm] { return kestrix_comm_test(comm); },
+            [comm](int minute, int second) {
+                const kestrix_time time{2024, 12, 31, 23, minute, second};
+                return kestrix_comm_set_time(comm, &time);
+            },
+            [comm] { kestrix_comm_close(comm); }};
+}
+
+// Four boards, each driven by a thread of its own at the same time, the last one through the C
+// interface: every board receives exactly its own lines in the order they were sent, and every
+// operation is accepted.
+TEST_F(ExportedLibraryTest, EachOfFourBoardsOnItsOwnThreadGetsOnlyItsOwnLines)
+{
+    constexpr int Boards = 4;
+    constexpr int Rounds = 6;
+    std::vector<std::unique_ptr<kestrix::sim::BoardSim>> more;
+    std::vector<kestrix::sim::BoardSim *> boards{board.get()};
+    for (int port = BoardPort + 1; port <= BoardPort + Boards - 1; ++port) {
+        more.push_back(kt::startBoardOn(port));
+        ASSERT_TRUE(more.back());
+        boards.push_back(more.back().get());
+    }
+
+    struct Outcome {
+        std::vector<int> answers;
+        std::vector<std::string> confirmed;
+    };
+    std::array<Outcome, Boards> outcomes;
+    std::vector<std::thread> running;
+    for (int i = 0; i < Boards; ++i) {
+        running.emplace_back([i, &own = outcomes[size_t(i)]] {
+            CComm comm;
+            kestrix_comm *handle = i == Boards - 1 ? kestrix_comm_new() : nullptr;
+            const Client client = i == Boards - 1 ? cClient(handle, own.confirmed) : cppClient(comm, own.confirmed);
+            own.answers.push_back(client.open(BoardPort + i));
+            for (int round = 0; round < Rounds; ++round) {
+                own.answers.push_back(client.setCurrency(i, round + 0.5, 10 + i));
+                own.answers.push_back(client.setIntensity(10 + i, round));
+                own.answers.push_back(client.test());
+                own.answers.push_back(client.setTime(i, round));
+            }
+            client.close();
+            kestrix_comm_free(handle);
+        });
+    }
+    for (std::thread &thread : running)
+        thread.join();
+
+    for (int i = 0; i < Boards; ++i) {
+        std::vector<std::string> lines;
+        std::vector<std::string> times;
+        for (int round = 0; round < Rounds; ++round) {
+            const std::string time = QString::asprintf("%02x:%02x:17:1f:0c:18", round, i).toStdString();
+            for (const QString &line : {QString::asprintf("$%02dU|%7.1f|%7.1f|\r\n", i, round + 0.5, 10.0 + i),
+                                        QString::asprintf("#%02dA%02d:00/22:30\r\n", 10 + i, round),
+                                        QStringLiteral("T\r\n")}) {
+                lines.insert(lines.end(), {"as\r\n", line.toStdString(), "sa\r\n"});
+            }
+            lines.push_back(time);
+            times.push_back(time);
+        }
+        const Outcome &own = outcomes[size_t(i)];
+        std::vector<int> accepted(1 + 4 * Rounds, '>');
+        accepted.front() = 0;
+        EXPECT_EQ(own.answers, accepted) << "board " << i + 1;
+        EXPECT_EQ(own.confirmed, times) << "board " << i + 1;
+        EXPECT_EQ(kt::received(*boards[size_t(i)], lines.size()), lines) << "board " << i + 1;
+    }
 }
 
 // A NULL handle, as kestrix_comm_new gives when memory runs out, gets each function's failure
