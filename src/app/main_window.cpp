@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_dialog.h"
+#include "app/boards_dialog.h"
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
@@ -77,6 +78,7 @@ const Command Commands[] = {
     {ManualTime, "Adjust Time && Date Manual", true, nullptr},
     {NtpTime, "Adjust Time && Date via NTP servers", true, nullptr},
     {ClockInformation, "Clock Information", true, nullptr},
+    {Boards, "Boards", false, nullptr},
     {SelectPort, "Select COM Port and Speed", true, nullptr},
     {About, "About", false, nullptr},
     {Close, "Close", false, "close.png"},
@@ -90,7 +92,7 @@ constexpr int CommandRows[][2] = {
     {ManualTime, 0},
     {NtpTime, 0},
     {AlarmConfiguration, DayNight},
-    {ClockInformation, 0},
+    {ClockInformation, Boards},
     {ActivateAlarm1, ActivateAlarm2},
     {AdjustAll, Reset},
     {Save, Load},
@@ -546,6 +548,7 @@ void MainWindow::tick(const QDateTime &now)
 void MainWindow::wireButtons()
 {
     wire(About, [this] { OnAbout(); });
+    wire(Boards, [this] { OnBoards(); });
     wire(Close, [this] { accept(); });
     for (const Area *area : areas())
         area->wire(*this);
@@ -564,6 +567,13 @@ void MainWindow::wire(int number, std::function<void()> handler)
 void MainWindow::showDownloadedClock(const QString &text)
 {
     m_downloadedClock->setPlainText(text);
+}
+
+// The boards dialog uploads the window's values, as Adjust All would, when asked to.
+void MainWindow::OnBoards()
+{
+    BoardsDialog dialog([this] { return m_params->values(); }, this);
+    dialog.exec();
 }
 
 void MainWindow::OnAbout()

@@ -75,6 +75,8 @@ public Q_SLOTS:
     void tick(const QDateTime &now);
 
     void OnAbout();
+    // Opens the dialog that runs one operation on many boards at once.
+    void OnBoards();
 
 Q_SIGNALS:
     // Emitted after every tick, for whoever watches the clock.

@@ -143,5 +143,14 @@ constexpr TextId DeviceCaption{5400};          // "Device:"
 constexpr TextId DeviceForms{5401};            // "/dev/ttyUSB0, rfc2217://host:port or tcp://host:port"
 constexpr TextId DeviceHint{5402};             // "The device cannot be used: %1."
 constexpr TextId DeviceNotStored{5403};        // "The port and speed hold until the program ends, but neither they nor the device could be stored:\n%1"
+// The Boards dialog: its list's column captions, the sources of an upload of all parameters,
+// the list's note when no port is mapped to a device, and a row whose job waits for its queue.
+constexpr TextId BoardsColumnBoard{5502};      // "Board"
+constexpr TextId BoardsColumnDevice{5503};     // "Device"
+constexpr TextId BoardsColumnOutcome{5504};    // "Last outcome"
+constexpr TextId BoardsWindowValues{5512};     // "Values of the main window"
+constexpr TextId BoardsParameterFile{5513};    // "Parameter file ..."
+constexpr TextId BoardsNone{5514};             // "No boards: map ports to devices in Select COM Port and Speed."
+constexpr TextId BoardsWaiting{5515};          // "Waiting ..."
 
 } // namespace kestrix::Text

@@ -39,6 +39,7 @@ enum : int {
     TestClock = 1174,
     Load = 1207,
     DayNight = 1238,
+    Boards = 5500,
 };
 } // namespace MainButton
 

@@ -100,8 +100,8 @@ TEST_F(MainWindowTest, HasEveryButtonWithItsTextAndTheTestClockButtonHidden)
         {1005, "Adjust All"}, {1058, "Reset"}, {1140, "Activate Alarm 1"}, {1141, "Activate Alarm 2"},
         {1060, "Download Configuration"}, {1059, "Save"}, {1207, "Load"}, {1092, "Alarm Configuration"},
         {1087, "Adjust Time && Date Manual"}, {1088, "Adjust Time && Date via NTP servers"},
-        {1128, "Clock Information"}, {1004, "Select COM Port and Speed"}, {1086, "About"}, {1, "Close"},
-        {1174, "Test Clock"}};
+        {1128, "Clock Information"}, {5500, "Boards"}, {1004, "Select COM Port and Speed"}, {1086, "About"},
+        {1, "Close"}, {1174, "Test Clock"}};
     window->show();
     for (const auto &[number, text] : buttons) {
         QPushButton *button = window->button(number);
