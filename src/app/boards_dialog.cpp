@@ -193,12 +193,21 @@ QLayout *BoardsDialog::createFooter()
 // there is none.
 void BoardsDialog::fillRows()
 {
+    std::map<QString, int> portOfDevice;
     for (int port : configuredPorts()) {
-        auto *item = new QTreeWidgetItem(QStringList{boardName(port), deviceForPort(port), QString()});
+        const QString device = deviceForPort(port);
+        auto *item = new QTreeWidgetItem(QStringList{boardLabel(port), device, QString()});
+        item->setToolTip(BoardColumn, QStringLiteral("COM%1").arg(port));
+        m_list->addTopLevelItem(item);
+        // A second port of one device would run two jobs on one board at once: it is shown, not offered.
+        if (const auto first = portOfDevice.find(device); first != portOfDevice.end()) {
+            item->setFlags(Qt::NoItemFlags);
+            item->setText(OutcomeColumn, LookupText(Text::BoardsSameDevice).arg(boardLabel(first->second)));
+            continue;
+        }
+        portOfDevice.emplace(device, port);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(BoardColumn, Qt::Unchecked);
-        item->setToolTip(BoardColumn, boardLabel(port));
-        m_list->addTopLevelItem(item);
         Row row;
         row.port = port;
         row.item = item;

@@ -152,5 +152,6 @@ constexpr TextId BoardsWindowValues{5512};     // "Values of the main window"
 constexpr TextId BoardsParameterFile{5513};    // "Parameter file ..."
 constexpr TextId BoardsNone{5514};             // "No boards: map ports to devices in Select COM Port and Speed."
 constexpr TextId BoardsWaiting{5515};          // "Waiting ..."
+constexpr TextId BoardsSameDevice{5517};       // "Same device as %1: one board runs one job at a time."
 
 } // namespace kestrix::Text

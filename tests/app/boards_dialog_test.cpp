@@ -85,9 +85,15 @@ protected:
 TEST_P(BoardsDialogTest, RunsOnEveryCheckedBoardAndRetriesTheFailedOne)
 {
     const Case &test = GetParam();
+    // A second port of COM5's device is listed but cannot be checked.
+    ASSERT_TRUE(mapPortToDevice(7, QString::fromStdString(boards[5]->devicePath())));
     BoardsDialog dialog;
     ASSERT_EQ(dialog.ports(), std::vector<int>(std::begin(Ports), std::end(Ports)));
     EXPECT_EQ(dialog.list()->topLevelItem(0)->text(BoardsDialog::BoardColumn), "Hall north");
+    EXPECT_EQ(dialog.list()->topLevelItem(1)->text(BoardsDialog::BoardColumn), "COM5");
+    const QTreeWidgetItem *twin = dialog.list()->topLevelItem(3);
+    EXPECT_EQ(twin->text(BoardsDialog::OutcomeColumn), "Same device as COM5: one board runs one job at a time.");
+    EXPECT_FALSE(twin->flags() & Qt::ItemIsUserCheckable);
     EXPECT_EQ(dialog.list()->topLevelItem(1)->text(BoardsDialog::DeviceColumn),
               QString::fromStdString(boards[5]->devicePath()));
     for (int port : Ports)
