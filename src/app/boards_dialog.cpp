@@ -13,6 +13,7 @@
 #include "params/parameter_file.h"
 #include "params/parameter_upload.h"
 #include "time/time_upload.h"
+#include "widgets/board_panel.h"
 #include "widgets/localize.h"
 #include "widgets/message_icons.h"
 
@@ -46,17 +47,6 @@ QPushButton *newButton(int control, const QString &text, QWidget *parent)
     setControlNumber(button, control);
     button->setAutoDefault(false);
     return button;
-}
-
-// A job's message box over the window that started it, as the board panel shows it: used for
-// the jobs of other windows on the queues this dialog takes over.
-void showOverOwner(QObject *owner, const QString &text, MessageIcon icon)
-{
-    auto *window = qobject_cast<QWidget *>(owner);
-    if (!window)
-        return;
-    QMessageBox box(messageBoxIcon(icon), window->windowTitle(), text, QMessageBox::Ok, window);
-    box.exec();
 }
 
 // A dialog-form line reads "Status: <message>"; a row shows the message alone.
@@ -441,7 +431,7 @@ BoardQueue &BoardsDialog::queueFor(Row &row)
         if (self && owner == self.data())
             self->noteMessage(port, text);
         else
-            showOverOwner(owner, text, icon);
+            BoardPanel::showOverOwner(owner, text, icon);
     });
     if (std::ranges::find(m_usedQueues, QPointer<BoardQueue>(&queue)) != m_usedQueues.end())
         return queue;

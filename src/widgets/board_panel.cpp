@@ -64,9 +64,9 @@ protected:
     }
 };
 
-// A job's message box shows over the window that started it, titled with its title; a job
-// whose window has gone (or that has none) tells its ending in the status lines only.
-void showOverOwner(QObject *owner, const QString &text, MessageIcon icon)
+} // namespace
+
+void BoardPanel::showOverOwner(QObject *owner, const QString &text, MessageIcon icon)
 {
     auto *window = qobject_cast<QWidget *>(owner);
     if (!window)
@@ -74,8 +74,6 @@ void showOverOwner(QObject *owner, const QString &text, MessageIcon icon)
     QMessageBox box(messageBoxIcon(icon), window->windowTitle(), text, QMessageBox::Ok, window);
     box.exec();
 }
-
-} // namespace
 
 BoardPanel::BoardPanel(BoardQueue &queue, int lines, QWidget *parent)
     : QWidget(parent),

@@ -64,6 +64,9 @@ public:
         m_queue->run(std::move(form), owner(), std::move(work), std::move(done));
     }
 
+    // A job's message box over the window that started it, titled with its title; a job whose
+    // window has gone (or that has none) tells its ending in the status lines only.
+    static void showOverOwner(QObject *owner, const QString &text, MessageIcon icon);
     // A message box over the window, titled with its title.
     void showMessage(const QString &text, MessageIcon icon);
     // "File Opening Error!" and the reason, as an error box.
