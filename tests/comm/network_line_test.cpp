@@ -144,6 +144,12 @@ TEST_F(NetworkLine, CheckPassesThroughEitherMode)
         EXPECT_TRUE(run.out.contains("Communication OK.")) << run;
         EXPECT_EQ(framesOf(mode, 2), (Frames{kt::Sm7, kt::TestFrame})) << run;
     }
+    // Both servers as two boards of one run, side by side.
+    const CliRun both = cli({"--device", address(NetMode::Rfc2217), "--device", address(NetMode::RawTcp), "--speed",
+                             "9600", "check"});
+    EXPECT_EQ(both.exitCode, 0) << both;
+    for (NetMode mode : Modes)
+        EXPECT_TRUE(both.out.contains(address(mode) + ": Communication OK.\n")) << both;
 }
 
 // RFC 2217 carries each speed the scan tries to the line, so a board that understands only
