@@ -116,6 +116,7 @@ struct BoardSim::Impl {
     void completeFrame(bool endedByCr, Clock::time_point now);
     std::string answerFor(const std::string &frame, int lineSpeed);
     bool readGoesUnanswered(const std::string &frame) const;
+    void storeFaultyValue(const std::string &frame, Reply &reply);
     int lineSpeed() const;
     void sendDueAnswers(Clock::time_point now);
 };
@@ -278,6 +279,23 @@ bool BoardSim::Impl::readGoesUnanswered(const std::string &frame) const
     return std::ranges::find(faults.unansweredReads, std::stoi(digits)) != faults.unansweredReads.end();
 }
 
+// Called with the mutex held. A register write the faults name stores their value instead.
+void BoardSim::Impl::storeFaultyValue(const std::string &frame, Reply &reply)
+{
+    if (frame.size() < 4 || frame.front() != 'W' || reply.kind != ReplyKind::Byte)
+        return;
+    const std::string digits = frame.substr(1, 3);
+    if (digits.find_first_not_of("0123456789") != std::string::npos)
+        return;
+    const int n = std::stoi(digits);
+    for (const auto &[reg, value] : faults.storedAs) {
+        if (reg == n) {
+            board.setRegister(n, value);
+            reply.bytes = std::string(1, static_cast<char>(board.readRegister(n)));
+        }
+    }
+}
+
 // Called with the mutex held. A frame at the wrong speed is garbage to the board: no effect,
 // no answer. Otherwise the board executes it and the faults decide what goes back.
 std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
@@ -285,6 +303,7 @@ std::string BoardSim::Impl::answerFor(const std::string &frame, int speed)
     if (requiredSpeed != 0 && speed != requiredSpeed)
         return {};
     Reply reply = board.respond(frame);
+    storeFaultyValue(frame, reply);
     if (reply.kind == ReplyKind::None || faults.silent || answersLeft == 0 || readGoesUnanswered(frame))
         return {};
     std::string bytes = faults.wrongAnswers ? garbled(reply) : reply.bytes;

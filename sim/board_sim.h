@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kestrix::sim {
@@ -36,6 +37,9 @@ struct Faults {
     bool rejectOperationLines = false;  // answers every display line but "as" and "sa" with '?'
     std::chrono::milliseconds answerDelay{0};  // every answer goes out this late
     std::vector<int> unansweredReads{};   // registers whose "R" reads get no answer
+    // Register writes that store another value than the one sent, as a board with a faulty cell:
+    // {register, value stored}; the write's answer is the value stored.
+    std::vector<std::pair<int, uint8_t>> storedAs{};
     bool answerGarbage = false; // answers the test with "Hello", every other frame with as many random
                                 // bytes as the proper answer has (the same bytes after each setFaults)
 };
