@@ -20,6 +20,7 @@ constexpr CommandOption UploadOptions[] = {
     {"file", "FILE", "start from the values of a parameter file, as Load takes them"},
     {"set", "KEY=VALUE", "then set one value (repeatable): a parameter-file key (P6 ... C0) or "
                          "humidity-view, timing-hour, ... (see README)"},
+    {"verify", nullptr, "then read back every register written and compare it with what was sent"},
 };
 
 constexpr CommandOption DownloadOptions[] = {
@@ -28,10 +29,12 @@ constexpr CommandOption DownloadOptions[] = {
 
 constexpr CommandOption AlarmsOptions[] = {
     {"save", nullptr, "download only: also write C1-C6 into config.ini and the programs into alarms.txt"},
+    {"verify", nullptr, "upload only: then read back every register written and compare it with what was sent"},
 };
 
 constexpr CommandOption DayNightOptions[] = {
     {"save", nullptr, "download only: also store the schedule in Daynight.txt under the name read"},
+    {"verify", nullptr, "upload only: then read back every register written and compare it with what was sent"},
 };
 
 constexpr CommandOption TimeServerOptions[] = {

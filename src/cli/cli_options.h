@@ -15,6 +15,8 @@ enum ExitCode {
     NoBoard = 1,       // nothing answered the communication test
     PortFailure = 2,   // the port could not be opened
     UsageError = 3,
+    Differs = 4,       // compare: the board holds other values than the files
+    NotVerified = 5,   // --verify: a register read back holds another value than was sent
     Cancelled = 130,   // Ctrl-C: stopped before the next frame, nothing stored
 };
 
