@@ -213,7 +213,8 @@ int worstStatus(const std::vector<BoardRun> &runs)
 
 bool namesSeveralBoards(const Options &options)
 {
-    return options.ports.size() + size_t(options.devices.size()) > 1;
+    // One port with one device is one board: the port's device named for this run.
+    return options.ports.size() > 1 || options.devices.size() > 1;
 }
 
 void noteBoardEndings(const std::vector<JobEnding> &endings)

@@ -79,6 +79,12 @@ TEST_F(CliManyBoards, SetTimeReachesEveryBoardSideBySideWithItsPauses)
         {"configured ports", {"--ports", "configured"}, {"COM3", "Hall north"}},
         {"devices", {"--device", device(0), "--device", device(1)}, {device(0), device(1)}},
     };
+    // A port with a device is one board: the port's device for this run.
+    const CliRun one = cli({"--port", "5", "--device", device(0), "check"});
+    EXPECT_EQ(one.exitCode, 0) << one;
+    EXPECT_EQ(one.out, "Communication OK.\n") << one;
+    EXPECT_EQ(boards[0]->frames().size(), 2u);
+    EXPECT_TRUE(boards[1]->frames().empty());
     for (const auto &row : rows) {
         SCOPED_TRACE(row.naming);
         for (auto &board : boards)
