@@ -124,7 +124,7 @@ TEST_F(CliManyBoards, OneBoardsFailureIsItsOwnAndNamed)
         QString row;
     } rows[] = {
         {"a read unanswered", {.unansweredReads = {12}}, {"download", "--save", folder}, "Hall north \\(COM5\\) +incomplete +1 +"},
-        {"silent", {.silent = true}, {"upload", "view-times"}, "Hall north \\(COM5\\) +no answer +the check +"},
+        {"silent", {.silent = true}, {"set-time"}, "Hall north \\(COM5\\) +no answer +the check +"},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.failure);
