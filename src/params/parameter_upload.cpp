@@ -51,14 +51,9 @@ const GroupUpload &uploadOf(Group group)
 static_assert(rowsInEnumOrder(Uploads, &GroupUpload::group), "upload rows must stand in Group order");
 
 // One frame per register: a digit pair's two rows make one value.
-struct RegisterValue {
-    int reg;
-    QString value;
-};
-
-std::vector<RegisterValue> registerValues(Group group, const ParameterValues &values)
+std::vector<RegisterWrite> registerValues(Group group, const ParameterValues &values)
 {
-    std::vector<RegisterValue> frames;
+    std::vector<RegisterWrite> frames;
     for (const Parameter &row : groupParameters(group)) {
         if (row.encoding != Encoding::DigitPairSecond)
             frames.push_back({row.writeRegister, values.encodedRegister(row)});
@@ -74,11 +69,11 @@ std::string unpaddedWrite(int reg, const std::string &value)
     return 'W' + Frame::registerNumber(reg) + value + Frame::Cr;
 }
 
-void sendGroup(const GroupUpload &upload, const std::vector<RegisterValue> &frames, Exchange &exchange)
+void sendGroup(const GroupUpload &upload, const std::vector<RegisterWrite> &frames, Exchange &exchange)
 {
     exchange.setTotalSteps(int(frames.size()));
     bool first = true;
-    for (const RegisterValue &frame : frames) {
+    for (const RegisterWrite &frame : frames) {
         // Texts for the board travel as Windows-1252: one byte a character.
         const std::string value = toWindows1252(frame.value).toStdString();
         if (upload.readsAnswers)
@@ -183,6 +178,11 @@ BoardJob<ParameterValues> groupUploadJob(Group group, const ParameterValues &val
     job.body = [group](Exchange &exchange, ParameterValues &data) { sendGroupOf(group, data, exchange); };
     job.start = values;
     return job;
+}
+
+std::vector<RegisterWrite> groupWrites(Group group, const ParameterValues &values)
+{
+    return registerValues(group, values);
 }
 
 std::span<const Group> standardGroups()

@@ -6,6 +6,7 @@
 #include "comm/board_job.h"
 #include "comm/operation.h"
 #include "params/parameter_values.h"
+#include "params/register_read_back.h"
 
 #include <span>
 #include <vector>
@@ -15,6 +16,10 @@ namespace kestrix {
 // One group's Adjust: the group's values encoded, each frame followed by the group's pause
 // (the byte map with writeAnswered, reading one answer byte per field).
 BoardJob<ParameterValues> groupUploadJob(Group group, const ParameterValues &values);
+
+// The register writes a group's upload sends for `values`. After the upload, given the job's
+// data (the values with the digits it took), they are the writes it made.
+std::vector<RegisterWrite> groupWrites(Group group, const ParameterValues &values);
 
 // The groups Adjust All uploads after the time, in order.
 std::span<const Group> standardGroups();
