@@ -27,6 +27,10 @@ constexpr CommandOption DownloadOptions[] = {
     {"save", "FILE", "also write the values as a parameter file (\".ini\" added unless given)"},
 };
 
+constexpr CommandOption CompareOptions[] = {
+    {"file", "FILE", "compare with the values of a parameter file, as Load takes them"},
+};
+
 constexpr CommandOption AlarmsOptions[] = {
     {"save", nullptr, "download only: also write C1-C6 into config.ini and the programs into alarms.txt"},
     {"verify", nullptr, "upload only: then read back every register written and compare it with what was sent"},
@@ -67,6 +71,9 @@ constexpr Command Commands[] = {
                            "simple-timing, self-timer, time-zone, or all (Adjust All)", 1, 32, UploadOptions, runUpload},
     {"download", "", "read the board's clock and parameters; prints the clock's three lines, then "
                      "KEY=value lines", 0, 0, DownloadOptions, runDownload},
+    {"compare", "", "read the board's parameters and print each parameter-file key whose value differs from "
+                    "what upload would send (KEY, file value, board value, tab-separated); exit 4 when one "
+                    "differs, 1 when a register did not answer", 0, 0, CompareOptions, runCompare},
     {"alarms", "upload|download|clear", "send C1-C6 of config.ini and the programs of alarms.txt; read them "
                                         "from the board and print them as the files hold them; or clear them "
                                         "on the board", 1, 1, AlarmsOptions, runAlarms},

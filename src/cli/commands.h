@@ -20,6 +20,7 @@ int runActivateAlarm(const Options &options);
 int runTestClock(const Options &options);
 int runUpload(const Options &options);
 int runDownload(const Options &options);
+int runCompare(const Options &options);
 int runAlarms(const Options &options);
 int runDayNight(const Options &options);
 int runTimeServer(const Options &options);

@@ -5,9 +5,11 @@
 #include "cli/console_reporter.h"
 #include "cli/parameter_settings.h"
 
+#include "comm/trace.h"
 #include "params/parameter_download.h"
 #include "params/parameter_file.h"
 #include "params/parameter_upload.h"
+#include "params/register_read_back.h"
 #include "time/time_upload.h"
 
 #include <QDir>
@@ -54,6 +56,47 @@ bool parseTargets(const QStringList &operands, std::vector<Target> &targets, QSt
     return true;
 }
 
+// What a completed upload wrote: the group's writes, or those of Adjust All's standard groups
+// (its time upload writes only clock registers, which a read-back leaves out).
+std::vector<RegisterWrite> writesOf(const Target &target, const ParameterValues &values)
+{
+    if (target)
+        return groupWrites(*target, values);
+    std::vector<RegisterWrite> writes;
+    for (Group group : standardGroups()) {
+        const std::vector<RegisterWrite> part = groupWrites(group, values);
+        writes.insert(writes.end(), part.begin(), part.end());
+    }
+    return writes;
+}
+
+// --verify: reads back what the upload wrote and prints the registers that hold another value
+// ("R012: sent 0a, board holds 05") or did not answer. NotVerified when one differs, else NoBoard
+// when the read-back was incomplete, else Success.
+int verifyWrites(const std::vector<RegisterWrite> &writes, Operation &operation)
+{
+    const BoardJob<ReadBack> job = readBackJob(writes);
+    const JobResult<ReadBack> readBack = operation.run(job);
+    if (!readBack.ending.ran())
+        return exitStatusOf(readBack.ending.outcome);
+    for (const ReadBackMismatch &mismatch : readBack.data.differing)
+        printResult(QStringLiteral("%1: sent %2, board holds %3")
+                        .arg(registerName(mismatch.reg), CommTrace::printableText(mismatch.sent), mismatch.held));
+    QStringList silent;
+    for (int reg : readBack.data.unanswered)
+        silent << registerName(reg);
+    if (!silent.isEmpty())
+        printResult(QStringLiteral("Not answered: %1").arg(silent.join(QStringLiteral(", "))));
+    if (!readBack.data.differing.empty()) {
+        printResult(job.completionText(readBack.data));
+        return NotVerified;
+    }
+    if (!readBack.ending.completed())
+        return exitStatusOf(readBack.ending.outcome);
+    printResult(readBack.ending.text);
+    return Success;
+}
+
 // One group's Adjust, or Adjust All with the PC time first; the values take the digits the
 // job took. A completed one prints its ending on standard output.
 int uploadTarget(const Target &target, ParameterValues &values, Operation &operation)
@@ -74,16 +117,19 @@ int uploadTarget(const Target &target, ParameterValues &values, Operation &opera
 }
 
 // The targets one after the other, each its own job; a failed one does not stop the others.
-int uploadTargets(const std::vector<Target> &targets, ParameterValues &values, Operation &operation)
+// With `verify`, each completed one is read back at once.
+int uploadTargets(const std::vector<Target> &targets, ParameterValues &values, bool verify, Operation &operation)
 {
     int status = Success;
     QStringList failed;
     for (const Target &target : targets) {
-        const int result = uploadTarget(target, values, operation);
+        int result = uploadTarget(target, values, operation);
+        if (result == Success && verify)
+            result = verifyWrites(writesOf(target, values), operation);
+        else if (result != Success && result != Cancelled)
+            failed << targetName(target);
         if (result == Cancelled)
             return Cancelled;
-        if (result != Success)
-            failed << targetName(target);
         status = std::max(status, result);
     }
     if (targets.size() > 1 && !failed.isEmpty())
@@ -138,8 +184,9 @@ int runUpload(const Options &options)
     std::optional<ParameterValues> values = valuesToSend(options, status);
     if (!values)
         return status;
+    const bool verify = options.has(QStringLiteral("verify"));
     return withBoard(options, [&](Operation &operation, const SerialSettings &) {
-        return uploadTargets(targets, *values, operation);
+        return uploadTargets(targets, *values, verify, operation);
     });
 }
 
