@@ -131,6 +131,23 @@ void readProgram(Exchange &exchange, int program, AlarmDownload &download)
     }
 }
 
+// A register's byte as a download shows it: "ff" (unset) as empty.
+QString downloadForm(std::uint8_t byte)
+{
+    return byte == Unset ? QString() : hexByte(byte);
+}
+
+// A value sent as the byte the board stores from it, shown so; a value that is no byte (the
+// board keeps its old one) as it was sent.
+QString downloadFormOfSent(const QString &value)
+{
+    bool ok = false;
+    const uint byte = value.toUInt(&ok, 16);
+    if (!ok || value.size() > 2 || value.startsWith(u'+'))
+        return value.toLower();
+    return downloadForm(std::uint8_t(byte));
+}
+
 // Frames a download reads at the most: parameters, then three per slot.
 constexpr int MaximumReads = AlarmParameterCount + AlarmProgramCount * AlarmSlots * 3;
 
@@ -154,6 +171,33 @@ BoardJob<NoData> alarmUploadJob(const Alarms &alarms)
                 exchange.noteUnanswered();
             else
                 exchange.writeRegister(write.reg, value.toStdString(), write.pause);
+            if (!exchange.step())
+                return;
+        }
+    };
+    return job;
+}
+
+BoardJob<std::vector<RegisterCheck>> alarmReadBackJob(const Alarms &alarms)
+{
+    std::vector<RegisterCheck> checks;
+    for (const AlarmWrite &write : uploadWrites(alarms)) {
+        const QByteArray value = toWindows1252(write.value);
+        if (!value.contains('\r') && !value.contains('\n'))
+            checks.push_back({write.reg, downloadFormOfSent(write.value), std::nullopt});
+    }
+    BoardJob<std::vector<RegisterCheck>> job;
+    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, alarmStatusForm()};
+    job.texts.readsOnly = true;
+    job.start = checks;
+    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
+        exchange.setTotalSteps(int(checks.size()));
+        for (RegisterCheck &check : checks) {
+            const std::optional<std::uint8_t> byte = exchange.readRegister(check.reg, ReadPause);
+            if (byte)
+                check.read = downloadForm(*byte);
+            else
+                exchange.noteUnanswered();
             if (!exchange.step())
                 return;
         }

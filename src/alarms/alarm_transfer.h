@@ -3,6 +3,7 @@
 // Alarm Times, each shown in the dialog's single status line.
 
 #include "alarms/alarm_data.h"
+#include "base/board_comparison.h"
 #include "comm/board_job.h"
 
 #include <optional>
@@ -20,6 +21,13 @@ StatusForm alarmStatusForm();
 // value holding a line break is not sent. Ends "Times Uploaded.", or with the number of values
 // not sent.
 BoardJob<NoData> alarmUploadJob(const Alarms &alarms);
+
+// After an upload of `alarms`: reads back every register that upload writes, in its order, each
+// followed by the download's 10 ms. A check's `sent` is the value sent as a download shows the
+// byte it leaves (two lower-case hexadecimal digits, empty for the unset byte); its `read` the
+// register's byte shown so. Ends "Times Downloaded.", or incomplete with the number of
+// registers that did not answer.
+BoardJob<std::vector<RegisterCheck>> alarmReadBackJob(const Alarms &alarms);
 
 // One slot as read: a field that did not answer is left out.
 struct AlarmSlotRead {

@@ -7,6 +7,9 @@
 #include "comm/protocol.h"
 #include "comm/trace.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kestrix {
 
 namespace {
@@ -152,6 +155,17 @@ QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg)
     return hex(timePart(schedule.times[std::size_t(at.time)][std::size_t(at.month)], at.minutes));
 }
 
+QString scheduleReadForm(const DayNightSchedule &schedule, int reg)
+{
+    return twoDigits(scheduleRegisterValue(schedule, reg).toInt(nullptr, 16));
+}
+
+int scheduleTimeRegister(DayTime time, int month)
+{
+    const int index = int(std::ranges::find(MonthOrder, time) - std::begin(MonthOrder));
+    return FirstTimeRegister + RegistersPerMonth * month + 2 * index;
+}
+
 BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule)
 {
     BoardJob<NoData> job;
@@ -161,6 +175,24 @@ BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule)
         for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg) {
             exchange.writeRegister(reg, scheduleRegisterValue(schedule, reg).toStdString(), RegisterPause);
             if (!exchange.step())
+                return;
+        }
+    };
+    return job;
+}
+
+BoardJob<std::vector<RegisterCheck>> scheduleReadBackJob(const DayNightSchedule &schedule)
+{
+    BoardJob<std::vector<RegisterCheck>> job;
+    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, dayNightStatusForm()};
+    job.texts.readsOnly = true;
+    for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg)
+        job.start.push_back({reg, scheduleReadForm(schedule, reg), std::nullopt});
+    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
+        exchange.setTotalSteps(int(checks.size()));
+        for (RegisterCheck &check : checks) {
+            check.read = readText(exchange, check.reg);
+            if (exchange.cancelled())
                 return;
         }
     };

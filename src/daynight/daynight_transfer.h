@@ -3,6 +3,7 @@
 // name and the 48 times into registers 893-998; Download reads them back. Both are shown in
 // the dialog's single status line.
 
+#include "base/board_comparison.h"
 #include "comm/board_job.h"
 #include "daynight/location_file.h"
 
@@ -30,11 +31,22 @@ QString scheduleProblem(const DayNightSchedule &schedule);
 // upper-case hexadecimal digits.
 QString scheduleRegisterValue(const DayNightSchedule &schedule, int reg);
 
+// That value as a download reads the byte back: in decimal with at least two digits ("20").
+QString scheduleReadForm(const DayNightSchedule &schedule, int reg);
+
+// The registers of a schedule's time: its hours, and its minutes one after.
+int scheduleTimeRegister(DayTime time, int month);
+
 inline constexpr int FirstScheduleRegister = 893;
 inline constexpr int LastScheduleRegister = 998;
 
 // W893 ... W998 in register order, each followed by 10 ms. Ends "Times Uploaded.".
 BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule);
+
+// After an upload of `schedule`: reads back R893 ... R998 as Download does, each followed by
+// 10 ms. A check's `sent` is scheduleReadForm, its `read` the answer. Ends "Times
+// Downloaded.", or incomplete with the number of registers that did not answer.
+BoardJob<std::vector<RegisterCheck>> scheduleReadBackJob(const DayNightSchedule &schedule);
 
 // What Download read. A field is left out when one of its registers did not answer.
 struct DayNightDownload {

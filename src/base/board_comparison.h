@@ -1,0 +1,39 @@
+#pragma once
+// What a comparison of the files with the board found, and what a read-back after an upload
+// found, in the forms the dialogs and kestrix-cli show them.
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+namespace kestrix {
+
+// An item whose value on the board is not the one the files hold.
+struct ItemDifference {
+    QString item;         // e.g. "C1", "p1 slot 3", "January Rise"
+    QString fileValue;
+    QString boardValue;
+};
+
+// An item the board did not answer for: it is neither equal nor different.
+struct UnansweredItem {
+    QString item;        // with the registers that did not answer
+    QString fileValue;
+};
+
+struct ItemComparison {
+    std::vector<ItemDifference> differing;
+    std::vector<UnansweredItem> unanswered;
+    bool equal() const { return differing.empty() && unanswered.empty(); }
+};
+
+// One register read back after an upload: the value sent and the value read, both as a
+// download shows the register's byte. `read` is nothing when the register did not answer.
+struct RegisterCheck {
+    int reg = 0;
+    QString sent;
+    std::optional<QString> read;
+    bool differs() const { return read && *read != sent; }
+};
+
+} // namespace kestrix
