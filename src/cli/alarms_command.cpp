@@ -1,10 +1,13 @@
-// kestrix-cli alarms upload | download [--save] | clear: the alarm dialog's Update Alarms,
-// Download Alarm Times (and Save Alarm Times To File) and Clear Alarm Times, on the alarm data
-// of config.ini (C1-C6) and alarms.txt in the data folder.
+// kestrix-cli alarms upload [--verify] | download [--save] | clear | compare: the alarm dialog's
+// Update Alarms, Download Alarm Times (and Save Alarm Times To File) and Clear Alarm Times, on
+// the alarm data of config.ini (C1-C6) and alarms.txt in the data folder; --verify reads back
+// what the upload wrote, compare sets the files against the board's alarm data.
 
 #include "cli/commands.h"
+#include "cli/comparison_output.h"
 #include "cli/console_reporter.h"
 
+#include "alarms/alarm_compare.h"
 #include "alarms/alarm_file.h"
 #include "alarms/alarm_transfer.h"
 #include "base/config_file.h"
@@ -16,6 +19,7 @@ namespace kestrix::cli {
 namespace {
 
 const QString SaveFlag = QStringLiteral("save");
+const QString VerifyFlag = QStringLiteral("verify");
 
 // Says how many lines beyond a program's 50 slots were left out.
 void warnDropped(const AlarmFileRead &read)
@@ -53,17 +57,46 @@ int resultOf(const JobEnding &ending)
     return exitStatusOf(ending.outcome);
 }
 
-int upload(const Options &options)
+// The files' alarm data; nothing, after saying why and that nothing was `done`, when alarms.txt
+// cannot be read.
+std::optional<Alarms> filesAlarms(const char *done)
 {
     const StoredAlarms stored = storedAlarms();
     if (!stored.file) {
-        // Uploading no programs would leave the board's programs as they are only by chance.
-        printStatus(QStringLiteral("The alarm file cannot be read (%1); nothing was sent.").arg(stored.error));
-        return PortFailure;
+        printStatus(QStringLiteral("The alarm file cannot be read (%1); nothing was %2.").arg(stored.error, QLatin1String(done)));
+        return std::nullopt;
     }
-    const Alarms alarms{stored.parameters, stored.file->programs};
+    return Alarms{stored.parameters, stored.file->programs};
+}
+
+// With --verify, a completed upload is read back register by register.
+int upload(const Options &options)
+{
+    // Uploading no programs would leave the board's programs as they are only by chance.
+    const std::optional<Alarms> alarms = filesAlarms("sent");
+    if (!alarms)
+        return PortFailure;
+    const bool verify = options.has(VerifyFlag);
+    return withBoard(options, [&alarms, verify](Operation &operation, const SerialSettings &) {
+        const JobEnding ending = operation.run(alarmUploadJob(*alarms)).ending;
+        const int status = resultOf(ending);
+        if (!verify || !ending.completed())
+            return status;
+        return printReadBack(operation.run(alarmReadBackJob(*alarms)), status);
+    });
+}
+
+// Reads the board's alarm data and prints what differs from the files; writes nothing.
+int compare(const Options &options)
+{
+    const std::optional<Alarms> alarms = filesAlarms("compared");
+    if (!alarms)
+        return PortFailure;
     return withBoard(options, [&alarms](Operation &operation, const SerialSettings &) {
-        return resultOf(operation.run(alarmUploadJob(alarms)).ending);
+        const JobResult<AlarmDownload> download = operation.run(alarmDownloadJob());
+        if (!download.ending.ran())
+            return exitStatusOf(download.ending.outcome);
+        return printComparison(compareAlarms(*alarms, download.data), download.ending);
     });
 }
 
@@ -120,6 +153,7 @@ constexpr AlarmAction Actions[] = {
     {"upload", upload},
     {"download", download},
     {"clear", clear},
+    {"compare", compare},
 };
 
 } // namespace
@@ -132,9 +166,12 @@ int runAlarms(const Options &options)
             continue;
         if (options.has(SaveFlag) && action.run != download)
             return usageErrorOf(QStringLiteral("alarms: --save goes only with download"));
+        if (options.has(VerifyFlag) && action.run != upload)
+            return usageErrorOf(QStringLiteral("alarms: --verify goes only with upload"));
         return action.run(options);
     }
-    return usageErrorOf(QStringLiteral("alarms: the operation is upload, download or clear, not \"%1\"").arg(name));
+    return usageErrorOf(
+        QStringLiteral("alarms: the operation is upload, download, clear or compare, not \"%1\"").arg(name));
 }
 
 } // namespace kestrix::cli

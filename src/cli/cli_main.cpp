@@ -74,11 +74,13 @@ constexpr Command Commands[] = {
     {"compare", "", "read the board's parameters and print each parameter-file key whose value differs from "
                     "what upload would send (KEY, file value, board value, tab-separated); exit 4 when one "
                     "differs, 1 when a register did not answer", 0, 0, CompareOptions, runCompare},
-    {"alarms", "upload|download|clear", "send C1-C6 of config.ini and the programs of alarms.txt; read them "
-                                        "from the board and print them as the files hold them; or clear them "
-                                        "on the board", 1, 1, AlarmsOptions, runAlarms},
-    {"daynight", "places|show PLACE|upload PLACE|download", "list the places of Daynight.txt; print a place's "
-                 "record; send its schedule; read the board's schedule and print it", 1, 2, DayNightOptions,
+    {"alarms", "upload|download|clear|compare", "send C1-C6 of config.ini and the programs of alarms.txt; read "
+                                                "them from the board and print them as the files hold them; clear "
+                                                "them on the board; or print what differs between the files and the "
+                                                "board (exit 4 when something does)", 1, 1, AlarmsOptions, runAlarms},
+    {"daynight", "places|show PLACE|upload PLACE|download|compare PLACE", "list the places of Daynight.txt; print "
+                 "a place's record; send its schedule; read the board's schedule and print it; or print what "
+                 "differs between a place and the board (exit 4 when something does)", 1, 2, DayNightOptions,
      runDayNight},
     {"time-server", "", "ask a time server (RFC 868, UDP) for the time, print it and set the board's clock to it "
                         "in the time zone", 0, 0, TimeServerOptions, runTimeServer},

@@ -1,13 +1,16 @@
-// kestrix-cli daynight places | show PLACE | upload PLACE | download [--save]: the day and night
-// dialog's place list, a place's record, Upload of a place's schedule, and Download (and Save
-// Settings), on Daynight.txt in the data folder.
+// kestrix-cli daynight places | show PLACE | upload PLACE [--verify] | download [--save] |
+// compare PLACE: the day and night dialog's place list, a place's record, Upload of a place's
+// schedule, and Download (and Save Settings), on Daynight.txt in the data folder; --verify reads
+// back what the upload wrote, compare sets a place against the board's schedule.
 
 #include "cli/commands.h"
+#include "cli/comparison_output.h"
 #include "cli/console_reporter.h"
 
 #include "base/language.h"
 #include "base/texts.h"
 #include "comm/trace.h"
+#include "daynight/daynight_compare.h"
 #include "daynight/daynight_transfer.h"
 #include "daynight/location_file.h"
 
@@ -16,6 +19,7 @@ namespace kestrix::cli {
 namespace {
 
 const QString SaveFlag = QStringLiteral("save");
+const QString VerifyFlag = QStringLiteral("verify");
 const QString Prefix = QStringLiteral("kestrix-cli: daynight: ");
 
 // KEY=value lines; values from a hand-edited file or a board have control characters spelled out.
@@ -99,24 +103,53 @@ int show(const Options &options)
     return Success;
 }
 
+// The schedule of the place named by the operand: its times and the file's brightness. Nothing,
+// with the exit status in `status`, as placeOf.
+std::optional<DayNightSchedule> scheduleOfPlace(const Options &options, int &status)
+{
+    const std::optional<StoredPlace> place = placeOf(options, status);
+    if (!place)
+        return std::nullopt;
+    return DayNightSchedule{place->brightness, place->record.name, place->record.times};
+}
+
 // A schedule the board cannot take (a name it cannot show, a brightness outside 0-100, a time
-// that is not hhmm) is refused before the port is opened, as a usage error.
+// that is not hhmm) is refused before the port is opened, as a usage error. With --verify, a
+// completed upload is read back register by register.
 int upload(const Options &options)
 {
     int status = Success;
-    const std::optional<StoredPlace> place = placeOf(options, status);
-    if (!place)
+    const std::optional<DayNightSchedule> schedule = scheduleOfPlace(options, status);
+    if (!schedule)
         return status;
-    const DayNightSchedule schedule{place->brightness, place->record.name, place->record.times};
-    if (const QString problem = scheduleProblem(schedule); !problem.isEmpty()) {
+    if (const QString problem = scheduleProblem(*schedule); !problem.isEmpty()) {
         printStatus(Prefix + problem);
         return UsageError;
     }
-    return withBoard(options, [&schedule](Operation &operation, const SerialSettings &) {
-        const JobEnding ending = operation.run(scheduleUploadJob(schedule)).ending;
+    const bool verify = options.has(VerifyFlag);
+    return withBoard(options, [&schedule, verify](Operation &operation, const SerialSettings &) {
+        const JobEnding ending = operation.run(scheduleUploadJob(*schedule)).ending;
         if (ending.completed())
             printResult(ending.text);
-        return exitStatusOf(ending.outcome);
+        const int uploaded = exitStatusOf(ending.outcome);
+        if (!verify || !ending.completed())
+            return uploaded;
+        return printReadBack(operation.run(scheduleReadBackJob(*schedule)), uploaded);
+    });
+}
+
+// Reads the board's schedule and prints what differs from the place; writes nothing.
+int compare(const Options &options)
+{
+    int status = Success;
+    const std::optional<DayNightSchedule> schedule = scheduleOfPlace(options, status);
+    if (!schedule)
+        return status;
+    return withBoard(options, [&schedule](Operation &operation, const SerialSettings &) {
+        const JobResult<DayNightDownload> download = operation.run(scheduleDownloadJob());
+        if (!download.ending.ran())
+            return exitStatusOf(download.ending.outcome);
+        return printComparison(compareSchedule(*schedule, download.data), download.ending);
     });
 }
 
@@ -191,6 +224,7 @@ constexpr DayNightAction Actions[] = {
     {"show", 1, show},
     {"upload", 1, upload},
     {"download", 0, download},
+    {"compare", 1, compare},
 };
 
 } // namespace
@@ -206,10 +240,12 @@ int runDayNight(const Options &options)
                                                      : QStringLiteral("daynight %1 takes one place").arg(name));
         if (options.has(SaveFlag) && action.run != download)
             return usageErrorOf(QStringLiteral("daynight: --save goes only with download"));
+        if (options.has(VerifyFlag) && action.run != upload)
+            return usageErrorOf(QStringLiteral("daynight: --verify goes only with upload"));
         return action.run(options);
     }
-    return usageErrorOf(
-        QStringLiteral("daynight: the operation is places, show, upload or download, not \"%1\"").arg(name));
+    return usageErrorOf(QStringLiteral("daynight: the operation is places, show, upload, download or compare, not \"%1\"")
+                            .arg(name));
 }
 
 } // namespace kestrix::cli

@@ -1,8 +1,8 @@
 // kestrix-cli alarms against simulated boards: the frames an upload of config.ini's C1-C6 and
 // alarms.txt sends (also from files in other encodings and line ends), a missing alarms.txt,
 // the lines a download prints and what --save writes, an incomplete download, a board answering
-// garbage, saves that cannot write, an upload to a board unplugged on the way, clear, and options
-// and operations that are refused. Each operation prints one ending.
+// garbage, saves that cannot write, an upload to a board unplugged on the way, clear, compare and
+// upload --verify, and options and operations that are refused. Each operation prints one ending.
 
 #include "support/cli_support.h"
 
@@ -254,6 +254,64 @@ TEST_F(AlarmsCli, ClearSendsTheEightFramesAndLeavesTheFiles)
                                             "W105FF\r", "W106FF\r", "W11029\r", "W26029\r"};
     EXPECT_EQ(writes(expected.size()), expected);
     EXPECT_EQ(alarmFile(), "p1;06;30;1\r\r\n");
+}
+
+// compare prints what differs between the files and the board and writes nothing; --verify reads
+// back what an upload wrote.
+TEST_F(AlarmsCli, CompareAndVerifyNameWhatDiffersAndListWhatDidNotAnswerApart)
+{
+    const QByteArray boardFile = "p1;06;30;1\r\r\np1;29;;\r\r\np2;25;;\r\r\np2;07;45;0\r\r\np2;29;;\r\r\n";
+    struct Row {
+        const char *name;
+        QStringList arguments;
+        QString parameters;   // of config.ini
+        QByteArray file;
+        std::vector<std::pair<int, uint8_t>> registers;   // on top of BoardAlarms
+        sim::Faults faults;
+        int exitCode;
+        QString out;
+    };
+    const std::vector<Row> rows{
+        {"equal", {"alarms", "compare"}, "C1=5", boardFile, {}, {}, 0, "No item differs.\n"},
+        // The file's gap is packed away; the board's free slot 2 stays, its end marker after the
+        // files' last entry ends both alike.
+        {"differing", {"alarms", "compare"}, "C1=07\nC3=2",
+         "p1;06;30;2\r\r\np1;;;\r\r\np1;29;;\r\r\np2;07;45;0\r\r\np2;29;;\r\r\n", {{113, 0xFF}, {116, 0x29}}, {}, 4,
+         "C1: file 07, board 05\nC3: file 02, board (empty)\np1 slot 1: file 06;30;2, board 06;30;1\n"
+         "p1 slot 2: file 29;;, board (free)\np2 slot 1: file 07;45;0, board 25;;\n"
+         "p2 slot 2: file 29;;, board 07;45;0\n6 items differ.\n"},
+        {"unanswered", {"alarms", "compare"}, "C1=5", boardFile, {}, {.unansweredReads = {102, 110, 264}}, 1,
+         "No item differs.\nNo answer: C4 (R102), file (empty)\nNo answer: p1 slot 1 and after (R110), file 06;30;1\n"
+         "No answer: p2 slot 2 (R264), file 07;45;0\n"},
+        {"verified", {"alarms", "upload", "--verify"}, "C1=5", boardFile, {}, {}, 0,
+         "Times Uploaded.\nRead back 15 registers: 0 differ, 0 did not answer.\n"},
+        {"stored as another value", {"alarms", "upload", "--verify"}, "C1=5", boardFile, {}, {.storedAs = {{111, 0x31}}},
+         5, "Times Uploaded.\nR111: sent 30, read 31\nRead back 15 registers: 1 differ, 0 did not answer.\n"},
+        {"verify with download", {"alarms", "download", "--verify"}, "", boardFile, {}, {}, 3, ""},
+        {"verify with clear", {"alarms", "clear", "--verify"}, "", boardFile, {}, {}, 3, ""},
+        {"save with compare", {"alarms", "compare", "--save"}, "", boardFile, {}, {}, 3, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const auto &[reg, value] : BoardAlarms)
+            board->setRegister(reg, value);
+        for (const auto &[reg, value] : row.registers)
+            board->setRegister(reg, value);
+        board->setFaults(row.faults);
+        board->clearFrames();
+        writeConfig("[Parameters]\n" + row.parameters + "\n");
+        writeAlarmFile(row.file);
+        const QString config = data.readConfig();
+        const CliRun run = cliOnBoard(row.arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run;
+        EXPECT_EQ(run.out, row.out) << run;
+        EXPECT_EQ(alarmFile(), row.file);
+        EXPECT_EQ(data.readConfig(), config);
+        if (row.arguments[1] == "compare") {
+            EXPECT_TRUE(std::ranges::none_of(board->frameTexts(), [](const std::string &frame) { return frame.starts_with('W'); }))
+                << "compare wrote to the board";
+        }
+    }
 }
 
 TEST_F(AlarmsCli, SaveBesideAnotherOperationAndUnknownOperationsAreUsageErrors)

@@ -1,8 +1,8 @@
 // kestrix-cli daynight against the shipped Daynight.txt (Vienna, Oslo, brightness 20) and
 // simulated boards: the place list, a place's record, the frames of an upload, a download printed
 // and stored under the name read, an incomplete download, an upload to a board unplugged on the
-// way, a name the file cannot take, and refused places and options. Each operation prints one
-// ending.
+// way, a name the file cannot take, compare and upload --verify, and refused places and options.
+// Each operation prints one ending.
 
 #include "support/cli_support.h"
 
@@ -299,6 +299,64 @@ TEST_F(DayNightCli, APlaceFileThatCannotBeReadIsSaidAndExitsTwo)
         }
     }
     EXPECT_TRUE(board->frameTexts().empty());
+}
+
+// compare prints what differs between a place and the board and writes nothing; --verify reads
+// back what an upload wrote.
+TEST_F(DayNightCli, CompareAndVerifyNameWhatDiffersAndListWhatDidNotAnswerApart)
+{
+    // Zürich as presetBoard leaves the board, December's Set a time of its own.
+    QString file = QStringLiteral("[Location Settings]\nLocations=1\nLocation1=Zürich\n[Minimal Brightness]\n"
+                                  "Brightness=35\n[Zürich]\nTimezone=+1\n");
+    for (const QString &line : boardTimeLines())
+        file += (line.endsWith(u'=') ? line + "1912" : line) + u'\n';
+    writeLocationFile(file.toUtf8());
+    const std::pair<int, uint8_t> decemberSet[] = {{997, 19}, {998, 12}};
+    const QByteArray zurich = "Z\xFCrich";
+
+    struct Row {
+        const char *name;
+        QStringList arguments;
+        QByteArray boardName;
+        std::vector<std::pair<int, uint8_t>> registers;   // on top of presetBoard
+        sim::Faults faults;
+        int exitCode;
+        QString out;
+    };
+    const std::vector<Row> rows{
+        {"equal", {"daynight", "compare", "zürich"}, zurich, {}, {}, 0, "No item differs.\n"},
+        {"differing", {"daynight", "compare", "Zürich"}, "Zurich", {{893, 36}, {903, 5}}, {}, 4,
+         "Brightness: file 35, board 36\nName: file Zürich, board Zurich\nJanuary Rise: file 0601, board 0501\n"
+         "3 items differ.\n"},
+        {"unanswered", {"daynight", "compare", "Zürich"}, zurich, {}, {.unansweredReads = {895, 904}}, 1,
+         "No item differs.\nNo answer: Name (R894-R902), file Zürich\nNo answer: January Rise (R903 R904), file 0601\n"},
+        {"verified", {"daynight", "upload", "Zürich", "--verify"}, "", {}, {}, 0,
+         "Times Uploaded.\nRead back 106 registers: 0 differ, 0 did not answer.\n"},
+        {"stored as another value", {"daynight", "upload", "Zürich", "--verify"}, "", {}, {.storedAs = {{895, 'u'}}}, 5,
+         "Times Uploaded.\nR895: sent 252, read 117\nRead back 106 registers: 1 differ, 0 did not answer.\n"},
+        {"verify with download", {"daynight", "download", "--verify"}, zurich, {}, {}, 3, ""},
+        {"verify with compare", {"daynight", "compare", "Zürich", "--verify"}, zurich, {}, {}, 3, ""},
+        {"save with compare", {"daynight", "compare", "Zürich", "--save"}, zurich, {}, {}, 3, ""},
+        {"compare without a place", {"daynight", "compare"}, zurich, {}, {}, 3, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        presetBoard(row.boardName);
+        for (const auto &[reg, value] : decemberSet)
+            board->setRegister(reg, value);
+        for (const auto &[reg, value] : row.registers)
+            board->setRegister(reg, value);
+        board->setFaults(row.faults);
+        board->clearFrames();
+        const CliRun run = cliOnBoard(row.arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run;
+        EXPECT_EQ(run.out, row.out) << run;
+        EXPECT_EQ(locationFile(), QString::fromLatin1(file.toUtf8()));
+        if (row.arguments[1] == "compare") {
+            EXPECT_TRUE(std::ranges::none_of(board->frameTexts(), [](const std::string &frame) { return frame.starts_with('W'); }))
+                << "compare wrote to the board";
+        }
+    }
 }
 
 TEST_F(DayNightCli, SaveBesideAnotherOperationAndWrongOperandsAreUsageErrors)
