@@ -21,7 +21,7 @@ namespace kt = kestrix::testing;
 using Action = BoardsDialog::Action;
 
 constexpr int Ports[] = {4, 5, 6};
-constexpr int HungUp = 6;
+constexpr int HungUp = 6;   // unplugged before the first run
 
 struct Case {
     const char *name;
@@ -98,7 +98,10 @@ TEST_P(BoardsDialogTest, RunsOnEveryCheckedBoardAndRetriesTheFailedOne)
               QString::fromStdString(boards[5]->devicePath()));
     for (int port : Ports)
         dialog.setChecked(port, true);
-    boards[HungUp]->hangUp();
+    // Unplugged: its device is gone. (Hanging up the simulated board would free its terminal's
+    // number for another test's board to take while this one still names it.)
+    boards[HungUp].reset();
+    ASSERT_TRUE(mapPortToDevice(HungUp, data.file("unplugged")));
 
     runAndWait(dialog, [&] { dialog.start(test.action); });
     for (int port : {4, 5}) {
