@@ -18,11 +18,6 @@ QString shown(const QString &value, const QString &none)
     return value.isEmpty() ? none : value;
 }
 
-QString registerName(int reg)
-{
-    return QStringLiteral("R%1").arg(reg);
-}
-
 // A slot as alarms.txt holds its line after the tag; empty for a free slot.
 QString slotText(const QString &hour, const QString &minute, const QString &type)
 {

@@ -36,4 +36,10 @@ struct RegisterCheck {
     bool differs() const { return read && *read != sent; }
 };
 
+// "R012": a register as the frames name it.
+inline QString registerName(int reg)
+{
+    return QStringLiteral("R%1").arg(reg, 3, 10, QLatin1Char('0'));
+}
+
 } // namespace kestrix

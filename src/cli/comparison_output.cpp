@@ -34,9 +34,10 @@ int printComparison(const ItemComparison &comparison, const JobEnding &download)
                                                          comparison.differing.size() == 1 ? "differs" : "differ"));
     for (const UnansweredItem &item : comparison.unanswered)
         printResult(QStringLiteral("No answer: %1, file %2").arg(item.item, CommTrace::printableText(item.fileValue)));
-    if (!comparison.differing.empty())
-        return Differs;
-    return comparison.unanswered.empty() && download.completed() ? Success : NoBoard;
+    // An incomplete download decides first: what did not answer may differ as well.
+    if (!comparison.unanswered.empty() || !download.completed())
+        return NoBoard;
+    return comparison.differing.empty() ? Success : Differs;
 }
 
 int printReadBack(const JobResult<std::vector<RegisterCheck>> &readBack, int uploadStatus)
@@ -46,14 +47,17 @@ int printReadBack(const JobResult<std::vector<RegisterCheck>> &readBack, int upl
     const std::vector<RegisterCheck> &checks = readBack.data;
     for (const RegisterCheck &check : checks) {
         if (check.differs())
-            printResult(QStringLiteral("R%1: sent %2, read %3").arg(check.reg).arg(shown(check.sent), shown(*check.read)));
+            printResult(QStringLiteral("%1: sent %2, board holds %3").arg(registerName(check.reg), shown(check.sent), shown(*check.read)));
         else if (!check.read)
-            printResult(QStringLiteral("R%1: sent %2, no answer").arg(check.reg).arg(shown(check.sent)));
+            printResult(QStringLiteral("%1: sent %2, no answer").arg(registerName(check.reg), shown(check.sent)));
     }
     const auto differing = std::ranges::count_if(checks, &RegisterCheck::differs);
     const auto silent = std::ranges::count_if(checks, [](const RegisterCheck &check) { return !check.read; });
-    printResult(QStringLiteral("Read back %1 registers: %2 differ, %3 did not answer.")
-                    .arg(checks.size()).arg(differing).arg(silent));
+    if (differing == 0 && silent == 0)
+        printResult(QStringLiteral("Verified: the board holds the %1 registers sent.").arg(checks.size()));
+    else
+        printResult(QStringLiteral("Read back %1 registers: %2 differ, %3 did not answer.")
+                        .arg(checks.size()).arg(differing).arg(silent));
     if (differing > 0)
         return NotVerified;
     return silent == 0 && readBack.ending.completed() ? uploadStatus : NoBoard;

@@ -2,6 +2,7 @@
 // Download Configuration, on values given as a parameter file and --set KEY=VALUE.
 
 #include "cli/commands.h"
+#include "cli/comparison_output.h"
 #include "cli/console_reporter.h"
 #include "cli/parameter_settings.h"
 
@@ -70,31 +71,10 @@ std::vector<RegisterWrite> writesOf(const Target &target, const ParameterValues 
     return writes;
 }
 
-// --verify: reads back what the upload wrote and prints the registers that hold another value
-// ("R012: sent 0a, board holds 05") or did not answer. NotVerified when one differs, else NoBoard
-// when the read-back was incomplete, else Success.
+// --verify: reads back what the upload wrote and prints what differs or did not answer.
 int verifyWrites(const std::vector<RegisterWrite> &writes, Operation &operation)
 {
-    const BoardJob<ReadBack> job = readBackJob(writes);
-    const JobResult<ReadBack> readBack = operation.run(job);
-    if (!readBack.ending.ran())
-        return exitStatusOf(readBack.ending.outcome);
-    for (const ReadBackMismatch &mismatch : readBack.data.differing)
-        printResult(QStringLiteral("%1: sent %2, board holds %3")
-                        .arg(registerName(mismatch.reg), CommTrace::printableText(mismatch.sent), mismatch.held));
-    QStringList silent;
-    for (int reg : readBack.data.unanswered)
-        silent << registerName(reg);
-    if (!silent.isEmpty())
-        printResult(QStringLiteral("Not answered: %1").arg(silent.join(QStringLiteral(", "))));
-    if (!readBack.data.differing.empty()) {
-        printResult(job.completionText(readBack.data));
-        return NotVerified;
-    }
-    if (!readBack.ending.completed())
-        return exitStatusOf(readBack.ending.outcome);
-    printResult(readBack.ending.text);
-    return Success;
+    return printReadBack(operation.run(readBackJob(writes)), Success);
 }
 
 // One group's Adjust, or Adjust All with the PC time first; the values take the digits the

@@ -33,20 +33,20 @@ KeyRead keyRead(const QString &key, const ParameterUpdate &read)
 
 } // namespace
 
-ParameterComparison compareParameters(const ParameterValues &expected, const ParameterUpdate &read)
+ItemComparison compareParameters(const ParameterValues &expected, const ParameterUpdate &read)
 {
     ParameterValues board = expected;
     board.apply(read);
     const auto wanted = parameterFileEntries(expected);
     const auto held = parameterFileEntries(board);
-    ParameterComparison comparison;
+    ItemComparison comparison;
     for (qsizetype i = 0; i < wanted.size(); ++i) {
         const QString &key = wanted[i].first;
         switch (keyRead(key, read)) {
         case KeyRead::Never:
             break;
         case KeyRead::Unanswered:
-            comparison.unanswered << key;
+            comparison.unanswered.push_back({key, wanted[i].second});
             break;
         case KeyRead::Answered:
             // A register holds a byte: "1A" typed and "1a" read are one value.

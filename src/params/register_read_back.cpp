@@ -12,10 +12,10 @@ namespace {
 
 constexpr int ClockRegisterCount = 7;
 
-bool holdsSent(const QString &sent, const QString &held)
+// The value sent as the read gives it back: two lower-case hexadecimal digits.
+QString sentForm(const QString &sent)
 {
-    const QString padded = sent.size() == 1 ? QLatin1Char('0') + sent : sent;
-    return padded.compare(held, Qt::CaseInsensitive) == 0;
+    return (sent.size() == 1 ? QLatin1Char('0') + sent : sent).toLower();
 }
 
 } // namespace
@@ -34,42 +34,26 @@ std::vector<RegisterWrite> registersToReadBack(const std::vector<RegisterWrite> 
     return reads;
 }
 
-BoardJob<ReadBack> readBackJob(const std::vector<RegisterWrite> &writes)
+BoardJob<std::vector<RegisterCheck>> readBackJob(const std::vector<RegisterWrite> &writes)
 {
-    BoardJob<ReadBack> job;
+    BoardJob<std::vector<RegisterCheck>> job;
     job.texts = {Text::ParametersDownloading, Text::ParametersDownloaded, Text::TimesDownloadIncomplete};
     job.texts.readsOnly = true;
-    job.body = [reads = registersToReadBack(writes)](Exchange &exchange, ReadBack &readBack) {
-        exchange.setTotalSteps(int(reads.size()));
-        for (const RegisterWrite &write : reads) {
+    for (const RegisterWrite &write : registersToReadBack(writes))
+        job.start.push_back({write.reg, sentForm(write.value), std::nullopt});
+    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
+        exchange.setTotalSteps(int(checks.size()));
+        for (RegisterCheck &check : checks) {
             if (exchange.cancelled())
                 return;
-            const std::optional<std::uint8_t> byte = exchange.readRegister(write.reg, Pause::DownloadRead);
-            if (!byte) {
-                readBack.unanswered.push_back(write.reg);
+            if (const std::optional<std::uint8_t> byte = exchange.readRegister(check.reg, Pause::DownloadRead))
+                check.read = hexByte(*byte);
+            else
                 exchange.noteUnanswered();
-            } else {
-                ++readBack.registersRead;
-                const QString held = hexByte(*byte);
-                if (!holdsSent(write.value, held))
-                    readBack.differing.push_back({write.reg, write.value, held});
-            }
             exchange.step();
         }
     };
-    job.completionText = [](const ReadBack &readBack) {
-        if (readBack.differing.empty())
-            return QStringLiteral("Verified: the board holds the %1 registers sent.").arg(readBack.registersRead);
-        return QStringLiteral("Read back: %1 of %2 registers hold another value than was sent.")
-            .arg(readBack.differing.size())
-            .arg(readBack.registersRead);
-    };
     return job;
-}
-
-QString registerName(int reg)
-{
-    return QStringLiteral("R%1").arg(reg, 3, 10, QLatin1Char('0'));
 }
 
 } // namespace kestrix

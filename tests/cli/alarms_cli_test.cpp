@@ -284,9 +284,9 @@ TEST_F(AlarmsCli, CompareAndVerifyNameWhatDiffersAndListWhatDidNotAnswerApart)
          "No item differs.\nNo answer: C4 (R102), file (empty)\nNo answer: p1 slot 1 and after (R110), file 06;30;1\n"
          "No answer: p2 slot 2 (R264), file 07;45;0\n"},
         {"verified", {"alarms", "upload", "--verify"}, "C1=5", boardFile, {}, {}, 0,
-         "Times Uploaded.\nRead back 15 registers: 0 differ, 0 did not answer.\n"},
+         "Times Uploaded.\nVerified: the board holds the 15 registers sent.\n"},
         {"stored as another value", {"alarms", "upload", "--verify"}, "C1=5", boardFile, {}, {.storedAs = {{111, 0x31}}},
-         5, "Times Uploaded.\nR111: sent 30, read 31\nRead back 15 registers: 1 differ, 0 did not answer.\n"},
+         5, "Times Uploaded.\nR111: sent 30, board holds 31\nRead back 15 registers: 1 differ, 0 did not answer.\n"},
         {"verify with download", {"alarms", "download", "--verify"}, "", boardFile, {}, {}, 3, ""},
         {"verify with clear", {"alarms", "clear", "--verify"}, "", boardFile, {}, {}, 3, ""},
         {"save with compare", {"alarms", "compare", "--save"}, "", boardFile, {}, {}, 3, ""},

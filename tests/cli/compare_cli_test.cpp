@@ -49,7 +49,7 @@ TEST_F(CompareCli, CompareNamesTheKeyAndBothValuesOfEachKindOfParameter)
 {
     const CliRun equal = cliOnBoard({"compare", "--file", file});
     EXPECT_EQ(equal.exitCode, 0) << equal;
-    EXPECT_EQ(equal.out, "The board holds the file's values.\n") << equal;
+    EXPECT_EQ(equal.out, "No item differs.\n") << equal;
 
     struct Case {
         const char *kind;
@@ -58,11 +58,11 @@ TEST_F(CompareCli, CompareNamesTheKeyAndBothValuesOfEachKindOfParameter)
         const char *line;
     };
     const Case cases[] = {
-        {"list", 12, 0x11, "P9\t10\t11"},
-        {"number", 98, 0x13, "PC\t00\t-30"},
-        {"pair", 13, 0x14, "A0\t15\t14"},
-        {"byte map", 21, 0x1A, "A5\t01\t1a"},
-        {"strip rule", 18, 0x45, "A2\t30\t45"},
+        {"list", 12, 0x11, "P9: file 10, board 11"},
+        {"number", 98, 0x13, "PC: file 00, board -30"},
+        {"pair", 13, 0x14, "A0: file 15, board 14"},
+        {"byte map", 21, 0x1A, "A5: file 01, board 1a"},
+        {"strip rule", 18, 0x45, "A2: file 30, board 45"},
     };
     for (const Case &c : cases)
         board->setRegister(c.reg, c.value);
@@ -72,7 +72,7 @@ TEST_F(CompareCli, CompareNamesTheKeyAndBothValuesOfEachKindOfParameter)
     for (const Case &c : cases)
         EXPECT_TRUE(out.contains(QString::fromLatin1(c.line))) << c.kind << "\n" << run;
     EXPECT_EQ(out.size(), 6) << run;
-    EXPECT_EQ(out.last(), "5 keys differ.") << run;
+    EXPECT_EQ(out.last(), "5 items differ.") << run;
     const bool wrote = std::ranges::any_of(board->frameTexts(), [](const std::string &f) { return f[0] == 'W'; });
     EXPECT_FALSE(wrote) << "compare only reads";
 }
@@ -83,9 +83,9 @@ TEST_F(CompareCli, AnUnansweredRegisterIsListedApartAndNoDifference)
     board->setRegister(21, 0x1A);
     const CliRun run = cliOnBoard({"compare", "--file", file});
     EXPECT_EQ(run.exitCode, 1) << "an incomplete download, though a key differs\n" << run;
-    EXPECT_TRUE(run.out.contains("A5\t01\t1a\n1 key differs.\n")) << run;
-    EXPECT_TRUE(run.out.contains("Not answered: A2\n")) << run;
-    EXPECT_FALSE(run.out.contains("A2\t")) << run;
+    EXPECT_TRUE(run.out.contains("A5: file 01, board 1a\n1 item differs.\n")) << run;
+    EXPECT_TRUE(run.out.contains("No answer: A2, file 30\n")) << run;
+    EXPECT_FALSE(run.out.contains("A2: ")) << run;
 }
 
 TEST_F(CompareCli, VerifyReadsBackEveryRegisterWritten)
