@@ -10,8 +10,10 @@
 #include "widgets/digital_edit.h"
 #include "widgets/area.h"
 #include "widgets/board_panel.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/localize.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -72,6 +74,7 @@ const Command Commands[] = {
     {ActivateAlarm1, "Activate Alarm 1", true, nullptr},
     {ActivateAlarm2, "Activate Alarm 2", true, nullptr},
     {Download, "Download Configuration", true, nullptr},
+    {CompareWithBoard, "Compare with Board", true, nullptr},
     {Save, "Save", false, nullptr},
     {Load, "Load", false, nullptr},
     {AlarmConfiguration, "Alarm Configuration", true, nullptr},
@@ -308,11 +311,13 @@ QWidget *MainWindow::buildContent()
 // right, each group top to bottom with its controls in reading order, then the footer.
 void MainWindow::orderTabStops()
 {
-    QList<QWidget *> order{m_status->cancelButton(), button(AdjustPcTime), button(Download)};
+    QList<QWidget *> order{m_status->cancelButton(), button(AdjustPcTime), button(Download), button(CompareWithBoard)};
     for (const auto &pair : CommandRows) {
         for (int number : pair) {
             if (number != 0)
                 order << button(number);
+            if (number == Reset)
+                order << m_verify;
         }
     }
     order << m_params->focusChain(Group::TimeZone);
@@ -373,9 +378,10 @@ QWidget *MainWindow::buildDownloadedClock()
     m_downloadedClock = clockBox(DownloadedClock, frame);
     auto *grid = new QGridLayout(frame);
     grid->addWidget(button(Download), 0, 0, 1, 2);
-    grid->addWidget(numberedLabel(DownloadedClockLabel, QStringLiteral("Time Date Weekday"), frame), 1, 0);
-    grid->addWidget(numberedLabel(DownloadedClockNote, QStringLiteral("(downloaded)"), frame), 1, 1, Qt::AlignRight);
-    grid->addWidget(m_downloadedClock, 2, 0, 1, 2);
+    grid->addWidget(button(CompareWithBoard), 1, 0, 1, 2);
+    grid->addWidget(numberedLabel(DownloadedClockLabel, QStringLiteral("Time Date Weekday"), frame), 2, 0);
+    grid->addWidget(numberedLabel(DownloadedClockNote, QStringLiteral("(downloaded)"), frame), 2, 1, Qt::AlignRight);
+    grid->addWidget(m_downloadedClock, 3, 0, 1, 2);
     return frame;
 }
 
@@ -393,8 +399,11 @@ QWidget *MainWindow::buildCommandButtons()
             grid->addWidget(button(pair[1]), row, 1);
         }
         ++row;
-        if (pair[1] == Reset)
+        if (pair[1] == Reset) {
             grid->addWidget(resetNote(box), row++, 0, 1, 2);
+            m_verify = createVerifyBox(*m_status, box);
+            grid->addWidget(m_verify, row++, 0, 1, 2);
+        }
     }
     return box;
 }

@@ -54,6 +54,7 @@ public:
     void wire(int button, std::function<void()> handler) override;
     void showDownloadedClock(const QString &text) override;
     ParameterArea &parameterArea() override { return *m_params; }
+    QCheckBox *verifyBox() override { return m_verify; }
 
     // The one-second clock timer; tests stop it and drive tick() themselves.
     QTimer &clockTimer() { return m_timer; }
@@ -116,6 +117,7 @@ private:
     QWidget *m_footer = nullptr;
     QWidget *m_content = nullptr;
     std::map<int, QPushButton *> m_buttons;
+    QCheckBox *m_verify = nullptr;
     QSet<int> m_wired;
 };
 

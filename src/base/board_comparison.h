@@ -42,4 +42,16 @@ inline QString registerName(int reg)
     return QStringLiteral("R%1").arg(reg, 3, 10, QLatin1Char('0'));
 }
 
+// The window's ending of a comparison: nothing differs, how many differ, or how many differ
+// and how many did not answer.
+QString comparisonSummary(const ItemComparison &comparison);
+// The window's ending of a read-back whose registers all answered: "Verified: ..." or how many
+// registers differ.
+QString readBackSummary(const std::vector<RegisterCheck> &checks);
+
+// "Verify after upload": config.ini [Settings] Verify=1 reads back every upload of the window
+// and its dialogs. Off when absent.
+bool verifyAfterUpload();
+bool storeVerifyAfterUpload(bool verify, QString *error = nullptr);
+
 } // namespace kestrix

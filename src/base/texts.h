@@ -153,5 +153,14 @@ constexpr TextId BoardsParameterFile{5513};    // "Parameter file ..."
 constexpr TextId BoardsNone{5514};             // "No boards: map ports to devices in Select COM Port and Speed."
 constexpr TextId BoardsWaiting{5515};          // "Waiting ..."
 constexpr TextId BoardsSameDevice{5517};       // "Same device as %1: one board runs one job at a time."
+// Compare with Board and Verify after upload: the comparison's endings, the tooltips of marked
+// controls, and the endings of a read-back after an upload.
+constexpr TextId CompareEqual{5522};          // "No value differs from the board."
+constexpr TextId CompareDiffers{5523};        // "%1 values differ from the board (marked)."
+constexpr TextId CompareUnanswered{5524};     // "%1 values differ, %2 did not answer (marked)."
+constexpr TextId BoardHolds{5525};            // "Board: %1"
+constexpr TextId BoardNoAnswer{5526};         // "The board did not answer for this value."
+constexpr TextId Verified{5527};              // "Verified: the board holds the %1 registers sent."
+constexpr TextId NotVerified{5528};           // "Not verified: %1 of %2 registers differ."
 
 } // namespace kestrix::Text

@@ -61,14 +61,7 @@ bool parseTargets(const QStringList &operands, std::vector<Target> &targets, QSt
 // (its time upload writes only clock registers, which a read-back leaves out).
 std::vector<RegisterWrite> writesOf(const Target &target, const ParameterValues &values)
 {
-    if (target)
-        return groupWrites(*target, values);
-    std::vector<RegisterWrite> writes;
-    for (Group group : standardGroups()) {
-        const std::vector<RegisterWrite> part = groupWrites(group, values);
-        writes.insert(writes.end(), part.begin(), part.end());
-    }
-    return writes;
+    return target ? groupWrites(*target, values) : standardGroupWrites(values);
 }
 
 // --verify: reads back what the upload wrote and prints what differs or did not answer.

@@ -190,6 +190,16 @@ std::span<const Group> standardGroups()
     return StandardGroups;
 }
 
+std::vector<RegisterWrite> standardGroupWrites(const ParameterValues &values)
+{
+    std::vector<RegisterWrite> writes;
+    for (Group group : standardGroups()) {
+        const std::vector<RegisterWrite> part = groupWrites(group, values);
+        writes.insert(writes.end(), part.begin(), part.end());
+    }
+    return writes;
+}
+
 JobResult<AllUpload> uploadAll(const ParameterValues &values, const TimeUpload &time, Operation &operation)
 {
     JobResult<AllUpload> result{{}, {values, false, {}}};

@@ -24,6 +24,10 @@ std::vector<RegisterWrite> groupWrites(Group group, const ParameterValues &value
 // The groups Adjust All uploads after the time, in order.
 std::span<const Group> standardGroups();
 
+// The register writes of the standard groups, in order; with the PC time first (which only
+// writes the clock registers) they are Adjust All's.
+std::vector<RegisterWrite> standardGroupWrites(const ParameterValues &values);
+
 // The PC time and date upload that Adjust All starts with; the caller supplies it (the time
 // area owns it) with how many steps its body counts, for Adjust All's one progress bar.
 struct TimeUpload {

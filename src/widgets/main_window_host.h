@@ -9,6 +9,7 @@
 #include <functional>
 
 QT_BEGIN_NAMESPACE
+class QCheckBox;
 class QString;
 class QWidget;
 QT_END_NAMESPACE
@@ -40,6 +41,7 @@ enum : int {
     Load = 1207,
     DayNight = 1238,
     Boards = 5500,
+    CompareWithBoard = 5520,
 };
 } // namespace MainButton
 
@@ -62,6 +64,8 @@ public:
     virtual void wire(int button, std::function<void()> handler) = 0;
     // The parameter groups, the window's body.
     virtual ParameterArea &parameterArea() = 0;
+    // "Verify after upload": ticked, every upload of the window is read back.
+    virtual QCheckBox *verifyBox() = 0;
     // Puts the board's time, date and weekday, as last downloaded, into the clock box (1084).
     virtual void showDownloadedClock(const QString &text) = 0;
 };

@@ -335,6 +335,28 @@ QLineEdit *ParameterArea::edit(ParamId id) const
     return control(id).edit;
 }
 
+QList<QWidget *> ParameterArea::controlsOfKey(const QString &key) const
+{
+    QList<QWidget *> controls;
+    for (const Parameter &row : parameterTable()) {
+        if (key == QLatin1String(row.fileKey) && control(row.id).widget && !controls.contains(control(row.id).widget))
+            controls << control(row.id).widget;
+    }
+    return controls;
+}
+
+QList<QWidget *> ParameterArea::valueControls() const
+{
+    QList<QWidget *> controls{m_dayTime, m_lightSensor};
+    for (const Control &c : m_controls) {
+        for (QWidget *widget : std::initializer_list<QWidget *>{c.edit, c.list, c.box}) {
+            if (widget)
+                controls << widget;
+        }
+    }
+    return controls;
+}
+
 QString ParameterArea::controlText(ParamId id) const
 {
     const Control &c = control(id);

@@ -53,6 +53,12 @@ public:
     // An edit's text, or a list's entry by its index in decimal (none for anything else).
     void setFieldText(ParamId id, const QString &text);
 
+    // The controls a parameter-file key stands for (a pair's fields, a list, a box); none for a
+    // key no control shows.
+    QList<QWidget *> controlsOfKey(const QString &key) const;
+    // Every control whose value an upload or a parameter file takes: edits, lists and boxes.
+    QList<QWidget *> valueControls() const;
+
     ParameterDigits &digits() { return m_digits; }
     const ParameterDigits &digits() const { return m_digits; }
 

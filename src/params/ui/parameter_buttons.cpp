@@ -2,14 +2,18 @@
 
 #include "base/language.h"
 #include "base/texts.h"
+#include "params/parameter_compare.h"
 #include "params/parameter_download.h"
 #include "params/parameter_upload.h"
 #include "params/parameter_file.h"
+#include "params/register_read_back.h"
 #include "params/ui/parameter_area.h"
 #include "time/time_upload.h"
 #include "widgets/board_panel.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/main_window_host.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -30,12 +34,21 @@ void takeChangedDigits(ParameterArea &parameters, const ParameterValues &before,
     parameters.applyDigits(changedDigits(before.digits(), after.digits()));
 }
 
+// With Verify after upload ticked, a completed upload is read back at once.
+void verifyIfTicked(MainWindowHost &host, const JobEnding &upload, const std::vector<RegisterWrite> &writes)
+{
+    if (upload.completed() && host.verifyBox()->isChecked())
+        verifyUpload(host.panel(), readBackJob(writes));
+}
+
 void adjust(MainWindowHost &host, ParameterArea &parameters, Group group)
 {
     const ParameterValues before = parameters.values();
-    host.panel().submit(groupUploadJob(group, before), [&parameters, before](const JobResult<ParameterValues> &result) {
-        takeChangedDigits(parameters, before, result.data);
-    });
+    host.panel().submit(groupUploadJob(group, before),
+                        [&host, &parameters, before, group](const JobResult<ParameterValues> &result) {
+                            takeChangedDigits(parameters, before, result.data);
+                            verifyIfTicked(host, result.ending, groupWrites(group, result.data));
+                        });
 }
 
 // Adjust All: the PC time, then every standard group, under one progress bar and one ending.
@@ -47,8 +60,9 @@ void adjustAll(MainWindowHost &host, ParameterArea &parameters)
         [before](Operation &operation) {
             return uploadAll(before, TimeUpload{pcTimeUploadJob(), PcTimeUploadSteps}, operation);
         },
-        [&parameters, before](const JobResult<AllUpload> &result) {
+        [&host, &parameters, before](const JobResult<AllUpload> &result) {
             takeChangedDigits(parameters, before, result.data.values);
+            verifyIfTicked(host, result.ending, standardGroupWrites(result.data.values));
         });
 }
 
@@ -62,6 +76,17 @@ void download(MainWindowHost &host, ParameterArea &parameters)
         parameters.apply(result.data.update, ParameterArea::Preview::Keep);
         host.showDownloadedClock(clockBoxText(result.data.clock));
     });
+}
+
+// Compare with Board: a download compared with the values the controls show; what differs or
+// did not answer is marked, and the controls keep their values.
+void compare(MainWindowHost &host, ParameterArea &parameters, ComparisonMarks &marks)
+{
+    const ParameterValues shown = parameters.values();
+    compareWithBoard<Download>(
+        host.panel(), marks, downloadJob(),
+        [shown](const Download &download) { return compareParameters(shown, download.update); },
+        [&parameters](const QString &key) { return parameters.controlsOfKey(key); });
 }
 
 // The file dialog of Save and Load: no proposed name, no default suffix; Save asks before
@@ -126,6 +151,9 @@ void wireParameterButtons(MainWindowHost &host, ParameterArea &parameters)
     }
     host.wire(MainButton::AdjustAll, [&host, &parameters] { adjustAll(host, parameters); });
     host.wire(MainButton::Download, [&host, &parameters] { download(host, parameters); });
+    auto *marks = new ComparisonMarks(&parameters);
+    marks->watch(parameters.valueControls());
+    host.wire(MainButton::CompareWithBoard, [&host, &parameters, marks] { compare(host, parameters, *marks); });
     host.wire(MainButton::Save, [&host, &parameters] { save(host, parameters); });
     host.wire(MainButton::Load, [&host, &parameters] { load(host, parameters); });
 }
