@@ -4,8 +4,10 @@
 #include "base/text_digits.h"
 #include "base/text_encoding.h"
 #include "comm/protocol.h"
+#include "comm/register_read_back.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kestrix {
 
@@ -186,23 +188,9 @@ BoardJob<std::vector<RegisterCheck>> alarmReadBackJob(const Alarms &alarms)
         if (!value.contains('\r') && !value.contains('\n'))
             checks.push_back({write.reg, downloadFormOfSent(write.value), std::nullopt});
     }
-    BoardJob<std::vector<RegisterCheck>> job;
-    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, alarmStatusForm()};
-    job.texts.readsOnly = true;
-    job.start = checks;
-    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
-        exchange.setTotalSteps(int(checks.size()));
-        for (RegisterCheck &check : checks) {
-            const std::optional<std::uint8_t> byte = exchange.readRegister(check.reg, ReadPause);
-            if (byte)
-                check.read = downloadForm(*byte);
-            else
-                exchange.noteUnanswered();
-            if (!exchange.step())
-                return;
-        }
-    };
-    return job;
+    return registerReadBackJob(
+        {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, alarmStatusForm()},
+        std::move(checks), registerByteRead(ReadPause, downloadForm));
 }
 
 BoardJob<AlarmDownload> alarmDownloadJob()

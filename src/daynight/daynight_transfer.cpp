@@ -5,10 +5,12 @@
 #include "base/text_encoding.h"
 #include "base/texts.h"
 #include "comm/protocol.h"
+#include "comm/register_read_back.h"
 #include "comm/trace.h"
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace kestrix {
 
@@ -87,16 +89,24 @@ TimeRegister timeRegister(int reg)
     return {MonthOrder[(offset % RegistersPerMonth) / 2], offset / RegistersPerMonth, offset % 2 == 1};
 }
 
-std::optional<QString> readText(Exchange &exchange, int reg)
+// A register's answer as the text it came in ("50", "05"); nothing when it did not answer.
+std::optional<QString> queryText(Exchange &exchange, int reg)
 {
     const std::optional<std::string> answer =
         exchange.query(Frame::registerRead(Frame::registerNumber(reg)), 1, RegisterPause);
-    exchange.step();
-    if (!answer) {
-        exchange.noteUnanswered();
+    if (!answer)
         return std::nullopt;
-    }
     return QString::fromStdString(*answer);
+}
+
+// One step of the download: the register's text, a register that did not answer noted.
+std::optional<QString> readText(Exchange &exchange, int reg)
+{
+    const std::optional<QString> text = queryText(exchange, reg);
+    exchange.step();
+    if (!text)
+        exchange.noteUnanswered();
+    return text;
 }
 
 void readName(Exchange &exchange, DayNightDownload &download)
@@ -183,20 +193,12 @@ BoardJob<NoData> scheduleUploadJob(const DayNightSchedule &schedule)
 
 BoardJob<std::vector<RegisterCheck>> scheduleReadBackJob(const DayNightSchedule &schedule)
 {
-    BoardJob<std::vector<RegisterCheck>> job;
-    job.texts = {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, dayNightStatusForm()};
-    job.texts.readsOnly = true;
+    std::vector<RegisterCheck> checks;
     for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg)
-        job.start.push_back({reg, scheduleReadForm(schedule, reg), std::nullopt});
-    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
-        exchange.setTotalSteps(int(checks.size()));
-        for (RegisterCheck &check : checks) {
-            check.read = readText(exchange, check.reg);
-            if (exchange.cancelled())
-                return;
-        }
-    };
-    return job;
+        checks.push_back({reg, scheduleReadForm(schedule, reg), std::nullopt});
+    return registerReadBackJob(
+        {Text::TimesDownloading, Text::TimesDownloaded, Text::TimesDownloadIncomplete, dayNightStatusForm()},
+        std::move(checks), queryText);
 }
 
 BoardJob<DayNightDownload> scheduleDownloadJob()

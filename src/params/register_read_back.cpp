@@ -2,9 +2,11 @@
 
 #include "base/texts.h"
 #include "comm/protocol.h"
+#include "comm/register_read_back.h"
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace kestrix {
 
@@ -36,24 +38,12 @@ std::vector<RegisterWrite> registersToReadBack(const std::vector<RegisterWrite> 
 
 BoardJob<std::vector<RegisterCheck>> readBackJob(const std::vector<RegisterWrite> &writes)
 {
-    BoardJob<std::vector<RegisterCheck>> job;
-    job.texts = {Text::ParametersDownloading, Text::ParametersDownloaded, Text::TimesDownloadIncomplete};
-    job.texts.readsOnly = true;
+    std::vector<RegisterCheck> checks;
     for (const RegisterWrite &write : registersToReadBack(writes))
-        job.start.push_back({write.reg, sentForm(write.value), std::nullopt});
-    job.body = [](Exchange &exchange, std::vector<RegisterCheck> &checks) {
-        exchange.setTotalSteps(int(checks.size()));
-        for (RegisterCheck &check : checks) {
-            if (exchange.cancelled())
-                return;
-            if (const std::optional<std::uint8_t> byte = exchange.readRegister(check.reg, Pause::DownloadRead))
-                check.read = hexByte(*byte);
-            else
-                exchange.noteUnanswered();
-            exchange.step();
-        }
-    };
-    return job;
+        checks.push_back({write.reg, sentForm(write.value), std::nullopt});
+    return registerReadBackJob(
+        {Text::ParametersDownloading, Text::ParametersDownloaded, Text::TimesDownloadIncomplete}, std::move(checks),
+        registerByteRead(Pause::DownloadRead, [](std::uint8_t byte) { return hexByte(byte); }));
 }
 
 } // namespace kestrix
