@@ -10,6 +10,7 @@
 #include "comm/trace.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 using namespace kestrix;
 using namespace kestrix::cli;
@@ -53,14 +54,49 @@ constexpr CommandOption InfoOptions[] = {
     {"password-stdin", nullptr, "with --clear: read the password as one line of standard input"},
 };
 
-// The commands: name, operands, what it does, how many operands, its own options, its function.
+namespace {
+
+// What the commands below refuse to do on several boards at once.
+QString dayNightOnSeveralBoards(const Options &options)
+{
+    const QString operation = options.operands.value(0);
+    if (operation == QLatin1String("places") || operation == QLatin1String("show"))
+        return usesNoBoardProblem(options);
+    return savesSharedFilesProblem(options);
+}
+
+QString timeServerOnSeveralBoards(const Options &options)
+{
+    return options.has(QStringLiteral("print")) ? usesNoBoardProblem(options) : QString();
+}
+
+QString infoOnSeveralBoards(const Options &options)
+{
+    if (!options.has(QStringLiteral("clear")))
+        return {};
+    return QStringLiteral("info --clear clears one board at a time; name one board");
+}
+
+QString downloadOnSeveralBoards(const Options &options)
+{
+    if (!options.has(QStringLiteral("save")) || QFileInfo(options.value(QStringLiteral("save"))).isDir())
+        return {};
+    return QStringLiteral("with several boards, download --save needs an existing folder: each board's values go "
+                          "to a file of its own there");
+}
+
+} // namespace
+
+// The commands: name, operands, what it does, how many operands, its own options, its function,
+// and why it refuses several boards.
 constexpr Command Commands[] = {
     {"check", "", "run the communication test on the configured port and speed", 0, 0, {}, runCheck},
     {"versions", "", "read the board's software and hardware versions", 0, 0, {}, runVersions},
     {"scan", "", "try every port (COM1-COM20) at every speed and store the last one at which a board "
                  "answers in config.ini", 0, 0, {}, runScan},
-    {"map-port", "N DEVICE", "name the device of port COM<N> in config.ini [Ports]", 2, 2, {}, runMapPort},
-    {"config-path", "", "print where config.ini is", 0, 0, {}, runConfigPath},
+    {"map-port", "N DEVICE", "name the device of port COM<N> in config.ini [Ports]", 2, 2, {}, runMapPort,
+     usesNoBoardProblem},
+    {"config-path", "", "print where config.ini is", 0, 0, {}, runConfigPath, usesNoBoardProblem},
     {"set-time", "[HH:MM:SS W DD.MM.YY]", "set the board's clock: to the PC's local time (and send DLS), or to the "
                  "given time, weekday (0 is Sunday) and date", 0, 3, {}, runSetTime},
     {"reset", "", "reset the board", 0, 0, {}, runReset},
@@ -70,23 +106,25 @@ constexpr Command Commands[] = {
     {"upload", "GROUP...", "upload groups one after the other: view-times, A0, P9, A1, A2, A3, A4, A5-C0, "
                            "simple-timing, self-timer, time-zone, or all (Adjust All)", 1, 32, UploadOptions, runUpload},
     {"download", "", "read the board's clock and parameters; prints the clock's three lines, then "
-                     "KEY=value lines", 0, 0, DownloadOptions, runDownload},
+                     "KEY=value lines", 0, 0, DownloadOptions, runDownload, downloadOnSeveralBoards},
     {"compare", "", "read the board's parameters and print each parameter-file key whose value differs from "
                     "what upload would send (KEY, file value, board value, tab-separated); exit 4 when one "
                     "differs, 1 when a register did not answer", 0, 0, CompareOptions, runCompare},
     {"alarms", "upload|download|clear|compare", "send C1-C6 of config.ini and the programs of alarms.txt; read "
                                                 "them from the board and print them as the files hold them; clear "
                                                 "them on the board; or print what differs between the files and the "
-                                                "board (exit 4 when something does)", 1, 1, AlarmsOptions, runAlarms},
+                                                "board (exit 4 when something does)", 1, 1, AlarmsOptions, runAlarms,
+     savesSharedFilesProblem},
     {"daynight", "places|show PLACE|upload PLACE|download|compare PLACE", "list the places of Daynight.txt; print "
                  "a place's record; send its schedule; read the board's schedule and print it; or print what "
                  "differs between a place and the board (exit 4 when something does)", 1, 2, DayNightOptions,
-     runDayNight},
+     runDayNight, dayNightOnSeveralBoards},
     {"time-server", "", "ask a time server (RFC 868, UDP) for the time, print it and set the board's clock to it "
-                        "in the time zone", 0, 0, TimeServerOptions, runTimeServer},
+                        "in the time zone", 0, 0, TimeServerOptions, runTimeServer,
+     timeServerOnSeveralBoards},
     {"info", "", "read the board's information variables named in vars.txt and print them as "
                  "name<TAB>value lines (\"(no answer)\" for a variable that did not answer)", 0, 0, InfoOptions,
-     runInfo},
+     runInfo, infoOnSeveralBoards},
     {"display", "currency|currency-code|intensity|test|time ...",
      "drive a display board as other programs do through the library: \"currency LINE KIND VALUE1 VALUE2\", "
      "\"currency-code CODE KIND VALUE1 VALUE2\", \"intensity ADDRESS TYPE [HH:MM HH:MM]\", \"test\", "

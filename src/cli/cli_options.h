@@ -58,6 +58,9 @@ struct Command {
     int maxOperands;
     std::span<const CommandOption> options;
     int (*run)(const Options &);
+    // Why the command refuses to run on several boards at once with these options (it uses no
+    // board, or writes what all boards would share); empty when it may. None: it always may.
+    QString (*severalBoardsProblem)(const Options &) = nullptr;
 };
 
 std::span<const Command> commandTable();

@@ -44,6 +44,10 @@ struct BoardTarget {
 
 // Whether the options name more than one board.
 bool namesSeveralBoards(const Options &options);
+// The several-boards refusals the command table names: the command uses no board; or, with
+// --save, it writes the data folder's shared files.
+QString usesNoBoardProblem(const Options &options);
+QString savesSharedFilesProblem(const Options &options);
 // Runs the command on every board the options name, all at once, one thread per board: each
 // line is prefixed with the board's label, then a summary table follows. The exit status is 0
 // when every board succeeded, else the worst board's.

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QThread>
 #include <algorithm>
 #include <memory>
@@ -64,27 +63,6 @@ QString sameBoardProblem(const std::vector<BoardTarget> &targets)
                                       "[Boards]").arg(targets[j].label, targets[i].label);
         }
     }
-    return {};
-}
-
-// What a command would do the same on every board, or into one shared file: refused.
-QString severalBoardsProblem(const Options &options)
-{
-    const QString command = options.command;
-    const QString operation = options.operands.value(0);
-    const bool saves = options.has(QStringLiteral("save"));
-    if (command == QLatin1String("map-port") || command == QLatin1String("config-path")
-        || (command == QLatin1String("daynight") && (operation == QLatin1String("places") || operation == QLatin1String("show")))
-        || (command == QLatin1String("time-server") && options.has(QStringLiteral("print"))))
-        return QStringLiteral("%1 uses no board; name one board at most").arg(command);
-    if ((command == QLatin1String("alarms") || command == QLatin1String("daynight")) && saves)
-        return QStringLiteral("%1 download --save writes the shared files of the data folder; save one board at a time")
-            .arg(command);
-    if (command == QLatin1String("info") && options.has(QStringLiteral("clear")))
-        return QStringLiteral("info --clear clears one board at a time; name one board");
-    if (command == QLatin1String("download") && saves && !QFileInfo(options.value(QStringLiteral("save"))).isDir())
-        return QStringLiteral("with several boards, download --save needs an existing folder: each board's values "
-                              "go to a file of its own there");
     return {};
 }
 
@@ -245,10 +223,23 @@ void runSideBySide(size_t count, const std::function<void(size_t)> &work)
         thread->wait();
 }
 
+QString usesNoBoardProblem(const Options &options)
+{
+    return QStringLiteral("%1 uses no board; name one board at most").arg(options.command);
+}
+
+QString savesSharedFilesProblem(const Options &options)
+{
+    if (!options.has(QStringLiteral("save")))
+        return {};
+    return QStringLiteral("%1 download --save writes the shared files of the data folder; save one board at a time")
+        .arg(options.command);
+}
+
 int runOnBoards(const Command &command, const Options &options)
 {
     std::vector<BoardTarget> targets = targetsOf(options);
-    QString problem = severalBoardsProblem(options);
+    QString problem = command.severalBoardsProblem ? command.severalBoardsProblem(options) : QString();
     if (problem.isEmpty())
         problem = sameBoardProblem(targets);
     if (!problem.isEmpty())

@@ -170,7 +170,11 @@ TEST_F(CliManyBoards, WhatWouldShareABoardOrAFileIsRefused)
         {{"--port", "3,5", "--device", device(0), "check"}, "either by --port or by --device"},
         {{"--ports", "all", "check"}, "--ports takes only \"configured\""},
         {{"--port", "3,5", "map-port", "3", "/dev/null"}, "map-port uses no board"},
-        {{"--port", "3,5", "alarms", "download", "--save"}, "writes the shared files"},
+        {{"--port", "3,5", "config-path"}, "config-path uses no board"},
+        {{"--port", "3,5", "daynight", "places"}, "daynight uses no board"},
+        {{"--port", "3,5", "time-server", "--print"}, "time-server uses no board"},
+        {{"--port", "3,5", "alarms", "download", "--save"}, "alarms download --save writes the shared files"},
+        {{"--port", "3,5", "daynight", "download", "--save"}, "daynight download --save writes the shared files"},
         {{"--port", "3,5", "download", "--save", data.file("nothing-here")}, "needs an existing folder"},
         {{"--port", "3,5", "info", "--clear"}, "one board at a time"},
     };
