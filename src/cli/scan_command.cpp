@@ -6,6 +6,28 @@
 
 namespace kestrix::cli {
 
+namespace {
+
+const QString DeviceNamed = QStringLiteral("the device was named on the command line.");
+
+// Says what became of the port and speed found and gives the exit status: not stored, for the
+// reason given; stored; or the store failed.
+int storingStatus(const QString &notStoredBecause, bool saved, const QString &saveError)
+{
+    if (!notStoredBecause.isEmpty()) {
+        printStatus(QStringLiteral("Not stored: ") + notStoredBecause);
+        return Success;
+    }
+    if (!saved) {
+        printStatus(LookupText(Text::FileOpenError) + u' ' + saveError);
+        printStatus(QStringLiteral("The port and speed were not stored."));
+        return PortFailure;
+    }
+    return Success;
+}
+
+} // namespace
+
 int runScan(const Options &options)
 {
     // --port or --device scans that one port at every speed; a device named here is this run's
@@ -29,16 +51,7 @@ int runScan(const Options &options)
         if (!reporter.line(line).isEmpty())
             printResult(reporter.line(line));
     }
-    if (!scope.store) {
-        printStatus(QStringLiteral("Not stored: the device was named on the command line."));
-        return Success;
-    }
-    if (!result.saved) {
-        printStatus(LookupText(Text::FileOpenError) + u' ' + result.saveError);
-        printStatus(QStringLiteral("The port and speed were not stored."));
-        return PortFailure;
-    }
-    return Success;
+    return storingStatus(scope.store ? QString() : DeviceNamed, result.saved, result.saveError);
 }
 
 namespace {
@@ -89,18 +102,14 @@ int runScanOnBoards(const std::vector<BoardTarget> &targets, const Options &opti
         return NoBoard;
     // One board found on ports of config.ini becomes the windows' port and speed, as a scan of
     // every port does; of several, none is chosen for the user.
-    if (found.size() > 1 || !options.devices.isEmpty()) {
-        printStatus(QStringLiteral("Not stored: %1").arg(found.size() > 1 ? QStringLiteral("several boards answered; choose one with --port.")
-                                                                          : QStringLiteral("the device was named on the command line.")));
-        return Success;
-    }
+    QString notStoredBecause;
+    if (found.size() > 1)
+        notStoredBecause = QStringLiteral("several boards answered; choose one with --port.");
+    else if (!options.devices.isEmpty())
+        notStoredBecause = DeviceNamed;
     QString error;
-    if (!writeSerialSettings(found.front(), &error)) {
-        printStatus(LookupText(Text::FileOpenError) + u' ' + error);
-        printStatus(QStringLiteral("The port and speed were not stored."));
-        return PortFailure;
-    }
-    return Success;
+    const bool saved = notStoredBecause.isEmpty() && writeSerialSettings(found.front(), &error);
+    return storingStatus(notStoredBecause, saved, error);
 }
 
 } // namespace kestrix::cli
