@@ -9,7 +9,11 @@
 #include "app/main_window.h"
 #include "params/parameter_download.h"
 #include "params/ui/parameter_area.h"
+#include "board_preset.h"
+#include "widgets/comparison_marks.h"
+#include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -23,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -236,6 +241,83 @@ TEST_F(ParameterButtons, DownloadFromASilentBoardChangesNothing)
     EXPECT_EQ(text(ParamId::Th), "7");
     EXPECT_TRUE(clockBox().isEmpty());
     EXPECT_EQ(line(0), "Communication Error!");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Compare with Board and Verify after upload
+
+// The board holds what the window shows (a download filled it); then one register changes on the
+// board. Compare marks that one field with the board's value and changes no value; a second
+// click clears the marks, and so does an edit.
+TEST_F(ParameterButtons, CompareWithBoardMarksTheFieldThatDiffersUntilClickedAgainOrEdited)
+{
+    for (const sim::RegisterValue &preset : sim::configuredParameters())
+        board->setRegister(preset.reg, preset.value);
+    const std::time_t now = std::time(nullptr);
+    for (const sim::RegisterValue &preset : sim::clockRegisters(*std::localtime(&now)))
+        board->setRegister(preset.reg, preset.value);
+    clickAndWait(window->button(MainButton::Download));
+    const auto *marks = params().findChild<ComparisonMarks *>();
+    ASSERT_NE(marks, nullptr);
+    const QWidget *th = params().spinEdit(ParamId::Th);
+    const QString thText = text(ParamId::Th);
+    const QString thTip = th->toolTip();
+    const auto compare = [this] { clickAndWait(window->button(MainButton::CompareWithBoard)); };
+
+    compare();
+    EXPECT_EQ(line(0), "No value differs from the board.");
+    EXPECT_TRUE(marks->empty());
+
+    board->setRegister(8, 0x42);
+    compare();
+    EXPECT_EQ(line(0), "1 values differ from the board (marked).");
+    EXPECT_EQ(marks->markOf(th), ComparisonMarks::Mark::Differing);
+    EXPECT_TRUE(th->toolTip().endsWith("Board: 42")) << th->toolTip().toStdString();
+    EXPECT_EQ(marks->markOf(params().spinEdit(ParamId::Td)), ComparisonMarks::Mark::None);
+    EXPECT_EQ(text(ParamId::Th), thText) << "compare changes no value";
+
+    const std::size_t frames = board->frameTexts().size();
+    QTest::mouseClick(window->button(MainButton::CompareWithBoard), Qt::LeftButton);
+    EXPECT_TRUE(marks->empty()) << "a second click clears";
+    EXPECT_EQ(th->toolTip(), thTip);
+    EXPECT_FALSE(window->queue().busy());
+    EXPECT_EQ(board->frameTexts().size(), frames) << "clearing sends nothing";
+
+    compare();
+    ASSERT_FALSE(marks->empty());
+    params().edit(ParamId::Tt)->setText("9");
+    EXPECT_TRUE(marks->empty()) << "an edit clears";
+}
+
+// An upload of the view times with Verify after upload ticked reads back the registers written,
+// the empty ones left out; a cell that stores another value is named in the ending.
+TEST_F(ParameterButtons, VerifyAfterUploadReadsBackWhatAdjustWrote)
+{
+    struct Case {
+        const char *name;
+        bool verify;
+        std::vector<std::pair<int, uint8_t>> storedAs;
+        const char *ending;
+    };
+    const Case cases[] = {
+        {"not ticked", false, {}, "View times uploaded."},
+        {"good board", true, {}, "Verified: the board holds the 3 registers sent."},
+        {"faulty cell", true, {{9, 0x07}}, "Not verified: 1 of 3 registers differ."},
+    };
+    params().edit(ParamId::Th)->setText("5");
+    params().edit(ParamId::Td)->setText("4");
+    params().edit(ParamId::Tt)->setText("3");
+    for (const Case &c : cases) {
+        window->verifyBox()->setChecked(c.verify);
+        board->setFaults({.storedAs = c.storedAs});
+        board->clearFrames();
+        clickAndWait(window->button(groupInfo(Group::ViewTimes).adjustButton));
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, testing::Timeout::LongOperation));
+        EXPECT_EQ(line(0), c.ending) << c.name;
+        for (const char *read : {"R008\r", "R009\r", "R010\r"})
+            EXPECT_EQ(sent(read), c.verify) << c.name << " " << read;
+    }
+    EXPECT_TRUE(data.readConfig().contains("Verify=1")) << "the box's setting is kept";
 }
 
 // ---------------------------------------------------------------------------------------------
