@@ -14,6 +14,7 @@
 
 #if defined(Q_OS_UNIX)
 #include <dlfcn.h>
+#include <sys/stat.h>
 #endif
 
 namespace kestrix {
@@ -85,10 +86,35 @@ bool copyWithoutOverwriting(const QString &source, const QString &target, QStrin
     return writeFileAtomically(target, *bytes, error);
 }
 
+// The folder of the program, or of the library when no program of ours runs.
+QDir moduleBase()
+{
+    return QDir(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : moduleDir());
+}
+
+// A build tree keeps the shipped files beside the programs, and its data files are the
+// developer's; an installed tree keeps them under <prefix>/share, where no program writes,
+// root's neither: every user, root included, gets a folder of their own.
+// Creates the folder (and its parents) unless it is there. It will hold config.ini with the
+// admin password, so a new one is its owner's only (0700), whatever the umask.
+bool makePrivateFolder(const QString &folder)
+{
+    if (QFileInfo(folder).isDir())
+        return true;
+    const QString parent = QFileInfo(folder).absolutePath();
+    if (!QDir().mkpath(parent))
+        return false;
+#if defined(Q_OS_UNIX)
+    return ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0 || QFileInfo(folder).isDir();
+#else
+    return QDir().mkdir(folder) || QFileInfo(folder).isDir();
+#endif
+}
+
 QString resolveDataDir()
 {
     const QString shipped = shippedDataDir();
-    if (QFileInfo(shipped).isWritable())
+    if (moduleBase().exists(ShippedMarker) && QFileInfo(shipped).isWritable())
         return shipped;
     const QString user = userDataDir();
     QString error;
@@ -161,7 +187,7 @@ QString resourceFilePath(const QString &name)
 QString shippedDataDir()
 {
     const bool inProgram = QCoreApplication::instance() != nullptr;
-    const QDir base(inProgram ? QCoreApplication::applicationDirPath() : moduleDir());
+    const QDir base = moduleBase();
     if (base.exists(ShippedMarker))
         return base.path();
     const QString installed = firstExisting(base, inProgram ? ProgramInstalledData : LibraryInstalledData);
@@ -177,7 +203,7 @@ QString userDataDir()
 bool seedDataDir(const QString &shipped, const QString &folder, QString *error)
 {
     QString reason;
-    if (folder.isEmpty() || !QDir().mkpath(folder)) {
+    if (folder.isEmpty() || !makePrivateFolder(folder)) {
         reason = folder.isEmpty() ? QStringLiteral("no home folder") : QStringLiteral("cannot create the folder");
     } else {
         const QDir from(shipped);

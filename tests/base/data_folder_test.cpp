@@ -11,12 +11,19 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace kestrix::testing {
 namespace {
 
 // An installed tree under a temporary prefix: <prefix>/bin/kestrix-cli and the shipped files in
 // <prefix>/share/kestrix, plus a folder for XDG_DATA_HOME that anybody may write into.
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
 class FakeInstall {
 public:
     FakeInstall()
@@ -76,15 +83,26 @@ private:
     QTemporaryDir m_prefix;
 };
 
-TEST(InstalledDataFolder, ProgramsFindTheShippedFilesBesideTheirBinFolder)
+// Writable or not (root may write anywhere), the shipped folder of an installed tree is never
+// written: the per-user folder takes config.ini, the folder its owner's only, the file too.
+TEST(InstalledDataFolder, ProgramsNeverWriteIntoTheShippedFolder)
 {
-    FakeInstall install;
-    QFile::setPermissions(install.shippedFolder(), QFileDevice::Permissions(0x7777));
+    for (const bool writable : {true, false}) {
+        FakeInstall install;
+        if (writable)
+            QFile::setPermissions(install.shippedFolder(), QFileDevice::Permissions(0x7777));
+        else
+            install.makeShippedReadOnly();
+        const QStringList shippedBefore = QDir(install.shippedFolder()).entryList(QDir::Files | QDir::Hidden);
 
-    const CliRun run = install.run({"config-path"});
-    ASSERT_EQ(run.exitCode, 0) << run;
-    EXPECT_EQ(run.out, install.shippedFile("config.ini"));
-    EXPECT_FALSE(QFileInfo::exists(install.userFolder())) << "a writable shipped folder needs no per-user copy";
+        const CliRun run = install.run({"config-path"});
+        ASSERT_EQ(run.exitCode, 0) << run;
+        EXPECT_EQ(run.out, install.userFile("config.ini")) << "writable " << writable;
+        ASSERT_EQ(install.run({"map-port", "3", "/dev/ttyS0"}).exitCode, 0);
+        EXPECT_EQ(modeOf(install.userFolder()), 0700);
+        EXPECT_EQ(modeOf(install.userFile("config.ini")), 0600);
+        EXPECT_EQ(QDir(install.shippedFolder()).entryList(QDir::Files | QDir::Hidden), shippedBefore);
+    }
 }
 
 TEST(InstalledDataFolder, DataDirOptionAndVariableStillWin)
