@@ -105,7 +105,7 @@ TEST_F(DayNightDialogTest, SpeaksGerman)
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1334)->text(), "Ort wählen:");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1268)->text(), "März");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1337)->text(), "Sonnenaufgang");
-    EXPECT_EQ(button(dialog, DayNightDialog::UploadButton)->text(), "Hochladen");
+    EXPECT_EQ(button(dialog, DayNightDialog::UploadButton)->text(), "Übertragen");
     EXPECT_EQ(button(dialog, DayNightDialog::DownloadButton)->text(), "Herunterladen");
     EXPECT_EQ(button(dialog, DayNightDialog::SaveButton)->text(), "Einstellungen speichern");
     EXPECT_EQ(dialog.brightness()->text(), "20");

@@ -120,7 +120,7 @@ TEST_F(InfoDialog, OpensWithTheShippedVariablesNamedAndNoValues)
 
     LoadLanguage("german", data.path());
     ClockInfoDialog german;
-    EXPECT_EQ(german.windowTitle(), "Uhrinformationen");
+    EXPECT_EQ(german.windowTitle(), "Uhreninformationen");
     EXPECT_EQ(button(german, 1208)->text(), "Informationen herunterladen");
     EXPECT_EQ(button(german, 1129)->text(), "Informationen löschen");
     PasswordDialog prompt;
