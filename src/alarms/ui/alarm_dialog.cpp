@@ -1,5 +1,6 @@
 #include "alarms/ui/alarm_dialog.h"
 
+#include "alarms/alarm_compare.h"
 #include "alarms/alarm_file.h"
 #include "alarms/alarm_transfer.h"
 #include "base/config_file.h"
@@ -7,8 +8,10 @@
 #include "base/texts.h"
 #include "widgets/localize.h"
 #include "widgets/board_panel.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -16,8 +19,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -151,6 +156,7 @@ AlarmDialog::AlarmDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Alarm Configuration Dialog"));
+    m_marks = new ComparisonMarks(this);
 
     auto *top = new QHBoxLayout;
     top->addWidget(createParameters());
@@ -192,6 +198,7 @@ QWidget *AlarmDialog::createParameters()
         grid->addWidget(m_parameters[size_t(index)], row, column + 1);
         connect(m_parameters[size_t(index)]->edit(), &QLineEdit::textChanged, this,
                 [this, index](const QString &text) { m_alarms.parameters[size_t(index)] = text; });
+        m_marks->watch({m_parameters[size_t(index)]->edit()});
     }
     return group;
 }
@@ -217,6 +224,8 @@ QWidget *AlarmDialog::createProgram(int program)
         edits->addWidget(view.edits[field], 1, EditColumns[field]);
         connect(view.edits[field], &QLineEdit::textEdited, this,
                 [this, program, field](const QString &text) { typed(program, TimeField(field), text); });
+        // Typing clears the marks; a text shown for another selected row does not.
+        connect(view.edits[field], &QLineEdit::textEdited, m_marks, &ComparisonMarks::clear);
     }
     edits->addWidget(new QLabel(QStringLiteral(":"), group), 1, 2, Qt::AlignCenter);
     edits->setColumnStretch(5, 1);
@@ -236,6 +245,7 @@ QLayout *AlarmDialog::createButtons()
     };
     const ButtonRow rows[] = {
         {DownloadButton, QStringLiteral("Download Alarm Times"), &AlarmDialog::OnDownload},
+        {CompareButton, QStringLiteral("Compare with Board"), &AlarmDialog::OnCompare},
         {SaveButton, QStringLiteral("Save Alarm Times To File"), &AlarmDialog::OnSave},
         {ClearButton, textOr(Text::ClearAlarmsButton, QStringLiteral("Clear Alarm Times")), &AlarmDialog::OnClear},
         {UpdateButton, QStringLiteral("Update Alarms"), &AlarmDialog::OnUpdate},
@@ -253,6 +263,8 @@ QLayout *AlarmDialog::createButtons()
         // Save writes files only, but not while a job may be reading them into the dialog.
         m_panel->addOperationButtons({button});
     }
+    m_verify = createVerifyBox(*m_panel, this);
+    column->addWidget(m_verify);
     column->addStretch();
 
     auto *close = new QPushButton(textOr(Text::CloseButton, QStringLiteral("Close")), this);
@@ -316,6 +328,9 @@ void AlarmDialog::selectRow(int program, int row)
         return;
     m_programs[size_t(program)].selected = row;
     showSelected(program);
+    // The time edits now show another slot: their marks follow it.
+    if (!m_marks->empty() && m_compared)
+        m_marks->show(*m_compared, [this](const QString &item) { return controlsOfItem(item); });
 }
 
 void AlarmDialog::typed(int program, TimeField field, const QString &text)
@@ -347,12 +362,68 @@ void AlarmDialog::OnSave()
         save();
 }
 
+// With Verify after upload ticked, a completed upload is read back: exactly the alarms it sent.
 void AlarmDialog::OnUpdate()
 {
     if (m_panel->busy())
         return;
     save();   // the upload goes on when the files could not be written
-    m_panel->submit(alarmUploadJob(m_alarms), [](const JobResult<NoData> &) {});
+    const Alarms sent = m_alarms;
+    m_panel->submit(alarmUploadJob(sent), [this, sent](const JobResult<NoData> &upload) {
+        if (upload.ending.completed() && m_verify->isChecked())
+            verifyUpload(*m_panel, alarmReadBackJob(sent));
+    });
+}
+
+// The alarms the fields show, as Update Alarms would send them, against a download; nothing is
+// saved and the fields keep their values.
+void AlarmDialog::OnCompare()
+{
+    if (m_panel->busy())
+        return;
+    const Alarms shown = m_alarms;
+    compareWithBoard<AlarmDownload>(
+        *m_panel, *m_marks, alarmDownloadJob(),
+        [this, shown](const AlarmDownload &board) {
+            ItemComparison comparison = compareAlarms(shown, board);
+            // Kept for the marks from the call that shows them; the job's own call for its
+            // ending runs on the board's thread.
+            if (QThread::currentThread() == thread())
+                m_compared = comparison;
+            return comparison;
+        },
+        [this](const QString &item) { return controlsOfItem(item); });
+}
+
+// The row a slot of the packed program comes from: the filled rows in order, then the free ones.
+int AlarmDialog::rowOfSlot(int program, int slot) const
+{
+    const AlarmProgram &rows = m_alarms.programs[size_t(program)];
+    std::vector<int> order;
+    for (const bool filled : {true, false}) {
+        for (int row = 0; row < AlarmSlots; ++row) {
+            if (rows[size_t(row)].filled() == filled)
+                order.push_back(row);
+        }
+    }
+    return slot >= 0 && slot < AlarmSlots ? order[size_t(slot)] : -1;
+}
+
+QList<QWidget *> AlarmDialog::controlsOfItem(const QString &item) const
+{
+    static const QRegularExpression parameter(QStringLiteral("^C([1-6])\\b"));
+    static const QRegularExpression slot(QStringLiteral("^p([1-2]) slot (\\d+)"));
+    if (const QRegularExpressionMatch match = parameter.match(item); match.hasMatch())
+        return {m_parameters[size_t(match.captured(1).toInt() - 1)]};
+    const QRegularExpressionMatch match = slot.match(item);
+    if (!match.hasMatch())
+        return {};
+    const int program = match.captured(1).toInt() - 1;
+    const ProgramView &view = m_programs[size_t(program)];
+    QList<QWidget *> controls{view.list};
+    if (rowOfSlot(program, match.captured(2).toInt() - 1) == view.selected)
+        controls << view.edits[Hour] << view.edits[Minute] << view.edits[Type];
+    return controls;
 }
 
 void AlarmDialog::OnDownload()
@@ -368,6 +439,7 @@ void AlarmDialog::downloaded(const JobResult<AlarmDownload> &download)
     if (!download.ending.ran())
         return;
     applyDownload(download.data, m_alarms);
+    m_marks->clear();
     showAlarms();
 }
 
@@ -382,6 +454,7 @@ void AlarmDialog::cleared(const JobResult<NoData> &clear)
     if (!clear.ending.completed())
         return;
     applyClear(m_alarms);
+    m_marks->clear();
     showAlarms();
 }
 

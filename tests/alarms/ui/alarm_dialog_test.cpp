@@ -1,12 +1,15 @@
-// The alarm dialog: what it shows when it opens, editing the alarm times, Save, and the board
-// operations behind its buttons against the simulated board, and closing while an upload runs.
+// The alarm dialog: what it shows when it opens, editing the alarm times, Save, the board
+// operations behind its buttons against the simulated board (Compare with Board and Verify after
+// upload among them), and closing while an upload runs.
 #include "support/dialog_support.h"
 
 #include "alarms/ui/alarm_dialog.h"
 #include "app/main_window.h"
 #include "base/language.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -299,6 +302,122 @@ TEST_F(AlarmDialogTest, ClearEmptiesTheFieldsAndKeepsTheRows)
         EXPECT_EQ(cell(dialog, program, 0, 1), "");
         EXPECT_EQ(dialog.timeEdit(program, AlarmDialog::Hour)->text(), "");
     }
+}
+
+// The board holds what the files hold (the end markers after them), or one register differs.
+// Compare marks what shows that value, with the board's value, and changes no value: a slot's
+// list, and its program's time edits while they show that slot. A second click clears the
+// marks, and so does an edit.
+TEST_F(AlarmDialogTest, CompareWithBoardMarksTheFieldsThatDifferUntilClickedAgainOrEdited)
+{
+    const std::pair<int, uint8_t> files[] = {{101, 0x07}, {103, 0x05}, {110, 0x06}, {111, 0x30}, {112, 0x10},
+                                             {113, 0x07}, {114, 0x00}, {115, 0x00}, {116, 0x29}, {260, 0x12},
+                                             {261, 0x15}, {262, 0x10}, {263, 0x29}};
+    using Control = QWidget *(*)(AlarmDialog &);
+    const Control c2 = [](AlarmDialog &d) -> QWidget * { return d.parameterEdit(1); };
+    const Control list1 = [](AlarmDialog &d) -> QWidget * { return d.list(0); };
+    const Control hour1 = [](AlarmDialog &d) -> QWidget * { return d.timeEdit(0, AlarmDialog::Hour); };
+    const Control minute1 = [](AlarmDialog &d) -> QWidget * { return d.timeEdit(0, AlarmDialog::Minute); };
+    const Control type1 = [](AlarmDialog &d) -> QWidget * { return d.timeEdit(0, AlarmDialog::Type); };
+    struct Case {
+        const char *name;
+        std::pair<int, uint8_t> board;     // after the files' values
+        const char *ending;
+        std::vector<Control> marked;       // with slot 1 shown
+        std::vector<Control> markedRow2;   // once slot 2 is shown
+        const char *toolTip;
+    };
+    const char *oneDiffers = "Status: 1 values differ from the board (marked).";
+    const Case cases[] = {
+        {"equal", {101, 0x07}, "Status: No value differs from the board.", {}, {}, ""},
+        {"C2", {103, 0x12}, oneDiffers, {c2}, {c2}, "Board: 12"},
+        {"p1 slot 2", {114, 0x45}, oneDiffers, {list1}, {list1, hour1, minute1, type1}, "Board: 07;45;0"},
+    };
+
+    AlarmDialog dialog;
+    QList<QWidget *> fields;
+    for (int index = 0; index < AlarmParameterCount; ++index)
+        fields << dialog.parameterEdit(index);
+    for (int program = 0; program < AlarmProgramCount; ++program) {
+        fields << dialog.list(program);
+        for (int field = 0; field < AlarmDialog::TimeFieldCount; ++field)
+            fields << dialog.timeEdit(program, AlarmDialog::TimeField(field));
+    }
+    QPushButton *compare = button(dialog, AlarmDialog::CompareButton);
+    ASSERT_EQ(compare->text(), "Compare with Board");
+    const ComparisonMarks &marks = dialog.marks();
+    const Alarms shown = dialog.alarms();
+    const auto expectMarks = [&](const std::vector<Control> &expected, const char *toolTip) {
+        QList<QWidget *> marked;
+        for (const Control control : expected)
+            marked << control(dialog);
+        for (QWidget *field : fields) {
+            const bool differs = marked.contains(field);
+            EXPECT_EQ(marks.markOf(field), differs ? ComparisonMarks::Mark::Differing : ComparisonMarks::Mark::None)
+                << controlNumber(field);
+            if (differs)
+                EXPECT_TRUE(field->toolTip().contains(toolTip)) << field->toolTip().toStdString();
+        }
+    };
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto &[reg, value] : files)
+            board->setRegister(reg, value);
+        board->setRegister(c.board.first, c.board.second);
+        if (!marks.empty())
+            QTest::mouseClick(compare, Qt::LeftButton);   // clears the marks of the row before
+        dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(0));
+        clickAndWait(dialog, AlarmDialog::CompareButton);
+        EXPECT_EQ(dialog.statusLine()->text(), c.ending);
+        expectMarks(c.marked, c.toolTip);
+        dialog.list(0)->setCurrentItem(dialog.list(0)->topLevelItem(1));
+        expectMarks(c.markedRow2, c.toolTip);
+        EXPECT_EQ(dialog.alarms().parameters, shown.parameters) << "compare changes no value";
+        EXPECT_EQ(dialog.alarms().programs, shown.programs);
+    }
+
+    const size_t frames = board->frameTexts().size();
+    QTest::mouseClick(compare, Qt::LeftButton);
+    EXPECT_TRUE(marks.empty()) << "a second click clears";
+    EXPECT_EQ(dialog.list(0)->toolTip(), "");
+    EXPECT_EQ(board->frameTexts().size(), frames) << "clearing sends nothing";
+    clickAndWait(dialog, AlarmDialog::CompareButton);
+    ASSERT_FALSE(marks.empty());
+    QTest::keyClicks(dialog.timeEdit(1, AlarmDialog::Type), "0");
+    EXPECT_TRUE(marks.empty()) << "an edit clears";
+    EXPECT_EQ(readAlarms(), AlarmsFile) << "compare writes no file";
+}
+
+// Update Alarms with Verify after upload ticked reads back exactly the registers it wrote; a cell
+// that stores another value is named in the ending. Unticked, nothing is read back.
+TEST_F(AlarmDialogTest, VerifyAfterUploadReadsBackWhatUpdateAlarmsWrote)
+{
+    struct Case {
+        const char *name;
+        bool verify;
+        std::vector<std::pair<int, uint8_t>> storedAs;
+        const char *ending;
+    };
+    const Case cases[] = {
+        {"not ticked", false, {}, "Status: Times Uploaded."},
+        {"faulty cell", true, {{111, 0x31}}, "Status: Not verified: 1 of 15 registers differ."},
+    };
+    AlarmDialog dialog;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog.verifyBox()->setChecked(c.verify);
+        board->setFaults({.storedAs = c.storedAs});
+        board->clearFrames();
+        clickAndWait(dialog, AlarmDialog::UpdateButton);
+        waitUntilIdle(dialog);   // the read-back follows the upload as a job of its own
+        EXPECT_EQ(dialog.statusLine()->text(), c.ending);
+        const std::vector<std::string> frames = board->frameTexts();
+        const auto reads = std::ranges::count_if(frames, [](const std::string &frame) { return frame[0] == 'R'; });
+        EXPECT_EQ(reads, c.verify ? 15 : 0);
+        EXPECT_EQ(receivedFrame("R111\r"), c.verify);
+    }
+    EXPECT_TRUE(data.readConfig().contains("Verify=1")) << "the box's setting is kept";
 }
 
 // Fifty alarm times in program 1: an upload of 156 frames.
