@@ -5,6 +5,7 @@
 //
 // Pictures and start-up timing of the windows are taken by kestrix-shot (tools/).
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "base/atomic_file.h"
 #include "base/config_file.h"
 #include "base/language.h"
@@ -38,7 +39,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kestrix: %s\n", qPrintable(error));
         return UsageError;
     }
-    kestrix::LoadLanguageOrShipped(kestrix::configuredLanguage());
+    const QString language = kestrix::configuredLanguage();
+    kestrix::LoadLanguageOrShipped(language);
+    kestrix::loadQtTranslations(language);
     setApplicationIcon();
     kestrix::MainWindow window;
     window.exec();

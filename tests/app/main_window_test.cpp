@@ -10,6 +10,7 @@
 #include "widgets/board_panel.h"
 #include "widgets/spin_edit.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "comm/serial_channel.h"
 #include "comm/ui/port_dialog.h"
 #include "support/test_support.h"
@@ -829,6 +830,28 @@ TEST(MainWindowStart, AKeyForTwoListsChangesOnlyThoseTwo)
     EXPECT_FALSE(area->dayTimeBox()->isChecked());
     EXPECT_EQ(area->controlText(ParamId::ByteMapFirst), "00");
     EXPECT_EQ(window.digits().digit(StoredDigit::Br2), "0") << "an empty value leaves its digits";
+}
+
+// Qt's own texts (standard buttons, the edit menu) follow the configured language where Qt has a
+// translation; any other language keeps Qt's English.
+TEST(QtTranslations, QtsOwnTextsFollowTheConfiguredLanguage)
+{
+    struct Case {
+        const char *language;
+        bool loaded;
+        const char *cancel;
+        const char *copy;
+    };
+    const Case cases[] = {
+        {"german", true, "Abbrechen", "&Kopieren"},
+        {"English", false, "Cancel", "&Copy"},
+        {"no such language", false, "Cancel", "&Copy"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(loadQtTranslations(QString::fromUtf8(c.language)), c.loaded) << c.language;
+        EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), c.cancel) << c.language;
+        EXPECT_EQ(QCoreApplication::translate("QLineEdit", "&Copy"), c.copy) << c.language;
+    }
 }
 
 TEST(MainWindowLanguage, GermanConfigurationGivesTheGermanWindow)
