@@ -2,11 +2,14 @@
 
 #include "base/language.h"
 #include "base/texts.h"
+#include "daynight/daynight_compare.h"
 #include "daynight/daynight_transfer.h"
 #include "widgets/localize.h"
 #include "widgets/board_panel.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -87,6 +90,7 @@ DayNightDialog::DayNightDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
     setWindowTitle(QStringLiteral("Day and Night Settings"));
+    m_marks = new ComparisonMarks(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(createPlace());
@@ -97,6 +101,11 @@ DayNightDialog::DayNightDialog(QWidget *parent) : QDialog(parent)
     layout->addWidget(numberedLabel(FirstDayNote, QStringLiteral("*Values are for 1st day of each month"), this));
     layout->addLayout(createBrightness());
     layout->addLayout(createButtons());
+    // Any edit of a compared field clears the marks.
+    QList<QWidget *> compared{m_name, m_brightness->edit()};
+    for (const auto &row : m_times)
+        compared.append(QList<QWidget *>(row.begin(), row.end()));
+    m_marks->watch(compared);
 
     // Localised before the fields are filled. "Choose Location:" carries 1334, which names
     // the main window's reset note in the language tables, so it takes its own text number.
@@ -191,6 +200,7 @@ QLayout *DayNightDialog::createButtons()
     constexpr ButtonRow rows[] = {
         {UploadButton, "Upload", &DayNightDialog::OnUpload},
         {DownloadButton, "Download", &DayNightDialog::OnDownload},
+        {CompareButton, "Compare with Board", &DayNightDialog::OnCompare},
         {SaveButton, "Save Settings", &DayNightDialog::OnSave},
     };
     m_panel = BoardPanel::forDialog(BoardQueues::instance().session(), StatusLine, this);
@@ -201,10 +211,13 @@ QLayout *DayNightDialog::createButtons()
         setControlNumber(button, row.control);
         connect(button, &QPushButton::clicked, this, row.action);
         buttons->addWidget(button);
-        if (row.control == UploadButton)
+        if (row.control == UploadButton) {
             m_upload = button;
-        else
+            m_verify = createVerifyBox(*m_panel, this);
+            buttons->addWidget(m_verify);
+        } else {
             m_panel->addOperationButtons({button});
+        }
     }
     buttons->addStretch();
     // Upload also waits for a place: it follows the board's queue itself.
@@ -322,7 +335,40 @@ void DayNightDialog::OnUpload()
         showStatus(problem);
         return;
     }
-    m_panel->submit(scheduleUploadJob(fields), [](const JobResult<NoData> &) {});
+    m_panel->submit(scheduleUploadJob(fields), [this, fields](const JobResult<NoData> &upload) {
+        if (upload.ending.completed() && m_verify->isChecked())
+            verifyUpload(*m_panel, scheduleReadBackJob(fields));
+    });
+}
+
+// The schedule the fields show, as Upload would send it, against a download; nothing is saved
+// and the fields keep their values.
+void DayNightDialog::OnCompare()
+{
+    if (m_panel->busy())
+        return;
+    const DayNightSchedule shown = schedule();
+    compareWithBoard<DayNightDownload>(
+        *m_panel, *m_marks, scheduleDownloadJob(),
+        [shown](const DayNightDownload &board) { return compareSchedule(shown, board); },
+        [this](const QString &item) { return controlsOfItem(item); });
+}
+
+// An item the board did not answer for names its registers after the key: "January Rise (R...)".
+QList<QWidget *> DayNightDialog::controlsOfItem(const QString &item) const
+{
+    const QString key = item.section(QStringLiteral(" ("), 0, 0);
+    if (key == QLatin1String("Brightness"))
+        return {m_brightness};
+    if (key == QLatin1String("Name"))
+        return {m_name};
+    for (int time = 0; time < DayTimeCount; ++time) {
+        for (int month = 0; month < MonthCount; ++month) {
+            if (timeKey(month, DayTime(time)) == key)
+                return {m_times[size_t(time)][size_t(month)]};
+        }
+    }
+    return {};
 }
 
 void DayNightDialog::OnDownload()

@@ -2,7 +2,9 @@
 // The day and night dialog (dialog 182): one place's schedule from Daynight.txt (four times for
 // the first day of each month) and the minimal night brightness. Picking a place loads it, "Save
 // Settings" stores the fields under the typed name, "Upload" writes the fields as they stand
-// into the board's registers 893-998 and "Download" reads them back into the fields. Upload is
+// into the board's registers 893-998 and "Download" reads them back into the fields. "Compare
+// with Board" marks the fields whose values differ from the board's; with "Verify after upload"
+// ticked an upload is read back. Upload is
 // enabled once the fields hold a place (picked, saved or downloaded). Board jobs run on the
 // session board's queue and show in the dialog's board panel; closing the dialog mid-job asks
 // first.
@@ -13,6 +15,7 @@
 #include <QDialog>
 #include <array>
 
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -22,6 +25,7 @@ class QPushButton;
 namespace kestrix {
 
 class BoardPanel;
+class ComparisonMarks;
 class SpinEdit;
 struct DayNightDownload;
 struct DayNightSchedule;
@@ -62,6 +66,7 @@ public:
         SetCaption = 1338,
         BeginCaption = 1339,
         EndCaption = 1340,
+        CompareButton = 5520,
     };
     static constexpr int DialogNumber = 182;
 
@@ -78,6 +83,10 @@ public:
     QLabel *statusLine() const;
     BoardPanel *panel() const { return m_panel; }
     QPushButton *uploadButton() const { return m_upload; }
+    QCheckBox *verifyBox() const { return m_verify; }
+    const ComparisonMarks &marks() const { return *m_marks; }
+    // The field that shows a compared item: "Brightness", "Name" or a time key ("January Rise").
+    QList<QWidget *> controlsOfItem(const QString &item) const;
 
     // The location record the fields hold.
     LocationRecord record() const;
@@ -86,6 +95,7 @@ public:
     void OnSave();
     void OnUpload();
     void OnDownload();
+    void OnCompare();
 
     // Closes (Escape, the close box) only once the panel allows it: while a job of the dialog
     // runs, the user is asked, and closing anyway cancels the job.
@@ -114,6 +124,8 @@ private:
     std::array<std::array<QLineEdit *, MonthCount>, DayTimeCount> m_times{};
     SpinEdit *m_brightness = nullptr;
     QPushButton *m_upload = nullptr;
+    QCheckBox *m_verify = nullptr;
+    ComparisonMarks *m_marks = nullptr;
     bool m_placeLoaded = false;   // the fields hold a place: Upload may send them
     BoardPanel *m_panel = nullptr;
 };

@@ -1,13 +1,16 @@
 // The day and night dialog: what it shows when it opens, picking and saving places in
-// Daynight.txt, Upload and Download against the simulated board, keys that must not start an
-// upload, and closing while an upload runs.
+// Daynight.txt, Upload and Download against the simulated board, Compare with Board and Verify
+// after upload, keys that must not start an upload, and closing while an upload runs.
 #include "support/dialog_support.h"
 
 #include "app/main_window.h"
 #include "base/language.h"
+#include "daynight/daynight_transfer.h"
 #include "daynight/ui/daynight_dialog.h"
+#include "widgets/comparison_marks.h"
 #include "widgets/spin_edit.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -336,6 +339,102 @@ TEST_F(DayNightDialogTest, ReturnOnOpenAndInATimeFieldSendsNothing)
     EXPECT_FALSE(dialog.panel()->busy());
     EXPECT_FALSE(board->waitForFrames(1, std::chrono::milliseconds(300)));
     EXPECT_TRUE(dialog.isVisible());
+}
+
+// The board holds Oslo as the fields show it, or one value differs. Compare marks that field with
+// the board's value and changes no value; a second click clears the marks, and so does an edit.
+TEST_F(DayNightDialogTest, CompareWithBoardMarksTheFieldThatDiffersUntilClickedAgainOrEdited)
+{
+    DayNightDialog dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    const LocationRecord oslo = dialog.record();
+    const DayNightSchedule shown{dialog.brightness()->text(), oslo.name, oslo.times};
+    const int januaryRise = scheduleTimeRegister(DayTime::Rise, 0);
+    QLineEdit *januaryRiseEdit = dialog.timeEdit(DayTime::Rise, 0);
+    QPushButton *compare = button(dialog, DayNightDialog::CompareButton);
+    ASSERT_EQ(compare->text(), "Compare with Board");
+    const ComparisonMarks &marks = dialog.marks();
+    const auto clickAgain = [compare] { QTest::mouseClick(compare, Qt::LeftButton); };
+    const auto edit = [&dialog] { QTest::keyClicks(dialog.nameEdit(), "x"); };
+    struct Case {
+        const char *name;
+        int reg;
+        uint8_t value;
+        const char *ending;
+        QWidget *marked;
+        QString toolTip;
+        std::function<void()> clear;
+    };
+    const char *oneDiffers = "Status: 1 values differ from the board (marked).";
+    const Case cases[] = {
+        {"equal", januaryRise, uint8_t(oslo.times[0][0].left(2).toInt()), "Status: No value differs from the board.",
+         nullptr, {}, {}},
+        {"January Rise, cleared by a second click", januaryRise, 0x05, oneDiffers, januaryRiseEdit,
+         "Board: 05" + oslo.times[0][0].mid(2), clickAgain},
+        {"Brightness, cleared by an edit", 893, 0x07, oneDiffers, dialog.brightness(), "Board: 07", edit},
+    };
+    QList<QWidget *> fields{dialog.nameEdit(), dialog.brightness()};
+    for (int time = 0; time < DayTimeCount; ++time) {
+        for (int month = 0; month < MonthCount; ++month)
+            fields << dialog.timeEdit(DayTime(time), month);
+    }
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int reg = FirstScheduleRegister; reg <= LastScheduleRegister; ++reg)
+            board->setRegister(reg, uint8_t(scheduleRegisterValue(shown, reg).toInt(nullptr, 16)));
+        board->setRegister(c.reg, c.value);
+        clickAndWait(dialog, DayNightDialog::CompareButton);
+        EXPECT_EQ(dialog.statusLine()->text(), c.ending);
+        for (QWidget *field : fields) {
+            const bool differs = field == c.marked;
+            EXPECT_EQ(marks.markOf(field), differs ? ComparisonMarks::Mark::Differing : ComparisonMarks::Mark::None)
+                << controlNumber(field);
+            if (differs)
+                EXPECT_TRUE(field->toolTip().contains(c.toolTip)) << field->toolTip().toStdString();
+        }
+        EXPECT_EQ(dialog.record().times, oslo.times) << "compare changes no value";
+        if (!c.clear)
+            continue;
+        const size_t frames = board->frameTexts().size();
+        c.clear();
+        EXPECT_TRUE(marks.empty());
+        EXPECT_EQ(c.marked->toolTip(), "");
+        EXPECT_EQ(board->frameTexts().size(), frames) << "clearing sends nothing";
+    }
+    EXPECT_FALSE(readLocations().contains("Oslox")) << "compare writes no file";
+}
+
+// Upload with Verify after upload ticked reads back the 106 registers it wrote; a cell that
+// stores another value is named in the ending. Unticked, nothing is read back.
+TEST_F(DayNightDialogTest, VerifyAfterUploadReadsBackWhatUploadWrote)
+{
+    const int januaryRise = scheduleTimeRegister(DayTime::Rise, 0);
+    struct Case {
+        const char *name;
+        bool verify;
+        std::vector<std::pair<int, uint8_t>> storedAs;
+        const char *ending;
+    };
+    const Case cases[] = {
+        {"not ticked", false, {}, "Status: Times Uploaded."},
+        {"faulty cell", true, {{januaryRise, 0x05}}, "Status: Not verified: 1 of 106 registers differ."},
+    };
+    DayNightDialog dialog;
+    dialog.placeList()->setCurrentIndex(Oslo);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog.verifyBox()->setChecked(c.verify);
+        board->setFaults({.storedAs = c.storedAs});
+        board->clearFrames();
+        clickAndWait(dialog, DayNightDialog::UploadButton);
+        waitUntilIdle(dialog);   // the read-back follows the upload as a job of its own
+        EXPECT_EQ(dialog.statusLine()->text(), c.ending);
+        const std::vector<std::string> frames = board->frameTexts();
+        const auto reads = std::ranges::count_if(frames, [](const std::string &frame) { return frame[0] == 'R'; });
+        EXPECT_EQ(reads, c.verify ? 106 : 0);
+    }
+    EXPECT_TRUE(data.readConfig().contains("Verify=1")) << "the box's setting is kept";
 }
 
 TEST_F(DayNightDialogTest, CancelStopsARunningUpload)
