@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
+#include "widgets/fixed_dialog.h"
 #include "widgets/localize.h"
 
 #include <QDir>
@@ -35,7 +36,7 @@ QString compiledText()
 AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
 {
     setDialogNumber(this, DialogNumber);
-    setWindowTitle(QStringLiteral("About Orbisk"));
+    setWindowTitle(QStringLiteral("About Kestrix"));
 
     auto *compiled = numberedLabel(CompiledLine, QString(), this);
     auto *ok = new QPushButton(textOr(Text::OkButton, QStringLiteral("OK")), this);
@@ -44,7 +45,7 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *texts = new QVBoxLayout;
-    texts->addWidget(numberedLabel(VersionText, QStringLiteral("Orbisk v2.2"), this));
+    texts->addWidget(numberedLabel(VersionText, QStringLiteral("Kestrix v2.2"), this));
     texts->addWidget(compiled);
 
     auto *layout = new QHBoxLayout(this);
@@ -55,6 +56,7 @@ AboutDialog::AboutDialog(QWidget *parent) : QDialog(parent)
     LocalizeDialog(this, DialogNumber);
     // Set after localising: the build stamp is never replaced by a language table.
     compiled->setText(compiledText());
+    fixDialogSize(this);
 }
 
 } // namespace kestrix

@@ -34,8 +34,8 @@ TEST(AboutDlg, ShowsLogoNameAndBuildStamp)
     writeLogo(data.file("logo.bmp"));
     AboutDialog dialog;
 
-    EXPECT_EQ(dialog.windowTitle(), "About Orbisk");
-    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1210)->text(), "Orbisk v2.2");
+    EXPECT_EQ(dialog.windowTitle(), "About Kestrix");
+    EXPECT_EQ(childByNumber<QLabel>(&dialog, 1210)->text(), "Kestrix v2.2");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1216)->text(), compiledText());
     ASSERT_NE(childByNumber<QPushButton>(&dialog, 1), nullptr);
     const QPixmap logo = childByNumber<QLabel>(&dialog, 1214)->pixmap();

@@ -5,6 +5,7 @@
 #include "comm/serial_settings.h"
 #include "base/language.h"
 #include "base/texts.h"
+#include "widgets/fixed_dialog.h"
 #include "widgets/localize.h"
 
 #include <QComboBox>
@@ -105,6 +106,7 @@ PortDialog::PortDialog(const PortDescriptions &descriptions, QWidget *parent)
     connect(m_portList, &QComboBox::currentIndexChanged, this, &PortDialog::showPortDevice);
     connect(m_deviceEdit, &QLineEdit::textChanged, this, &PortDialog::deviceEdited);
     LocalizeDialog(this, DialogNumber);
+    fixDialogSize(this);
 }
 
 void PortDialog::fillLists()

@@ -4,6 +4,7 @@
 #include "base/language.h"
 #include "base/texts.h"
 #include "info/info_variables.h"
+#include "widgets/fixed_dialog.h"
 #include "widgets/localize.h"
 
 #include <QDialogButtonBox>
@@ -48,9 +49,10 @@ PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), m_stored(stor
     layout->addWidget(m_edit);
     layout->addWidget(note);
     layout->addWidget(buttons);
-    setMinimumWidth(320);
+    m_edit->setMinimumWidth(300);
 
     LocalizeDialog(this, DialogNumber);
+    fixDialogSize(this);
     m_edit->setFocus();
 }
 

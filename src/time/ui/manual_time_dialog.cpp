@@ -3,6 +3,7 @@
 #include "base/config_file.h"
 #include "base/language.h"
 #include "base/texts.h"
+#include "widgets/fixed_dialog.h"
 #include "widgets/localize.h"
 #include "widgets/board_panel.h"
 
@@ -80,6 +81,7 @@ ManualTimeDialog::ManualTimeDialog(QWidget *parent, const QDateTime &now) : QDia
 
     BoardPanel::useBoardDialogKeys(this);
     LocalizeDialog(this, DialogNumber);
+    fixDialogSize(this);
 }
 
 void ManualTimeDialog::createFields(const QDateTime &now)

@@ -5,6 +5,7 @@
 #include "base/texts.h"
 #include "time/time_server.h"
 #include "time/time_server_client.h"
+#include "widgets/fixed_dialog.h"
 #include "widgets/localize.h"
 #include "widgets/board_panel.h"
 
@@ -160,6 +161,7 @@ void TimeServerDialog::setUp()
     // A TimeZone of config.ini that is no zone: the list shows the zone used, the status why.
     if (!zoneWarning.isEmpty())
         showStatus(zoneWarning);
+    fixDialogSize(this);
 }
 
 void TimeServerDialog::createControls()
