@@ -127,6 +127,8 @@ TEST_F(AlarmDialogTest, SpeaksGerman)
     EXPECT_EQ(dialog.windowTitle(), "Alarmkonfiguration");
     EXPECT_EQ(button(dialog, AlarmDialog::DownloadButton)->text(), "Alarmzeiten herunterladen");
     EXPECT_EQ(button(dialog, AlarmDialog::ClearButton)->text(), "Alarmzeiten löschen");
+    EXPECT_EQ(button(dialog, AlarmDialog::CompareButton)->text(), "Mit Uhr vergleichen");
+    EXPECT_EQ(dialog.verifyBox()->text(), "Nach dem Übertragen prüfen");
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1453)->text(), "Anzahl der Impulse");
     EXPECT_EQ(childByNumber<QGroupBox>(&dialog, 1456)->title(), "Alarmzeiten - Alarmprogramm 1");
     EXPECT_EQ(dialog.list(1)->headerItem()->text(1), "Stunde");

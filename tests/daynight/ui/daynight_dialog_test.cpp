@@ -110,6 +110,8 @@ TEST_F(DayNightDialogTest, SpeaksGerman)
     EXPECT_EQ(childByNumber<QLabel>(&dialog, 1337)->text(), "Sonnenaufgang");
     EXPECT_EQ(button(dialog, DayNightDialog::UploadButton)->text(), "Übertragen");
     EXPECT_EQ(button(dialog, DayNightDialog::DownloadButton)->text(), "Herunterladen");
+    EXPECT_EQ(button(dialog, DayNightDialog::CompareButton)->text(), "Mit Uhr vergleichen");
+    EXPECT_EQ(dialog.verifyBox()->text(), "Nach dem Übertragen prüfen");
     EXPECT_EQ(button(dialog, DayNightDialog::SaveButton)->text(), "Einstellungen speichern");
     EXPECT_EQ(dialog.brightness()->text(), "20");
     LoadLanguage("english", data.path());
