@@ -151,6 +151,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ignoreFileSizeSignal();
     QStringList arguments = app.arguments();
+    // Hidden: the build writes the shell completion script with it.
+    if (arguments.value(1) == QLatin1String("--completion")) {
+        const QString script = completionScript(arguments.value(2));
+        if (script.isEmpty())
+            return usageErrorOf(QStringLiteral("--completion knows bash only"));
+        printResult(script.trimmed());
+        return Success;
+    }
     QString error;
     Options options;
     bool help = false;

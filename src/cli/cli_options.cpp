@@ -14,12 +14,6 @@ namespace {
 // Port used for a device given by name.
 constexpr int DevicePort = 1;
 
-struct GlobalOption {
-    const char *name;
-    const char *valueName;
-    const char *description;
-};
-
 // --data-dir is taken out before parsing (the language tables need it first); it is listed for
 // the usage text.
 constexpr GlobalOption GlobalOptions[] = {
@@ -32,6 +26,15 @@ constexpr GlobalOption GlobalOptions[] = {
     {"data-dir", "DIR", "folder of config.ini and the language files"},
     {"trace", "FILE", "write every frame sent and every answer received to FILE"},
 };
+
+} // namespace
+
+std::span<const GlobalOption> globalOptions()
+{
+    return GlobalOptions;
+}
+
+namespace {
 
 QCommandLineOption optionOf(const char *name, const char *valueName, const char *description)
 {

@@ -65,6 +65,19 @@ struct Command {
 
 std::span<const Command> commandTable();
 
+// An option every command takes, e.g. {"port", "N", "..."}; each takes a value.
+struct GlobalOption {
+    const char *name;
+    const char *valueName;
+    const char *description;
+};
+
+std::span<const GlobalOption> globalOptions();
+
+// The shell completion script for `shell` ("bash"), made from the command table; empty for a
+// shell it does not know.
+QString completionScript(const QString &shell);
+
 // A port number 1-20, written "3" or "COM3"; false with a message otherwise.
 bool parsePortNumber(const QString &text, int &port, QString *error);
 // A list of ports: numbers and ranges, "3", "COM3", "3,5,7", "3-9", "1,4-6"; a port named
