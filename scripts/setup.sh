@@ -12,10 +12,12 @@ build="${KESTRIX_BUILD_DIR:-$root/build}"
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
+  qt6-translations-l10n   # Qt's own texts (file dialogs, standard buttons) in the chosen language
   libgtest-dev libgmock-dev
   xinetd rdate   # a real Time Protocol server and client for the time-server tests
   python3 binutils   # the exported library's tests: loaded with ctypes, its symbols listed with nm
-  dpkg-dev file desktop-file-utils   # the Debian package (cpack) and its test
+  dpkg-dev file help2man   # the Debian packages (cpack) and their manual pages
+  lintian appstream desktop-file-utils   # the package test checks the packages with them
   ser2net python3-serial   # a real network serial server, and pyserial as a reference client of it
   fonts-dseg fonts-dejavu-core
 )

@@ -44,11 +44,11 @@ for program in "$work/cmake-build/display_example" "$work/display_example_pc"; d
   [ "$out" = "Answer: >" ] || fail "$program printed: $out"
 done
 
-# Without KESTRIX_DATA_DIR the library finds config.ini in the tree's share/kestrix, from its own
-# folder (there is no application object to ask).
-printf '[Ports]\nCOM1=%s\n' "$device" > "$prefix/share/kestrix/config.ini"
+# Without KESTRIX_DATA_DIR the library, as an installed program, reads the per-user config.ini.
+mkdir -p "$work/xdg/kestrix"
+printf '[Ports]\nCOM1=%s\n' "$device" > "$work/xdg/kestrix/config.ini"
 out="$(env -u KESTRIX_DATA_DIR XDG_DATA_HOME="$work/xdg" LD_LIBRARY_PATH="$libdir" "$work/display_example_pc" 2>&1)" \
-  || { echo "$out"; fail "the library did not find share/kestrix/config.ini"; }
+  || { echo "$out"; fail "the library did not find the per-user config.ini"; }
 
 # Each run's rate line reached the board (it prints every frame it receives).
 lines=0
