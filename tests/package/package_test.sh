@@ -28,9 +28,11 @@ done
 [ "$(find "$work/out" -maxdepth 1 -name '*.deb' | wc -l)" = 3 ] || { ls "$work/out"; fail "not three packages"; }
 
 # Each package's Depends names these (dpkg-shlibdeps computes the Qt ones).
+for deb in "${debs[@]}"; do
+  echo "$(basename "$deb"): Depends: $(dpkg-deb -f "$deb" Depends)"
+done
 while read -r deb wanted; do
   depends="$(dpkg-deb -f "$deb" Depends)"
-  echo "$(basename "$deb"): Depends: $depends"
   [[ ", $depends," == *", $wanted"[\ ,]* ]] || fail "$(basename "$deb") does not depend on $wanted"
 done <<EOF
 $program_deb libqt6core6
