@@ -162,5 +162,6 @@ constexpr TextId BoardHolds{5525};            // "Board: %1"
 constexpr TextId BoardNoAnswer{5526};         // "The board did not answer for this value."
 constexpr TextId Verified{5527};              // "Verified: the board holds the %1 registers sent."
 constexpr TextId NotVerified{5528};           // "Not verified: %1 of %2 registers differ."
+constexpr TextId AlarmsSaved{5529};           // "Alarm times saved to %1."
 
 } // namespace kestrix::Text

@@ -12,6 +12,8 @@
 #include "widgets/spin_edit.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -277,8 +279,8 @@ QLayout *AlarmDialog::createButtons()
     return column;
 }
 
-// The parameters of config.ini and the alarm times of alarms.txt; without the file the lists
-// stay empty.
+// The parameters of config.ini and the alarm times of alarms.txt. Without the file (a new data
+// folder) the programs start empty and Save creates it; a file that cannot be read says why.
 void AlarmDialog::loadAlarms()
 {
     const StoredAlarms stored = readStoredAlarms();
@@ -286,7 +288,7 @@ void AlarmDialog::loadAlarms()
     if (stored.file)
         m_alarms.programs = stored.file->programs;
     showAlarms();
-    if (!stored.file)
+    if (!stored.file && QFileInfo::exists(alarmFilePath()))
         m_panel->showFileError(stored.error);
     else if (stored.file->dropped() > 0)
         showStatus(textOr(Text::AlarmLinesNotLoaded, QStringLiteral("%1")).arg(stored.file->dropped()));
@@ -353,6 +355,8 @@ bool AlarmDialog::save()
     showAlarms();
     if (!saved.ok())
         m_panel->showFileError(saved.error);
+    else
+        showStatus(LookupText(Text::AlarmsSaved).arg(QDir::toNativeSeparators(alarmFilePath())));
     return saved.ok();
 }
 
