@@ -13,6 +13,8 @@ namespace {
 std::atomic<bool> interrupted{false};
 std::mutex printMutex;
 thread_local QString linePrefix;
+QByteArray *collectedOut = nullptr;
+QByteArray *collectedErr = nullptr;
 
 void print(std::FILE *stream, const QString &text)
 {
@@ -24,6 +26,10 @@ void print(std::FILE *stream, const QString &text)
             bytes += (linePrefix + line).toLocal8Bit() + '\n';
     }
     const std::lock_guard lock(printMutex);
+    if (QByteArray *collected = stream == stdout ? collectedOut : collectedErr) {
+        collected->append(bytes);
+        return;
+    }
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -49,6 +55,23 @@ void catchInterrupts()
 {
     catchOnce(SIGINT);
     catchOnce(SIGTERM);
+}
+
+void interruptRun()
+{
+    interrupted = true;
+}
+
+void resetInterrupt()
+{
+    interrupted = false;
+}
+
+void collectPrinted(QByteArray *out, QByteArray *err)
+{
+    const std::lock_guard lock(printMutex);
+    collectedOut = out;
+    collectedErr = err;
 }
 
 void printResult(const QString &text)

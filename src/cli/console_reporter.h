@@ -21,6 +21,10 @@ private:
 // From now on the first Ctrl-C or SIGTERM cancels the running operation before its next frame;
 // a second one ends the program at once.
 void catchInterrupts();
+// Cancels the running operation as Ctrl-C does (for callers that run commands in their own
+// process), and forgets that, before the next command line.
+void interruptRun();
+void resetInterrupt();
 
 // Each line printed starts with the thread's prefix: the board's name when several boards are
 // served at once ("COM3: "), so that their interleaved lines stay readable. Lines are printed
@@ -28,5 +32,8 @@ void catchInterrupts();
 void printResult(const QString &text);   // standard output
 void printStatus(const QString &text);   // standard error
 void setLinePrefix(const QString &prefix);   // for the calling thread
+// From now on printed lines are appended to `out` and `err` instead of the standard streams;
+// both null: the streams again. For callers that run commands in their own process.
+void collectPrinted(QByteArray *out, QByteArray *err);
 
 } // namespace kestrix::cli

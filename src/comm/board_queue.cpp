@@ -60,7 +60,7 @@ private:
 };
 
 BoardQueue::BoardQueue(SerialSettings settings, QObject *parent)
-    : QObject(parent), m_worker(new Worker), m_sleeper(&realSleeper()), m_settings(settings)
+    : QObject(parent), m_worker(new Worker), m_sleeper(&defaultSleeper()), m_settings(settings)
 {
     m_thread.setObjectName(QStringLiteral("board jobs"));
     m_worker->moveToThread(&m_thread);

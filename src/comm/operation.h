@@ -32,7 +32,7 @@ struct VersionTexts {
 class Operation {
 public:
     // Reads the devices behind the port numbers from config.ini once, for the whole operation.
-    Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper = realSleeper());
+    Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper = defaultSleeper());
     Operation(SerialSettings settings, Reporter &reporter, StatusForm form, Sleeper &sleeper, PortDevices devices);
 
     // Shows "Checking communication ...", then runs the test. When it fails and other

@@ -26,7 +26,7 @@ constexpr int ScanTries = PortCount * int(std::size(SpeedTable));
 // `settings` is the window's port and speed when the scan starts. A cancelled scan stops
 // before its next frame and leaves the settings and config.ini as they were. A scan that
 // finds no board names the busy ports below "Communication Error!" ("Busy ports: COM3, COM7").
-ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = realSleeper());
+ScanResult scanPorts(SerialSettings settings, Reporter &reporter, Sleeper &sleeper = defaultSleeper());
 
 // Which ports a scan tries (all when empty) and whether it stores what it finds.
 struct ScanScope {
@@ -34,6 +34,6 @@ struct ScanScope {
     bool store = true;
 };
 ScanResult scanPorts(SerialSettings settings, const ScanScope &scope, Reporter &reporter,
-                     Sleeper &sleeper = realSleeper());
+                     Sleeper &sleeper = defaultSleeper());
 
 } // namespace kestrix

@@ -102,7 +102,7 @@ std::string trimmed(const std::string &text)
 
 } // namespace
 
-SerialChannel::SerialChannel() : SerialChannel(realSleeper()) {}
+SerialChannel::SerialChannel() : SerialChannel(defaultSleeper()) {}
 
 SerialChannel::SerialChannel(Sleeper &sleeper) : SerialChannel(sleeper, PortDevices::fromConfig()) {}
 

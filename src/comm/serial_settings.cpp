@@ -142,6 +142,12 @@ void overrideDeviceForPort(int port, const QString &device)
         deviceOverrides.insert(port, device);
 }
 
+void clearDeviceOverrides()
+{
+    QMutexLocker lock(&overridesMutex);
+    deviceOverrides.clear();
+}
+
 bool mapPortToDevice(int port, const QString &device, QString *error)
 {
     return configFile().write(PortsSection, portKey(port), device, error);

@@ -58,6 +58,8 @@ QString defaultDeviceForPort(int port);
 // Names the device of a port for this process only, ahead of config.ini (the command line's
 // --device). An empty device removes the override.
 void overrideDeviceForPort(int port, const QString &device);
+// Removes every override.
+void clearDeviceOverrides();
 
 // Writes [Ports] COM<n>=<device>; the reason of a failure goes to *error.
 bool mapPortToDevice(int port, const QString &device, QString *error = nullptr);

@@ -1,5 +1,6 @@
 #include "comm/sleeper.h"
 
+#include <atomic>
 #include <numeric>
 #include <thread>
 
@@ -43,6 +44,21 @@ Sleeper &realSleeper()
 {
     static RealSleeper sleeper;
     return sleeper;
+}
+
+namespace {
+std::atomic<Sleeper *> defaultOne{nullptr};
+}
+
+Sleeper &defaultSleeper()
+{
+    Sleeper *sleeper = defaultOne.load();
+    return sleeper ? *sleeper : realSleeper();
+}
+
+void setDefaultSleeper(Sleeper &sleeper)
+{
+    defaultOne = &sleeper;
 }
 
 } // namespace kestrix

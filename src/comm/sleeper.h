@@ -36,7 +36,13 @@ private:
     std::vector<int> m_pauses;
 };
 
-// The sleeper the product uses unless one is given.
+// The one real sleeper.
 Sleeper &realSleeper();
+
+// The sleeper of every operation, channel and board queue that is not given one: the real
+// sleeper. A test harness replaces it for its whole process, so that the protocol's pauses are
+// recorded instead of waited; the programs never replace it, and no option of theirs does.
+Sleeper &defaultSleeper();
+void setDefaultSleeper(Sleeper &sleeper);
 
 } // namespace kestrix

@@ -39,7 +39,7 @@ protected:
         queue.cancelAll();
         EXPECT_TRUE(QTest::qWaitFor([&queue] { return !queue.busy(); }, Timeout::LongOperation));
         if (m_recordingPauses)
-            queue.setSleeper(realSleeper());
+            queue.setSleeper(defaultSleeper());
     }
 
     // The session's jobs pause through `sleeper` instead of sleeping.

@@ -1,5 +1,9 @@
 #include "support/process_support.h"
 
+#include "base/config_file.h"
+#include "cli/command_line.h"
+#include "cli/console_reporter.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -9,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kestrix::testing {
@@ -63,6 +68,34 @@ void startCli(QProcess &process, const ScratchDataDir &data, const QStringList &
 }
 
 CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup)
+{
+    return setup ? runCliProgram(data, arguments, std::move(setup)) : runCliHere(data, arguments);
+}
+
+CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments, const std::function<void()> &meanwhile)
+{
+    const QString dataFolder = dataDir();
+    QByteArray out;
+    QByteArray err;
+    cli::collectPrinted(&out, &err);
+    std::thread side;
+    if (meanwhile)
+        side = std::thread(meanwhile);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    CliRun run;
+    run.exitCode = cli::runCommandLine(QStringList{"kestrix-cli", "--data-dir", data.path()} + arguments);
+    run.elapsedMs = elapsed.elapsed();
+    if (side.joinable())
+        side.join();
+    cli::collectPrinted(nullptr, nullptr);
+    setDataDir(dataFolder);
+    run.out = QString::fromLocal8Bit(out);
+    run.err = QString::fromLocal8Bit(err);
+    return run;
+}
+
+CliRun runCliProgram(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup)
 {
     QProcess process;
     QElapsedTimer elapsed;

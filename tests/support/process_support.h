@@ -38,10 +38,18 @@ ChildSetup asNobody();
 // Lets the child write files only up to `bytes`; a longer write fails instead of ending it.
 ChildSetup fileSizeLimit(long long bytes);
 
-// Starts kestrix-cli with `data` as its data folder.
+// Starts the kestrix-cli program with `data` as its data folder.
 void startCli(QProcess &process, const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup = {});
-// Runs kestrix-cli to its end (a scan of every port included).
+// Runs kestrix-cli's command line with `data` as its data folder to its end (a scan of every
+// port included). Without a child setup it runs in this process, its output collected and its
+// pauses recorded by the suite's sleeper; with one, the program runs in a child process that
+// the setup prepares, at the protocol's own pace.
 CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup = {});
+// Runs the command line in this process while `meanwhile` runs on a thread of its own (to
+// unplug the board or press Ctrl-C once the board has received some frames).
+CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments, const std::function<void()> &meanwhile = {});
+// Runs the kestrix-cli program to its end in a child process, at the protocol's own pace.
+CliRun runCliProgram(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup = {});
 
 // Runs `body` in a forked child that drops root's privileges to nobody (an ordinary user runs it
 // as itself). True when the child ran it to its end without a failed expectation.

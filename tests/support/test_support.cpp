@@ -21,6 +21,12 @@ QString unmappedPorts()
 }
 } // namespace
 
+RecordingSleeper &suiteSleeper()
+{
+    static RecordingSleeper sleeper;
+    return sleeper;
+}
+
 ScratchDataDir::ScratchDataDir() : m_previous(dataDir())
 {
     const QDir shipped(shippedDataDir());

@@ -4,6 +4,7 @@
 
 #include "base/config_file.h"
 #include "comm/serial_settings.h"
+#include "comm/sleeper.h"
 #include "board_sim.h"
 #include "support/timeouts.h"
 
@@ -21,6 +22,20 @@ inline void PrintTo(const QString &text, std::ostream *out)
 }
 
 namespace kestrix::testing {
+
+// The sleeper every operation of the suites pauses through unless a test gives its own: it
+// records the protocol's pauses instead of waiting them. It is cleared after each test.
+RecordingSleeper &suiteSleeper();
+
+// While it lives, operations not given a sleeper wait the protocol's pauses for real, as the
+// programs do: for the few tests whose point is the real pace.
+class RealPace {
+public:
+    RealPace() { setDefaultSleeper(realSleeper()); }
+    ~RealPace() { setDefaultSleeper(suiteSleeper()); }
+    RealPace(const RealPace &) = delete;
+    RealPace &operator=(const RealPace &) = delete;
+};
 
 // A fresh data folder holding copies of the shipped files; made the current data folder for
 // the lifetime of the object, with English tables loaded.
