@@ -69,6 +69,8 @@ std::vector<sim::ReceivedFrame> clockFrames(const sim::BoardSim &board)
 
 TEST_F(CliManyBoards, SetTimeReachesEveryBoardSideBySideWithItsPauses)
 {
+    // The point is the pace on each board and the overlap of the two: pauses waited for real.
+    const RealPace pace;
     nameBoard(5, QStringLiteral("Hall north"));
     const struct {
         const char *naming;

@@ -453,7 +453,7 @@ TEST(ChannelTiming, RealPausesSeparateTheFrames)
     kt::ScratchDataDir data;
     auto board = kt::startBoardOn(BoardPort);
     ASSERT_TRUE(board);
-    SerialChannel channel;
+    SerialChannel channel(realSleeper());
     ASSERT_EQ(channel.Open(BoardPort, 9600), SerialChannel::Opened);
     channel.Send(Frame::Preamble);
     channel.Query(Frame::CommunicationTest, 5);

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <optional>
 #include <algorithm>
 #include <functional>
 #include <arpa/inet.h>
@@ -125,10 +126,18 @@ protected:
                                      size_t expected = 0)
     {
         board(mode).clearFrames();
+        // A local device needs no real pace.
+        std::optional<kt::Pace> recorded;
+        if (!device.contains(QLatin1String("://")))
+            recorded.emplace(kt::suiteSleeper());
         CliRun run = cliOn(device, arguments);
         return {run, framesOf(mode, expected)};
     }
 
+    // Through the server the pauses are waited for real: ser2net releases a line only once
+    // what was written to it has drained, so an envelope that opens the line again at once
+    // after closing it would find it "already in use".
+    kt::RealPace pace;
     kt::ScratchDataDir data;
     std::vector<std::unique_ptr<sim::BoardSim>> boards;
     std::unique_ptr<kt::Ser2Net> server;

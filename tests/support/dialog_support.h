@@ -3,6 +3,7 @@
 // 9600 bps, the simulated board there as the session's board, and the dialog's jobs waited for.
 
 #include "comm/board_queue.h"
+#include "support/holding_sleeper.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 #include "widgets/board_panel.h"
@@ -36,9 +37,11 @@ protected:
     void TearDown() override
     {
         BoardQueue &queue = BoardQueues::instance().session();
+        if (hold)
+            hold->releaseAll();
         queue.cancelAll();
         EXPECT_TRUE(QTest::qWaitFor([&queue] { return !queue.busy(); }, Timeout::LongOperation));
-        if (m_recordingPauses)
+        if (m_recordingPauses || hold)
             queue.setSleeper(defaultSleeper());
     }
 
@@ -47,6 +50,21 @@ protected:
     {
         BoardQueues::instance().session().setSleeper(sleeper);
         m_recordingPauses = true;
+    }
+
+    // The session's jobs are held inside their pauses from the pause numbered `first` on, until
+    // `hold` lets them go on; the test waits until one is held. A frame costs two pauses or more.
+    void holdJobsFromPause(int first)
+    {
+        hold = std::make_unique<HoldingSleeper>(first);
+        BoardQueues::instance().session().setSleeper(*hold);
+    }
+    void waitUntilHeld() const
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return hold->held(); }, Timeout::DialogOperation));
+        // What the job reported before it was held reaches the window.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
     }
 
     static QPushButton *button(Dialog &dialog, int control) { return childByNumber<QPushButton>(&dialog, control); }
@@ -94,6 +112,7 @@ protected:
     ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board;
     RecordingSleeper sleeper;
+    std::unique_ptr<HoldingSleeper> hold;
 
 private:
     QString m_settings;

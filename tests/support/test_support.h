@@ -27,14 +27,24 @@ namespace kestrix::testing {
 // records the protocol's pauses instead of waiting them. It is cleared after each test.
 RecordingSleeper &suiteSleeper();
 
-// While it lives, operations not given a sleeper wait the protocol's pauses for real, as the
-// programs do: for the few tests whose point is the real pace.
-class RealPace {
+// While it lives, operations not given a sleeper pause through `sleeper`; then through the one
+// before it again.
+class Pace {
 public:
-    RealPace() { setDefaultSleeper(realSleeper()); }
-    ~RealPace() { setDefaultSleeper(suiteSleeper()); }
-    RealPace(const RealPace &) = delete;
-    RealPace &operator=(const RealPace &) = delete;
+    explicit Pace(Sleeper &sleeper) : m_previous(defaultSleeper()) { setDefaultSleeper(sleeper); }
+    ~Pace() { setDefaultSleeper(m_previous); }
+    Pace(const Pace &) = delete;
+    Pace &operator=(const Pace &) = delete;
+
+private:
+    Sleeper &m_previous;
+};
+
+// The protocol's pauses waited for real, as the programs do: for the few tests whose point is
+// the real pace.
+class RealPace : public Pace {
+public:
+    RealPace() : Pace(realSleeper()) {}
 };
 
 // A fresh data folder holding copies of the shipped files; made the current data folder for

@@ -1,6 +1,7 @@
 // The clock information dialog: the variables of vars.txt it lists (in UTF-16 too), Download and
 // Clear Information against the simulated board, the password prompt and how it holds the
 // password, and a missing vars.txt.
+#include "support/holding_sleeper.h"
 #include "support/test_support.h"
 #include "support/ui_support.h"
 
@@ -160,8 +161,13 @@ TEST_F(InfoDialog, DownloadShowsTheBoardsValues)
 
 TEST_F(InfoDialog, ClosingDuringADownloadCancelsIt)
 {
+    // The download is held inside its first pause, so it is running when the dialog closes.
+    kt::HoldingSleeper hold(0);
+    BoardQueue &queue = BoardQueues::instance().session();
+    queue.setSleeper(hold);
     auto dialog = std::make_unique<ClockInfoDialog>();
     QTest::mouseClick(button(*dialog, ClockInfoDialog::DownloadButton), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&hold] { return hold.held(); }, kt::Timeout::DialogOperation));
     EXPECT_TRUE(dialog->panel()->running());
     // Asked whether to close mid-job: close anyway.
     kt::whenModalOpens([](QWidget *modal) {
@@ -175,8 +181,10 @@ TEST_F(InfoDialog, ClosingDuringADownloadCancelsIt)
     });
     dialog->reject();
     dialog.reset();
+    hold.releaseAll();
     // The job belongs to the session's queue, which outlives the dialog: it ends cancelled there.
-    ASSERT_TRUE(QTest::qWaitFor([] { return !BoardQueues::instance().session().busy(); }, kt::Timeout::DialogOperation));
+    ASSERT_TRUE(QTest::qWaitFor([&queue] { return !queue.busy(); }, kt::Timeout::DialogOperation));
+    queue.setSleeper(defaultSleeper());
     EXPECT_FALSE(boardReceived("R440\r")) << "the download went on after the dialog closed";
 }
 
