@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <random>
 #include <termios.h>
 #include <thread>
@@ -88,6 +89,8 @@ struct BoardSim::Impl {
     bool lastEndedWithCr = false;  // an LF right after it belongs to the last frame
     bool stopped = false;          // stop() was called; waiters give up
     std::string path;
+    std::uint64_t served = 0;      // turns of the serving loop so far
+    bool partial = false;          // bytes of a frame not yet ended are waiting
 
     // Terminal and serving thread; owned by the controlling thread.
     int master = -1;
@@ -183,10 +186,21 @@ void BoardSim::Impl::serve()
         // return at once for ever; take the line back with a handle of our own instead.
         if (lost)
             lineUp = reopenSlave();
+        if (fds[1].revents & POLLIN) {
+            char sink[64];
+            while (::read(wake[0], sink, sizeof sink) > 0) {
+            }
+        }
         Clock::time_point now = Clock::now();
         if (!pending.empty() && now - lastByte >= SilenceGap)
             completeFrame(false, now);
         sendDueAnswers(now);
+        {
+            std::lock_guard lock(mutex);
+            ++served;
+            partial = !pending.empty();
+        }
+        frameAdded.notify_all();
     }
     if (!pending.empty())
         completeFrame(false, Clock::now());
@@ -486,6 +500,27 @@ bool BoardSim::waitForFrames(size_t count, std::chrono::milliseconds timeout) co
     std::unique_lock lock(d->mutex);
     d->frameAdded.wait_for(lock, timeout, [&] { return d->frames.size() >= count || d->stopped; });
     return d->frames.size() >= count;
+}
+
+bool BoardSim::waitUntilRead(std::chrono::milliseconds timeout) const
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(d->master, FIONREAD, &queued) != 0)
+            queued = 0;
+        std::unique_lock lock(d->mutex);
+        if (d->stopped || !d->thread.joinable())
+            return false;
+        const std::uint64_t seen = d->served;
+        char byte = 0;
+        [[maybe_unused]] ssize_t written = ::write(d->wake[1], &byte, 1);
+        // One more turn of the serving loop takes in what it had read when we looked.
+        if (!d->frameAdded.wait_until(lock, deadline, [&] { return d->served > seen || d->stopped; }))
+            return false;
+        if (queued == 0 && !d->partial)
+            return true;
+    }
 }
 
 std::string printable(std::string_view bytes)

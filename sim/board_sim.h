@@ -86,6 +86,10 @@ public:
     // Waits until at least `count` frames are recorded; false when the time runs out or the
     // board is stopped first.
     bool waitForFrames(size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until the board has read and recorded every byte written to it so far (a frame
+    // without line end once its silence has ended it); false when the time runs out or the
+    // board is stopped.
+    bool waitUntilRead(std::chrono::milliseconds timeout) const;
 
 private:
     struct Impl;

@@ -31,10 +31,12 @@ protected:
         ASSERT_TRUE(mapPortToDevice(3, QString::fromStdString(board->devicePath())));
     }
 
-    // Runs kestrix-cli to its end.
+    // Runs kestrix-cli to its end, and waits until the board has read every frame it sent.
     CliRun cli(const QStringList &arguments, ChildSetup setup = {}) const
     {
-        return runCli(data, arguments, std::move(setup));
+        CliRun run = runCli(data, arguments, std::move(setup));
+        board->waitUntilRead(Timeout::BoardFrames);
+        return run;
     }
     // Runs kestrix-cli on the board's port and speed.
     CliRun cliOnBoard(const QStringList &arguments, ChildSetup setup = {}) const

@@ -76,10 +76,13 @@ protected:
     }
 
     // Clicks a button of the dialog and waits until the job it started has ended.
-    static void clickAndWait(Dialog &dialog, int control)
+    // Clicks a button of the dialog, waits until the job it started has ended and the board has
+    // read every frame it sent.
+    void clickAndWait(Dialog &dialog, int control) const
     {
         QTest::mouseClick(button(dialog, control), Qt::LeftButton);
         waitUntilIdle(dialog);
+        board->waitUntilRead(Timeout::BoardFrames);
     }
 
     // Waits until the board has received `count` frames.
