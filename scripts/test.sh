@@ -8,4 +8,5 @@ build="${KESTRIX_BUILD_DIR:-$root/build}"
 "$root/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" "$@"
+# A failed test runs once more; a second failure fails the run.
+ctest --output-on-failure -j "$(nproc)" --repeat until-pass:2 "$@"
