@@ -11,6 +11,7 @@ build="${KESTRIX_BUILD_DIR:-$root/build}"
 
 packages=(
   cmake g++ make pkg-config
+  ccache lld   # faster builds: a compile cache kept across build folders, a faster linker
   qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
   qt6-translations-l10n   # Qt's own texts (file dialogs, standard buttons) in the chosen language
   libgtest-dev libgmock-dev
