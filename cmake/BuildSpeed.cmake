@@ -23,17 +23,12 @@ option(KESTRIX_PCH "Precompile the Qt, standard library and GoogleTest headers" 
 #                                  another folder, as on CI) hits the cache; the compile folder
 #                                  recorded in a hit's debug information is then that of the
 #                                  build that stored it
-#   ignore_options                 Qt Test defines the build and source folders for QFINDTESTDATA
-#                                  and QTEST_MAIN, which the suites do not use; hashed, they
-#                                  would make every suite miss in a fresh build folder (with a
-#                                  precompiled header ccache hashes each -D as it is)
 if(KESTRIX_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   find_program(KESTRIX_CCACHE_PROGRAM ccache)
   if(KESTRIX_CCACHE_PROGRAM)
     set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env
       CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime
       CCACHE_BASEDIR=${CMAKE_SOURCE_DIR} CCACHE_NOHASHDIR=1
-      "CCACHE_IGNOREOPTIONS=-DQT_TESTCASE_BUILDDIR=* -DQT_TESTCASE_SOURCEDIR=*"
       ${KESTRIX_CCACHE_PROGRAM})
     if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
       # A clang precompiled header otherwise records the time it was made, so no two are equal.
