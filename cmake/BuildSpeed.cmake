@@ -1,6 +1,7 @@
 # Faster builds. Included right after project(), it makes ccache the compiler launcher and lld
-# the linker when they are installed; kestrix_precompile_headers(), called once every target
-# exists, gives the Qt-heavy targets precompiled headers.
+# the linker when they are installed; kestrix_speed_up_targets(), called once every target
+# exists, gives the Qt-heavy targets precompiled headers and the test suites settings that are
+# the same in every build folder.
 #
 #   -DKESTRIX_CCACHE=OFF   compile without ccache
 #   -DKESTRIX_LLD=OFF      link with the compiler's default linker (GNU ld)
@@ -15,14 +16,16 @@ option(KESTRIX_PCH "Precompile the Qt, standard library and GoogleTest headers" 
 # stay in force otherwise):
 #   pch_defines, time_macros       ccache cannot see the #defines and time macros behind a
 #                                  precompiled header (its manual asks for both)
-#   include_file_mtime/ctime       a precompiled header is always newer than the compile that
-#                                  uses it starts; without these ccache never takes a result
-#                                  from its direct mode
+#   include_file_mtime/ctime       a precompiled header made in the same second as a compile
+#                                  that uses it would otherwise keep that compile out of the
+#                                  cache
 #   base_dir, no hash_dir          paths under the source tree are hashed relative to the
 #                                  compile folder, so a fresh build folder (or a fresh clone in
 #                                  another folder, as on CI) hits the cache; the compile folder
 #                                  recorded in a hit's debug information is then that of the
-#                                  build that stored it
+#                                  build that stored it. With clang, ccache 4.7 hashes the path
+#                                  of the precompiled header as it is, so a source that takes
+#                                  one hits only in a build folder of the same path
 if(KESTRIX_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
   find_program(KESTRIX_CCACHE_PROGRAM ccache)
   if(KESTRIX_CCACHE_PROGRAM)
@@ -83,16 +86,25 @@ function(kestrix_precompile_headers_skip_moc_file target)
     TARGET_DIRECTORY ${target} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
 endfunction()
 
-function(kestrix_precompile_headers)
+function(kestrix_speed_up_targets)
+  # Qt Test defines the build and source folders for QFINDTESTDATA and QTEST_MAIN, which the
+  # suites do not use (QFINDTESTDATA still looks beside the program and in the current folder
+  # without them). Left in, these -D options would differ between build folders and clones, so
+  # that no suite came from ccache there, and between test folders, so that suites in two
+  # folders could not share a precompiled header.
+  get_target_property(qt_test_definitions Qt6::Test INTERFACE_COMPILE_DEFINITIONS)
+  list(FILTER qt_test_definitions EXCLUDE REGEX "^QT_TESTCASE_(BUILD|SOURCE)DIR=")
+  set_target_properties(Qt6::Test PROPERTIES INTERFACE_COMPILE_DEFINITIONS "${qt_test_definitions}")
+
   if(NOT KESTRIX_PCH)
     return()
   endif()
   target_precompile_headers(kestrix_core PRIVATE ${KESTRIX_PCH_HEADLESS})
   target_precompile_headers(kestrix_ui PRIVATE ${KESTRIX_PCH_GUI})
 
-  # The command line on the core library: a target there with several sources of its own gets
-  # the headless headers. Its own, not the core's: an executable is compiled -fPIE, the library
-  # -fPIC, and GCC and clang take a precompiled header only with the same setting.
+  # The command line on the core library: a target there with several sources gets the headless
+  # headers, precompiled for it: the program is compiled -fPIE where the core is -fPIC, and GCC
+  # and clang take a precompiled header only with the same setting.
   kestrix_targets_below(${CMAKE_SOURCE_DIR}/src/cli cli_targets)
   foreach(target IN LISTS cli_targets)
     get_target_property(type ${target} TYPE)
