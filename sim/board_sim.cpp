@@ -27,6 +27,8 @@ using std::chrono::milliseconds;
 
 // Text without a line end (the time text) counts as a frame after this much line silence.
 constexpr milliseconds SilenceGap{50};
+// How long a look at the frames waits for bytes still on their way.
+constexpr milliseconds SettleLimit{1000};
 
 struct SpeedCode {
     speed_t code;
@@ -112,6 +114,7 @@ struct BoardSim::Impl {
     bool open(std::string *error);
     void closeAll();
     void serve();
+    bool settle() const;
     int pollTimeout(Clock::time_point now) const;
     bool readInput();
     bool reopenSlave();
@@ -466,6 +469,31 @@ void BoardSim::setFaults(const Faults &faults)
     d->garbage.seed(1);
 }
 
+// Waits until the serving loop has read and recorded every byte written to the board so far (a
+// frame without line end once its silence has ended it): a frame sent without an answer may
+// still be on its way when the sender has finished. False when the time runs out or the board
+// is stopped.
+bool BoardSim::Impl::settle() const
+{
+    const auto deadline = Clock::now() + SettleLimit;
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(master, FIONREAD, &queued) != 0)
+            queued = 0;
+        std::unique_lock lock(mutex);
+        if (stopped || !thread.joinable())
+            return false;
+        const std::uint64_t seen = served;
+        char byte = 0;
+        [[maybe_unused]] ssize_t written = ::write(wake[1], &byte, 1);
+        // One more turn of the serving loop takes in what it had read when we looked.
+        if (!frameAdded.wait_until(lock, deadline, [&] { return served > seen || stopped; }))
+            return false;
+        if (queued == 0 && !partial)
+            return true;
+    }
+}
+
 std::vector<ReceivedFrame> BoardSim::frames() const
 {
     return frames(0);
@@ -473,6 +501,7 @@ std::vector<ReceivedFrame> BoardSim::frames() const
 
 std::vector<ReceivedFrame> BoardSim::frames(size_t first) const
 {
+    d->settle();
     std::lock_guard lock(d->mutex);
     if (first >= d->frames.size())
         return {};
@@ -481,6 +510,7 @@ std::vector<ReceivedFrame> BoardSim::frames(size_t first) const
 
 std::vector<std::string> BoardSim::frameTexts() const
 {
+    d->settle();
     std::lock_guard lock(d->mutex);
     std::vector<std::string> texts;
     for (const ReceivedFrame &frame : d->frames)
@@ -490,6 +520,7 @@ std::vector<std::string> BoardSim::frameTexts() const
 
 void BoardSim::clearFrames()
 {
+    d->settle();
     std::lock_guard lock(d->mutex);
     d->frames.clear();
     d->lastEndedWithCr = false;
@@ -500,27 +531,6 @@ bool BoardSim::waitForFrames(size_t count, std::chrono::milliseconds timeout) co
     std::unique_lock lock(d->mutex);
     d->frameAdded.wait_for(lock, timeout, [&] { return d->frames.size() >= count || d->stopped; });
     return d->frames.size() >= count;
-}
-
-bool BoardSim::waitUntilRead(std::chrono::milliseconds timeout) const
-{
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        int queued = 0;
-        if (::ioctl(d->master, FIONREAD, &queued) != 0)
-            queued = 0;
-        std::unique_lock lock(d->mutex);
-        if (d->stopped || !d->thread.joinable())
-            return false;
-        const std::uint64_t seen = d->served;
-        char byte = 0;
-        [[maybe_unused]] ssize_t written = ::write(d->wake[1], &byte, 1);
-        // One more turn of the serving loop takes in what it had read when we looked.
-        if (!d->frameAdded.wait_until(lock, deadline, [&] { return d->served > seen || d->stopped; }))
-            return false;
-        if (queued == 0 && !d->partial)
-            return true;
-    }
 }
 
 std::string printable(std::string_view bytes)

@@ -79,6 +79,9 @@ public:
     uint8_t variable(int n) const;
     void setFaults(const Faults &faults);
 
+    // The frames received so far, once the board has read every byte written to it (a frame
+    // sent without an answer may still be on its way when its sender has finished; this waits
+    // up to a second for it). clearFrames() forgets those too.
     std::vector<ReceivedFrame> frames() const;
     std::vector<ReceivedFrame> frames(size_t first) const;   // from the frame numbered `first` on
     std::vector<std::string> frameTexts() const;
@@ -86,10 +89,6 @@ public:
     // Waits until at least `count` frames are recorded; false when the time runs out or the
     // board is stopped first.
     bool waitForFrames(size_t count, std::chrono::milliseconds timeout) const;
-    // Waits until the board has read and recorded every byte written to it so far (a frame
-    // without line end once its silence has ended it); false when the time runs out or the
-    // board is stopped.
-    bool waitUntilRead(std::chrono::milliseconds timeout) const;
 
 private:
     struct Impl;

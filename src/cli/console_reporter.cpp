@@ -57,11 +57,6 @@ void catchInterrupts()
     catchOnce(SIGTERM);
 }
 
-void interruptRun()
-{
-    interrupted = true;
-}
-
 void resetInterrupt()
 {
     interrupted = false;

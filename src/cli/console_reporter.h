@@ -21,9 +21,7 @@ private:
 // From now on the first Ctrl-C or SIGTERM cancels the running operation before its next frame;
 // a second one ends the program at once.
 void catchInterrupts();
-// Cancels the running operation as Ctrl-C does (for callers that run commands in their own
-// process), and forgets that, before the next command line.
-void interruptRun();
+// Forgets a Ctrl-C, before the next command line.
 void resetInterrupt();
 
 // Each line printed starts with the thread's prefix: the board's name when several boards are

@@ -70,17 +70,12 @@ protected:
         }
     }
 
-    // Runs `action`, waits until its jobs have ended and every board has read what it was sent.
-    void runAndWait(BoardsDialog &dialog, const std::function<void()> &action) const
+    static void runAndWait(BoardsDialog &dialog, const std::function<void()> &action)
     {
         action();
         EXPECT_TRUE(dialog.running());
         EXPECT_FALSE(dialog.button(BoardsDialog::SetTimeButton)->isEnabled());
         ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.running(); }, kt::Timeout::LongOperation));
-        for (const auto &[port, board] : boards) {
-            if (board)
-                board->waitUntilRead(kt::Timeout::BoardFrames);
-        }
     }
 
     kt::ScratchDataDir data;

@@ -43,14 +43,7 @@ protected:
         ASSERT_TRUE(config.open(QIODevice::Append));
         config.write(QStringLiteral("\n[Boards]\nCOM%1=%2\n").arg(port).arg(name).toUtf8());
     }
-    // Runs kestrix-cli at 9600 bps, and waits until each board has read every frame it sent.
-    CliRun cli(const QStringList &arguments) const
-    {
-        CliRun run = runCli(data, arguments + QStringList{"--speed", "9600"});
-        for (const auto &board : boards)
-            board->waitUntilRead(Timeout::BoardFrames);
-        return run;
-    }
+    CliRun cli(const QStringList &arguments) const { return runCli(data, arguments + QStringList{"--speed", "9600"}); }
 
     ScratchDataDir data;
     std::vector<std::unique_ptr<sim::BoardSim>> boards;

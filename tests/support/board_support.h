@@ -55,7 +55,6 @@ protected:
         noteEndings(job.texts);
         Operation operation(Board, reporter, job.texts.form, sleeper);
         JobResult<Data> result = operation.run(job);
-        board->waitUntilRead(Timeout::BoardFrames);
         addEnding(result.ending.text);
         return result;
     }

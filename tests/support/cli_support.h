@@ -31,12 +31,10 @@ protected:
         ASSERT_TRUE(mapPortToDevice(3, QString::fromStdString(board->devicePath())));
     }
 
-    // Runs kestrix-cli to its end, and waits until the board has read every frame it sent.
+    // Runs kestrix-cli to its end.
     CliRun cli(const QStringList &arguments, ChildSetup setup = {}) const
     {
-        CliRun run = runCli(data, arguments, std::move(setup));
-        board->waitUntilRead(Timeout::BoardFrames);
-        return run;
+        return runCli(data, arguments, std::move(setup));
     }
     // Runs kestrix-cli on the board's port and speed.
     CliRun cliOnBoard(const QStringList &arguments, ChildSetup setup = {}) const

@@ -41,15 +41,8 @@ protected:
             hold->releaseAll();
         queue.cancelAll();
         EXPECT_TRUE(QTest::qWaitFor([&queue] { return !queue.busy(); }, Timeout::LongOperation));
-        if (m_recordingPauses || hold)
+        if (hold)
             queue.setSleeper(defaultSleeper());
-    }
-
-    // The session's jobs pause through `sleeper` instead of sleeping.
-    void recordPauses()
-    {
-        BoardQueues::instance().session().setSleeper(sleeper);
-        m_recordingPauses = true;
     }
 
     // The session's jobs are held inside their pauses from the pause numbered `first` on, until
@@ -76,13 +69,10 @@ protected:
     }
 
     // Clicks a button of the dialog and waits until the job it started has ended.
-    // Clicks a button of the dialog, waits until the job it started has ended and the board has
-    // read every frame it sent.
-    void clickAndWait(Dialog &dialog, int control) const
+    static void clickAndWait(Dialog &dialog, int control)
     {
         QTest::mouseClick(button(dialog, control), Qt::LeftButton);
         waitUntilIdle(dialog);
-        board->waitUntilRead(Timeout::BoardFrames);
     }
 
     // Waits until the board has received `count` frames.
@@ -114,12 +104,10 @@ protected:
 
     ScratchDataDir data;
     std::unique_ptr<sim::BoardSim> board;
-    RecordingSleeper sleeper;
     std::unique_ptr<HoldingSleeper> hold;
 
 private:
     QString m_settings;
-    bool m_recordingPauses = false;
 };
 
 } // namespace kestrix::testing

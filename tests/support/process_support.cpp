@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kestrix::testing {
@@ -72,22 +71,17 @@ CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, ChildSet
     return setup ? runCliProgram(data, arguments, std::move(setup)) : runCliHere(data, arguments);
 }
 
-CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments, const std::function<void()> &meanwhile)
+CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments)
 {
     const QString dataFolder = dataDir();
     QByteArray out;
     QByteArray err;
     cli::collectPrinted(&out, &err);
-    std::thread side;
-    if (meanwhile)
-        side = std::thread(meanwhile);
     QElapsedTimer elapsed;
     elapsed.start();
     CliRun run;
     run.exitCode = cli::runCommandLine(QStringList{"kestrix-cli", "--data-dir", data.path()} + arguments);
     run.elapsedMs = elapsed.elapsed();
-    if (side.joinable())
-        side.join();
     cli::collectPrinted(nullptr, nullptr);
     setDataDir(dataFolder);
     run.out = QString::fromLocal8Bit(out);

@@ -45,9 +45,8 @@ void startCli(QProcess &process, const ScratchDataDir &data, const QStringList &
 // pauses recorded by the suite's sleeper; with one, the program runs in a child process that
 // the setup prepares, at the protocol's own pace.
 CliRun runCli(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup = {});
-// Runs the command line in this process while `meanwhile` runs on a thread of its own (to
-// unplug the board or press Ctrl-C once the board has received some frames).
-CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments, const std::function<void()> &meanwhile = {});
+// Runs the command line in this process, its output collected.
+CliRun runCliHere(const ScratchDataDir &data, const QStringList &arguments);
 // Runs the kestrix-cli program to its end in a child process, at the protocol's own pace.
 CliRun runCliProgram(const ScratchDataDir &data, const QStringList &arguments, ChildSetup setup = {});
 

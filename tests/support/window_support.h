@@ -23,13 +23,11 @@ protected:
         window->clockTimer().stop();
     }
 
-    // Clicks a button of the window and waits until the operation it started has ended and the
-    // board has read every frame it sent.
+    // Clicks a button of the window and waits until the operation it started has ended.
     void clickAndWait(QPushButton *button)
     {
         QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->queue().busy(); }, Timeout::DialogOperation));
-        board->waitUntilRead(Timeout::BoardFrames);
     }
 
     ScratchDataDir data;
